@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+namespace Foundation {
+
+enum class Wait { No, Yes };
+
+// True on the process's main thread: the thread that ran static initialisation, which is the
+// thread that runs the main run loop. Any thread may call it.
+bool isMainThread();
+
+// Hands a closure to the main thread's run loop. With Wait::Yes from a background thread the
+// caller blocks until the closure has run; with Wait::Yes on the main thread the closure runs
+// at once, before this returns. Wait::No only queues it. Any thread may call it.
+void performOnMainThread(std::function<void()> work, Wait wait);
+
+// The global concurrent queue of high priority: a shared pool of worker threads
+// (one per core, at least two). Submission never blocks; work runs in submission order
+// per worker but with no ordering between workers. Any thread may call it.
+void dispatchAsyncGlobal(std::function<void()> work);
+
+// Runs body(i) for every i in [0, count) on the shared pool and returns when all have run.
+// The calling thread takes part, so calling it from a pool thread cannot deadlock even when
+// every worker is busy. body must be safe to call concurrently. Any thread may call it.
+void parallelFor(std::size_t count, const std::function<void(std::size_t)>& body);
+
+// Number of threads the shared pool runs, the caller of parallelFor not counted.
+std::size_t globalQueueThreadCount();
+
+} // namespace Foundation

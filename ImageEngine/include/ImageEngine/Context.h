@@ -1,0 +1,30 @@
+#pragma once
+
+#include <ImageEngine/Image.h>
+
+#include <memory>
+
+namespace ImageEngine {
+
+// Renders recipes to bitmaps. One context may render from several threads at once.
+class Context {
+public:
+    // Never fails. Any thread may call it.
+    static std::shared_ptr<Context> create();
+
+    // createCGImage:fromRect: — renders rect of image, one pixel per unit, into a new RGBA8 bitmap
+    // (premultiplied, alpha last, sRGB), rect's top edge in memory row 0. A fractional rect is
+    // rounded outward. nullptr for a null image, an empty, null or infinite rect, or a bitmap over
+    // the pixel limit. The caller owns the result. Any thread may call it; the work runs in tiles on
+    // the shared pool and the caller's thread.
+    std::shared_ptr<Graphics::Bitmap> createCGImage(const ImagePtr& image, const Graphics::Rect& rect) const;
+
+    Context();
+    ~Context();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace ImageEngine
