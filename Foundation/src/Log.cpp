@@ -1,5 +1,4 @@
 #include <Foundation/Log.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -52,7 +51,8 @@ std::vector<std::string> LogCapture::lines() const {
 }
 
 bool LogCapture::contains(const std::string& text) const {
-    return std::ranges::any_of(lines(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    return std::ranges::any_of(lines(),
+                               [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
 } // namespace Foundation

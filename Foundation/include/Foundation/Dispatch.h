@@ -12,21 +12,25 @@ enum class Wait { No, Yes };
 bool isMainThread();
 
 // Hands a closure to the main thread's run loop. With Wait::Yes from a background thread the
-// caller blocks until the closure has run; with Wait::Yes on the main thread the closure runs
-// at once, before this returns. Wait::No only queues it. Any thread may call it.
+// caller blocks until the main loop has run the closure (so the loop must be driven, and the
+// main thread must not be waiting on the caller); with Wait::Yes on the main thread the closure
+// runs at once, before this returns. Wait::No only queues it; closures queued by one thread run
+// in the order queued. An empty closure is ignored. Any thread may call it.
 void performOnMainThread(std::function<void()> work, Wait wait);
 
 // The global concurrent queue of high priority: a shared pool of worker threads
-// (one per core, at least two). Submission never blocks; work runs in submission order
-// per worker but with no ordering between workers. Any thread may call it.
+// (one per core, at least two) that lives for the whole process. Submission never blocks;
+// tasks start in submission order, with no ordering between tasks that run at the same time.
+// An exception escaping a task is logged and dropped. Any thread may call it.
 void dispatchAsyncGlobal(std::function<void()> work);
 
 // Runs body(i) for every i in [0, count) on the shared pool and returns when all have run.
 // The calling thread takes part, so calling it from a pool thread cannot deadlock even when
-// every worker is busy. body must be safe to call concurrently. Any thread may call it.
+// every worker is busy. body must be safe to call concurrently; it is not used after this
+// returns. Any thread may call it.
 void parallelFor(std::size_t count, const std::function<void(std::size_t)>& body);
 
-// Number of threads the shared pool runs, the caller of parallelFor not counted.
+// Number of threads the shared pool runs, the caller of parallelFor not counted. Any thread.
 std::size_t globalQueueThreadCount();
 
 } // namespace Foundation
