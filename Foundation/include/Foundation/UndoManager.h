@@ -55,7 +55,7 @@ public:
     void registerUndo(const std::weak_ptr<void>& target, std::function<void()> action);
 
     // Records action(target) with target held weakly, e.g.
-    // undo->registerUndo(self, [old, k](RUXEditManager& m) { m.setTransformationForType(old, k); }).
+    // undo->registerUndo(shared_from_this(), [old](Document& d) { d.setValue(old); }).
     template <class T>
     void registerUndo(const std::shared_ptr<T>& target,
                       std::type_identity_t<std::function<void(T&)>> action) {
