@@ -39,8 +39,9 @@ bool encode(std::FILE* file, const Raster& image, bool opaque, const std::vector
     png_set_compression_level(png, 9);
     png_set_IHDR(png, info, image.width, image.height, 8, opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // Tag the files as sRGB so that viewers show them as the editor does.
-    png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    // Tag the files as sRGB so that viewers show them as the editor does; no gAMA chunk, which some
+    // decoders would apply to the tables' values.
+    png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(png, info);
     const std::size_t rowBytes = static_cast<std::size_t>(image.width) * (opaque ? 3 : 4);
     const std::uint8_t* base = opaque ? rgb.data() : image.rgba.data();
