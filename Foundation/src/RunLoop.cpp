@@ -16,7 +16,7 @@ namespace Foundation {
 
 namespace {
 
-constexpr std::chrono::milliseconds kConditionPollInterval(5);
+constexpr std::chrono::milliseconds kConditionPollInterval(2);
 
 struct Timer {
     TimePoint due;

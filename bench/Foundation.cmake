@@ -1,0 +1,3 @@
+add_executable(FoundationBenchmarks ${CMAKE_CURRENT_LIST_DIR}/FoundationBenchmarks.cpp)
+target_link_libraries(FoundationBenchmarks PRIVATE Foundation benchmark::benchmark benchmark::benchmark_main)
+rux_target_warnings(FoundationBenchmarks)
