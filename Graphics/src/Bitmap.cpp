@@ -1,0 +1,92 @@
+#include <Graphics/Bitmap.h>
+#include <Graphics/BitmapImage.h>
+
+#include <Foundation/Log.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace Graphics {
+
+namespace {
+std::atomic<std::uint64_t> g_pixelLimit{100'000'000};
+std::atomic<double> g_mainScreenScale{2.0};
+constexpr std::size_t kRowAlignment = 16;
+} // namespace
+
+std::uint64_t Bitmap::pixelLimit() { return g_pixelLimit.load(std::memory_order_relaxed); }
+void Bitmap::setPixelLimit(std::uint64_t pixels) { g_pixelLimit.store(pixels, std::memory_order_relaxed); }
+
+std::shared_ptr<Bitmap> Bitmap::create(int width, int height, PixelFormat format, AlphaInfo alpha,
+                                       ColorSpace space) {
+    if (width <= 0 || height <= 0) {
+        Foundation::log("Bitmap: refusing a %d x %d bitmap", width, height);
+        return nullptr;
+    }
+    // Sizes in 64 bits before anything is allocated: width × height × 4 cannot overflow there.
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    if (pixels > pixelLimit()) {
+        Foundation::log("Bitmap: %d x %d exceeds the limit of %llu pixels", width, height,
+                        static_cast<unsigned long long>(pixelLimit()));
+        return nullptr;
+    }
+    const std::uint64_t bytesPerPixel = format == PixelFormat::RGBA8 ? 4 : 1;
+    const std::uint64_t rowBytes =
+        (static_cast<std::uint64_t>(width) * bytesPerPixel + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+    const std::uint64_t total = rowBytes * static_cast<std::uint64_t>(height);
+    std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[total]());
+    if (!data) {
+        Foundation::log("Bitmap: out of memory for %d x %d", width, height);
+        return nullptr;
+    }
+    std::shared_ptr<Bitmap> bitmap(new Bitmap());
+    bitmap->m_width = width;
+    bitmap->m_height = height;
+    bitmap->m_bytesPerRow = static_cast<std::size_t>(rowBytes);
+    bitmap->m_format = format;
+    bitmap->m_alpha = alpha;
+    bitmap->m_space = format == PixelFormat::Gray8 ? ColorSpace::DeviceGray : space;
+    bitmap->m_data = std::move(data);
+    return bitmap;
+}
+
+std::shared_ptr<Bitmap> Bitmap::copy() const {
+    std::shared_ptr<Bitmap> result = create(m_width, m_height, m_format, m_alpha, m_space);
+    if (result)
+        std::memcpy(result->m_data.get(), m_data.get(), m_bytesPerRow * static_cast<std::size_t>(m_height));
+    return result;
+}
+
+double mainScreenScale() { return g_mainScreenScale.load(std::memory_order_relaxed); }
+
+void setMainScreenScale(double scale) {
+    if (!(scale > 0) || !std::isfinite(scale)) {
+        Foundation::log("setMainScreenScale: ignoring scale %f", scale);
+        return;
+    }
+    g_mainScreenScale.store(scale, std::memory_order_relaxed);
+}
+
+std::shared_ptr<BitmapImage> BitmapImage::create(std::shared_ptr<const Bitmap> bitmap, double scale,
+                                                 ImageOrientation orientation) {
+    if (!bitmap || !(scale > 0) || !std::isfinite(scale))
+        return nullptr;
+    return std::make_shared<BitmapImage>(std::move(bitmap), scale, orientation);
+}
+
+Size BitmapImage::size() const {
+    double w = m_bitmap->width() / m_scale, h = m_bitmap->height() / m_scale;
+    switch (m_orientation) {
+    case ImageOrientation::Left:
+    case ImageOrientation::Right:
+    case ImageOrientation::LeftMirrored:
+    case ImageOrientation::RightMirrored:
+        return {h, w};
+    default:
+        return {w, h};
+    }
+}
+
+} // namespace Graphics
