@@ -1,0 +1,27 @@
+#pragma once
+
+#include <Graphics/BitmapImage.h>
+#include <Graphics/ImageFile.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace Graphics {
+
+bool isJpegData(const std::uint8_t* data, std::size_t size);
+bool isPngData(const std::uint8_t* data, std::size_t size);
+// nullptr with one log line on any failure.
+std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t size, double scale);
+std::shared_ptr<BitmapImage> decodePng(const std::uint8_t* data, std::size_t size, double scale);
+
+// Called from inside the decoders: plain functions so that nothing with a destructor is created in
+// a frame that libpng or libjpeg may longjmp out of.
+void makeOpaqueBitmap(std::shared_ptr<Bitmap>& out, int width, int height);
+void makeBitmap(std::shared_ptr<Bitmap>& out, int width, int height);
+
+// Writes row y of bitmap as straight (un-premultiplied) colour with `channels` bytes a pixel
+// (3: RGB, 4: RGBA, 1: grey).
+void unpremultiplyRow(const Bitmap& bitmap, int y, std::uint8_t* out, int channels);
+
+} // namespace Graphics

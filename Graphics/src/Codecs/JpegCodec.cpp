@@ -1,0 +1,205 @@
+// JPEG through libjpeg-turbo. libjpeg reports errors by longjmp, so the functions that call it keep
+// every C++ object with a destructor in the caller's frame (the State structs), never between the
+// setjmp and a libjpeg call.
+#include "Codecs.h"
+#include "Exif.h"
+
+#include <Foundation/Log.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include <jpeglib.h>
+
+namespace Graphics {
+
+namespace {
+
+// A progressive file can carry any number of scans, each costing a full pass over the coefficients;
+// real encoders write about ten, so a hundred is generous and stops a few-kilobyte file from costing
+// minutes.
+constexpr int kMaxProgressiveScans = 100;
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void onError(j_common_ptr info) {
+    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    (*info->err->format_message)(info, manager->message);
+    std::longjmp(manager->jump, 1);
+}
+
+// Warnings (level −1) include "premature end of data": a truncated file decodes to a grey bottom, which
+// we treat as the failure it is.
+void onMessage(j_common_ptr info, int level) {
+    if (level < 0) {
+        auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+        (*info->err->format_message)(info, manager->message);
+        std::longjmp(manager->jump, 1);
+    }
+}
+
+struct ScanLimit {
+    jpeg_progress_mgr base;
+    bool exceeded = false;
+};
+
+void onProgress(j_common_ptr info) {
+    auto* limit = reinterpret_cast<ScanLimit*>(info->progress);
+    if (info->is_decompressor) {
+        auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+        if (decompress->input_scan_number > kMaxProgressiveScans) {
+            limit->exceeded = true;
+            std::snprintf(reinterpret_cast<ErrorManager*>(info->err)->message, JMSG_LENGTH_MAX,
+                          "more than %d scans", kMaxProgressiveScans);
+            std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+        }
+    }
+}
+
+struct DecodeState {
+    jpeg_decompress_struct info;
+    ErrorManager error;
+    ScanLimit progress;
+    std::shared_ptr<Bitmap> bitmap;
+    int orientation = 1;
+    bool tooLarge = false;
+};
+
+// Returns true on success; no C++ object is created between setjmp and the end.
+bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) {
+    state.info.err = jpeg_std_error(&state.error.base);
+    state.error.base.error_exit = onError;
+    state.error.base.emit_message = onMessage;
+    state.error.message[0] = 0;
+    if (setjmp(state.error.jump)) {
+        jpeg_destroy_decompress(&state.info);
+        return false;
+    }
+    jpeg_create_decompress(&state.info);
+    state.progress.base.progress_monitor = onProgress;
+    state.info.progress = &state.progress.base;
+    jpeg_mem_src(&state.info, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&state.info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&state.info, TRUE);
+
+    // Refuse before anything of the claimed size is allocated.
+    const std::uint64_t pixels = static_cast<std::uint64_t>(state.info.image_width) * state.info.image_height;
+    if (pixels == 0 || pixels > Bitmap::pixelLimit() || state.info.image_width > 65535) {
+        state.tooLarge = true;
+        jpeg_destroy_decompress(&state.info);
+        return false;
+    }
+    for (jpeg_saved_marker_ptr marker = state.info.marker_list; marker; marker = marker->next)
+        if (marker->marker == JPEG_APP0 + 1)
+            state.orientation = exifOrientation(marker->data, marker->data_length);
+
+    state.info.out_color_space = JCS_EXT_RGBX;
+    jpeg_start_decompress(&state.info);
+    makeOpaqueBitmap(state.bitmap, static_cast<int>(state.info.output_width),
+                     static_cast<int>(state.info.output_height));
+    if (!state.bitmap) {
+        jpeg_destroy_decompress(&state.info);
+        return false;
+    }
+    while (state.info.output_scanline < state.info.output_height) {
+        JSAMPROW row = state.bitmap->mutableRow(static_cast<int>(state.info.output_scanline));
+        jpeg_read_scanlines(&state.info, &row, 1);
+    }
+    jpeg_finish_decompress(&state.info);
+    jpeg_destroy_decompress(&state.info);
+    return true;
+}
+
+struct EncodeState {
+    jpeg_compress_struct info;
+    ErrorManager error;
+    unsigned char* output = nullptr;
+    unsigned long outputSize = 0;
+};
+
+bool encodeInto(EncodeState& state, const Bitmap& bitmap, const std::uint8_t* rows, std::size_t rowBytes,
+                int quality) {
+    state.info.err = jpeg_std_error(&state.error.base);
+    state.error.base.error_exit = onError;
+    if (setjmp(state.error.jump)) {
+        jpeg_destroy_compress(&state.info);
+        return false;
+    }
+    jpeg_create_compress(&state.info);
+    jpeg_mem_dest(&state.info, &state.output, &state.outputSize);
+    state.info.image_width = static_cast<JDIMENSION>(bitmap.width());
+    state.info.image_height = static_cast<JDIMENSION>(bitmap.height());
+    state.info.input_components = 3;
+    state.info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&state.info);
+    jpeg_set_quality(&state.info, quality, TRUE);
+    jpeg_start_compress(&state.info, TRUE);
+    while (state.info.next_scanline < state.info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rows + state.info.next_scanline * rowBytes);
+        jpeg_write_scanlines(&state.info, &row, 1);
+    }
+    jpeg_finish_compress(&state.info);
+    jpeg_destroy_compress(&state.info);
+    return true;
+}
+
+ImageOrientation orientationFromExif(int value) {
+    switch (value) {
+    case 2: return ImageOrientation::UpMirrored;
+    case 3: return ImageOrientation::Down;
+    case 4: return ImageOrientation::DownMirrored;
+    case 5: return ImageOrientation::LeftMirrored;
+    case 6: return ImageOrientation::Right;
+    case 7: return ImageOrientation::RightMirrored;
+    case 8: return ImageOrientation::Left;
+    default: return ImageOrientation::Up;
+    }
+}
+
+} // namespace
+
+bool isJpegData(const std::uint8_t* data, std::size_t size) {
+    return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t size, double scale) {
+    auto state = std::make_unique<DecodeState>();
+    if (!decodeInto(*state, data, size)) {
+        if (state->tooLarge)
+            Foundation::log("JPEG: %u x %u is over the pixel limit", state->info.image_width,
+                            state->info.image_height);
+        else
+            Foundation::log("JPEG: cannot decode (%s)", state->error.message);
+        return nullptr;
+    }
+    return BitmapImage::create(state->bitmap, scale, orientationFromExif(state->orientation));
+}
+
+std::optional<std::vector<std::uint8_t>> encodeJPEG(const Bitmap& bitmap, double quality) {
+    if (std::isnan(quality))
+        quality = 0.9;
+    const int q = static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100));
+    // Straight RGB rows: un-premultiply colour, drop alpha.
+    const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width()) * 3;
+    std::vector<std::uint8_t> rgb(rowBytes * static_cast<std::size_t>(bitmap.height()));
+    for (int y = 0; y < bitmap.height(); ++y)
+        unpremultiplyRow(bitmap, y, rgb.data() + static_cast<std::size_t>(y) * rowBytes, 3);
+    auto state = std::make_unique<EncodeState>();
+    const bool ok = encodeInto(*state, bitmap, rgb.data(), rowBytes, q);
+    std::optional<std::vector<std::uint8_t>> result;
+    if (ok && state->output)
+        result.emplace(state->output, state->output + state->outputSize);
+    else
+        Foundation::log("JPEG: cannot encode a %d x %d bitmap", bitmap.width(), bitmap.height());
+    std::free(state->output);
+    return result;
+}
+
+} // namespace Graphics
