@@ -1,8 +1,6 @@
+#include <Foundation/Log.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/BitmapImage.h>
-
-#include <Foundation/Log.h>
-
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -16,8 +14,12 @@ std::atomic<double> g_mainScreenScale{2.0};
 constexpr std::size_t kRowAlignment = 16;
 } // namespace
 
-std::uint64_t Bitmap::pixelLimit() { return g_pixelLimit.load(std::memory_order_relaxed); }
-void Bitmap::setPixelLimit(std::uint64_t pixels) { g_pixelLimit.store(pixels, std::memory_order_relaxed); }
+std::uint64_t Bitmap::pixelLimit() {
+    return g_pixelLimit.load(std::memory_order_relaxed);
+}
+void Bitmap::setPixelLimit(std::uint64_t pixels) {
+    g_pixelLimit.store(pixels, std::memory_order_relaxed);
+}
 
 std::shared_ptr<Bitmap> Bitmap::create(int width, int height, PixelFormat format, AlphaInfo alpha,
                                        ColorSpace space) {
@@ -33,8 +35,8 @@ std::shared_ptr<Bitmap> Bitmap::create(int width, int height, PixelFormat format
         return nullptr;
     }
     const std::uint64_t bytesPerPixel = format == PixelFormat::RGBA8 ? 4 : 1;
-    const std::uint64_t rowBytes =
-        (static_cast<std::uint64_t>(width) * bytesPerPixel + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bytesPerPixel + kRowAlignment - 1) /
+                                   kRowAlignment * kRowAlignment;
     const std::uint64_t total = rowBytes * static_cast<std::uint64_t>(height);
     std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[total]());
     if (!data) {
@@ -59,7 +61,9 @@ std::shared_ptr<Bitmap> Bitmap::copy() const {
     return result;
 }
 
-double mainScreenScale() { return g_mainScreenScale.load(std::memory_order_relaxed); }
+double mainScreenScale() {
+    return g_mainScreenScale.load(std::memory_order_relaxed);
+}
 
 void setMainScreenScale(double scale) {
     if (!(scale > 0) || !std::isfinite(scale)) {

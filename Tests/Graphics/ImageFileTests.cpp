@@ -1,11 +1,9 @@
 #include <Foundation/Log.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 using namespace Graphics;
@@ -42,8 +40,32 @@ std::shared_ptr<Bitmap> smooth(int width, int height) {
 
 std::vector<std::uint8_t> withExifOrientation(std::vector<std::uint8_t> jpeg, int orientation) {
     // APP1 "Exif\0\0", little-endian TIFF header, one IFD entry: 0x0112 SHORT 1 = orientation.
-    std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0,
-                                      static_cast<std::uint8_t>(orientation), 0, 0, 0, 0, 0, 0, 0};
+    std::vector<std::uint8_t> tiff = {'I',
+                                      'I',
+                                      42,
+                                      0,
+                                      8,
+                                      0,
+                                      0,
+                                      0,
+                                      1,
+                                      0,
+                                      0x12,
+                                      0x01,
+                                      3,
+                                      0,
+                                      1,
+                                      0,
+                                      0,
+                                      0,
+                                      static_cast<std::uint8_t>(orientation),
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0};
     std::vector<std::uint8_t> payload = {'E', 'x', 'i', 'f', 0, 0};
     payload.insert(payload.end(), tiff.begin(), tiff.end());
     const std::size_t length = payload.size() + 2;
@@ -95,11 +117,14 @@ TEST(ImageFile, JpegRoundTripStaysCloseAndHonoursExifOrientation) {
                 error += std::abs(image->bitmap()->row(y)[x * 4 + c] - source->row(y)[x * 4 + c]);
     EXPECT_LT(error / (64 * 48 * 3), 2.0);
 
-    const std::pair<int, ImageOrientation> cases[] = {
-        {1, ImageOrientation::Up},           {2, ImageOrientation::UpMirrored},
-        {3, ImageOrientation::Down},         {4, ImageOrientation::DownMirrored},
-        {5, ImageOrientation::LeftMirrored}, {6, ImageOrientation::Right},
-        {7, ImageOrientation::RightMirrored}, {8, ImageOrientation::Left}};
+    const std::pair<int, ImageOrientation> cases[] = {{1, ImageOrientation::Up},
+                                                      {2, ImageOrientation::UpMirrored},
+                                                      {3, ImageOrientation::Down},
+                                                      {4, ImageOrientation::DownMirrored},
+                                                      {5, ImageOrientation::LeftMirrored},
+                                                      {6, ImageOrientation::Right},
+                                                      {7, ImageOrientation::RightMirrored},
+                                                      {8, ImageOrientation::Left}};
     for (auto [exif, orientation] : cases) {
         auto tagged = withExifOrientation(*bytes, exif);
         auto rotated = BitmapImage::createFromData(tagged.data(), tagged.size(), 2.0);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <Graphics/Bitmap.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -2,7 +2,6 @@
 
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -1,13 +1,12 @@
 #include "Codecs.h"
 
 #include <Foundation/Log.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Graphics {
@@ -24,7 +23,8 @@ void makeOpaqueBitmap(std::shared_ptr<Bitmap>& out, int width, int height) {
 }
 
 void makeBitmap(std::shared_ptr<Bitmap>& out, int width, int height) {
-    out = Bitmap::create(width, height, PixelFormat::RGBA8, AlphaInfo::PremultipliedLast, ColorSpace::DeviceRGB);
+    out = Bitmap::create(width, height, PixelFormat::RGBA8, AlphaInfo::PremultipliedLast,
+                         ColorSpace::DeviceRGB);
 }
 
 void unpremultiplyRow(const Bitmap& bitmap, int y, std::uint8_t* out, int channels) {
@@ -44,13 +44,16 @@ void unpremultiplyRow(const Bitmap& bitmap, int y, std::uint8_t* out, int channe
             continue;
         }
         for (int c = 0; c < 3; ++c)
-            out[c] = a == 255 ? p[c] : a == 0 ? 0 : static_cast<std::uint8_t>(std::min(255u, (p[c] * 255u + a / 2) / a));
+            out[c] = a == 255 ? p[c]
+                     : a == 0 ? 0
+                              : static_cast<std::uint8_t>(std::min(255u, (p[c] * 255u + a / 2) / a));
         if (channels == 4)
             out[3] = static_cast<std::uint8_t>(a);
     }
 }
 
-std::shared_ptr<BitmapImage> BitmapImage::createFromData(const std::uint8_t* data, std::size_t size, double scale) {
+std::shared_ptr<BitmapImage> BitmapImage::createFromData(const std::uint8_t* data, std::size_t size,
+                                                         double scale) {
     if (!data || size == 0) {
         Foundation::log("Image: no data");
         return nullptr;

@@ -5,13 +5,11 @@
 #include "Exif.h"
 
 #include <Foundation/Log.h>
-
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-
 #include <jpeglib.h>
 
 namespace Graphics {
@@ -152,14 +150,22 @@ bool encodeInto(EncodeState& state, const Bitmap& bitmap, const std::uint8_t* ro
 
 ImageOrientation orientationFromExif(int value) {
     switch (value) {
-    case 2: return ImageOrientation::UpMirrored;
-    case 3: return ImageOrientation::Down;
-    case 4: return ImageOrientation::DownMirrored;
-    case 5: return ImageOrientation::LeftMirrored;
-    case 6: return ImageOrientation::Right;
-    case 7: return ImageOrientation::RightMirrored;
-    case 8: return ImageOrientation::Left;
-    default: return ImageOrientation::Up;
+    case 2:
+        return ImageOrientation::UpMirrored;
+    case 3:
+        return ImageOrientation::Down;
+    case 4:
+        return ImageOrientation::DownMirrored;
+    case 5:
+        return ImageOrientation::LeftMirrored;
+    case 6:
+        return ImageOrientation::Right;
+    case 7:
+        return ImageOrientation::RightMirrored;
+    case 8:
+        return ImageOrientation::Left;
+    default:
+        return ImageOrientation::Up;
     }
 }
 

@@ -3,9 +3,7 @@
 #include "Codecs.h"
 
 #include <Foundation/Log.h>
-
 #include <cstring>
-
 #include <png.h>
 
 namespace Graphics {
@@ -77,7 +75,8 @@ bool decodeInto(DecodeState& state) {
     state.height = png_get_image_height(state.png, state.info);
     // Refuse before anything of the claimed size is allocated.
     const std::uint64_t pixels = static_cast<std::uint64_t>(state.width) * state.height;
-    if (pixels == 0 || pixels > Bitmap::pixelLimit() || state.width > 0x7fffffff || state.height > 0x7fffffff) {
+    if (pixels == 0 || pixels > Bitmap::pixelLimit() || state.width > 0x7fffffff ||
+        state.height > 0x7fffffff) {
         state.tooLarge = true;
         png_destroy_read_struct(&state.png, &state.info, nullptr);
         return false;
