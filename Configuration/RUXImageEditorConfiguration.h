@@ -1,0 +1,38 @@
+#pragma once
+
+#include <Transformation/RUXImageTransformation.h>
+#include <optional>
+#include <string>
+
+// How a host adapts the editor: titles, the name of every tool and look, and which are offered.
+// Only asked questions, on the main thread; classes are told apart exactly (a subclass is not
+// its parent).
+class RUXImageEditorConfigurationProtocol {
+public:
+    virtual ~RUXImageEditorConfigurationProtocol() = default;
+    // The main screen's title.
+    virtual std::string title() const = 0;
+    // The save button's text.
+    virtual std::string nextButton() const = 0;
+    // The display name of the object's exact class, or std::nullopt for none.
+    virtual std::optional<std::string>
+    nameForTransformation(const RUXImageTransformation& transformation) const = 0;
+    // Whether the tool or look of that class is offered.
+    virtual bool isTransformationEnabled(const RUXClass& transformationClass) const = 0;
+};
+
+// Offers every tool and look under English names.
+class RUXImageEditorSampleConfiguration final : public RUXImageEditorConfigurationProtocol {
+public:
+    std::string title() const override { return "Edit Image"; }
+    std::string nextButton() const override { return "SAVE"; }
+    std::optional<std::string>
+    nameForTransformation(const RUXImageTransformation& transformation) const override;
+    // Every class of the table, and any class it does not know, is enabled.
+    bool isTransformationEnabled(const RUXClass& transformationClass) const override;
+
+    // The display name of a class, by its exact name; std::nullopt when the table lacks it.
+    static std::optional<std::string> nameForClassName(const std::string& className);
+    // The class whose display name this is (the first in table order), or nullptr.
+    static const RUXClass* classForDisplayName(const std::string& displayName);
+};

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <Foundation/Cache.h>
+#include <Foundation/UndoManager.h>
+#include <Graphics/BitmapImage.h>
+#include <Manager/RUXRenderFormula.h>
+#include <Transformation/RUXImageTransformation.h>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// The edit state of one photo: the photo at three resolutions, the committed list (sorted by sort
+// order, at most one transformation per type code, always holding the one normalisation), its
+// undo and redo history, the memoised committed formula and the filter strip's thumbnail cache.
+//
+// Every function is for the main thread except thumbnailPreviewImageWithTransformation, which
+// the filter strip calls from pool threads; the list is guarded so those tasks always see a whole
+// list, from just before or just after a concurrent change.
+class RUXEditManager : public std::enable_shared_from_this<RUXEditManager> {
+public:
+    // Resizes the photo for thumbnails (88 points × the main screen's scale on the shorter
+    // side), the screen (640 points) and the output (1024 points), never enlarging it. Never
+    // nullptr; for a null photo the three images are nullptr and every formula renders nothing.
+    // Main thread; the caller owns the manager.
+    static std::shared_ptr<RUXEditManager> create(std::shared_ptr<const Graphics::BitmapImage> image);
+
+    // A recipe of the photo drawn upright with its shorter side brought down to maxSize points,
+    // at the main screen's scale. nullptr for a null photo or one whose result would exceed the
+    // pixel limit. Any thread.
+    static ImageEngine::ImagePtr resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
+                                             double maxSize);
+
+    const ImageEngine::ImagePtr& thumbnailImage() const { return m_thumbnailImage; }
+    const ImageEngine::ImagePtr& lowResImage() const { return m_lowResImage; }
+    const ImageEngine::ImagePtr& fullImage() const { return m_fullImage; }
+    const std::shared_ptr<Foundation::UndoManager>& undoManager() const { return m_undoManager; }
+
+    // A snapshot of the committed list. Any thread.
+    RUXTransformationList transformations() const;
+
+    // Puts t into its type's slot with one undo step. A null t is ignored.
+    void commitTransformation(const RUXTransformationPtr& t);
+    // Puts t into the slot of type (or empties the slot for a null t) with one undo step;
+    // re-sorts, empties the thumbnail cache when a transformation applied to thumbnails (other
+    // than a filter) comes or goes, and drops the committed formula.
+    void setTransformationForType(const RUXTransformationPtr& t, RUXTransformationType type);
+    bool canUndo() const;
+    bool canRedo() const;
+    void undo();
+    void redo();
+
+    // Queries on the live list; nullptr when nothing matches. Exact class: subclasses do not match.
+    RUXTransformationPtr getTransformationWithClass(const RUXClass& transformationClass) const;
+    RUXTransformationPtr getTransformationWithType(RUXTransformationType type) const;
+    RUXTransformationPtr committedTransformationWithType(RUXTransformationType type) const;
+    // A copy of the committed transformation of that class, or a new default one; never
+    // nullptr; the caller owns it.
+    RUXTransformationPtr getOrCreateTransformationWithClass(const RUXClass& transformationClass) const;
+
+    // Lower sort order first; a strict weak order over sort orders alone.
+    static bool transformationComparator(const RUXTransformationPtr& a, const RUXTransformationPtr& b);
+    // The list with t in its type's slot (appended if the slot is empty), sorted; the list itself
+    // is unchanged. Any thread.
+    RUXTransformationList transformationsIncludingNewTransformation(const RUXTransformationPtr& t) const;
+
+    // Formula builders; each answers a new formula the caller shares, except where noted.
+    // The committed list at screen resolution; kept until the list changes.
+    RUXRenderFormulaPtr committedImage();
+    // The committed list at output resolution (what Save renders).
+    RUXRenderFormulaPtr resultantImage() const;
+    // The output-resolution photo with no list.
+    RUXRenderFormulaPtr originalImage() const;
+    // The list with t, quick results for t's class.
+    RUXRenderFormulaPtr previewImageWithTransformation(const RUXTransformationPtr& t) const;
+    RUXRenderFormulaPtr highQualityPreviewImageWithTransformation(const RUXTransformationPtr& t) const;
+    RUXRenderFormulaPtr highQualityPreviewForImage(const ImageEngine::ImagePtr& image,
+                                                   const RUXTransformationPtr& t) const;
+    // The thumbnail of a look: the list with t, reduced to what thumbnails apply (rotate, crop,
+    // normalisation) and the filter, over the thumbnail image. Cached per object t, so the same
+    // object answers the same formula until a geometric change empties the cache. Any thread.
+    RUXRenderFormulaPtr thumbnailPreviewImageWithTransformation(const RUXTransformationPtr& t);
+    RUXRenderFormulaPtr imageWithAllTransformationsExcept(const RUXClass& transformationClass) const;
+    RUXRenderFormulaPtr imageWithTransformationClasses(const std::vector<const RUXClass*>& classes) const;
+    RUXRenderFormulaPtr imageWithBaseImage(const ImageEngine::ImagePtr& image,
+                                           const std::vector<const RUXClass*>& classes) const;
+
+    // Empties the thumbnail cache. Any thread.
+    void resetThumbnailCache();
+    // Entries in the thumbnail cache. Any thread.
+    std::size_t thumbnailCacheCount() const { return m_thumbnailCache.count(); }
+
+private:
+    RUXEditManager() = default;
+    // Caller holds m_mutex.
+    RUXTransformationPtr findTypeLocked(RUXTransformationType type) const;
+    RUXTransformationList includingLocked(const RUXTransformationPtr& t) const;
+
+    ImageEngine::ImagePtr m_thumbnailImage;
+    ImageEngine::ImagePtr m_lowResImage;
+    ImageEngine::ImagePtr m_fullImage;
+    std::shared_ptr<Foundation::UndoManager> m_undoManager;
+    // Safe for concurrent use on its own; its fills are ordered with list changes by m_mutex.
+    mutable Foundation::Cache<RUXImageTransformation, RUXRenderFormula> m_thumbnailCache;
+
+    mutable std::mutex m_mutex;
+    // Guarded by m_mutex.
+    RUXTransformationList m_transformations;
+    RUXRenderFormulaPtr m_committedImage;
+};

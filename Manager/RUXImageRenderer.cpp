@@ -1,0 +1,62 @@
+#include <Manager/RUXImageRenderer.h>
+#include <cmath>
+
+Graphics::Rect RUXPixelRectForExtent(const Graphics::Rect& extent) {
+    if (extent.isNull() || extent.isInfinite()) {
+        return extent;
+    }
+    auto snap = [](double v) {
+        double nearest = std::round(v);
+        return std::abs(v - nearest) < 1e-6 ? nearest : v;
+    };
+    double x0 = snap(extent.minX()), y0 = snap(extent.minY()), x1 = snap(extent.maxX()),
+           y1 = snap(extent.maxY());
+    return Graphics::Rect(x0, y0, x1 - x0, y1 - y0);
+}
+
+std::shared_ptr<RUXImageRenderer> RUXImageRenderer::create() {
+    std::shared_ptr<RUXImageRenderer> renderer(new RUXImageRenderer);
+    renderer->m_context = ImageEngine::Context::create();
+    return renderer;
+}
+
+RUXRenderFormulaPtr RUXImageRenderer::lastRenderFormula() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastRenderFormula;
+}
+
+std::uint64_t RUXImageRenderer::nextRequest() {
+    std::lock_guard lock(m_mutex);
+    return ++m_lastRequest;
+}
+
+void RUXImageRenderer::setLastRenderFormula(const RUXRenderFormulaPtr& formula, std::uint64_t request) {
+    std::lock_guard lock(m_mutex);
+    if (request >= m_storedRequest) {
+        m_lastRenderFormula = formula;
+        m_storedRequest = request;
+    }
+}
+
+std::shared_ptr<const Graphics::BitmapImage>
+RUXImageRenderer::renderedImage(const RUXRenderFormulaPtr& formula) const {
+    if (!formula) {
+        return nullptr;
+    }
+    return formula->ensureRenderedImage(
+        [this](RUXRenderFormula& f) -> std::shared_ptr<const Graphics::BitmapImage> {
+            ImageEngine::ImagePtr image = f.resultantImage();
+            if (!image) {
+                return nullptr;
+            }
+            Graphics::Rect extent = image->extent();
+            if (extent.isEmpty() || extent.isInfinite()) {
+                return nullptr;
+            }
+            auto bitmap = m_context->createCGImage(image, RUXPixelRectForExtent(extent));
+            if (!bitmap) {
+                return nullptr;
+            }
+            return Graphics::BitmapImage::create(std::move(bitmap), 1.0, Graphics::ImageOrientation::Up);
+        });
+}

@@ -1,0 +1,341 @@
+#include <Foundation/Bundle.h>
+#include <Foundation/Dispatch.h>
+#include <Foundation/Log.h>
+#include <ImageEngine/Context.h>
+#include <Manager/RUXImageFilterInterface.h>
+#include <Manager/RUXImageRenderer.h>
+#include <Transformation/RUXBeautifulBlurTransformation.h>
+#include <Utility/RUXImageUtility.h>
+#include <algorithm>
+#include <cmath>
+
+RUX_DEFINE_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
+
+Graphics::Point RUXBeautifulBlurTransformation::point() const {
+    std::lock_guard lock(m_mutex);
+    return m_point;
+}
+void RUXBeautifulBlurTransformation::setPoint(Graphics::Point point) {
+    std::lock_guard lock(m_mutex);
+    m_point = point;
+}
+double RUXBeautifulBlurTransformation::scale() const {
+    std::lock_guard lock(m_mutex);
+    return m_scale;
+}
+void RUXBeautifulBlurTransformation::setScale(double scale) {
+    std::lock_guard lock(m_mutex);
+    m_scale = scale;
+}
+std::size_t RUXBeautifulBlurTransformation::cachedBackgroundCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_cache.size();
+}
+
+RUXTransformationPtr RUXBeautifulBlurTransformation::copy() const {
+    auto result = std::make_shared<RUXBeautifulBlurTransformation>();
+    result->setPoint(point());
+    return result;
+}
+
+int RUXBeautifulBlurTransformation::kernelSizeForSize(int width, int height) {
+    int n = int(std::min(width, height) * 0.08);
+    return 2 * (n / 2) + 1;
+}
+
+RUXBeautifulBlurTransformation::Kernel RUXBeautifulBlurTransformation::kernelOfSize(int size) {
+    Kernel kernel;
+    size = std::max(1, size | 1);
+    const int half = (size - 1) / 2;
+    const double sigma = half / 3.0;
+    kernel.weights.resize(size);
+    for (int i = 0; i < size; ++i) {
+        // For a single tap sigma is 0 and the centre's 0/0 would be NaN; it is the whole kernel.
+        double weight =
+            half == 0 ? 255.0 : 255.0 * std::exp(-double(i - half) * (i - half) / (2 * sigma * sigma));
+        kernel.weights[i] = static_cast<std::int16_t>(weight);
+        kernel.divisor += kernel.weights[i];
+    }
+    return kernel;
+}
+
+namespace {
+
+// One pass over a row: out[i] = Σ taps[k] · rows[k][i] / divisor, rounded. Written as whole-row
+// multiply-adds so the compiler vectorises it; the sums stay well inside 32 bits (255 · 2^15 · taps).
+void accumulateRows(const std::uint8_t* const* rows, const std::int16_t* taps, int tapCount,
+                    std::size_t length, std::int32_t* sums, float inverseDivisor, std::uint8_t* out) {
+    std::fill(sums, sums + length, 0);
+    for (int k = 0; k < tapCount; ++k) {
+        const std::uint8_t* row = rows[k];
+        const std::int32_t tap = taps[k];
+        for (std::size_t i = 0; i < length; ++i) {
+            sums[i] += tap * std::int32_t(row[i]);
+        }
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        float v = float(sums[i]) * inverseDivisor + 0.5f;
+        out[i] = static_cast<std::uint8_t>(std::min(v, 255.0f));
+    }
+}
+
+} // namespace
+
+void RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Kernel& kernel) {
+    const int width = bitmap.width(), height = bitmap.height();
+    const int taps = int(kernel.weights.size());
+    if (taps <= 1 || width <= 0 || height <= 0 || kernel.divisor <= 0 ||
+        bitmap.format() != Graphics::PixelFormat::RGBA8) {
+        return;
+    }
+    const int half = taps / 2;
+    const std::size_t rowLength = std::size_t(width) * 4;
+    const float inverseDivisor = 1.0f / float(kernel.divisor);
+    std::vector<std::uint8_t> vertical(rowLength * height);
+    constexpr std::size_t kRowsPerTask = 16;
+    const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
+
+    // Vertical pass into the scratch buffer: each output row is a weighted sum of whole rows,
+    // the rows beyond the edges repeating the edge rows.
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<const std::uint8_t*> rows(taps);
+        std::vector<std::int32_t> sums(rowLength);
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
+        for (int y = y0; y < y1; ++y) {
+            for (int k = 0; k < taps; ++k) {
+                rows[k] = bitmap.row(std::clamp(y + k - half, 0, height - 1));
+            }
+            accumulateRows(rows.data(), kernel.weights.data(), taps, rowLength, sums.data(), inverseDivisor,
+                           vertical.data() + rowLength * y);
+        }
+    });
+
+    // Horizontal pass back into the bitmap: each row is padded with copies of its edge pixels,
+    // so the taps become shifted views of one contiguous row.
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<std::uint8_t> padded((std::size_t(width) + 2 * half) * 4);
+        std::vector<const std::uint8_t*> rows(taps);
+        std::vector<std::int32_t> sums(rowLength);
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* source = vertical.data() + rowLength * y;
+            for (int x = 0; x < half; ++x) {
+                std::copy(source, source + 4, padded.data() + 4 * x);
+                std::copy(source + rowLength - 4, source + rowLength, padded.data() + 4 * (half + width + x));
+            }
+            std::copy(source, source + rowLength, padded.data() + 4 * half);
+            for (int k = 0; k < taps; ++k) {
+                rows[k] = padded.data() + 4 * k;
+            }
+            accumulateRows(rows.data(), kernel.weights.data(), taps, rowLength, sums.data(), inverseDivisor,
+                           bitmap.mutableRow(y));
+        }
+    });
+}
+
+std::shared_ptr<Graphics::BitmapImage> RUXBeautifulBlurTransformation::imageForColor(double red, double green,
+                                                                                     double blue,
+                                                                                     double alpha,
+                                                                                     Graphics::Size size) {
+    if (!(size.width > 0 && size.height > 0)) {
+        return nullptr;
+    }
+    auto bitmap = Graphics::Bitmap::create(int(std::ceil(size.width)), int(std::ceil(size.height)));
+    if (!bitmap) {
+        return nullptr;
+    }
+    auto byte = [alpha](double c) {
+        return std::uint8_t(std::lround(std::clamp(c * alpha, 0.0, 1.0) * 255));
+    };
+    const std::uint8_t pixel[4] = {byte(red), byte(green), byte(blue),
+                                   std::uint8_t(std::lround(std::clamp(alpha, 0.0, 1.0) * 255))};
+    for (int y = 0; y < bitmap->height(); ++y) {
+        std::uint8_t* row = bitmap->mutableRow(y);
+        for (int x = 0; x < bitmap->width(); ++x) {
+            std::copy(pixel, pixel + 4, row + 4 * x);
+        }
+    }
+    return Graphics::BitmapImage::create(std::move(bitmap));
+}
+
+ImageEngine::ImagePtr RUXBeautifulBlurTransformation::backgroundForSize(Graphics::Size size) {
+    std::lock_guard lock(m_mutex);
+    auto key = std::make_pair(size.width, size.height);
+    if (auto it = m_cache.find(key); it != m_cache.end()) {
+        return it->second;
+    }
+    auto white = imageForColor(1, 1, 1, 1, size);
+    if (!white) {
+        return nullptr;
+    }
+    auto recipe = ImageEngine::Image::createWithBitmap(white->bitmap());
+    m_cache.emplace(key, recipe);
+    return recipe;
+}
+
+ImageEngine::ImagePtr RUXBeautifulBlurTransformation::quickResultFromImage(const ImageEngine::ImagePtr& image,
+                                                                           RUXImageMetadata&) {
+    if (!image) {
+        return nullptr;
+    }
+    Graphics::Rect extent = image->extent();
+    if (extent.isEmpty()) {
+        return image;
+    }
+    const double w = extent.width(), h = extent.height();
+    const Graphics::Point p = point();
+    auto gradient = RUXFilterOutput("CIRadialGradient",
+                                    {{RUXFilterKey::radius0, 100.0},
+                                     {RUXFilterKey::radius1, std::max(w, h)},
+                                     {RUXFilterKey::center, ImageEngine::Vector::make(p.x, h - p.y)}});
+    return RUXFilterOutput("CIBlendWithMask", {{RUXFilterKey::image, image},
+                                               {RUXFilterKey::maskImage, gradient},
+                                               {RUXFilterKey::backgroundImage, backgroundForSize({w, h})}});
+}
+
+std::shared_ptr<Graphics::Bitmap>
+RUXBeautifulBlurTransformation::circleMask(int width, int height, Graphics::Point point,
+                                           const std::shared_ptr<const Graphics::BitmapImage>& circle) {
+    auto mask = Graphics::Bitmap::create(width, height, Graphics::PixelFormat::Gray8,
+                                         Graphics::AlphaInfo::NoneSkipLast, Graphics::ColorSpace::DeviceGray);
+    if (!mask) {
+        return nullptr;
+    }
+    for (int y = 0; y < height; ++y) {
+        std::fill(mask->mutableRow(y), mask->mutableRow(y) + width, 255);
+    }
+    if (!circle || !circle->bitmap()) {
+        return mask;
+    }
+    const Graphics::Bitmap& art = *circle->bitmap();
+    const Graphics::Size artSize = circle->size();
+    const Graphics::Rect target =
+        Graphics::Rect(point.x - artSize.width * 0.5, point.y - artSize.height * 0.5, artSize.width,
+                       artSize.height)
+            .insetBy(-500, -500);
+    const bool gray = art.format() == Graphics::PixelFormat::Gray8;
+    const bool opaque = gray || art.alphaInfo() == Graphics::AlphaInfo::NoneSkipLast;
+    // One art sample as (premultiplied grey, alpha) in 0 … 1.
+    auto sample = [&](int x, int y, double& level, double& alpha) {
+        x = std::clamp(x, 0, art.width() - 1);
+        y = std::clamp(y, 0, art.height() - 1);
+        const std::uint8_t* p = art.row(y) + x * art.bytesPerPixel();
+        if (gray) {
+            level = p[0] / 255.0;
+            alpha = 1;
+            return;
+        }
+        level = (0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2]) / 255.0;
+        alpha = opaque ? 1.0 : p[3] / 255.0;
+    };
+    const int x0 = std::max(0, int(std::floor(target.minX()))),
+              x1 = std::min(width, int(std::ceil(target.maxX())));
+    const int y0 = std::max(0, int(std::floor(target.minY()))),
+              y1 = std::min(height, int(std::ceil(target.maxY())));
+    const double sx = art.width() / target.width(), sy = art.height() / target.height();
+    // Draw the art stretched into the target (top-left origin, as the mask's rows run), sampled
+    // bilinearly at pixel centres and laid over the white.
+    for (int y = y0; y < y1; ++y) {
+        std::uint8_t* row = mask->mutableRow(y);
+        const double v = (y + 0.5 - target.minY()) * sy - 0.5;
+        const int v0 = int(std::floor(v));
+        const double fv = v - v0;
+        for (int x = x0; x < x1; ++x) {
+            const double u = (x + 0.5 - target.minX()) * sx - 0.5;
+            const int u0 = int(std::floor(u));
+            const double fu = u - u0;
+            double l00, a00, l10, a10, l01, a01, l11, a11;
+            sample(u0, v0, l00, a00);
+            sample(u0 + 1, v0, l10, a10);
+            sample(u0, v0 + 1, l01, a01);
+            sample(u0 + 1, v0 + 1, l11, a11);
+            auto mix = [&](double c00, double c10, double c01, double c11) {
+                return (c00 * (1 - fu) + c10 * fu) * (1 - fv) + (c01 * (1 - fu) + c11 * fu) * fv;
+            };
+            double alpha = mix(a00, a10, a01, a11);
+            double level = mix(l00 * a00, l10 * a10, l01 * a01, l11 * a11) + (1 - alpha);
+            row[x] = std::uint8_t(std::lround(std::clamp(level, 0.0, 1.0) * 255));
+        }
+    }
+    return mask;
+}
+
+std::shared_ptr<Graphics::Bitmap> RUXBeautifulBlurTransformation::blurImage(const Graphics::Bitmap& sharp,
+                                                                            const Graphics::Bitmap& blurred,
+                                                                            const Graphics::Bitmap& mask) {
+    const int width = blurred.width(), height = blurred.height();
+    if (sharp.width() != width || sharp.height() != height || mask.width() != width ||
+        mask.height() != height) {
+        return nullptr;
+    }
+    auto result = Graphics::Bitmap::create(width, height);
+    if (!result) {
+        return nullptr;
+    }
+    Foundation::parallelFor(std::size_t(height), [&](std::size_t yIndex) {
+        const int y = int(yIndex);
+        const std::uint8_t* s = sharp.row(y);
+        const std::uint8_t* b = blurred.row(y);
+        const std::uint8_t* m = mask.row(y);
+        std::uint8_t* out = result->mutableRow(y);
+        for (int x = 0; x < width; ++x) {
+            // The sharp picture is painted over the (opaque) blurred one with opacity 1 − s.
+            const int coverage = 255 - m[x];
+            const int sharpAlpha = s[4 * x + 3] * coverage / 255;
+            for (int c = 0; c < 3; ++c) {
+                int v = (s[4 * x + c] * coverage + b[4 * x + c] * (255 - sharpAlpha) + 127) / 255;
+                out[4 * x + c] = std::uint8_t(std::min(v, 255));
+            }
+            out[4 * x + 3] = 255;
+        }
+    });
+    return result;
+}
+
+ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const ImageEngine::ImagePtr& image,
+                                                                      RUXImageMetadata&) {
+    if (!image) {
+        return nullptr;
+    }
+    Graphics::Rect extent = RUXPixelRectForExtent(image->extent());
+    if (extent.isEmpty() || extent.isInfinite()) {
+        return image;
+    }
+    auto context = ImageEngine::Context::create();
+    auto sharp = context->createCGImage(image, extent);
+    if (!sharp) {
+        return image;
+    }
+    // The sharp picture is the same render; copy it rather than rendering the input twice.
+    auto blurred = sharp->copy();
+    if (!blurred) {
+        return image;
+    }
+    convolve(*blurred, kernelOfSize(kernelSizeForSize(sharp->width(), sharp->height())));
+
+    Graphics::Point center;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_point.x == 0 && m_point.y == 0) {
+            m_point = {sharp->width() * 0.5, sharp->height() * 0.5};
+        }
+        center = m_point;
+    }
+    auto codeBundle = Foundation::Bundle::codeBundle();
+    auto circle = RUXImageFromBundle(codeBundle->bundlePath(), "circle", "png");
+    auto mask = circleMask(sharp->width(), sharp->height(), center, circle);
+    if (!mask) {
+        return image;
+    }
+    auto composite = blurImage(*sharp, *blurred, *mask);
+    if (!composite) {
+        return image;
+    }
+    // The composite's pixels stand where the input's extent was.
+    auto result = ImageEngine::Image::createWithBitmap(std::move(composite));
+    if (result && (extent.origin.x != 0 || extent.origin.y != 0)) {
+        return result->imageByApplyingTransform(
+            Graphics::AffineTransform::makeTranslation(extent.origin.x, extent.origin.y));
+    }
+    return result;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <Graphics/Bitmap.h>
+#include <Graphics/BitmapImage.h>
+#include <Transformation/RUXImageTransformation.h>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+// The circle blur: the photo blurred on the processor with a separable integer Gaussian whose
+// length is about 8 % of the shorter side, with the sharp photo painted back through a mask drawn
+// from the "circle" image around the point. The point is in pixels from the top-left; (0, 0)
+// means not yet placed, and the first full render places it at the centre.
+class RUXBeautifulBlurTransformation final : public RUXPositionalTransformation {
+    RUX_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
+public:
+    // The integer kernel: weights scaled to 255 at the centre, and their sum.
+    struct Kernel {
+        std::vector<std::int16_t> weights;
+        std::int32_t divisor = 0;
+    };
+
+    RUXTransformationType type() const override { return RUXTransformationTypeBlur; }
+    double sortOrder() const override { return 2.0; }
+
+    Graphics::Point point() const override;
+    void setPoint(Graphics::Point point) override;
+    // Stored only; no result uses it.
+    double scale() const override;
+    void setScale(double scale) override;
+    // How many white backgrounds the quick path has kept (one per image size seen).
+    std::size_t cachedBackgroundCount() const;
+
+    // The full circle blur, rendered on the calling thread; places an unplaced point. nullptr for a
+    // nullptr input; an input that cannot be rendered (empty, over the pixel limit) is returned
+    // unchanged.
+    ImageEngine::ImagePtr resultFromImage(const ImageEngine::ImagePtr& image,
+                                          RUXImageMetadata& metadata) override;
+    // The photo faded to white from 100 pixels around the point out to the longer side.
+    ImageEngine::ImagePtr quickResultFromImage(const ImageEngine::ImagePtr& image,
+                                               RUXImageMetadata& metadata) override;
+    // Carries the point only: the copy's scale is 0 and its background cache empty.
+    RUXTransformationPtr copy() const override;
+
+    // The odd kernel length for an image: the shorter side × 0.08, truncated, made odd upwards.
+    static int kernelSizeForSize(int width, int height);
+    static Kernel kernelOfSize(int size);
+    // Blurs the RGBA pixels in place, vertically then horizontally, edges extended. Any thread.
+    static void convolve(Graphics::Bitmap& bitmap, const Kernel& kernel);
+    // A bitmap of that size filled with the colour; nullptr for an empty or oversized size.
+    static std::shared_ptr<Graphics::BitmapImage> imageForColor(double red, double green, double blue,
+                                                                double alpha, Graphics::Size size);
+    // The grey mask for an image of that size: white, with the circle image drawn stretched into
+    // its own size centred on point and grown by 500 on every side. Black keeps the photo sharp.
+    // A missing circle leaves it all white. nullptr when the size is empty.
+    static std::shared_ptr<Graphics::Bitmap>
+    circleMask(int width, int height, Graphics::Point point,
+               const std::shared_ptr<const Graphics::BitmapImage>& circle);
+    // blurred × s + sharp × (1 − s) for the mask's grey level s, opaque. Sizes must match.
+    static std::shared_ptr<Graphics::Bitmap>
+    blurImage(const Graphics::Bitmap& sharp, const Graphics::Bitmap& blurred, const Graphics::Bitmap& mask);
+
+private:
+    ImageEngine::ImagePtr backgroundForSize(Graphics::Size size);
+
+    mutable std::mutex m_mutex;
+    // All guarded by m_mutex.
+    double m_scale = 0;
+    Graphics::Point m_point;
+    std::map<std::pair<double, double>, ImageEngine::ImagePtr> m_cache;
+};

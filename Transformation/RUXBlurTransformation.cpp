@@ -1,0 +1,108 @@
+#include <Manager/RUXImageFilterInterface.h>
+#include <Transformation/RUXBlurTransformation.h>
+
+RUX_DEFINE_TRANSFORMATION_CLASS(RUXBlurTransformation)
+
+Graphics::Point RUXBlurTransformation::point() const {
+    std::lock_guard lock(m_mutex);
+    return m_point;
+}
+void RUXBlurTransformation::setPoint(Graphics::Point point) {
+    std::lock_guard lock(m_mutex);
+    m_point = point;
+}
+double RUXBlurTransformation::scale() const {
+    std::lock_guard lock(m_mutex);
+    return m_scale;
+}
+void RUXBlurTransformation::setScale(double scale) {
+    std::lock_guard lock(m_mutex);
+    m_scale = scale;
+}
+
+RUXBlurTransformation::Geometry RUXBlurTransformation::geometryForExtent(const Graphics::Rect& extent) const {
+    Graphics::Point p;
+    double s;
+    {
+        std::lock_guard lock(m_mutex);
+        p = m_point;
+        s = m_scale;
+    }
+    // An empty image has a null extent; its geometry collapses to zero.
+    double w = extent.isNull() ? 0 : extent.width(), h = extent.isNull() ? 0 : extent.height();
+    Geometry g;
+    g.center = {w * p.x, h - h * p.y};
+    // The radii are handed to the engine in single precision.
+    g.innerRadius = float(w * 0.09765625 * s);
+    g.outerRadius = float(w * 0.29296875 * s);
+    return g;
+}
+
+ImageEngine::ImagePtr RUXBlurTransformation::blurredImageWithSource(const ImageEngine::ImagePtr& image) {
+    if (!image) {
+        return nullptr;
+    }
+    auto clamped =
+        RUXFilterOutput("CIAffineClamp", {{RUXFilterKey::image, image},
+                                          {RUXFilterKey::transform, Graphics::AffineTransform::identity()}});
+    auto blurred = RUXFilterOutput("CIGaussianBlur",
+                                   {{RUXFilterKey::image, clamped}, {RUXFilterKey::radius, kBlurRadius}});
+    return RUXFilterOutput("CICrop",
+                           {{RUXFilterKey::image, blurred},
+                            {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(image->extent())}});
+}
+
+ImageEngine::ImagePtr
+RUXBlurTransformation::createRadialMaskForImage(const ImageEngine::ImagePtr& image) const {
+    if (!image) {
+        return nullptr;
+    }
+    Geometry g = geometryForExtent(image->extent());
+    auto gradient = RUXFilterOutput(
+        "CIRadialGradient", {{RUXFilterKey::radius0, g.innerRadius},
+                             {RUXFilterKey::radius1, g.outerRadius},
+                             {RUXFilterKey::center, ImageEngine::Vector::make(g.center.x, g.center.y)},
+                             {RUXFilterKey::color0, ImageEngine::Color{0, 1, 0, 1}},
+                             {RUXFilterKey::color1, ImageEngine::Color{0, 1, 0, 0}}});
+    return RUXFilterOutput("CICrop",
+                           {{RUXFilterKey::image, gradient},
+                            {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(image->extent())}});
+}
+
+ImageEngine::ImagePtr RUXBlurTransformation::resultFromImage(const ImageEngine::ImagePtr& image,
+                                                             RUXImageMetadata&) {
+    auto mask = createRadialMaskForImage(image);
+    auto blurred = blurredImageWithSource(image);
+    return RUXFilterOutput("CIBlendWithMask", {{RUXFilterKey::image, image},
+                                               {RUXFilterKey::backgroundImage, blurred},
+                                               {RUXFilterKey::maskImage, mask}});
+}
+
+ImageEngine::ImagePtr RUXBlurTransformation::quickResultFromImage(const ImageEngine::ImagePtr& image,
+                                                                  RUXImageMetadata&) {
+    if (!image) {
+        return nullptr;
+    }
+    Geometry g = geometryForExtent(image->extent());
+    // The radii run outer to inner, the reverse of the mask, so the veil is clear in the middle.
+    auto veil = RUXFilterOutput("CIRadialGradient",
+                                {{RUXFilterKey::radius0, g.outerRadius},
+                                 {RUXFilterKey::radius1, g.innerRadius},
+                                 {RUXFilterKey::color0, ImageEngine::Color{1, 1, 1, 0.85}},
+                                 {RUXFilterKey::color1, ImageEngine::Color{1, 1, 1, 0}},
+                                 {RUXFilterKey::center, ImageEngine::Vector::make(g.center.x, g.center.y)}});
+    if (!veil) {
+        return nullptr;
+    }
+    auto cropped = veil->imageByCroppingToRect(image->extent());
+    return RUXFilterOutput("CISourceOverCompositing",
+                           {{RUXFilterKey::image, cropped}, {RUXFilterKey::backgroundImage, image}});
+}
+
+RUXTransformationPtr RUXBlurTransformation::copy() const {
+    auto result = std::make_shared<RUXBlurTransformation>();
+    std::lock_guard lock(m_mutex);
+    result->m_point = m_point;
+    result->m_scale = m_scale;
+    return result;
+}

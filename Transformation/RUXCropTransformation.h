@@ -1,0 +1,40 @@
+#pragma once
+
+#include <Transformation/RUXImageTransformation.h>
+#include <mutex>
+
+// The framing chosen on the crop screen, kept in the frame of the unrotated source together with
+// the size of that frame, so that one crop serves every resolution and turns with later rotations.
+class RUXCropTransformation final : public RUXImageTransformation {
+    RUX_TRANSFORMATION_CLASS(RUXCropTransformation)
+public:
+    RUXTransformationType type() const override { return RUXTransformationTypeCrop; }
+    double sortOrder() const override { return 0.1; }
+    bool respondsToIsAppliedToThumbnail() const override { return true; }
+    bool isAppliedToThumbnail() const override { return true; }
+
+    // cropRect and originalRect are in the normalised, y-up coordinates of the picture the user
+    // framed; metadata is the record of the render that made that picture. Stores both mapped
+    // back into the unrotated source frame. originalRect should start at (0, 0); if it does not,
+    // one line is logged and the rectangles are used as given. Main thread.
+    void setCropRect(const Graphics::Rect& cropRect, const Graphics::Rect& originalRect,
+                     const RUXImageMetadata& metadata);
+
+    // Crops to the stored framing rescaled to the image being rendered and mapped through the
+    // render's rotation. An instance whose originalRect is empty has no framing and leaves the
+    // image unchanged (rather than dividing by zero).
+    ImageEngine::ImagePtr resultFromImage(const ImageEngine::ImagePtr& image,
+                                          RUXImageMetadata& metadata) override;
+    RUXTransformationPtr copy() const override;
+
+    Graphics::Rect cropRect() const;
+    void setCropRect(const Graphics::Rect& rect);
+    Graphics::Rect originalRect() const;
+    void setOriginalRect(const Graphics::Rect& rect);
+
+private:
+    mutable std::mutex m_mutex;
+    // Both guarded by m_mutex.
+    Graphics::Rect m_cropRect;
+    Graphics::Rect m_originalRect;
+};

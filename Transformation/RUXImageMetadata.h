@@ -1,0 +1,21 @@
+#pragma once
+
+#include <Graphics/AffineTransform.h>
+
+// The record threaded through one render: rotate writes the matrix it applied, normalisation the
+// offset it removed, and crop reads both. A formula fills it once while it is processed and only
+// reads it afterwards, so it needs no lock of its own.
+class RUXImageMetadata {
+public:
+    double translateX() const { return m_translateX; }
+    void setTranslateX(double x) { m_translateX = x; }
+    double translateY() const { return m_translateY; }
+    void setTranslateY(double y) { m_translateY = y; }
+    const Graphics::AffineTransform& appliedAffineTransform() const { return m_appliedAffineTransform; }
+    void setAppliedAffineTransform(const Graphics::AffineTransform& t) { m_appliedAffineTransform = t; }
+
+private:
+    double m_translateX = 0;
+    double m_translateY = 0;
+    Graphics::AffineTransform m_appliedAffineTransform = Graphics::AffineTransform::identity();
+};

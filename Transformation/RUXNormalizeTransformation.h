@@ -1,0 +1,18 @@
+#pragma once
+
+#include <Transformation/RUXImageTransformation.h>
+
+// Moves the image back so that its extent starts at (0, 0) after rotation and crop, and records
+// the offset it removed (the input's origin). Stateless, so one instance serves every formula.
+class RUXNormalizeTransformation final : public RUXImageTransformation {
+    RUX_TRANSFORMATION_CLASS(RUXNormalizeTransformation)
+public:
+    RUXTransformationType type() const override { return RUXTransformationTypeNormalize; }
+    double sortOrder() const override { return 0.99; }
+    bool respondsToIsAppliedToThumbnail() const override { return true; }
+    bool isAppliedToThumbnail() const override { return true; }
+
+    ImageEngine::ImagePtr resultFromImage(const ImageEngine::ImagePtr& image,
+                                          RUXImageMetadata& metadata) override;
+    RUXTransformationPtr copy() const override { return std::make_shared<RUXNormalizeTransformation>(); }
+};
