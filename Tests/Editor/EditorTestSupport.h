@@ -1,0 +1,76 @@
+#pragma once
+
+#include <Graphics/Bitmap.h>
+#include <Graphics/BitmapImage.h>
+#include <ImageEngine/Context.h>
+#include <ImageEngine/Image.h>
+#include <Manager/RUXImageRenderer.h>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace EditorTest {
+
+using Rgba = std::array<std::uint8_t, 4>;
+
+// An opaque bitmap whose pixel (x, y), y counted from the top row, is colour(x, y).
+inline std::shared_ptr<Graphics::Bitmap> makeBitmap(int w, int h,
+                                                    const std::function<Rgba(int, int)>& colour) {
+    auto bitmap = Graphics::Bitmap::create(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            Rgba c = colour(x, y);
+            std::copy(c.begin(), c.end(), bitmap->mutableRow(y) + 4 * x);
+        }
+    }
+    return bitmap;
+}
+
+inline std::shared_ptr<Graphics::BitmapImage> makePhoto(int w, int h, double scale = 1.0) {
+    return Graphics::BitmapImage::create(
+        makeBitmap(w, h,
+                   [](int x, int y) {
+                       return Rgba{std::uint8_t(x * 7), std::uint8_t(y * 5), 90, 255};
+                   }),
+        scale);
+}
+
+inline ImageEngine::ImagePtr makeImage(int w, int h, const std::function<Rgba(int, int)>& colour) {
+    return ImageEngine::Image::createWithBitmap(makeBitmap(w, h, colour));
+}
+
+inline ImageEngine::ImagePtr solidImage(int w, int h, Rgba colour) {
+    return makeImage(w, h, [colour](int, int) { return colour; });
+}
+
+// Renders an image over its extent.
+inline std::shared_ptr<Graphics::Bitmap> render(const ImageEngine::ImagePtr& image) {
+    static auto context = ImageEngine::Context::create();
+    return image ? context->createCGImage(image, RUXPixelRectForExtent(image->extent())) : nullptr;
+}
+
+// The pixel at (x, y) from the top-left of a rendered bitmap.
+inline Rgba pixel(const Graphics::Bitmap& bitmap, int x, int y) {
+    const std::uint8_t* p = bitmap.row(y) + 4 * x;
+    return {p[0], p[1], p[2], p[3]};
+}
+
+inline int maxDifference(Rgba a, Rgba b) {
+    int d = 0;
+    for (int i = 0; i < 4; ++i) {
+        d = std::max(d, std::abs(int(a[i]) - int(b[i])));
+    }
+    return d;
+}
+
+// Restores the main screen's scale when a test changes it.
+struct ScreenScale {
+    explicit ScreenScale(double scale) : saved(Graphics::mainScreenScale()) {
+        Graphics::setMainScreenScale(scale);
+    }
+    ~ScreenScale() { Graphics::setMainScreenScale(saved); }
+    double saved;
+};
+
+} // namespace EditorTest

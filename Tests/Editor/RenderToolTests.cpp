@@ -1,0 +1,118 @@
+#include "EditorTestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace EditorTest;
+
+namespace {
+
+struct ToolRun {
+    int exitCode;
+    std::string output;
+};
+
+// Runs rux-render with the arguments, capturing stdout and stderr together.
+ToolRun runTool(const std::string& arguments) {
+    std::string command = std::string(RUX_RENDER_PATH) + " " + arguments + " 2>&1";
+    ToolRun run{-1, {}};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        return run;
+    }
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) {
+        run.output += buffer;
+    }
+    int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class RenderTool : public testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() / ("rux-render-tests-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(m_dir);
+        // A small photo written by the tool itself from a tiny PNG of the tree.
+        m_input = (std::filesystem::path(RUX_SOURCE_RESOURCES_DIR) / "circle@3x.png").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+
+    std::filesystem::path m_dir;
+    std::string m_input;
+};
+
+TEST_F(RenderTool, BadArgumentsPrintUsageAndExitTwo) {
+    for (const char* arguments :
+         {"", "only-one.png", "a.png b.gif", "a.png b.png --rotate left", "a.png b.png --crop 0.1,0.2,0.3",
+          "a.png b.png --crop 0,0,2,1", "a.png b.png --look Nonesuch", "a.png b.png --scale 0",
+          "a.png b.png --repeat 0", "a.png b.png --resolution huge", "a.png b.png --brightness",
+          "a.png b.png --bogus 1", "a.png b.png --focus-blur 0.5"}) {
+        ToolRun run = runTool(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_NE(run.output.find("usage: rux-render"), std::string::npos) << arguments;
+    }
+}
+
+TEST_F(RenderTool, UnreadableInputExitsOneAndWritesNothing) {
+    std::ofstream(path("broken.png")) << "not a picture";
+    for (std::string input : {path("missing.png"), path("broken.png")}) {
+        ToolRun run = runTool(input + " " + path("out.png"));
+        EXPECT_EQ(run.exitCode, 1) << run.output;
+        EXPECT_NE(run.output.find("cannot read"), std::string::npos);
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("out.png")));
+    // Only the output itself is left in the directory: no temporary files either.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir), {}), 1);
+}
+
+TEST_F(RenderTool, ResolutionsAndEditsGiveTheExpectedPictures) {
+    // The 300 × 300 input is 300 points: at scale 1 full and screen keep it and the thumbnail is
+    // 88; at scale 2 everything is drawn at two pixels per point (the thumbnail limit is 176).
+    struct Case {
+        std::string arguments;
+        std::string output;
+        int width, height;
+    };
+    for (const Case& c :
+         std::vector<Case>{{"--resolution full", "full.png", 300, 300},
+                           {"--scale 2 --resolution full", "full2.png", 600, 600},
+                           {"--resolution thumbnail --look March", "thumb.jpg", 88, 88},
+                           {"--scale 2 --resolution thumbnail --look March", "thumb2.jpg", 352, 352},
+                           {"--crop 0,0,0.5,0.25 --rotate cw", "crop.png", 75, 150},
+                           {"--rotate cw --flip h --brightness 0.5 --saturation 0.2 --contrast 1.2 --look "
+                            "Etude --focus-blur "
+                            "0.3,0.4,1.5",
+                            "many.png", 300, 300},
+                           {"--circle-blur 0,0 --look RUXFilterCustom --resolution full --repeat 3 --time",
+                            "circle.png", 300, 300}}) {
+        ToolRun run = runTool(m_input + " " + path(c.output) + " " + c.arguments);
+        ASSERT_EQ(run.exitCode, 0) << c.arguments << "\n" << run.output;
+        auto written = Graphics::BitmapImage::createFromFile(path(c.output));
+        ASSERT_TRUE(written) << c.arguments;
+        EXPECT_EQ(written->bitmap()->width(), c.width) << c.arguments;
+        EXPECT_EQ(written->bitmap()->height(), c.height) << c.arguments;
+        if (c.arguments.find("--time") != std::string::npos) {
+            EXPECT_NE(run.output.find("ms (3 runs)"), std::string::npos) << run.output;
+            EXPECT_EQ(run.output.rfind("render: ", 0), 0u) << run.output;
+        }
+    }
+}
+
+TEST_F(RenderTool, ListsTheLooks) {
+    ToolRun run = runTool("--list-looks");
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* name : {"Original", "March", "Chorale", "RUXFilterCustom"}) {
+        EXPECT_NE(run.output.find(name), std::string::npos) << name;
+    }
+}
+
+} // namespace

@@ -1,0 +1,5 @@
+if(TARGET RUXImageEditorCore)
+    add_executable(EditorBenchmarks ${CMAKE_CURRENT_LIST_DIR}/EditorBenchmarks.cpp)
+    target_link_libraries(EditorBenchmarks PRIVATE RUXImageEditorCore benchmark::benchmark benchmark::benchmark_main)
+    rux_target_warnings(EditorBenchmarks)
+endif()

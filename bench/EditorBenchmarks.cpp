@@ -1,0 +1,55 @@
+// The editing core's hot paths: the circle blur's processor-side convolution and the render of
+// a screen-size picture with a look and a focus blur.
+
+#include <Manager/RUXEditManager.h>
+#include <Manager/RUXImageRenderer.h>
+#include <Transformation/RUXBeautifulBlurTransformation.h>
+#include <Transformation/RUXBlurTransformation.h>
+#include <Transformation/RUXFilters.h>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+std::shared_ptr<Graphics::Bitmap> photo(int w, int h) {
+    auto bitmap = Graphics::Bitmap::create(w, h);
+    for (int y = 0; y < h; ++y) {
+        std::uint8_t* row = bitmap->mutableRow(y);
+        for (int x = 0; x < w; ++x) {
+            row[4 * x] = std::uint8_t(x);
+            row[4 * x + 1] = std::uint8_t(y);
+            row[4 * x + 2] = std::uint8_t(x ^ y);
+            row[4 * x + 3] = 255;
+        }
+    }
+    return bitmap;
+}
+
+void CircleBlurConvolution(benchmark::State& state) {
+    const int w = int(state.range(0)), h = w * 2 / 3;
+    auto source = photo(w, h);
+    auto kernel =
+        RUXBeautifulBlurTransformation::kernelOfSize(RUXBeautifulBlurTransformation::kernelSizeForSize(w, h));
+    for (auto _ : state) {
+        auto bitmap = source->copy();
+        RUXBeautifulBlurTransformation::convolve(*bitmap, kernel);
+        benchmark::DoNotOptimize(bitmap->data());
+    }
+    state.SetItemsProcessed(state.iterations() * w * h);
+}
+BENCHMARK(CircleBlurConvolution)->Arg(640)->Arg(1920)->Unit(benchmark::kMillisecond);
+
+void ScreenRenderWithLookAndFocusBlur(benchmark::State& state) {
+    Graphics::setMainScreenScale(2);
+    auto manager = RUXEditManager::create(Graphics::BitmapImage::create(photo(3072, 2048)));
+    manager->commitTransformation(std::make_shared<RUXFilterVivid>());
+    manager->commitTransformation(std::make_shared<RUXBlurTransformation>());
+    auto renderer = RUXImageRenderer::create();
+    for (auto _ : state) {
+        auto committed = manager->committedImage();
+        auto formula = RUXRenderFormula::create(committed->originalImage(), *committed->transformations());
+        benchmark::DoNotOptimize(renderer->renderedImage(formula));
+    }
+}
+BENCHMARK(ScreenRenderWithLookAndFocusBlur)->Unit(benchmark::kMillisecond);
+
+} // namespace
