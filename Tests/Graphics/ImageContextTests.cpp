@@ -1,3 +1,4 @@
+#include <Foundation/Log.h>
 #include <Graphics/ImageContext.h>
 #include <gtest/gtest.h>
 
@@ -79,6 +80,7 @@ TEST(ImageContext, ScaleZeroUsesTheMainScreenAndBadSizesAnswerNil) {
     EXPECT_EQ(context->bitmap().height(), 15);
     EXPECT_EQ(context->bitmap().row(0)[3], 255);
     setMainScreenScale(saved);
+    Foundation::LogCapture capture;
     EXPECT_EQ(ImageContext::create({0, 5}, false, 1.0), nullptr);
     EXPECT_EQ(ImageContext::create({5, 5}, false, -1.0), nullptr);
     EXPECT_EQ(ImageContext::create({std::nan(""), 5}, false, 1.0), nullptr);
