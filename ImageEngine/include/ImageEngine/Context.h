@@ -1,7 +1,6 @@
 #pragma once
 
 #include <ImageEngine/Image.h>
-
 #include <memory>
 
 namespace ImageEngine {
@@ -9,8 +8,18 @@ namespace ImageEngine {
 // Renders recipes to bitmaps. One context may render from several threads at once.
 class Context {
 public:
+    // How a context cuts and spreads its work; the defaults suit interactive rendering, tests and
+    // benchmarks pick others. The bytes rendered never depend on these.
+    struct RenderOptions {
+        int tileWidth = 0;  // pixels; 0 = default
+        int tileHeight = 0; // pixels; 0 = default
+        int maxThreads = 0; // threads working on one render, the caller included; 0 = the whole pool
+    };
+
     // Never fails. Any thread may call it.
     static std::shared_ptr<Context> create();
+    // A context with the given options (values below 1 take the defaults). Never fails. Any thread.
+    static std::shared_ptr<Context> create(const RenderOptions& options);
 
     // createCGImage:fromRect: — renders rect of image, one pixel per unit, into a new RGBA8 bitmap
     // (premultiplied, alpha last, sRGB), rect's top edge in memory row 0. A fractional rect is
@@ -20,6 +29,7 @@ public:
     std::shared_ptr<Graphics::Bitmap> createCGImage(const ImagePtr& image, const Graphics::Rect& rect) const;
 
     Context();
+    explicit Context(const RenderOptions& options);
     ~Context();
 
 private:

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <ImageEngine/Image.h>
-
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -31,8 +30,8 @@ struct Color {
 using Data = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 // One input value. Numbers are doubles (integers too).
-using FilterValue = std::variant<std::monostate, double, Vector, Color, Graphics::AffineTransform, ImagePtr, Data,
-                                 Graphics::ColorSpace>;
+using FilterValue = std::variant<std::monostate, double, Vector, Color, Graphics::AffineTransform, ImagePtr,
+                                 Data, Graphics::ColorSpace>;
 
 // A named filter with inputs set by key ("inputImage", "inputEV", ...). Not shared between threads:
 // each thread builds its own filters; the images they output are shareable.
@@ -59,9 +58,20 @@ protected:
     explicit Filter(std::string name) : m_name(std::move(name)) {}
     // Subclasses: build the recipe from the inputs held in m_values.
     virtual ImagePtr build() const = 0;
-    // Subclasses: the keys they take with their defaults.
+    // Subclasses: the keys they take with their defaults; a value set later must be of the
+    // default's kind.
     virtual void declareInputs() = 0;
     void declareInput(const std::string& key, FilterValue defaultValue);
+
+    // The current input under key, or a neutral value (nullptr, 0, a zero vector) when it is of
+    // another kind.
+    ImagePtr imageInput(const std::string& key) const;
+    double numberInput(const std::string& key) const;
+    Vector vectorInput(const std::string& key) const;
+    Color colorInput(const std::string& key) const;
+    Graphics::AffineTransform transformInput(const std::string& key) const;
+    Data dataInput(const std::string& key) const;
+    Graphics::ColorSpace colorSpaceInput(const std::string& key) const;
 
     std::map<std::string, FilterValue> m_values;
     std::map<std::string, FilterValue> m_defaults;

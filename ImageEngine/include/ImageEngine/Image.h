@@ -3,7 +3,6 @@
 #include <Graphics/AffineTransform.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/Geometry.h>
-
 #include <memory>
 
 namespace ImageEngine {

@@ -1,0 +1,78 @@
+// "CICrop": the input inside a rectangle, transparent outside.
+#include "Filters/Nodes.h"
+
+#include <cmath>
+
+namespace ImageEngine {
+
+namespace {
+
+class CropNode final : public Node {
+public:
+    CropNode(const NodePtr& input, const Graphics::Rect& rect)
+        : Node(input->extent().intersection(rect), {input}), m_rect(rect.standardized()) {}
+
+    void render(const PixelSpan& out, RenderState& state) const override {
+        state.renderInput(*inputs()[0], out);
+        if (m_rect.isInfinite())
+            return;
+        // A pixel belongs to the crop when its centre does; only a fractional edge can cut a
+        // pixel of bounds() off.
+        PixelRect kept = pixelsWithCentreInside().intersection(out.rect);
+        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            float* row = out.row(y);
+            for (int x = out.rect.x; x < out.rect.maxX(); ++x) {
+                bool inside = y >= kept.y && y < kept.maxY() && x >= kept.x && x < kept.maxX();
+                if (!inside) {
+                    float* p = row + static_cast<std::size_t>(x - out.rect.x) * 4;
+                    p[0] = p[1] = p[2] = p[3] = 0.0f;
+                }
+            }
+        }
+    }
+
+private:
+    PixelRect pixelsWithCentreInside() const {
+        auto first = [](double edge) { return static_cast<int>(std::ceil(edge - 0.5)); };
+        int x0 = first(std::max(m_rect.minX(), -double(kPixelBound)));
+        int x1 = first(std::min(m_rect.maxX(), double(kPixelBound)));
+        int y0 = first(std::max(m_rect.minY(), -double(kPixelBound)));
+        int y1 = first(std::min(m_rect.maxY(), double(kPixelBound)));
+        if (x1 <= x0 || y1 <= y0)
+            return {};
+        return {x0, y0, x1 - x0, y1 - y0};
+    }
+
+    Graphics::Rect m_rect;
+};
+
+class CropFilter final : public EngineFilter {
+public:
+    CropFilter() : EngineFilter("CICrop") {}
+
+protected:
+    void declareInputs() override {
+        declareInput("inputImage", ImagePtr{});
+        declareInput("inputRectangle", Vector::make(0, 0, 0, 0));
+    }
+    ImagePtr build() const override {
+        Vector v = vectorInput("inputRectangle");
+        return imageWithNode(
+            makeCropNode(nodeOf(imageInput("inputImage")),
+                         Graphics::Rect(v.values[0], v.values[1], v.values[2], v.values[3])));
+    }
+};
+
+} // namespace
+
+NodePtr makeCropNode(const NodePtr& input, const Graphics::Rect& rect) {
+    if (!input)
+        return nullptr;
+    return std::make_shared<CropNode>(input, rect);
+}
+
+std::shared_ptr<Filter> makeCropFilter() {
+    return makePreparedFilter<CropFilter>();
+}
+
+} // namespace ImageEngine

@@ -1,0 +1,135 @@
+#include "Pipeline/Node.h"
+
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+namespace ImageEngine {
+
+PixelRect pixelBounds(const Graphics::Rect& extent) {
+    if (extent.isEmpty())
+        return {};
+    auto clampCoordinate = [](double v) {
+        return static_cast<int>(
+            std::clamp(v, -static_cast<double>(kPixelBound), static_cast<double>(kPixelBound)));
+    };
+    int x0 = clampCoordinate(std::floor(extent.minX())), x1 = clampCoordinate(std::ceil(extent.maxX()));
+    int y0 = clampCoordinate(std::floor(extent.minY())), y1 = clampCoordinate(std::ceil(extent.maxY()));
+    if (x1 <= x0 || y1 <= y0)
+        return {};
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+void clearSpan(const PixelSpan& span) {
+    for (int y = span.rect.y; y < span.rect.maxY(); ++y)
+        std::memset(span.row(y), 0, static_cast<std::size_t>(span.rect.w) * 4 * sizeof(float));
+}
+
+void copySpan(const PixelSpan& src, const PixelSpan& dst) {
+    for (int y = dst.rect.y; y < dst.rect.maxY(); ++y)
+        std::memcpy(dst.row(y), src.at(dst.rect.x, y),
+                    static_cast<std::size_t>(dst.rect.w) * 4 * sizeof(float));
+}
+
+ScratchPool::Buffer::Buffer(ScratchPool& pool, std::size_t floats) : m_pool(pool) {
+    if (!pool.m_free.empty()) {
+        m_storage = std::move(pool.m_free.back());
+        pool.m_free.pop_back();
+    } else {
+        m_storage = std::make_unique<std::vector<float>>();
+    }
+    if (m_storage->size() < floats)
+        m_storage->resize(floats);
+}
+
+ScratchPool::Buffer::~Buffer() {
+    m_pool.m_free.push_back(std::move(m_storage));
+}
+
+ScratchPool& ScratchPool::forThisThread() {
+    thread_local ScratchPool pool;
+    return pool;
+}
+
+RenderPlan::RenderPlan(const NodePtr& root) : m_root(root) {
+    // Count the consumers of each node, then order the nodes so that every node comes after all
+    // nodes that use it (Kahn's algorithm from the root), which lets a single sweep settle each
+    // node's region of interest before it is passed on to its inputs.
+    std::unordered_map<const Node*, int> consumers;
+    std::vector<const Node*> stack{root.get()};
+    consumers[root.get()] = 0;
+    while (!stack.empty()) {
+        const Node* node = stack.back();
+        stack.pop_back();
+        for (const NodePtr& input : node->inputs()) {
+            auto [it, fresh] = consumers.try_emplace(input.get(), 0);
+            ++it->second;
+            if (fresh)
+                stack.push_back(input.get());
+        }
+    }
+    std::unordered_map<const Node*, int> remaining = consumers;
+    std::vector<const Node*> ready{root.get()};
+    while (!ready.empty()) {
+        const Node* node = ready.back();
+        ready.pop_back();
+        m_order.push_back(node);
+        m_shared.push_back(consumers[node] > 1);
+        for (const NodePtr& input : node->inputs())
+            if (--remaining[input.get()] == 0)
+                ready.push_back(input.get());
+    }
+    for (std::size_t i = 0; i < m_order.size(); ++i)
+        m_index.emplace_back(m_order[i], i);
+    std::sort(m_index.begin(), m_index.end());
+}
+
+std::size_t RenderPlan::indexOf(const Node* node) const {
+    auto it = std::lower_bound(m_index.begin(), m_index.end(), std::make_pair(node, std::size_t{0}));
+    return it->second;
+}
+
+RenderState::RenderState(const RenderPlan& plan, const PixelRect& tile)
+    : m_plan(plan), m_scratch(ScratchPool::forThisThread()), m_demand(plan.order().size()),
+      m_cached(plan.order().size()) {
+    // Propagate the tile's region of interest down the graph; a node's demand is complete once all
+    // of its consumers (earlier in the order) have added theirs.
+    m_demand[0] = tile.intersection(plan.root()->bounds());
+    for (std::size_t i = 0; i < plan.order().size(); ++i) {
+        const Node* node = plan.order()[i];
+        if (m_demand[i].isEmpty())
+            continue;
+        for (std::size_t k = 0; k < node->inputs().size(); ++k) {
+            const Node* input = node->inputs()[k].get();
+            PixelRect need = node->regionOfInterest(k, m_demand[i]).intersection(input->bounds());
+            std::size_t j = plan.indexOf(input);
+            m_demand[j] = m_demand[j].unionWith(need);
+        }
+    }
+}
+
+RenderState::~RenderState() = default;
+
+void RenderState::renderInput(const Node& input, const PixelSpan& out) {
+    PixelRect inside = out.rect.intersection(input.bounds());
+    if (inside != out.rect)
+        clearSpan(out);
+    if (inside.isEmpty())
+        return;
+    PixelSpan target{out.at(inside.x, inside.y), out.stride, inside};
+    std::size_t index = m_plan.indexOf(&input);
+    if (!m_plan.isShared(index) || !m_demand[index].contains(inside)) {
+        input.render(target, *this);
+        return;
+    }
+    if (!m_cached[index]) {
+        const PixelRect& demand = m_demand[index];
+        auto buffer = std::make_unique<ScratchPool::Buffer>(
+            m_scratch, static_cast<std::size_t>(demand.w) * static_cast<std::size_t>(demand.h) * 4);
+        input.render(buffer->span(demand), *this);
+        m_cached[index] = std::move(buffer);
+    }
+    copySpan(m_cached[index]->span(m_demand[index]), target);
+}
+
+} // namespace ImageEngine

@@ -1,0 +1,162 @@
+#pragma once
+
+#include <Graphics/Geometry.h>
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace ImageEngine {
+
+// A rectangle of whole pixels, y up: pixel (x, y) covers [x, x + 1) × [y, y + 1).
+struct PixelRect {
+    int x = 0, y = 0, w = 0, h = 0;
+
+    bool isEmpty() const { return w <= 0 || h <= 0; }
+    int maxX() const { return x + w; }
+    int maxY() const { return y + h; }
+    PixelRect intersection(const PixelRect& o) const {
+        int x0 = std::max(x, o.x), y0 = std::max(y, o.y);
+        int x1 = std::min(maxX(), o.maxX()), y1 = std::min(maxY(), o.maxY());
+        if (x1 <= x0 || y1 <= y0)
+            return {};
+        return {x0, y0, x1 - x0, y1 - y0};
+    }
+    PixelRect unionWith(const PixelRect& o) const {
+        if (isEmpty())
+            return o;
+        if (o.isEmpty())
+            return *this;
+        int x0 = std::min(x, o.x), y0 = std::min(y, o.y);
+        int x1 = std::max(maxX(), o.maxX()), y1 = std::max(maxY(), o.maxY());
+        return {x0, y0, x1 - x0, y1 - y0};
+    }
+    PixelRect grownBy(int d) const { return {x - d, y - d, w + 2 * d, h + 2 * d}; }
+    bool contains(const PixelRect& o) const {
+        return o.x >= x && o.y >= y && o.maxX() <= maxX() && o.maxY() <= maxY();
+    }
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+// Pixel coordinates are kept well inside int range so that growing a rect by a blur's reach or
+// mapping it through a matrix cannot overflow; infinite extents clamp to this.
+constexpr int kPixelBound = 1 << 29;
+
+// The pixels an extent touches (rounded outward), clamped to the engine's pixel bound; empty for
+// a null or empty extent.
+PixelRect pixelBounds(const Graphics::Rect& extent);
+
+// A view of float RGBA pixels, linear light, premultiplied: row 0 is the rect's bottom row (min y),
+// `stride` floats from one row to the next.
+struct PixelSpan {
+    float* data = nullptr;
+    std::size_t stride = 0;
+    PixelRect rect;
+
+    float* row(int y) const { return data + static_cast<std::size_t>(y - rect.y) * stride; }
+    float* at(int x, int y) const { return row(y) + static_cast<std::size_t>(x - rect.x) * 4; }
+};
+
+// Zeroes every pixel of span.
+void clearSpan(const PixelSpan& span);
+// Copies the part of src that lies in dst's rect (which src must cover).
+void copySpan(const PixelSpan& src, const PixelSpan& dst);
+
+class RenderState;
+
+// One step of a recipe. Immutable once built, so one graph is rendered by many threads at once.
+class Node {
+public:
+    explicit Node(Graphics::Rect extent, std::vector<std::shared_ptr<const Node>> inputs = {})
+        : m_extent(extent), m_bounds(pixelBounds(extent)), m_inputs(std::move(inputs)) {}
+    virtual ~Node() = default;
+
+    // Where the node is defined; transparent black elsewhere.
+    const Graphics::Rect& extent() const { return m_extent; }
+    // The whole pixels that may be non-transparent.
+    const PixelRect& bounds() const { return m_bounds; }
+    const std::vector<std::shared_ptr<const Node>>& inputs() const { return m_inputs; }
+
+    // The rect input `index` must supply so that render() can fill `rect` (region of interest).
+    // Callers clip it to the input's bounds.
+    virtual PixelRect regionOfInterest(std::size_t index, const PixelRect& rect) const {
+        (void)index;
+        return rect;
+    }
+    // Fills out.rect (inside bounds()) with this node's pixels, fetching inputs through state.
+    virtual void render(const PixelSpan& out, RenderState& state) const = 0;
+
+private:
+    Graphics::Rect m_extent;
+    PixelRect m_bounds;
+    std::vector<std::shared_ptr<const Node>> m_inputs;
+};
+
+using NodePtr = std::shared_ptr<const Node>;
+
+// Float buffers for one thread's tiles, reused across tiles and renders so that the hot path
+// does not allocate.
+class ScratchPool {
+public:
+    class Buffer {
+    public:
+        Buffer(ScratchPool& pool, std::size_t floats);
+        ~Buffer();
+        Buffer(const Buffer&) = delete;
+        Buffer& operator=(const Buffer&) = delete;
+        float* data() const { return m_storage->data(); }
+        PixelSpan span(const PixelRect& rect) const {
+            return {data(), static_cast<std::size_t>(rect.w) * 4, rect};
+        }
+
+    private:
+        ScratchPool& m_pool;
+        std::unique_ptr<std::vector<float>> m_storage;
+    };
+
+    // The pool of the calling thread.
+    static ScratchPool& forThisThread();
+
+private:
+    std::vector<std::unique_ptr<std::vector<float>>> m_free;
+};
+
+// What a render knows before it starts: every node of the graph once, inputs after the nodes that
+// use them, and which nodes feed more than one consumer (those are computed once per tile).
+class RenderPlan {
+public:
+    explicit RenderPlan(const NodePtr& root);
+    const NodePtr& root() const { return m_root; }
+    const std::vector<const Node*>& order() const { return m_order; }
+    // Index of node in order(), for the per-tile tables.
+    std::size_t indexOf(const Node* node) const;
+    bool isShared(std::size_t index) const { return m_shared[index]; }
+
+private:
+    NodePtr m_root;
+    std::vector<const Node*> m_order;
+    std::vector<bool> m_shared;
+    std::vector<std::pair<const Node*, std::size_t>> m_index; // sorted by node
+};
+
+// One tile's render: the region each node must supply and the pixels of the shared nodes.
+// Belongs to one thread.
+class RenderState {
+public:
+    RenderState(const RenderPlan& plan, const PixelRect& tile);
+    ~RenderState();
+
+    // Fills out with input's pixels: transparent outside its bounds; a shared input is computed once
+    // over the union of what its consumers ask for, then copied.
+    void renderInput(const Node& input, const PixelSpan& out);
+    ScratchPool& scratch() { return m_scratch; }
+
+private:
+    const RenderPlan& m_plan;
+    ScratchPool& m_scratch;
+    std::vector<PixelRect> m_demand;
+    std::vector<std::unique_ptr<ScratchPool::Buffer>> m_cached;
+};
+
+} // namespace ImageEngine
