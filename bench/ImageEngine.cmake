@@ -1,0 +1,3 @@
+add_executable(ImageEngineBenchmarks ${CMAKE_CURRENT_LIST_DIR}/ImageEngineBenchmarks.cpp)
+target_link_libraries(ImageEngineBenchmarks PRIVATE ImageEngine benchmark::benchmark benchmark::benchmark_main)
+rux_target_warnings(ImageEngineBenchmarks)

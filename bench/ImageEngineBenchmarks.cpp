@@ -1,0 +1,143 @@
+// The editor's chains through the engine at screen and full size, and the bandwidth floor.
+#include <ImageEngine/Context.h>
+#include <ImageEngine/Filter.h>
+#include <ImageEngine/Image.h>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+using namespace ImageEngine;
+using Graphics::AffineTransform;
+using Graphics::Rect;
+
+namespace {
+
+std::shared_ptr<Graphics::Bitmap> photo(int w, int h) {
+    auto bitmap = Graphics::Bitmap::create(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = bitmap->mutableRow(y) + x * 4;
+            p[0] = static_cast<std::uint8_t>((x ^ y) & 255);
+            p[1] = static_cast<std::uint8_t>((x / 3 + y) & 255);
+            p[2] = static_cast<std::uint8_t>((x + y / 2) & 255);
+            p[3] = 255;
+        }
+    return bitmap;
+}
+
+ImagePtr apply(const char* name, std::initializer_list<std::pair<const char*, FilterValue>> inputs) {
+    auto filter = Filter::create(name);
+    for (const auto& [key, value] : inputs)
+        filter->setValue(key, value);
+    return filter->outputImage();
+}
+
+// A look-like table: a warm, slightly faded curve.
+Data lookTable(int dim) {
+    std::vector<float> floats;
+    for (int b = 0; b < dim; ++b)
+        for (int g = 0; g < dim; ++g)
+            for (int r = 0; r < dim; ++r) {
+                float rf = r / float(dim - 1), gf = g / float(dim - 1), bf = b / float(dim - 1);
+                floats.insert(floats.end(), {0.05f + 0.9f * std::sqrt(rf), 0.03f + 0.92f * gf,
+                                             0.08f + 0.8f * bf * bf, 1.0f});
+            }
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(floats.size() * sizeof(float));
+    std::memcpy(bytes->data(), floats.data(), bytes->size());
+    return bytes;
+}
+
+ImagePtr colourChain(ImagePtr image) {
+    image = apply("CIExposureAdjust", {{"inputImage", image}, {"inputEV", 0.3}});
+    image = apply("CIColorControls", {{"inputImage", image}, {"inputSaturation", 1.2}});
+    image = apply("CIGammaAdjust", {{"inputImage", image}, {"inputPower", 1.21}});
+    return apply("CIColorCubeWithColorSpace", {{"inputImage", image},
+                                               {"inputCubeDimension", 33.0},
+                                               {"inputCubeData", lookTable(33)},
+                                               {"inputColorSpace", Graphics::ColorSpace::DeviceRGB}});
+}
+
+ImagePtr overlayAndFocus(ImagePtr image) {
+    Rect extent = image->extent();
+    auto vignette = Image::createWithBitmap(photo(600, 400));
+    auto scaled = vignette->imageByApplyingTransform(
+        AffineTransform::makeScale(extent.width() / 600, extent.height() / 400));
+    image = apply("CIOverlayBlendMode", {{"inputImage", scaled}, {"inputBackgroundImage", image}});
+    auto clamp =
+        apply("CIAffineClamp", {{"inputImage", image}, {"inputTransform", AffineTransform::identity()}});
+    auto blurred =
+        apply("CIGaussianBlur", {{"inputImage", clamp}, {"inputRadius", 2.5}})->imageByCroppingToRect(extent);
+    auto mask = apply("CIRadialGradient", {{"inputCenter", Vector::make(extent.midX(), extent.midY())},
+                                           {"inputRadius0", extent.height() / 6},
+                                           {"inputRadius1", extent.height() / 3},
+                                           {"inputColor0", Color{0, 1, 0, 1}},
+                                           {"inputColor1", Color{0, 1, 0, 0}}})
+                    ->imageByCroppingToRect(extent);
+    return apply("CIBlendWithMask",
+                 {{"inputImage", image}, {"inputBackgroundImage", blurred}, {"inputMaskImage", mask}});
+}
+
+// Quarter turn, crop, move back to the origin, colour chain with a look and its overlay, focus blur.
+ImagePtr heaviestChain(int w, int h) {
+    // The source is stored turned, so the output has the benchmark's width and height.
+    auto image = Image::createWithBitmap(photo(h + 8, w + 8));
+    image = image->imageByApplyingTransform(AffineTransform::makeRotation(-M_PI / 2));
+    image = image->imageByCroppingToRect(Rect(4, -(w + 4), h, w));
+    image = image->imageByApplyingTransform(AffineTransform::makeTranslation(-4, w + 4));
+    return overlayAndFocus(colourChain(image));
+}
+
+void render(benchmark::State& state, const ImagePtr& image) {
+    auto context = Context::create();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(context->createCGImage(image, image->extent()));
+}
+
+void HeaviestChain(benchmark::State& state) {
+    render(state, heaviestChain(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+}
+
+// Blur σ 2.5 + colour chain + overlay + radial-mask blend (no geometry).
+void SimplerChain(benchmark::State& state) {
+    render(state, overlayAndFocus(colourChain(Image::createWithBitmap(
+                      photo(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))))));
+}
+
+void PerPixelChain(benchmark::State& state) {
+    render(state, colourChain(Image::createWithBitmap(
+                      photo(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))))));
+}
+
+void Blur(benchmark::State& state) {
+    auto image =
+        Image::createWithBitmap(photo(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    auto clamp =
+        apply("CIAffineClamp", {{"inputImage", image}, {"inputTransform", AffineTransform::identity()}});
+    render(state, apply("CIGaussianBlur", {{"inputImage", clamp}, {"inputRadius", 2.5}})
+                      ->imageByCroppingToRect(image->extent()));
+}
+
+void SourceOnly(benchmark::State& state) {
+    render(state, Image::createWithBitmap(
+                      photo(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))));
+}
+
+void Memcpy(benchmark::State& state) {
+    std::size_t bytes = static_cast<std::size_t>(state.range(0) * state.range(1) * 4);
+    std::vector<std::uint8_t> a(bytes, 1), b(bytes);
+    for (auto _ : state) {
+        std::memcpy(b.data(), a.data(), bytes);
+        benchmark::DoNotOptimize(b.data());
+    }
+}
+
+#define SIZES Args({1920, 1280})->Args({3072, 2048})->Unit(benchmark::kMillisecond)->UseRealTime()
+BENCHMARK(HeaviestChain)->SIZES;
+BENCHMARK(SimplerChain)->SIZES;
+BENCHMARK(PerPixelChain)->SIZES;
+BENCHMARK(Blur)->SIZES;
+BENCHMARK(SourceOnly)->SIZES;
+BENCHMARK(Memcpy)->SIZES;
+
+} // namespace
