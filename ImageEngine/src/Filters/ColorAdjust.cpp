@@ -1,5 +1,6 @@
 // "CIExposureAdjust", "CIGammaAdjust" and "CIColorControls": one-value colour steps.
 #include "Filters/Nodes.h"
+#include "Pipeline/FastMath.h"
 #include "Pipeline/PointNode.h"
 
 #include <cmath>
@@ -35,7 +36,7 @@ public:
             float inverse = 1.0f / alpha;
             for (int c = 0; c < 3; ++c) {
                 float v = p[c] * inverse;
-                float magnitude = std::pow(std::abs(v), m_power);
+                float magnitude = fastPow(v, m_power);
                 p[c] = (v < 0 ? -magnitude : magnitude) * alpha;
             }
         }

@@ -18,6 +18,7 @@ public:
         : m_dimension(dimension), m_table(std::move(table)), m_encoded(encoded) {}
 
     void apply(float* p, std::size_t count) const override {
+        const SrgbTables& tables = SrgbTables::get();
         const float scale = static_cast<float>(m_dimension - 1);
         const std::size_t strideG = static_cast<std::size_t>(m_dimension) * 4;
         const std::size_t strideB = strideG * static_cast<std::size_t>(m_dimension);
@@ -35,7 +36,7 @@ public:
             for (int c = 0; c < 3; ++c) {
                 float v = p[c] * inverse;
                 if (m_encoded)
-                    v = srgbEncode(v);
+                    v = srgbEncodeWith(tables, v);
                 position[c] = std::clamp(v, 0.0f, 1.0f) * scale;
                 base[c] = std::min(static_cast<int>(position[c]), m_dimension - 2);
                 fraction[c] = position[c] - static_cast<float>(base[c]);
@@ -65,7 +66,7 @@ public:
             for (int c = 0; c < 3; ++c) {
                 float v = result[c] * straight;
                 if (m_encoded)
-                    v = srgbDecode(v);
+                    v = srgbDecodeWith(tables, v);
                 p[c] = v * outAlpha;
             }
             p[3] = outAlpha;

@@ -37,11 +37,15 @@ public:
         for (int y = middleRect.y; y < middleRect.maxY(); ++y) {
             const float* s = source.row(y);
             float* d = middle.row(y);
-            for (int i = 0; i < rect.w * 4; ++i) {
-                float sum = 0.0f;
-                for (int k = 0; k < taps; ++k)
-                    sum += s[i + k * 4] * w[k];
-                d[i] = sum;
+            // One multiply-add sweep per tap, so the compiler keeps the row in vector registers.
+            const int n = rect.w * 4;
+            for (int i = 0; i < n; ++i)
+                d[i] = s[i] * w[0];
+            for (int k = 1; k < taps; ++k) {
+                const float* shifted = s + k * 4;
+                const float weight = w[k];
+                for (int i = 0; i < n; ++i)
+                    d[i] += shifted[i] * weight;
             }
         }
         // Vertical pass into the output.

@@ -1,5 +1,7 @@
 #include "Pipeline/Srgb.h"
 
+#include "Pipeline/FastMath.h"
+
 #include <cmath>
 #include <memory>
 
@@ -55,7 +57,7 @@ float srgbEncode(float linear) {
     else if (magnitude < 1.0f)
         encoded = curveLookup(SrgbTables::get().encodeCurve, magnitude);
     else
-        encoded = static_cast<float>(srgbEncodeExact(magnitude));
+        encoded = 1.055f * fastPow(magnitude, 1.0f / 2.4f) - 0.055f;
     return linear < 0 ? -encoded : encoded;
 }
 
@@ -67,7 +69,7 @@ float srgbDecode(float encoded) {
     else if (magnitude < 1.0f)
         linear = curveLookup(SrgbTables::get().decodeCurve, magnitude);
     else
-        linear = static_cast<float>(srgbDecodeExact(magnitude));
+        linear = fastPow((magnitude + 0.055f) * (1.0f / 1.055f), 2.4f);
     return encoded < 0 ? -linear : linear;
 }
 
