@@ -76,24 +76,26 @@ TEST_F(RenderTool, UnreadableInputExitsOneAndWritesNothing) {
 
 TEST_F(RenderTool, ResolutionsAndEditsGiveTheExpectedPictures) {
     // The 300 × 300 input is 300 points: at scale 1 full and screen keep it and the thumbnail is
-    // 88; at scale 2 everything is drawn at two pixels per point (the thumbnail limit is 176).
+    // 88; at scale 2 (the default) everything is drawn at two pixels per point (the thumbnail limit
+    // is 176).
     struct Case {
         std::string arguments;
         std::string output;
         int width, height;
     };
-    for (const Case& c :
-         std::vector<Case>{{"--resolution full", "full.png", 300, 300},
-                           {"--scale 2 --resolution full", "full2.png", 600, 600},
-                           {"--resolution thumbnail --look March", "thumb.jpg", 88, 88},
-                           {"--scale 2 --resolution thumbnail --look March", "thumb2.jpg", 352, 352},
-                           {"--crop 0,0,0.5,0.25 --rotate cw", "crop.png", 75, 150},
-                           {"--rotate cw --flip h --brightness 0.5 --saturation 0.2 --contrast 1.2 --look "
-                            "Etude --focus-blur "
-                            "0.3,0.4,1.5",
-                            "many.png", 300, 300},
-                           {"--circle-blur 0,0 --look RUXFilterCustom --resolution full --repeat 3 --time",
-                            "circle.png", 300, 300}}) {
+    for (const Case& c : std::vector<Case>{
+             {"--scale 1 --resolution full", "full.png", 300, 300},
+             {"--scale 2 --resolution full", "full2.png", 600, 600},
+             {"--resolution full", "full-default.png", 600, 600},
+             {"--scale 1 --resolution thumbnail --look March", "thumb.jpg", 88, 88},
+             {"--scale 2 --resolution thumbnail --look March", "thumb2.jpg", 352, 352},
+             {"--scale 1 --crop 0,0,0.5,0.25 --rotate cw", "crop.png", 75, 150},
+             {"--scale 1 --rotate cw --flip h --brightness 0.5 --saturation 0.2 --contrast 1.2 --look "
+              "Etude --focus-blur "
+              "0.3,0.4,1.5",
+              "many.png", 300, 300},
+             {"--scale 1 --circle-blur 0,0 --look RUXFilterCustom --resolution full --repeat 3 --time",
+              "circle.png", 300, 300}}) {
         ToolRun run = runTool(m_input + " " + path(c.output) + " " + c.arguments);
         ASSERT_EQ(run.exitCode, 0) << c.arguments << "\n" << run.output;
         auto written = Graphics::BitmapImage::createFromFile(path(c.output));

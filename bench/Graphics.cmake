@@ -1,0 +1,3 @@
+add_executable(GraphicsBenchmarks ${CMAKE_CURRENT_LIST_DIR}/GraphicsBenchmarks.cpp)
+target_link_libraries(GraphicsBenchmarks PRIVATE Graphics benchmark::benchmark benchmark::benchmark_main)
+rux_target_warnings(GraphicsBenchmarks)
