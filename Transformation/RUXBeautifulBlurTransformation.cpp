@@ -5,6 +5,7 @@
 #include <Manager/RUXImageFilterInterface.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Transformation/RUXBeautifulBlurTransformation.h>
+#include <Transformation/RUXEngineValues.h>
 #include <Utility/RUXImageUtility.h>
 #include <algorithm>
 #include <cmath>
@@ -60,6 +61,12 @@ RUXBeautifulBlurTransformation::Kernel RUXBeautifulBlurTransformation::kernelOfS
 }
 
 namespace {
+
+// A coordinate that is not a number places the circle nowhere; it is moved as far off the picture
+// as the engine can still compute with, and huge ones are held there too.
+double placeableCoordinate(double v) {
+    return std::isnan(v) ? kRUXLargestEngineValue : RUXEngineValue(v);
+}
 
 // One pass over a row: out[i] = Σ taps[k] · rows[k][i] / divisor, rounded. Written as whole-row
 // multiply-adds so the compiler vectorises it; the sums stay well inside 32 bits (255 · 2^15 · taps).
@@ -184,10 +191,11 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::quickResultFromImage(const
     }
     const double w = extent.width(), h = extent.height();
     const Graphics::Point p = point();
+    const double centerX = placeableCoordinate(p.x), centerY = RUXEngineValue(h - placeableCoordinate(p.y));
     auto gradient = RUXFilterOutput("CIRadialGradient",
                                     {{RUXFilterKey::radius0, 100.0},
                                      {RUXFilterKey::radius1, std::max(w, h)},
-                                     {RUXFilterKey::center, ImageEngine::Vector::make(p.x, h - p.y)}});
+                                     {RUXFilterKey::center, ImageEngine::Vector::make(centerX, centerY)}});
     return RUXFilterOutput("CIBlendWithMask", {{RUXFilterKey::image, image},
                                                {RUXFilterKey::maskImage, gradient},
                                                {RUXFilterKey::backgroundImage, backgroundForSize({w, h})}});
@@ -209,6 +217,7 @@ RUXBeautifulBlurTransformation::circleMask(int width, int height, Graphics::Poin
     }
     const Graphics::Bitmap& art = *circle->bitmap();
     const Graphics::Size artSize = circle->size();
+    point = {placeableCoordinate(point.x), placeableCoordinate(point.y)};
     const Graphics::Rect target =
         Graphics::Rect(point.x - artSize.width * 0.5, point.y - artSize.height * 0.5, artSize.width,
                        artSize.height)
@@ -228,10 +237,11 @@ RUXBeautifulBlurTransformation::circleMask(int width, int height, Graphics::Poin
         level = (0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2]) / 255.0;
         alpha = opaque ? 1.0 : p[3] / 255.0;
     };
-    const int x0 = std::max(0, int(std::floor(target.minX()))),
-              x1 = std::min(width, int(std::ceil(target.maxX())));
-    const int y0 = std::max(0, int(std::floor(target.minY()))),
-              y1 = std::min(height, int(std::ceil(target.maxY())));
+    // Clipped to the mask in floating point first: a circle placed far off the picture must not
+    // overflow the conversion to pixel indices.
+    auto clip = [](double v, int limit) { return int(std::clamp(v, 0.0, double(limit))); };
+    const int x0 = clip(std::floor(target.minX()), width), x1 = clip(std::ceil(target.maxX()), width);
+    const int y0 = clip(std::floor(target.minY()), height), y1 = clip(std::ceil(target.maxY()), height);
     const double sx = art.width() / target.width(), sy = art.height() / target.height();
     // Draw the art stretched into the target (top-left origin, as the mask's rows run), sampled
     // bilinearly at pixel centres and laid over the white.

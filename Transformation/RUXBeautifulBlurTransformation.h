@@ -13,6 +13,10 @@
 // length is about 8 % of the shorter side, with the sharp photo painted back through a mask drawn
 // from the "circle" image around the point. The point is in pixels from the top-left; (0, 0)
 // means not yet placed, and the first full render places it at the centre.
+//
+// Nothing clamps the point: a point off the picture draws the circle off it, so the full result is
+// blurred everywhere and the quick one faded to white everywhere. A coordinate that is not a number
+// counts as infinitely far off, with the same results; the stored point is left as it was.
 class RUXBeautifulBlurTransformation final : public RUXPositionalTransformation {
     RUX_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
 public:

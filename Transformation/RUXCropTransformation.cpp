@@ -1,6 +1,7 @@
 #include <Foundation/Log.h>
 #include <Manager/RUXImageFilterInterface.h>
 #include <Transformation/RUXCropTransformation.h>
+#include <Transformation/RUXEngineValues.h>
 #include <Transformation/RUXImageMetadata.h>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXCropTransformation)
@@ -30,7 +31,7 @@ ImageEngine::ImagePtr RUXCropTransformation::resultFromImage(const ImageEngine::
         return nullptr;
     }
     Graphics::Rect crop = cropRect(), original = originalRect();
-    if (original.width() == 0 || original.height() == 0 || original.isNull()) {
+    if (original.width() == 0 || original.height() == 0 || !RUXIsFinite(original) || !RUXIsFinite(crop)) {
         return image;
     }
     const Graphics::AffineTransform& rotation = metadata.appliedAffineTransform();
