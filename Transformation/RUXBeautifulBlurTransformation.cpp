@@ -9,6 +9,7 @@
 #include <Utility/RUXImageUtility.h>
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
 
@@ -88,17 +89,27 @@ void accumulateRows(const std::uint8_t* const* rows, const std::int16_t* taps, i
 
 } // namespace
 
-void RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Kernel& kernel) {
+RUXBeautifulBlurTransformation::ConvolutionResult
+RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Kernel& kernel) {
     const int width = bitmap.width(), height = bitmap.height();
     const int taps = int(kernel.weights.size());
-    if (taps <= 1 || width <= 0 || height <= 0 || kernel.divisor <= 0 ||
-        bitmap.format() != Graphics::PixelFormat::RGBA8) {
-        return;
+    if (width <= 0 || height <= 0 || bitmap.format() != Graphics::PixelFormat::RGBA8 || taps % 2 == 0 ||
+        kernel.divisor <= 0) {
+        return ConvolutionResult::InvalidInput;
+    }
+    if (taps == 1) {
+        return ConvolutionResult::Done;
     }
     const int half = taps / 2;
     const std::size_t rowLength = std::size_t(width) * 4;
     const float inverseDivisor = 1.0f / float(kernel.divisor);
-    std::vector<std::uint8_t> vertical(rowLength * height);
+    // The scratch picture is as large as the photo; without room for it the photo stays sharp.
+    std::vector<std::uint8_t> vertical;
+    try {
+        vertical.resize(rowLength * std::size_t(height));
+    } catch (const std::bad_alloc&) {
+        return ConvolutionResult::OutOfMemory;
+    }
     constexpr std::size_t kRowsPerTask = 16;
     const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
 
@@ -138,6 +149,7 @@ void RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Ke
                            bitmap.mutableRow(y));
         }
     });
+    return ConvolutionResult::Done;
 }
 
 std::shared_ptr<Graphics::BitmapImage> RUXBeautifulBlurTransformation::imageForColor(double red, double green,
@@ -321,7 +333,11 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
     if (!blurred) {
         return image;
     }
-    convolve(*blurred, kernelOfSize(kernelSizeForSize(sharp->width(), sharp->height())));
+    // A failed pass leaves the picture as the last successful one did; the render goes on with it.
+    if (auto error = convolve(*blurred, kernelOfSize(kernelSizeForSize(sharp->width(), sharp->height())));
+        error != ConvolutionResult::Done) {
+        Foundation::log("error from convolution %ld", static_cast<long>(error));
+    }
 
     Graphics::Point center;
     {

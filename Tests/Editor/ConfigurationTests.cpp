@@ -64,9 +64,11 @@ TEST(GetImage, ResolvesNamesInTheResourceBundle) {
     // The plain name takes the screen's variant, keeping the size in points.
     EXPECT_EQ(plain->scale(), 2.0);
     EXPECT_EQ(plain->size(), (Graphics::Size{100, 100}));
+    // The name with its type spelt out is the same picture.
     auto explicitType = RUXGetImage("icon.png");
     ASSERT_TRUE(explicitType);
-    EXPECT_EQ(explicitType->scale(), 1.0);
+    EXPECT_EQ(explicitType->scale(), 2.0);
+    EXPECT_EQ(explicitType->bitmap()->width(), plain->bitmap()->width());
     EXPECT_TRUE(RUXGetImage("data.bin.extra"));
     EXPECT_EQ(RUXGetImage("missing"), nullptr);
     EXPECT_EQ(RUXGetImage("../icon"), nullptr);
