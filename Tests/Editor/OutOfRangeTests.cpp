@@ -256,7 +256,11 @@ INSTANTIATE_TEST_SUITE_P(Crop, CropOutOfRange,
                              CropCase{{0, 0, 10, 10}, {0, 0, 0, 30}, -1, -1},
                              CropCase{{kNaN, 0, 10, 10}, {0, 0, 40, 30}, -1, -1},
                              CropCase{{0, 0, 10, kInfinity}, {0, 0, 40, 30}, -1, -1},
-                             CropCase{{0, 0, 10, 10}, {0, 0, 40, kNaN}, -1, -1}));
+                             CropCase{{0, 0, 10, 10}, {0, 0, 40, kNaN}, -1, -1},
+                             CropCase{{0, 0, 10, 10}, {0, 0, 1e-320, 30}, -1, -1},
+                             // Framings so large that rescaling them overflows still keep what lies inside.
+                             CropCase{{-1e308, -1e308, 1.7e308, 1.7e308}, {0, 0, 20, 15}, 40, 30},
+                             CropCase{{1e308, 0, 1e308, 10}, {0, 0, 20, 15}, 0, 0}));
 
 // ---- Photos and the edit manager -------------------------------------------------------------
 
