@@ -73,6 +73,9 @@ TEST(GetImage, ResolvesNamesInTheResourceBundle) {
     EXPECT_EQ(RUXGetImage("missing"), nullptr);
     EXPECT_EQ(RUXGetImage("../icon"), nullptr);
 
+    // Without the resource bundle nothing resolves.
+    std::filesystem::remove_all(bundle);
+    EXPECT_EQ(RUXGetImage("icon"), nullptr);
     Foundation::Bundle::setMainBundlePath("");
     std::filesystem::remove_all(root);
 }

@@ -75,6 +75,7 @@ TEST_P(ScalarOutOfRange, HasOneDefinedResult) {
     EXPECT_TRUE(std::isnan(c.value) ? std::isnan(adjustment->value()) : adjustment->value() == c.value);
     auto input = swatches();
     RUXImageMetadata metadata;
+    EXPECT_EQ(adjustment->resultFromImage(nullptr, metadata), nullptr);
     auto result = adjustment->resultFromImage(input, metadata);
     if (c.expected.empty()) {
         EXPECT_EQ(result, input) << "a value that is not finite leaves the very input image";
@@ -131,6 +132,8 @@ TEST_P(FocusBlurOutOfRange, HasOneDefinedResult) {
     blur.setScale(c.scale);
     auto input = checkerboard(48, 36);
     RUXImageMetadata metadata;
+    EXPECT_EQ(blur.resultFromImage(nullptr, metadata), nullptr);
+    EXPECT_EQ(blur.quickResultFromImage(nullptr, metadata), nullptr);
     auto full = blur.resultFromImage(input, metadata);
     auto quick = blur.quickResultFromImage(input, metadata);
     if (c.full == FocusCase::Full::Input) {
