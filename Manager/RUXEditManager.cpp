@@ -1,3 +1,4 @@
+#include <Foundation/Log.h>
 #include <Graphics/ImageContext.h>
 #include <Manager/RUXEditManager.h>
 #include <Transformation/RUXNormalizeTransformation.h>
@@ -55,6 +56,12 @@ void RUXEditManager::commitTransformation(const RUXTransformationPtr& t) {
 }
 
 void RUXEditManager::setTransformationForType(const RUXTransformationPtr& t, RUXTransformationType type) {
+    if (t && t->type() != type) {
+        // Two entries of one type would break the one-per-slot rule that undo relies on.
+        Foundation::log("A %s (type %lld) cannot fill the slot of type %lld", t->transformationClass().name,
+                        static_cast<long long>(t->type()), static_cast<long long>(type));
+        return;
+    }
     RUXTransformationPtr old = getTransformationWithType(type);
     // One step of its own, whatever else this event registers.
     m_undoManager->setGroupsByEvent(false);

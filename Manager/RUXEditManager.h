@@ -20,7 +20,9 @@ class RUXEditManager : public std::enable_shared_from_this<RUXEditManager> {
 public:
     // Resizes the photo for thumbnails (88 points × the main screen's scale on the shorter
     // side), the screen (640 points) and the output (1024 points), never enlarging it. Never
-    // nullptr; for a null photo the three images are nullptr and every formula renders nothing.
+    // nullptr. A photo that is null, has a zero side, or would exceed the pixel limit at some
+    // resolution leaves that image nullptr, and every formula over it renders nothing (the
+    // renderer answers nullptr). A 1 × 1 point photo is kept at 1 × 1 point at every resolution.
     // Main thread; the caller owns the manager.
     static std::shared_ptr<RUXEditManager> create(std::shared_ptr<const Graphics::BitmapImage> image);
 
@@ -42,7 +44,9 @@ public:
     void commitTransformation(const RUXTransformationPtr& t);
     // Puts t into the slot of type (or empties the slot for a null t) with one undo step;
     // re-sorts, empties the thumbnail cache when a transformation applied to thumbnails (other
-    // than a filter) comes or goes, and drops the committed formula.
+    // than a filter) comes or goes, and drops the committed formula. A t of another type than
+    // type is refused with one log line and nothing changes. Undo and redo with nothing to undo
+    // or redo do nothing.
     void setTransformationForType(const RUXTransformationPtr& t, RUXTransformationType type);
     bool canUndo() const;
     bool canRedo() const;

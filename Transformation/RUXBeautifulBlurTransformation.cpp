@@ -5,9 +5,11 @@
 #include <Manager/RUXImageFilterInterface.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Transformation/RUXBeautifulBlurTransformation.h>
+#include <Transformation/RUXEngineValues.h>
 #include <Utility/RUXImageUtility.h>
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
 
@@ -61,6 +63,12 @@ RUXBeautifulBlurTransformation::Kernel RUXBeautifulBlurTransformation::kernelOfS
 
 namespace {
 
+// A coordinate that is not a number places the circle nowhere; it is moved as far off the picture
+// as the engine can still compute with, and huge ones are held there too.
+double placeableCoordinate(double v) {
+    return std::isnan(v) ? kRUXLargestEngineValue : RUXEngineValue(v);
+}
+
 // One pass over a row: out[i] = Σ taps[k] · rows[k][i] / divisor, rounded. Written as whole-row
 // multiply-adds so the compiler vectorises it; the sums stay well inside 32 bits (255 · 2^15 · taps).
 void accumulateRows(const std::uint8_t* const* rows, const std::int16_t* taps, int tapCount,
@@ -81,17 +89,27 @@ void accumulateRows(const std::uint8_t* const* rows, const std::int16_t* taps, i
 
 } // namespace
 
-void RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Kernel& kernel) {
+RUXBeautifulBlurTransformation::ConvolutionResult
+RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Kernel& kernel) {
     const int width = bitmap.width(), height = bitmap.height();
     const int taps = int(kernel.weights.size());
-    if (taps <= 1 || width <= 0 || height <= 0 || kernel.divisor <= 0 ||
-        bitmap.format() != Graphics::PixelFormat::RGBA8) {
-        return;
+    if (width <= 0 || height <= 0 || bitmap.format() != Graphics::PixelFormat::RGBA8 || taps % 2 == 0 ||
+        kernel.divisor <= 0) {
+        return ConvolutionResult::InvalidInput;
+    }
+    if (taps == 1) {
+        return ConvolutionResult::Done;
     }
     const int half = taps / 2;
     const std::size_t rowLength = std::size_t(width) * 4;
     const float inverseDivisor = 1.0f / float(kernel.divisor);
-    std::vector<std::uint8_t> vertical(rowLength * height);
+    // The scratch picture is as large as the photo; without room for it the photo stays sharp.
+    std::vector<std::uint8_t> vertical;
+    try {
+        vertical.resize(rowLength * std::size_t(height));
+    } catch (const std::bad_alloc&) {
+        return ConvolutionResult::OutOfMemory;
+    }
     constexpr std::size_t kRowsPerTask = 16;
     const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
 
@@ -131,6 +149,7 @@ void RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Ke
                            bitmap.mutableRow(y));
         }
     });
+    return ConvolutionResult::Done;
 }
 
 std::shared_ptr<Graphics::BitmapImage> RUXBeautifulBlurTransformation::imageForColor(double red, double green,
@@ -184,10 +203,11 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::quickResultFromImage(const
     }
     const double w = extent.width(), h = extent.height();
     const Graphics::Point p = point();
+    const double centerX = placeableCoordinate(p.x), centerY = RUXEngineValue(h - placeableCoordinate(p.y));
     auto gradient = RUXFilterOutput("CIRadialGradient",
                                     {{RUXFilterKey::radius0, 100.0},
                                      {RUXFilterKey::radius1, std::max(w, h)},
-                                     {RUXFilterKey::center, ImageEngine::Vector::make(p.x, h - p.y)}});
+                                     {RUXFilterKey::center, ImageEngine::Vector::make(centerX, centerY)}});
     return RUXFilterOutput("CIBlendWithMask", {{RUXFilterKey::image, image},
                                                {RUXFilterKey::maskImage, gradient},
                                                {RUXFilterKey::backgroundImage, backgroundForSize({w, h})}});
@@ -209,6 +229,7 @@ RUXBeautifulBlurTransformation::circleMask(int width, int height, Graphics::Poin
     }
     const Graphics::Bitmap& art = *circle->bitmap();
     const Graphics::Size artSize = circle->size();
+    point = {placeableCoordinate(point.x), placeableCoordinate(point.y)};
     const Graphics::Rect target =
         Graphics::Rect(point.x - artSize.width * 0.5, point.y - artSize.height * 0.5, artSize.width,
                        artSize.height)
@@ -228,10 +249,11 @@ RUXBeautifulBlurTransformation::circleMask(int width, int height, Graphics::Poin
         level = (0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2]) / 255.0;
         alpha = opaque ? 1.0 : p[3] / 255.0;
     };
-    const int x0 = std::max(0, int(std::floor(target.minX()))),
-              x1 = std::min(width, int(std::ceil(target.maxX())));
-    const int y0 = std::max(0, int(std::floor(target.minY()))),
-              y1 = std::min(height, int(std::ceil(target.maxY())));
+    // Clipped to the mask in floating point first: a circle placed far off the picture must not
+    // overflow the conversion to pixel indices.
+    auto clip = [](double v, int limit) { return int(std::clamp(v, 0.0, double(limit))); };
+    const int x0 = clip(std::floor(target.minX()), width), x1 = clip(std::ceil(target.maxX()), width);
+    const int y0 = clip(std::floor(target.minY()), height), y1 = clip(std::ceil(target.maxY()), height);
     const double sx = art.width() / target.width(), sy = art.height() / target.height();
     // Draw the art stretched into the target (top-left origin, as the mask's rows run), sampled
     // bilinearly at pixel centres and laid over the white.
@@ -311,7 +333,11 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
     if (!blurred) {
         return image;
     }
-    convolve(*blurred, kernelOfSize(kernelSizeForSize(sharp->width(), sharp->height())));
+    // A failed pass leaves the picture as the last successful one did; the render goes on with it.
+    if (auto error = convolve(*blurred, kernelOfSize(kernelSizeForSize(sharp->width(), sharp->height())));
+        error != ConvolutionResult::Done) {
+        Foundation::log("error from convolution %ld", static_cast<long>(error));
+    }
 
     Graphics::Point center;
     {

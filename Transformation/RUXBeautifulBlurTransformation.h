@@ -13,6 +13,10 @@
 // length is about 8 % of the shorter side, with the sharp photo painted back through a mask drawn
 // from the "circle" image around the point. The point is in pixels from the top-left; (0, 0)
 // means not yet placed, and the first full render places it at the centre.
+//
+// Nothing clamps the point: a point off the picture draws the circle off it, so the full result is
+// blurred everywhere and the quick one faded to white everywhere. A coordinate that is not a number
+// counts as infinitely far off, with the same results; the stored point is left as it was.
 class RUXBeautifulBlurTransformation final : public RUXPositionalTransformation {
     RUX_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
 public:
@@ -47,8 +51,13 @@ public:
     // The odd kernel length for an image: the shorter side × 0.08, truncated, made odd upwards.
     static int kernelSizeForSize(int width, int height);
     static Kernel kernelOfSize(int size);
-    // Blurs the RGBA pixels in place, vertically then horizontally, edges extended. Any thread.
-    static void convolve(Graphics::Bitmap& bitmap, const Kernel& kernel);
+    // What a convolution reports; the codes are what the failure log line prints.
+    enum class ConvolutionResult : long { Done = 0, InvalidInput = -21773, OutOfMemory = -21771 };
+    // Blurs the RGBA pixels in place, vertically then horizontally, edges extended. A kernel of one
+    // tap leaves the pixels as they are. On failure (a bitmap that is not RGBA, a kernel of even
+    // length or without weight, no memory for the scratch picture) the pixels are untouched. Any
+    // thread.
+    static ConvolutionResult convolve(Graphics::Bitmap& bitmap, const Kernel& kernel);
     // A bitmap of that size filled with the colour; nullptr for an empty or oversized size.
     static std::shared_ptr<Graphics::BitmapImage> imageForColor(double red, double green, double blue,
                                                                 double alpha, Graphics::Size size);

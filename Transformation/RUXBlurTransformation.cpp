@@ -1,5 +1,6 @@
 #include <Manager/RUXImageFilterInterface.h>
 #include <Transformation/RUXBlurTransformation.h>
+#include <Transformation/RUXEngineValues.h>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBlurTransformation)
 
@@ -28,13 +29,24 @@ RUXBlurTransformation::Geometry RUXBlurTransformation::geometryForExtent(const G
         p = m_point;
         s = m_scale;
     }
+    Geometry g;
+    if (!RUXIsFinite(p) || !std::isfinite(s)) {
+        g.isPlaced = false;
+        return g;
+    }
     // An empty image has a null extent; its geometry collapses to zero.
     double w = extent.isNull() ? 0 : extent.width(), h = extent.isNull() ? 0 : extent.height();
-    Geometry g;
-    g.center = {w * p.x, h - h * p.y};
-    // The radii are handed to the engine in single precision.
-    g.innerRadius = float(w * 0.09765625 * s);
-    g.outerRadius = float(w * 0.29296875 * s);
+    g.center = {RUXEngineValue(w * p.x), RUXEngineValue(h - h * p.y)};
+    // The radii are handed to the engine in single precision. A huge scale is held where the
+    // outer radius reaches the engine's limit, keeping the inner one at a third of it: two equal
+    // radii would make the veil's gradient, which runs outer to inner, read as outside everywhere.
+    double inner = w * 0.09765625 * s, outer = w * 0.29296875 * s;
+    if (std::abs(outer) > kRUXLargestEngineValue) {
+        outer = RUXEngineValue(outer);
+        inner = outer / 3;
+    }
+    g.innerRadius = float(inner);
+    g.outerRadius = float(outer);
     return g;
 }
 
@@ -58,6 +70,9 @@ RUXBlurTransformation::createRadialMaskForImage(const ImageEngine::ImagePtr& ima
         return nullptr;
     }
     Geometry g = geometryForExtent(image->extent());
+    if (!g.isPlaced) {
+        return nullptr;
+    }
     auto gradient = RUXFilterOutput(
         "CIRadialGradient", {{RUXFilterKey::radius0, g.innerRadius},
                              {RUXFilterKey::radius1, g.outerRadius},
@@ -71,6 +86,9 @@ RUXBlurTransformation::createRadialMaskForImage(const ImageEngine::ImagePtr& ima
 
 ImageEngine::ImagePtr RUXBlurTransformation::resultFromImage(const ImageEngine::ImagePtr& image,
                                                              RUXImageMetadata&) {
+    if (!image || !geometryForExtent(image->extent()).isPlaced) {
+        return image;
+    }
     auto mask = createRadialMaskForImage(image);
     auto blurred = blurredImageWithSource(image);
     return RUXFilterOutput("CIBlendWithMask", {{RUXFilterKey::image, image},
@@ -84,10 +102,17 @@ ImageEngine::ImagePtr RUXBlurTransformation::quickResultFromImage(const ImageEng
         return nullptr;
     }
     Geometry g = geometryForExtent(image->extent());
+    if (!g.isPlaced) {
+        return image;
+    }
     // The radii run outer to inner, the reverse of the mask, so the veil is clear in the middle.
+    // A scale of 0 leaves no sharp region, and the full result blurs everything; a ring of zero
+    // width would read as inside everywhere for the reversed gradient, so its inner edge is put
+    // just below zero to veil everything instead.
+    const double veilInner = g.innerRadius == 0 && g.outerRadius == 0 ? -1e-30 : g.innerRadius;
     auto veil = RUXFilterOutput("CIRadialGradient",
                                 {{RUXFilterKey::radius0, g.outerRadius},
-                                 {RUXFilterKey::radius1, g.innerRadius},
+                                 {RUXFilterKey::radius1, veilInner},
                                  {RUXFilterKey::color0, ImageEngine::Color{1, 1, 1, 0.85}},
                                  {RUXFilterKey::color1, ImageEngine::Color{1, 1, 1, 0}},
                                  {RUXFilterKey::center, ImageEngine::Vector::make(g.center.x, g.center.y)}});

@@ -5,6 +5,13 @@
 
 // The focus blur: a sharp circle around a point, a soft ring, and a lightly blurred rest. The
 // point is in unit coordinates from the top-left; both radii follow the image width and scale.
+//
+// Nothing clamps the point or the scale. A point outside 0 … 1 puts the centre off the picture; a
+// scale of 0 makes both radii 0, so the full result is blurred everywhere and the quick one veiled
+// everywhere; a negative scale makes both radii negative, which the gradient reads as inside
+// everywhere, so both results leave the picture as it was. Huge values are held at ±1e30 before
+// they reach the engine. A point or scale that is not finite places no region: both results are
+// the input image itself.
 class RUXBlurTransformation final : public RUXPositionalTransformation {
     RUX_TRANSFORMATION_CLASS(RUXBlurTransformation)
 public:
@@ -13,6 +20,8 @@ public:
         Graphics::Point center;
         double innerRadius = 0;
         double outerRadius = 0;
+        // False when the point or the scale is not a finite number: there is no region to place.
+        bool isPlaced = true;
     };
     static constexpr double kBlurRadius = 2.5;
 
@@ -37,7 +46,8 @@ public:
 
     // The uniformly blurred copy, edge-clamped so the border does not darken, cropped to the extent.
     static ImageEngine::ImagePtr blurredImageWithSource(const ImageEngine::ImagePtr& image);
-    // Green 1 inside the inner circle falling to 0 at the outer one, cropped to the extent.
+    // Green 1 inside the inner circle falling to 0 at the outer one, cropped to the extent;
+    // nullptr for a nullptr image or a point or scale that is not finite.
     ImageEngine::ImagePtr createRadialMaskForImage(const ImageEngine::ImagePtr& image) const;
 
 private:

@@ -1,7 +1,9 @@
 #include <Foundation/Log.h>
 #include <Manager/RUXImageFilterInterface.h>
 #include <Transformation/RUXCropTransformation.h>
+#include <Transformation/RUXEngineValues.h>
 #include <Transformation/RUXImageMetadata.h>
+#include <cmath>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXCropTransformation)
 
@@ -30,7 +32,7 @@ ImageEngine::ImagePtr RUXCropTransformation::resultFromImage(const ImageEngine::
         return nullptr;
     }
     Graphics::Rect crop = cropRect(), original = originalRect();
-    if (original.width() == 0 || original.height() == 0 || original.isNull()) {
+    if (original.width() == 0 || original.height() == 0 || !RUXIsFinite(original) || !RUXIsFinite(crop)) {
         return image;
     }
     const Graphics::AffineTransform& rotation = metadata.appliedAffineTransform();
@@ -42,9 +44,26 @@ ImageEngine::ImagePtr RUXCropTransformation::resultFromImage(const ImageEngine::
     }
     Graphics::Size size = unrotate.applyToRect(Graphics::Rect(0, 0, extent.width(), extent.height())).size;
     double fx = size.width / original.width(), fy = size.height / original.height();
+    if (!std::isfinite(fx) || !std::isfinite(fy)) {
+        // An original rectangle too small to divide by gives no proportions to keep.
+        return image;
+    }
     Graphics::Rect scaled(crop.origin.x * fx, crop.origin.y * fy, crop.size.width * fx,
                           crop.size.height * fy);
-    Graphics::Rect rotated = rotation.applyToRect(scaled);
+    if (!RUXIsFinite(scaled)) {
+        // A finite framing so large that rescaling it overflowed: rescale its edges one by one,
+        // each held where it lies off every picture anyway.
+        auto edge = [](double v, double factor) { return RUXEngineValue(v * factor); };
+        const Graphics::Rect framing = crop.standardized();
+        const double x0 = edge(framing.origin.x, fx), y0 = edge(framing.origin.y, fy);
+        const double x1 = edge(framing.origin.x + framing.size.width, fx);
+        const double y1 = edge(framing.origin.y + framing.size.height, fy);
+        scaled = Graphics::Rect(x0, y0, x1 - x0, y1 - y0);
+        if (!RUXIsFinite(scaled)) {
+            return image;
+        }
+    }
+    Graphics::Rect rotated = RUXEngineRect(rotation.applyToRect(scaled));
     return RUXFilterOutput("CICrop", {{RUXFilterKey::image, image},
                                       {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(rotated)}});
 }

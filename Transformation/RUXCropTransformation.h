@@ -21,8 +21,11 @@ public:
                      const RUXImageMetadata& metadata);
 
     // Crops to the stored framing rescaled to the image being rendered and mapped through the
-    // render's rotation. An instance whose originalRect is empty has no framing and leaves the
-    // image unchanged (rather than dividing by zero).
+    // render's rotation. Nothing is clamped: a framing that reaches past the picture keeps the part
+    // inside it (also when it is too large to rescale in double precision), and one wholly outside
+    // leaves an empty image (which renders to nullptr). An instance whose originalRect has a zero
+    // side, or whose rectangles are not finite, has no framing and leaves the image unchanged
+    // (rather than dividing by zero or cropping to NaN).
     ImageEngine::ImagePtr resultFromImage(const ImageEngine::ImagePtr& image,
                                           RUXImageMetadata& metadata) override;
     RUXTransformationPtr copy() const override;

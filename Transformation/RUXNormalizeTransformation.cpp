@@ -10,9 +10,11 @@ ImageEngine::ImagePtr RUXNormalizeTransformation::resultFromImage(const ImageEng
         return nullptr;
     }
     Graphics::Rect extent = image->extent();
-    // An empty image has a null extent at infinity; leave the record's neutral offset then.
-    double x0 = extent.isNull() ? 0 : extent.origin.x;
-    double y0 = extent.isNull() ? 0 : extent.origin.y;
+    // An empty image has a null extent at infinity, and an unbounded one has no origin to move
+    // to; both keep the record's neutral offset.
+    const bool anchored = !extent.isNull() && !extent.isInfinite();
+    double x0 = anchored ? extent.origin.x : 0;
+    double y0 = anchored ? extent.origin.y : 0;
     metadata.setTranslateX(x0);
     metadata.setTranslateY(y0);
     return RUXFilterOutput("CIAffineTransform",

@@ -1,3 +1,4 @@
+#include <Foundation/Log.h>
 #include <Manager/RUXImageFilterInterface.h>
 #include <Transformation/RUXImageMetadata.h>
 #include <Transformation/RUXRotateTransformation.h>
@@ -43,6 +44,14 @@ void RUXRotateTransformation::flipVertical() {
 ImageEngine::ImagePtr RUXRotateTransformation::resultFromImage(const ImageEngine::ImagePtr& image,
                                                                RUXImageMetadata& metadata) {
     Graphics::AffineTransform matrix = transformMatrix();
+    if (!matrix.inverted()) {
+        // Turns and flips are always invertible; a matrix set from outside that is not would
+        // collapse or poison the picture, and crop could not map back through it.
+        Foundation::log("Rotate matrix (%f, %f, %f, %f, %f, %f) has no inverse; the image is left unturned",
+                        matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx, matrix.ty);
+        metadata.setAppliedAffineTransform(Graphics::AffineTransform::identity());
+        return image;
+    }
     auto result = RUXFilterOutput("CIAffineTransform",
                                   {{RUXFilterKey::image, image}, {RUXFilterKey::transform, matrix}});
     metadata.setAppliedAffineTransform(matrix);

@@ -22,7 +22,9 @@ public:
     void flipHorizontal();
     void flipVertical();
 
-    // Applies the matrix about the origin and records it (replacing what the record held).
+    // Applies the matrix about the origin and records it (replacing what the record held). A matrix
+    // with no inverse (singular, or not finite), which only setTransformMatrix can make, leaves the
+    // image unchanged and records the identity, with one log line.
     ImageEngine::ImagePtr resultFromImage(const ImageEngine::ImagePtr& image,
                                           RUXImageMetadata& metadata) override;
     RUXTransformationPtr copy() const override;

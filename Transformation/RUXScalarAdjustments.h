@@ -6,6 +6,12 @@
 
 // The shared shape of the three one-value colour edits: one float, read once per recipe, so the
 // slider screen may move it on the main thread while a preview is built elsewhere.
+//
+// Any float is stored unchanged and a finite value outside [minValue, maxValue] is applied as it
+// is. A value that is not finite (NaN, ±infinity) leaves the image unchanged, with one log line per
+// render. Finite values far beyond the range are held where the picture stops changing (±64 stops
+// of exposure, a saturation factor of ±10^4, a gamma power of 10^4), so the engine never computes
+// with an infinity.
 class RUXScalarAdjustment : public RUXScalarTransformation {
 public:
     float value() const override { return m_value.load(std::memory_order_relaxed); }

@@ -30,14 +30,13 @@ std::shared_ptr<Graphics::BitmapImage> RUXGetImage(const std::string& name) {
         return nullptr;
     }
     std::string resource = name, type = "png";
-    ScaleVariants variants = ScaleVariants::Yes;
     if (auto dot = name.find('.'); dot != std::string::npos) {
         resource = name.substr(0, dot);
         auto next = name.find('.', dot + 1);
         type = name.substr(dot + 1, next == std::string::npos ? std::string::npos : next - dot - 1);
-        variants = ScaleVariants::No;
     }
-    return RUXImageFromBundle(bundlePath, resource, type, variants);
+    // "ic_crop" and "ic_crop.png" name the same picture, so both take the screen's variant.
+    return RUXImageFromBundle(bundlePath, resource, type, ScaleVariants::Yes);
 }
 
 Toolkit::Color RUXColorWithHexCode(std::int32_t code) {

@@ -8,8 +8,9 @@
 
 // The image of that name from the resource bundle ("RUXImageEditor.bundle" at the top of the
 // host's main bundle). A name without a dot means "name.png"; otherwise the part before the first
-// dot is the name and the part after it the type (further parts are ignored). A plain name
-// prefers its variant for the main screen's scale ("name@2x.png") when there is one. nullptr, with nothing
+// dot is the name and the part after it the type (further parts are ignored). Either way the
+// variant for the main screen's scale ("name@2x.png") is preferred when there is one, so "ic_crop"
+// and "ic_crop.png" give the same picture. nullptr, with nothing
 // logged beyond the decoder's own line, for a missing bundle, file or unreadable file. Looks the
 // bundle up and reads the file on every call. Any thread; the caller shares the result.
 std::shared_ptr<Graphics::BitmapImage> RUXGetImage(const std::string& name);

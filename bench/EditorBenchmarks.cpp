@@ -1,6 +1,7 @@
-// The editing core's hot paths: the circle blur's processor-side convolution and the render of
-// a screen-size picture with a look and a focus blur.
+// The editing core's hot paths: the circle blur's processor-side convolution, the render of a
+// screen-size picture with a look and a focus blur, and the filter strip's thumbnails.
 
+#include <Foundation/Bundle.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Transformation/RUXBeautifulBlurTransformation.h>
@@ -51,5 +52,30 @@ void ScreenRenderWithLookAndFocusBlur(benchmark::State& state) {
     }
 }
 BENCHMARK(ScreenRenderWithLookAndFocusBlur)->Unit(benchmark::kMillisecond);
+
+// What filling the strip costs once its cache is emptied (after a turn or a crop): every look's
+// thumbnail formula built and rendered, with the looks' tables already loaded.
+void ThumbnailsOfEveryLook(benchmark::State& state) {
+    Graphics::setMainScreenScale(2);
+    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
+    auto manager = RUXEditManager::create(Graphics::BitmapImage::create(photo(3072, 2048)));
+    auto renderer = RUXImageRenderer::create();
+    std::vector<RUXTransformationPtr> looks{std::make_shared<RUXFilterIdentity>()};
+    for (const RUXClass* look : RUXOfferedLookClasses()) {
+        looks.push_back(look->create());
+    }
+    for (const auto& look : looks) {
+        renderer->renderedImage(manager->thumbnailPreviewImageWithTransformation(look));
+    }
+    for (auto _ : state) {
+        manager->resetThumbnailCache();
+        for (const auto& look : looks) {
+            benchmark::DoNotOptimize(
+                renderer->renderedImage(manager->thumbnailPreviewImageWithTransformation(look)));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(looks.size()));
+}
+BENCHMARK(ThumbnailsOfEveryLook)->Unit(benchmark::kMillisecond);
 
 } // namespace

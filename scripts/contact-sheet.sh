@@ -34,5 +34,5 @@ for i in "${!looks[@]}"; do
     tiles+=("$label=$work/$i.png")
 done
 mkdir -p docs
-"$build/Tools/rux-contact-sheet" docs/contact-sheet.png "$font" 5 480 "${tiles[@]}"
+"$build/Tools/rux-contact-sheet" docs/contact-sheet.png "$font" 5 400 "${tiles[@]}"
 echo "wrote docs/contact-sheet.png"

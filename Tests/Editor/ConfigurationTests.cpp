@@ -64,13 +64,18 @@ TEST(GetImage, ResolvesNamesInTheResourceBundle) {
     // The plain name takes the screen's variant, keeping the size in points.
     EXPECT_EQ(plain->scale(), 2.0);
     EXPECT_EQ(plain->size(), (Graphics::Size{100, 100}));
+    // The name with its type spelt out is the same picture.
     auto explicitType = RUXGetImage("icon.png");
     ASSERT_TRUE(explicitType);
-    EXPECT_EQ(explicitType->scale(), 1.0);
+    EXPECT_EQ(explicitType->scale(), 2.0);
+    EXPECT_EQ(explicitType->bitmap()->width(), plain->bitmap()->width());
     EXPECT_TRUE(RUXGetImage("data.bin.extra"));
     EXPECT_EQ(RUXGetImage("missing"), nullptr);
     EXPECT_EQ(RUXGetImage("../icon"), nullptr);
 
+    // Without the resource bundle nothing resolves.
+    std::filesystem::remove_all(bundle);
+    EXPECT_EQ(RUXGetImage("icon"), nullptr);
     Foundation::Bundle::setMainBundlePath("");
     std::filesystem::remove_all(root);
 }

@@ -60,6 +60,9 @@ INSTANTIATE_TEST_SUITE_P(Formula, QuickMode,
 TEST(Formula, FoldsOnceEvenWhenManyThreadsAsk) {
     auto t = std::make_shared<CountingTransformation>();
     auto formula = RUXRenderFormula::create(solidImage(2, 2, {0, 0, 0, 255}), {t});
+    // Nothing is folded until someone asks.
+    EXPECT_EQ(t->fullCount, 0);
+    EXPECT_EQ(formula->renderedImage(), nullptr);
     std::vector<ImageEngine::ImagePtr> results(16);
     std::vector<std::shared_ptr<const RUXImageMetadata>> records(16);
     Foundation::parallelFor(16, [&](std::size_t i) {

@@ -3,6 +3,7 @@
 #include <Foundation/Bundle.h>
 #include <Foundation/Dispatch.h>
 #include <Foundation/Log.h>
+#include <Graphics/ImageFile.h>
 #include <Transformation/RUXFilters.h>
 #include <Transformation/RUXImageMetadata.h>
 #include <atomic>
@@ -31,6 +32,9 @@ std::uint8_t level(int i) {
 }
 Rgba identityEntry(int r, int g, int b) {
     return {level(r), level(g), level(b), 255};
+}
+Rgba identityEntryAt(int x, int y) {
+    return identityEntry(x % 33, y % 33, 0);
 }
 Rgba swapEntry(int r, int g, int b) {
     return {level(b), level(g), level(r), 255};
@@ -134,6 +138,25 @@ TEST(Look, MissingTableLeavesTheImageAndRetriesLater) {
     auto copy = look.copy();
     EXPECT_EQ(&copy->transformationClass(), &RUXFilterAden::classDescriptor());
     EXPECT_EQ(std::static_pointer_cast<RUXFilterBase>(copy)->lookupTable(), nullptr);
+
+    // Once the resource is there, the next render loads it.
+    ASSERT_TRUE(Graphics::writeImageFile(*tableImage(33, identityEntry)->bitmap(),
+                                         (bundle.bundle() / "lut_aden_map.png").string()));
+    EXPECT_NE(look.resultFromImage(photo, metadata), photo);
+    ASSERT_TRUE(look.lookupTable());
+    EXPECT_EQ(look.lookupTable()->data()->size(), kRUXLookupTableByteCount);
+
+    // A table image outside the format still makes a table, without data: the look passes the
+    // image through and, having a table, does not read the file again.
+    ASSERT_TRUE(Graphics::writeImageFile(*makeBitmap(40, 33, identityEntryAt),
+                                         (bundle.bundle() / "lut_crema_map.png").string()));
+    RUXFilterCrema outOfFormat;
+    EXPECT_EQ(outOfFormat.resultFromImage(photo, metadata), photo);
+    auto table = outOfFormat.lookupTable();
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->data(), nullptr);
+    outOfFormat.resultFromImage(photo, metadata);
+    EXPECT_EQ(outOfFormat.lookupTable(), table);
 }
 
 TEST(Look, IdentityLookReturnsItsInputObject) {

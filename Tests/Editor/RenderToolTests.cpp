@@ -1,5 +1,6 @@
 #include "EditorTestSupport.h"
 
+#include <Graphics/ImageFile.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -106,6 +107,38 @@ TEST_F(RenderTool, ResolutionsAndEditsGiveTheExpectedPictures) {
             EXPECT_NE(run.output.find("ms (3 runs)"), std::string::npos) << run.output;
             EXPECT_EQ(run.output.rfind("render: ", 0), 0u) << run.output;
         }
+    }
+}
+
+TEST_F(RenderTool, CropAndTurnsFrameTheRegionTheScreenWouldShow) {
+    // Four coloured quadrants: red top-left, green top-right, blue bottom-left, white bottom-right.
+    const Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, white{255, 255, 255, 255};
+    auto quadrants = makeBitmap(
+        200, 100, [&](int x, int y) { return y < 50 ? (x < 100 ? red : green) : (x < 100 ? blue : white); });
+    const std::string input = path("quadrants.png");
+    ASSERT_TRUE(Graphics::writeImageFile(*quadrants, input));
+    struct Case {
+        std::string arguments;
+        // The colours at the centres of the result's top-left and bottom-right quarters.
+        Rgba topLeft, bottomRight;
+    };
+    for (const Case& c : std::vector<Case>{
+             // The crop frames the turned picture: its top-left quarter is the photo's bottom-left.
+             {"--rotate cw --crop 0,0,0.5,0.5", blue, blue},
+             {"--flip h --crop 0.5,0,0.5,0.5", red, red},
+             // Cropped first, then turned: the same region turns with the picture.
+             {"--crop 0,0.5,0.5,0.5 --rotate ccw", blue, blue},
+             // Turns and flips in a row act on one rotate working copy, as on the rotate screen.
+             {"--rotate cw --flip h --rotate cw", green, blue},
+             {"--rotate cw --flip h --rotate cw --rotate ccw --flip h --rotate ccw", red, white}}) {
+        ToolRun run = runTool(input + " " + path("out.png") + " --scale 1 --resolution full " + c.arguments);
+        ASSERT_EQ(run.exitCode, 0) << c.arguments << "\n" << run.output;
+        auto written = Graphics::BitmapImage::createFromFile(path("out.png"));
+        ASSERT_TRUE(written) << c.arguments;
+        const Graphics::Bitmap& bitmap = *written->bitmap();
+        const int w = bitmap.width(), h = bitmap.height();
+        EXPECT_LE(maxDifference(pixel(bitmap, w / 4, h / 4), c.topLeft), 2) << c.arguments;
+        EXPECT_LE(maxDifference(pixel(bitmap, 3 * w / 4, 3 * h / 4), c.bottomRight), 2) << c.arguments;
     }
 }
 

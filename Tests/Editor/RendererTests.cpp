@@ -8,6 +8,7 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <utility>
 
 using namespace EditorTest;
 
@@ -94,31 +95,69 @@ TEST(Renderer, BackgroundDisplaysReachEachViewBeforeTheirCompletion) {
     EXPECT_TRUE(Foundation::RunLoop::main().runUntil([&] { return emptyCompleted.load(); }));
 }
 
+// What an image view does with the renderer: one background render at a time, remembering only
+// the newest formula asked for meanwhile and starting it when the render in flight completes.
+class LatestOnlyView : public std::enable_shared_from_this<LatestOnlyView> {
+public:
+    explicit LatestOnlyView(std::shared_ptr<RUXImageRenderer> renderer) : m_renderer(std::move(renderer)) {}
+    // Main thread.
+    void show(const RUXRenderFormulaPtr& formula) {
+        if (m_busy) {
+            m_pending = formula;
+            return;
+        }
+        start(formula);
+    }
+    bool isIdle() const { return !m_busy && !m_pending; }
+    std::shared_ptr<RecordingView> target = std::make_shared<RecordingView>();
+
+private:
+    void start(const RUXRenderFormulaPtr& formula) {
+        m_busy = true;
+        m_renderer->renderAndDisplayImage(formula, target, [self = shared_from_this(), formula] {
+            Foundation::performOnMainThread(
+                [self, formula] {
+                    self->m_busy = false;
+                    auto pending = std::exchange(self->m_pending, nullptr);
+                    if (pending && pending != formula) {
+                        self->start(pending);
+                    }
+                },
+                Foundation::Wait::No);
+        });
+    }
+
+    std::shared_ptr<RUXImageRenderer> m_renderer;
+    // Main thread only.
+    bool m_busy = false;
+    RUXRenderFormulaPtr m_pending;
+};
+
 TEST(Renderer, WorkingCopyChangedWhilePreviewsRender) {
-    // The main thread moves the blur while previews of it render in the background; the last
-    // preview shows the last value.
+    // The main thread drags the blur's working copy while its previews render in the background,
+    // as the blur screen does; when the drag stops, the view shows the last position.
     auto renderer = RUXImageRenderer::create();
-    auto view = std::make_shared<RecordingView>();
+    auto view = std::make_shared<LatestOnlyView>(renderer);
     auto blur = std::make_shared<RUXBlurTransformation>();
     auto source = solidImage(64, 48, {0, 0, 0, 255});
-    std::atomic<int> completed{0};
-    RUXRenderFormulaPtr last;
-    for (int i = 0; i < 20; ++i) {
-        blur->setPoint({i / 20.0, 0.5});
-        blur->setScale(0.5 + i / 40.0);
-        last = RUXRenderFormula::create(source, {blur}, RUXPreviewModeQuick,
-                                        &RUXBlurTransformation::classDescriptor());
-        renderer->renderAndDisplayImage(last, view, [&] { ++completed; });
+    for (int i = 0; i <= 40; ++i) {
+        blur->setPoint({i / 40.0 * 0.9, 0.5});
+        blur->setScale(0.5 + i / 80.0);
+        view->show(RUXRenderFormula::create(source, {blur}, RUXPreviewModeQuick,
+                                            &RUXBlurTransformation::classDescriptor()));
+        if (i % 4 == 0) {
+            Foundation::RunLoop::main().runOnce();
+        }
     }
-    blur->setPoint({0.9, 0.5});
-    ASSERT_TRUE(Foundation::RunLoop::main().runUntil([&] { return completed == 20; },
+    ASSERT_TRUE(Foundation::RunLoop::main().runUntil([&] { return view->isIdle(); },
                                                      std::chrono::milliseconds(30000)));
-    auto fresh = renderer->renderedImage(RUXRenderFormula::create(source, {blur}, RUXPreviewModeQuick,
-                                                                  &RUXBlurTransformation::classDescriptor()));
-    ASSERT_TRUE(fresh);
-    // The sharp (black) spot sits where the point was last put.
-    EXPECT_EQ(pixel(*fresh->bitmap(), int(64 * 0.9), 24)[0], 0);
-    EXPECT_GT(pixel(*fresh->bitmap(), 2, 24)[0], 100);
+    std::lock_guard lock(view->target->mutex);
+    ASSERT_FALSE(view->target->images.empty());
+    auto shown = view->target->images.back();
+    ASSERT_TRUE(shown);
+    // The sharp (black) spot sits where the point was last put; the left edge is veiled.
+    EXPECT_EQ(pixel(*shown->bitmap(), int(64 * 0.9), 24)[0], 0);
+    EXPECT_GT(pixel(*shown->bitmap(), 2, 24)[0], 100);
 }
 
 } // namespace

@@ -357,6 +357,17 @@ TEST(CircleBlur, ConvolutionIsEdgeExtendedAndMatchesADirectSum) {
     RUXBeautifulBlurTransformation::convolve(*flat, kernel);
     EXPECT_EQ(pixel(*flat, 0, 0), (Rgba{90, 90, 90, 255}));
     EXPECT_EQ(pixel(*flat, 11, 6), (Rgba{90, 90, 90, 255}));
+    // What cannot be convolved is reported and left as it was.
+    using Result = RUXBeautifulBlurTransformation::ConvolutionResult;
+    RUXBeautifulBlurTransformation::Kernel even{{1, 1}, 2};
+    EXPECT_EQ(RUXBeautifulBlurTransformation::convolve(*bitmap, even), Result::InvalidInput);
+    auto gray = Graphics::Bitmap::create(8, 8, Graphics::PixelFormat::Gray8,
+                                         Graphics::AlphaInfo::NoneSkipLast, Graphics::ColorSpace::DeviceGray);
+    EXPECT_EQ(RUXBeautifulBlurTransformation::convolve(*gray, kernel), Result::InvalidInput);
+    EXPECT_EQ(
+        RUXBeautifulBlurTransformation::convolve(*flat, RUXBeautifulBlurTransformation::kernelOfSize(1)),
+        Result::Done);
+    EXPECT_EQ(pixel(*flat, 5, 3), (Rgba{90, 90, 90, 255}));
 }
 
 TEST(CircleBlur, MaskDrawsTheCircleGrownBy500AroundThePoint) {

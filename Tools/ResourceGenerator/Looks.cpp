@@ -12,20 +12,20 @@ Rgb nocturne(Rgb c) {
     return saturate(c, 0.7);
 }
 
-// Soft dawn pastel: lifted and airy, lavender shadows, peach highlights.
+// Soft dawn pastel: high-key and airy, lavender shadows, blush-pink highlights, colour washed out.
 Rgb prelude(Rgb c) {
-    c = fade(c, 0.07, 0.97);
-    c = curve(c, {{0.0, 0.0}, {0.3, 0.37}, {0.7, 0.77}, {1.0, 1.0}});
-    c = splitTone(c, {0.5, 0.4, 0.65}, {1.0, 0.82, 0.75}, 0.45);
-    return saturate(c, 0.8);
+    c = fade(c, 0.12, 0.99);
+    c = curve(c, {{0.0, 0.0}, {0.3, 0.45}, {0.7, 0.84}, {1.0, 1.0}});
+    c = splitTone(c, {0.55, 0.45, 0.8}, {1.0, 0.8, 0.82}, 0.75);
+    return saturate(c, 0.6);
 }
 
-// Creamy warm matte.
+// Creamy warm matte: milky blacks, softened whites, a cream cast and gentle colour.
 Rgb fugue(Rgb c) {
-    c = fade(c, 0.11, 0.93);
-    c = curve(c, {{0.0, 0.0}, {0.25, 0.21}, {0.75, 0.8}, {1.0, 1.0}});
-    c = gains(c, {1.05, 1.0, 0.88});
-    return saturate(c, 0.65);
+    c = fade(c, 0.14, 0.9);
+    c = curve(c, {{0.0, 0.0}, {0.25, 0.2}, {0.75, 0.8}, {1.0, 1.0}});
+    c = gains(c, {1.08, 1.01, 0.8});
+    return saturate(c, 0.7);
 }
 
 // Teal shadows against orange highlights, the blockbuster grade.
@@ -35,11 +35,11 @@ Rgb tealAndOrange(Rgb c) {
     return saturate(c, 1.1);
 }
 
-// Instant film: milky blacks, yellowed highlights, soft colour.
+// Instant film: faded teal-green shadows, creamy yellowed highlights, soft colour.
 Rgb homophony(Rgb c) {
-    c = curves(c, {{0.0, 0.07}, {0.5, 0.56}, {1.0, 0.97}}, {{0.0, 0.08}, {0.5, 0.53}, {1.0, 0.95}},
-               {{0.0, 0.14}, {0.5, 0.44}, {1.0, 0.8}});
-    return saturate(c, 0.8);
+    c = curves(c, {{0.0, 0.05}, {0.5, 0.55}, {1.0, 0.98}}, {{0.0, 0.13}, {0.5, 0.54}, {1.0, 0.95}},
+               {{0.0, 0.17}, {0.5, 0.45}, {1.0, 0.76}});
+    return saturate(c, 0.75);
 }
 
 // Bright opening: open shadows, warm light, lively colour.
@@ -87,10 +87,10 @@ Rgb symphony(Rgb c) {
     return saturate(c, 0.55);
 }
 
-// Black-and-white with a yellow filter's darker skies and a punchy curve.
+// Black-and-white through a yellow filter: darker skies, foliage kept open, a punchy curve.
 Rgb etude(Rgb c) {
-    c = monochrome(c, {0.45, 0.45, 0.1});
-    return curve(c, {{0.0, 0.0}, {0.2, 0.1}, {0.5, 0.52}, {0.8, 0.92}, {1.0, 1.0}});
+    c = monochrome(c, {0.36, 0.56, 0.08});
+    return curve(c, {{0.0, 0.0}, {0.2, 0.11}, {0.5, 0.55}, {0.8, 0.92}, {1.0, 1.0}});
 }
 
 // Golden amber warmth with a touch of fade.
