@@ -1,6 +1,7 @@
 // "CIOverlayBlendMode", "CIBlendWithMask" and "CISourceOverCompositing": per-pixel combinations of
 // a foreground with a background (and, for the masked blend, a mask).
 #include "Filters/Nodes.h"
+#include "Pipeline/Simd.h"
 
 #include <cmath>
 
@@ -30,53 +31,25 @@ public:
             mask = maskBuffer->span(rect);
             state.renderInput(*inputs()[2], mask);
         }
+        const std::size_t width = static_cast<std::size_t>(rect.w);
         for (int y = rect.y; y < rect.maxY(); ++y) {
             float* b = out.row(y);
             const float* s = foreground.row(y);
-            const float* m = mask.data ? mask.row(y) : nullptr;
             switch (m_combine) {
             case Combine::Overlay:
-                overlayRow(s, b, rect.w);
+                Simd::overlayRow(s, b, width);
                 break;
             case Combine::BlendWithMask:
-                blendRow(s, m, b, rect.w);
+                Simd::blendWithMaskRow(s, mask.row(y), b, width);
                 break;
             case Combine::SourceOver:
-                sourceOverRow(s, b, rect.w);
+                Simd::sourceOverRow(s, b, width);
                 break;
             }
         }
     }
 
 private:
-    static void overlayRow(const float* s, float* b, int width) {
-        for (int i = 0; i < width; ++i, s += 4, b += 4) {
-            float as = s[3], ab = b[3];
-            float inverseS = as > 0 ? 1.0f / as : 0.0f, inverseB = ab > 0 ? 1.0f / ab : 0.0f;
-            for (int c = 0; c < 3; ++c) {
-                // Separable overlay of straight colours, then composited by coverage.
-                float sc = s[c] * inverseS, bc = b[c] * inverseB;
-                float blended = bc <= 0.5f ? 2.0f * sc * bc : 1.0f - 2.0f * (1.0f - sc) * (1.0f - bc);
-                b[c] = (1.0f - ab) * s[c] + (1.0f - as) * b[c] + as * ab * blended;
-            }
-            b[3] = as + ab - as * ab;
-        }
-    }
-    static void blendRow(const float* s, const float* m, float* b, int width) {
-        for (int i = 0; i < width; ++i, s += 4, b += 4, m += 4) {
-            float t = m[1];
-            for (int c = 0; c < 4; ++c)
-                b[c] += (s[c] - b[c]) * t;
-        }
-    }
-    static void sourceOverRow(const float* s, float* b, int width) {
-        for (int i = 0; i < width; ++i, s += 4, b += 4) {
-            float keep = 1.0f - s[3];
-            for (int c = 0; c < 4; ++c)
-                b[c] = s[c] + b[c] * keep;
-        }
-    }
-
     Combine m_combine;
 };
 
