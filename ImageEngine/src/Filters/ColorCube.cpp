@@ -16,7 +16,7 @@ class ColorCubeKernel final : public PointKernel {
 public:
     ColorCubeKernel(int dimension, std::vector<float> table, bool encoded)
         : m_dimension(dimension), m_table(std::move(table)), m_encoded(encoded) {
-        // Looks are nearly always opaque; their alpha then needs neither look-up nor division.
+        // Looks are nearly always opaque; their alpha then needs no division.
         m_opaque = true;
         for (std::size_t i = 3; i < m_table.size(); i += 4)
             m_opaque = m_opaque && m_table[i] == 1.0f;

@@ -204,53 +204,68 @@ void colorCube(const Simd::Lanes& lanes, const Simd::CubeTable& table) {
     const int dimension = table.dimension;
     const V scale = hn::Set(d, static_cast<float>(dimension - 1));
     const VI lastBase = hn::Set(di, dimension - 2);
-    const VI strideR = hn::Set(di, 4), strideG = hn::Set(di, dimension * 4),
-             strideB = hn::Set(di, dimension * dimension * 4);
+    const VI strides[3] = {hn::Set(di, 4), hn::Set(di, dimension * 4),
+                           hn::Set(di, dimension * dimension * 4)};
     const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
-    const int channels = table.opaque ? 3 : 4;
+    float* const channels[3] = {lanes.r, lanes.g, lanes.b};
+    HWY_ALIGN std::int32_t cells[Simd::kRunPixels];
+    HWY_ALIGN float fractions[3][Simd::kRunPixels];
+    HWY_ALIGN float looked[Simd::kRunPixels * 4];
+
+    // Straight colour in the table's space, clamped to the table's domain, split into a cell and
+    // the position inside it.
     forEachVector(lanes, [&](std::size_t i) {
-        const V alpha = hn::Load(d, lanes.a + i);
-        const V inverse = inverseAlpha(d, alpha);
-        // Straight colour in the table's space, clamped to the table's domain, split into a cell
-        // and the position inside it.
+        const V inverse = inverseAlpha(d, hn::Load(d, lanes.a + i));
         VI cell = hn::Zero(di);
-        V fraction[3];
-        const VI strides[3] = {strideR, strideG, strideB};
-        float* const channelsIn[3] = {lanes.r, lanes.g, lanes.b};
         for (int c = 0; c < 3; ++c) {
-            V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channelsIn[c] + i), inverse), zero), one);
+            V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channels[c] + i), inverse), zero), one);
             if (table.encoded)
                 v = encodeUnit(d, v);
             const V position = hn::Mul(v, scale);
             const VI base = hn::Min(hn::ConvertTo(di, position), lastBase);
-            fraction[c] = hn::Sub(position, hn::ConvertTo(d, base));
+            hn::Store(hn::Sub(position, hn::ConvertTo(d, base)), d, fractions[c] + i);
             cell = hn::Add(hn::Mul(base, strides[c]), cell);
         }
-        // Trilinear interpolation between the cell's eight corners, one channel at a time.
-        V result[4] = {one, one, one, one};
-        for (int c = 0; c < channels; ++c) {
-            const float* base = table.data + c;
-            auto edge = [&](VI corner) {
-                const V low = hn::GatherIndex(d, base, corner);
-                const V high = hn::GatherIndex(d, base, hn::Add(corner, strideR));
-                return hn::MulAdd(hn::Sub(high, low), fraction[0], low);
+        hn::Store(cell, di, cells + i);
+    });
+
+    // Trilinear interpolation between the cell's eight corners, a pixel at a time with its four
+    // channels in one vector: the corners are scattered over the table, and gathering them lane by
+    // lane costs several times more than these plain loads.
+    const hn::CappedTag<float, 4> d4;
+    const std::size_t n4 = hn::Lanes(d4);
+    const std::ptrdiff_t nextG = dimension * 4, nextB = dimension * dimension * 4;
+    for (std::size_t i = 0; i < lanes.count; ++i) {
+        const auto fr = hn::Set(d4, fractions[0][i]), fg = hn::Set(d4, fractions[1][i]),
+                   fb = hn::Set(d4, fractions[2][i]);
+        for (std::size_t c = 0; c < 4; c += n4) {
+            const float* corner = table.data + cells[i] + c;
+            auto edge = [&](const float* p) {
+                const auto low = hn::LoadU(d4, p);
+                return hn::MulAdd(hn::Sub(hn::LoadU(d4, p + 4), low), fr, low);
             };
-            const V c00 = edge(cell), c10 = edge(hn::Add(cell, strideG));
-            const VI far = hn::Add(cell, strideB);
-            const V c01 = edge(far), c11 = edge(hn::Add(far, strideG));
-            const V c0 = hn::MulAdd(hn::Sub(c10, c00), fraction[1], c00);
-            const V c1 = hn::MulAdd(hn::Sub(c11, c01), fraction[1], c01);
-            result[c] = hn::MulAdd(hn::Sub(c1, c0), fraction[2], c0);
+            const auto c00 = edge(corner), c10 = edge(corner + nextG);
+            const auto c01 = edge(corner + nextB), c11 = edge(corner + nextB + nextG);
+            const auto c0 = hn::MulAdd(hn::Sub(c10, c00), fg, c00);
+            const auto c1 = hn::MulAdd(hn::Sub(c11, c01), fg, c01);
+            hn::StoreU(hn::MulAdd(hn::Sub(c1, c0), fb, c0), d4, looked + i * 4 + c);
         }
-        // The table holds premultiplied colour: back to straight, to linear, then premultiplied
-        // by both the table's and the pixel's alpha. A clear pixel stays clear.
-        const V outAlpha = hn::IfThenZeroElse(hn::Le(alpha, zero), hn::Mul(result[3], alpha));
-        const V straight = table.opaque ? one : inverseAlpha(d, result[3]);
+    }
+
+    // The table holds premultiplied colour: back to straight, to linear, then premultiplied by both
+    // the table's and the pixel's alpha. A clear pixel stays clear.
+    forEachVector(lanes, [&](std::size_t i) {
+        V result[4];
+        hn::LoadInterleaved4(d, looked + i * 4, result[0], result[1], result[2], result[3]);
+        const V alpha = hn::Load(d, lanes.a + i);
+        const V tableAlpha = table.opaque ? one : result[3];
+        const V outAlpha = hn::IfThenZeroElse(hn::Le(alpha, zero), hn::Mul(tableAlpha, alpha));
+        const V straight = table.opaque ? one : inverseAlpha(d, tableAlpha);
         for (int c = 0; c < 3; ++c) {
             V v = hn::Mul(result[c], straight);
             if (table.encoded)
                 v = decodeAny(d, v);
-            hn::Store(hn::Mul(v, outAlpha), d, channelsIn[c] + i);
+            hn::Store(hn::Mul(v, outAlpha), d, channels[c] + i);
         }
         hn::Store(outAlpha, d, lanes.a + i);
     });

@@ -38,7 +38,7 @@ void gamma(const Lanes& lanes, float power);
 struct CubeTable {
     const float* data; // dimension³ entries of premultiplied RGBA, red fastest
     int dimension;     // 2 … 64
-    bool opaque;       // every entry's alpha is 1, so alpha needs no look-up
+    bool opaque;       // every entry's alpha is 1, so alpha needs no division
     bool encoded;      // the table maps sRGB-encoded colour rather than linear
 };
 // Trilinear look-up of the straight colour clamped to [0, 1] (encoded first when the table is).
