@@ -1,11 +1,12 @@
 // The editor's chains through the engine at screen and full size, and the bandwidth floor.
+#include "ImageEngineBenchmarkInputs.h"
+
 #include <ImageEngine/Context.h>
 #include <ImageEngine/Filter.h>
 #include <ImageEngine/Image.h>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 using namespace ImageEngine;
@@ -14,18 +15,7 @@ using Graphics::Rect;
 
 namespace {
 
-std::shared_ptr<Graphics::Bitmap> photo(int w, int h) {
-    auto bitmap = Graphics::Bitmap::create(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint8_t* p = bitmap->mutableRow(y) + x * 4;
-            p[0] = static_cast<std::uint8_t>((x ^ y) & 255);
-            p[1] = static_cast<std::uint8_t>((x / 3 + y) & 255);
-            p[2] = static_cast<std::uint8_t>((x + y / 2) & 255);
-            p[3] = 255;
-        }
-    return bitmap;
-}
+using EngineBench::photo;
 
 ImagePtr apply(const char* name, std::initializer_list<std::pair<const char*, FilterValue>> inputs) {
     auto filter = Filter::create(name);
@@ -34,44 +24,37 @@ ImagePtr apply(const char* name, std::initializer_list<std::pair<const char*, Fi
     return filter->outputImage();
 }
 
-// A look-like table: a warm, slightly faded curve.
-Data lookTable(int dim) {
-    std::vector<float> floats;
-    for (int b = 0; b < dim; ++b)
-        for (int g = 0; g < dim; ++g)
-            for (int r = 0; r < dim; ++r) {
-                float rf = r / float(dim - 1), gf = g / float(dim - 1), bf = b / float(dim - 1);
-                floats.insert(floats.end(), {0.05f + 0.9f * std::sqrt(rf), 0.03f + 0.92f * gf,
-                                             0.08f + 0.8f * bf * bf, 1.0f});
-            }
+Data lookTable(int dimension) {
+    std::vector<float> floats = EngineBench::lookFloats(dimension);
     auto bytes = std::make_shared<std::vector<std::uint8_t>>(floats.size() * sizeof(float));
     std::memcpy(bytes->data(), floats.data(), bytes->size());
     return bytes;
 }
 
 ImagePtr colourChain(ImagePtr image) {
-    image = apply("CIExposureAdjust", {{"inputImage", image}, {"inputEV", 0.3}});
-    image = apply("CIColorControls", {{"inputImage", image}, {"inputSaturation", 1.2}});
-    image = apply("CIGammaAdjust", {{"inputImage", image}, {"inputPower", 1.21}});
+    image = apply("CIExposureAdjust", {{"inputImage", image}, {"inputEV", EngineBench::kExposure}});
+    image = apply("CIColorControls", {{"inputImage", image}, {"inputSaturation", EngineBench::kSaturation}});
+    image = apply("CIGammaAdjust", {{"inputImage", image}, {"inputPower", EngineBench::kGamma}});
     return apply("CIColorCubeWithColorSpace", {{"inputImage", image},
-                                               {"inputCubeDimension", 33.0},
-                                               {"inputCubeData", lookTable(33)},
+                                               {"inputCubeDimension", double(EngineBench::kCubeDimension)},
+                                               {"inputCubeData", lookTable(EngineBench::kCubeDimension)},
                                                {"inputColorSpace", Graphics::ColorSpace::DeviceRGB}});
 }
 
 ImagePtr overlayAndFocus(ImagePtr image) {
     Rect extent = image->extent();
-    auto vignette = Image::createWithBitmap(photo(600, 400));
+    using EngineBench::kVignetteHeight, EngineBench::kVignetteWidth;
+    auto vignette = Image::createWithBitmap(photo(kVignetteWidth, kVignetteHeight));
     auto scaled = vignette->imageByApplyingTransform(
-        AffineTransform::makeScale(extent.width() / 600, extent.height() / 400));
+        AffineTransform::makeScale(extent.width() / kVignetteWidth, extent.height() / kVignetteHeight));
     image = apply("CIOverlayBlendMode", {{"inputImage", scaled}, {"inputBackgroundImage", image}});
     auto clamp =
         apply("CIAffineClamp", {{"inputImage", image}, {"inputTransform", AffineTransform::identity()}});
-    auto blurred =
-        apply("CIGaussianBlur", {{"inputImage", clamp}, {"inputRadius", 2.5}})->imageByCroppingToRect(extent);
+    auto blurred = apply("CIGaussianBlur", {{"inputImage", clamp}, {"inputRadius", EngineBench::kBlurSigma}})
+                       ->imageByCroppingToRect(extent);
     auto mask = apply("CIRadialGradient", {{"inputCenter", Vector::make(extent.midX(), extent.midY())},
-                                           {"inputRadius0", extent.height() / 6},
-                                           {"inputRadius1", extent.height() / 3},
+                                           {"inputRadius0", EngineBench::focusRadius0(int(extent.height()))},
+                                           {"inputRadius1", EngineBench::focusRadius1(int(extent.height()))},
                                            {"inputColor0", Color{0, 1, 0, 1}},
                                            {"inputColor1", Color{0, 1, 0, 0}}})
                     ->imageByCroppingToRect(extent);
@@ -91,19 +74,11 @@ ImagePtr heaviestChain(int w, int h) {
     return overlayAndFocus(colourChain(image));
 }
 
-// Processor time of the whole process (every thread) per iteration: on a machine shared with other
-// work the wall time wanders, this much less.
-void reportProcessorTime(benchmark::State& state, std::clock_t start) {
-    double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-    state.counters["cpu_ms"] = benchmark::Counter(seconds * 1000 / static_cast<double>(state.iterations()));
-}
-
 void render(benchmark::State& state, const ImagePtr& image) {
     auto context = Context::create();
-    std::clock_t start = std::clock();
+    EngineBench::ProcessorTime processorTime(state);
     for (auto _ : state)
         benchmark::DoNotOptimize(context->createCGImage(image, image->extent()));
-    reportProcessorTime(state, start);
 }
 
 void HeaviestChain(benchmark::State& state) {
