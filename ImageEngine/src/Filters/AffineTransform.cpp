@@ -27,10 +27,8 @@ public:
 
     void render(const PixelSpan& out, RenderState& state) const override {
         PixelRect sourceRect = regionOfInterest(0, out.rect);
-        ScratchPool::Buffer buffer(state.scratch(), static_cast<std::size_t>(sourceRect.w) *
-                                                        static_cast<std::size_t>(sourceRect.h) * 4);
-        PixelSpan source = buffer.span(sourceRect);
-        state.renderInput(*inputs()[0], source);
+        std::unique_ptr<ScratchPool::Buffer> buffer;
+        const PixelSpan source = state.fetchInput(*inputs()[0], sourceRect, buffer);
         if (m_exact)
             renderExact(source, out);
         else if (m_axisAligned)
@@ -123,6 +121,10 @@ class ClampNode final : public Node {
 public:
     explicit ClampNode(const NodePtr& input) : Node(Graphics::Rect::infinite(), {input}) {}
 
+    const Node* passesThrough(const PixelRect& rect) const override {
+        return inputs()[0]->bounds().contains(rect) ? inputs()[0].get() : nullptr;
+    }
+
     PixelRect regionOfInterest(std::size_t, const PixelRect& rect) const override {
         const PixelRect& b = inputs()[0]->bounds();
         int x0 = std::clamp(rect.x, b.x, b.maxX() - 1), x1 = std::clamp(rect.maxX() - 1, b.x, b.maxX() - 1);
@@ -136,10 +138,8 @@ public:
             state.renderInput(*inputs()[0], out);
             return;
         }
-        ScratchPool::Buffer buffer(state.scratch(), static_cast<std::size_t>(sourceRect.w) *
-                                                        static_cast<std::size_t>(sourceRect.h) * 4);
-        PixelSpan source = buffer.span(sourceRect);
-        state.renderInput(*inputs()[0], source);
+        std::unique_ptr<ScratchPool::Buffer> buffer;
+        const PixelSpan source = state.fetchInput(*inputs()[0], sourceRect, buffer);
         // Each row: the edge pixel repeated on the left, the row itself, the edge pixel on the right.
         const int left = std::clamp(sourceRect.x - out.rect.x, 0, out.rect.w);
         const int right = std::clamp(out.rect.maxX() - sourceRect.maxX(), 0, out.rect.w - left);

@@ -19,18 +19,12 @@ public:
     void render(const PixelSpan& out, RenderState& state) const override {
         // The background lands in the output; foreground (and mask) go to scratch tiles.
         const PixelRect& rect = out.rect;
-        const std::size_t floats = static_cast<std::size_t>(rect.w) * static_cast<std::size_t>(rect.h) * 4;
         state.renderInput(*inputs()[1], out);
-        ScratchPool::Buffer foregroundBuffer(state.scratch(), floats);
-        PixelSpan foreground = foregroundBuffer.span(rect);
-        state.renderInput(*inputs()[0], foreground);
-        std::unique_ptr<ScratchPool::Buffer> maskBuffer;
+        std::unique_ptr<ScratchPool::Buffer> foregroundBuffer, maskBuffer;
+        const PixelSpan foreground = state.fetchInput(*inputs()[0], rect, foregroundBuffer);
         PixelSpan mask;
-        if (m_combine == Combine::BlendWithMask) {
-            maskBuffer = std::make_unique<ScratchPool::Buffer>(state.scratch(), floats);
-            mask = maskBuffer->span(rect);
-            state.renderInput(*inputs()[2], mask);
-        }
+        if (m_combine == Combine::BlendWithMask)
+            mask = state.fetchInput(*inputs()[2], rect, maskBuffer);
         const std::size_t width = static_cast<std::size_t>(rect.w);
         for (int y = rect.y; y < rect.maxY(); ++y) {
             float* b = out.row(y);

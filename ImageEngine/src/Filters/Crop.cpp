@@ -33,6 +33,10 @@ public:
         }
     }
 
+    const Node* passesThrough(const PixelRect& rect) const override {
+        return m_rect.isInfinite() || pixelsWithCentreInside().contains(rect) ? inputs()[0].get() : nullptr;
+    }
+
 private:
     PixelRect pixelsWithCentreInside() const {
         auto first = [](double edge) { return static_cast<int>(std::ceil(edge - 0.5)); };

@@ -25,10 +25,8 @@ public:
     void render(const PixelSpan& out, RenderState& state) const override {
         const PixelRect& rect = out.rect;
         PixelRect sourceRect = rect.grownBy(m_reach);
-        ScratchPool::Buffer sourceBuffer(state.scratch(), static_cast<std::size_t>(sourceRect.w) *
-                                                              static_cast<std::size_t>(sourceRect.h) * 4);
-        PixelSpan source = sourceBuffer.span(sourceRect);
-        state.renderInput(*inputs()[0], source);
+        std::unique_ptr<ScratchPool::Buffer> sourceBuffer;
+        const PixelSpan source = state.fetchInput(*inputs()[0], sourceRect, sourceBuffer);
         // Horizontal pass over every source row the vertical pass needs.
         PixelRect middleRect{rect.x, sourceRect.y, rect.w, sourceRect.h};
         ScratchPool::Buffer middleBuffer(state.scratch(), static_cast<std::size_t>(middleRect.w) *
