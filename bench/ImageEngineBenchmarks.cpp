@@ -1,5 +1,6 @@
 // The editor's chains through the engine at screen and full size, and the bandwidth floor.
 #include "ImageEngineBenchmarkInputs.h"
+#include "Pipeline/Simd.h"
 
 #include <ImageEngine/Context.h>
 #include <ImageEngine/Filter.h>
@@ -14,6 +15,12 @@ using Graphics::AffineTransform;
 using Graphics::Rect;
 
 namespace {
+
+// Which of the compiled instruction sets the kernels run with, in the benchmark's header.
+const bool kTargetReported = [] {
+    benchmark::AddCustomContext("highway_target", ImageEngine::Simd::targetName());
+    return true;
+}();
 
 using EngineBench::photo;
 
