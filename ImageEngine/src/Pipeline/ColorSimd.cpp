@@ -235,7 +235,9 @@ void colorCube(const Simd::Lanes& lanes, const Simd::CubeTable& table) {
     const hn::CappedTag<float, 4> d4;
     const std::size_t n4 = hn::Lanes(d4);
     const std::ptrdiff_t nextG = dimension * 4, nextB = dimension * dimension * 4;
-    for (std::size_t i = 0; i < lanes.count; ++i) {
+    // The padding lanes too (their zeros make cell 0), so that the last step reads no stale value.
+    const std::size_t padded = (lanes.count + hn::Lanes(d) - 1) / hn::Lanes(d) * hn::Lanes(d);
+    for (std::size_t i = 0; i < padded; ++i) {
         const auto fr = hn::Set(d4, fractions[0][i]), fg = hn::Set(d4, fractions[1][i]),
                    fb = hn::Set(d4, fractions[2][i]);
         for (std::size_t c = 0; c < 4; c += n4) {
