@@ -136,6 +136,30 @@ Straight colorControls(Straight s, double saturation, double brightness, double 
 
 const std::vector<float> kCurved = curvedTable(9);
 
+// The curved table with an alpha that falls along blue, its colours premultiplied by it.
+std::vector<float> translucentTable(int dimension) {
+    std::vector<float> floats = curvedTable(dimension);
+    for (std::size_t e = 0; e < floats.size() / 4; ++e) {
+        float alpha = 1.0f - 0.6f * static_cast<float>(e / (dimension * dimension)) / (dimension - 1);
+        for (int c = 0; c < 3; ++c)
+            floats[e * 4 + c] *= alpha;
+        floats[e * 4 + 3] = alpha;
+    }
+    return floats;
+}
+
+const std::vector<float> kTranslucent = translucentTable(5);
+
+ImagePtr cubeOf(const ImagePtr& image, const std::vector<float>& table, int dimension,
+                Graphics::ColorSpace space) {
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(table.size() * sizeof(float));
+    std::memcpy(bytes->data(), table.data(), bytes->size());
+    return apply("CIColorCubeWithColorSpace", {{"inputImage", image},
+                                               {"inputCubeDimension", double(dimension)},
+                                               {"inputCubeData", Data(bytes)},
+                                               {"inputColorSpace", space}});
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Filters, ColourOracleTest,
     testing::Values(
@@ -170,21 +194,34 @@ INSTANTIATE_TEST_SUITE_P(
                                                         {"inputContrast", 1.3}});
                    },
                    [](Straight s) { return colorControls(s, 0.8, 0.1, 1.3); }},
-        ColourCase{"CurvedCube",
+        ColourCase{
+            "CurvedCube",
+            [](const ImagePtr& image) { return cubeOf(image, kCurved, 9, Graphics::ColorSpace::DeviceRGB); },
+            [](Straight s) {
+                std::array<double, 3> encoded{encode(s.rgb[0]), encode(s.rgb[1]), encode(s.rgb[2])};
+                for (int c = 0; c < 3; ++c)
+                    s.rgb[c] = decode(trilinear(kCurved, 9, encoded, c));
+                return s;
+            }},
+        ColourCase{
+            "LinearCube",
+            [](const ImagePtr& image) { return cubeOf(image, kCurved, 9, Graphics::ColorSpace::LinearSRGB); },
+            [](Straight s) {
+                std::array<double, 3> linear = s.rgb;
+                for (int c = 0; c < 3; ++c)
+                    s.rgb[c] = trilinear(kCurved, 9, linear, c);
+                return s;
+            }},
+        ColourCase{"TranslucentCube",
                    [](const ImagePtr& image) {
-                       auto bytes =
-                           std::make_shared<std::vector<std::uint8_t>>(kCurved.size() * sizeof(float));
-                       std::memcpy(bytes->data(), kCurved.data(), bytes->size());
-                       return apply("CIColorCubeWithColorSpace",
-                                    {{"inputImage", image},
-                                     {"inputCubeDimension", 9.0},
-                                     {"inputCubeData", Data(bytes)},
-                                     {"inputColorSpace", Graphics::ColorSpace::DeviceRGB}});
+                       return cubeOf(image, kTranslucent, 5, Graphics::ColorSpace::DeviceRGB);
                    },
                    [](Straight s) {
                        std::array<double, 3> encoded{encode(s.rgb[0]), encode(s.rgb[1]), encode(s.rgb[2])};
+                       const double tableAlpha = trilinear(kTranslucent, 5, encoded, 3);
                        for (int c = 0; c < 3; ++c)
-                           s.rgb[c] = decode(trilinear(kCurved, 9, encoded, c));
+                           s.rgb[c] = decode(trilinear(kTranslucent, 5, encoded, c) / tableAlpha);
+                       s.alpha *= tableAlpha;
                        return s;
                    }}),
     [](const auto& info) { return std::string(info.param.name); });
