@@ -11,8 +11,10 @@ namespace ImageEngine {
 
 namespace {
 
-// 128 × 128 float pixels are 256 KB: a tile and the blur's margins stay in the second-level cache.
-constexpr int kDefaultTileSize = 128;
+// 192 × 192 float pixels are 576 KB. Smaller tiles repeat more of the work in the blur's margins
+// (a shared node is computed over the tile grown by the blur's reach), larger ones fall out of the
+// second-level cache; the focus-blur chains ran fastest at this size on a 1 MB L2.
+constexpr int kDefaultTileSize = 192;
 
 // Linear premultiplied floats to sRGB premultiplied bytes, rect's top row first.
 void encodeTile(const PixelSpan& tile, const PixelRect& target, Graphics::Bitmap& bitmap) {
