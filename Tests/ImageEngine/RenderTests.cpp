@@ -1,5 +1,6 @@
 #include "ImageEngine/Support.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -105,6 +106,36 @@ TEST(Render, FourQuarterTurnsAndTwoFlipsGiveTheOriginalBack) {
                                                           : AffineTransform::makeScale(-1, 1));
     flipped = flipped->imageByApplyingTransform(AffineTransform::identity());
     EXPECT_EQ(bytesOf(*render(flipped, flipped->extent())), original);
+}
+
+// Turns, mirrors, whole-pixel moves and crops of a bitmap are read straight from the bitmap; after
+// any other step they copy tiles. Both ways must give the same bytes and extents.
+TEST(Render, GeometryReadFromTheBitmapMatchesGeometryOnTiles) {
+    auto bitmap = patternBitmap(11, 7);
+    auto direct = imageOf(bitmap);
+    // Exposure 0 changes no value but is not a bitmap, so the steps after it run on tiles.
+    auto tiled = apply("CIExposureAdjust", {{"inputImage", direct}, {"inputEV", 0.0}});
+    using T = AffineTransform;
+    const std::vector<std::function<ImagePtr(ImagePtr)>> steps = {
+        [](ImagePtr i) { return i->imageByApplyingTransform(T::makeRotation(-M_PI / 2)); },
+        [](ImagePtr i) { return i->imageByApplyingTransform(T::makeRotation(M_PI)); },
+        [](ImagePtr i) { return i->imageByApplyingTransform(T::makeScale(-1, 1).translated(3, -2)); },
+        [](ImagePtr i) { return i->imageByCroppingToRect(Rect(-2, 0, 5, 6)); },
+        [](ImagePtr i) { return i->imageByApplyingTransform(T::makeScale(1, -1)); },
+        [](ImagePtr i) { return i->imageByCroppingToRect(Rect(-2.5, -6, 9, 4)); },
+        [](ImagePtr i) { return i->imageByApplyingTransform(T::makeTranslation(4, 9)); },
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        direct = steps[i](direct);
+        tiled = steps[i](tiled);
+        ASSERT_EQ(direct->extent(), tiled->extent()) << "after step " << i;
+        ASSERT_FALSE(direct->extent().isEmpty()) << "after step " << i;
+        Rect around = direct->extent().insetBy(-2, -2);
+        auto fromBitmap = render(direct, around, {.tileWidth = 4, .tileHeight = 3});
+        auto fromTiles = render(tiled, around, {.tileWidth = 5, .tileHeight = 2});
+        ASSERT_TRUE(fromBitmap && fromTiles);
+        EXPECT_EQ(bytesOf(*fromBitmap), bytesOf(*fromTiles)) << "after step " << i;
+    }
 }
 
 TEST(Render, ConcurrentRendersOnOneContextAgree) {

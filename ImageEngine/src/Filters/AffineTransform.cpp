@@ -1,27 +1,22 @@
 // "CIAffineTransform" and "CIAffineClamp": resampling through a matrix, and edge extension.
 #include "Filters/Nodes.h"
+#include "Pipeline/Simd.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace ImageEngine {
 
 namespace {
-
-// True when every output pixel centre maps onto an input pixel centre: quarter turns, mirrors and
-// whole-pixel moves, which are then plain copies.
-bool mapsPixelCentresOntoCentres(const Graphics::AffineTransform& t) {
-    auto unit = [](double v) { return v == 0 || v == 1 || v == -1; };
-    if (!unit(t.a) || !unit(t.b) || !unit(t.c) || !unit(t.d) || std::abs(t.determinant()) != 1)
-        return false;
-    return t.tx == std::floor(t.tx) && t.ty == std::floor(t.ty);
-}
 
 class AffineNode final : public Node {
 public:
     AffineNode(const NodePtr& input, const Graphics::AffineTransform& transform,
                const Graphics::AffineTransform& inverse)
         : Node(transform.applyToRect(input->extent()), {input}), m_inverse(inverse),
-          m_exact(mapsPixelCentresOntoCentres(transform)) {}
+          m_exact(mapsPixelCentresOntoCentres(transform)), m_axisAligned(inverse.b == 0 && inverse.c == 0) {}
 
     PixelRect regionOfInterest(std::size_t, const PixelRect& rect) const override {
         Graphics::Rect mapped = m_inverse.applyToRect(Graphics::Rect(rect.x, rect.y, rect.w, rect.h));
@@ -32,32 +27,74 @@ public:
 
     void render(const PixelSpan& out, RenderState& state) const override {
         PixelRect sourceRect = regionOfInterest(0, out.rect);
-        ScratchPool::Buffer buffer(state.scratch(), static_cast<std::size_t>(sourceRect.w) *
-                                                        static_cast<std::size_t>(sourceRect.h) * 4);
-        PixelSpan source = buffer.span(sourceRect);
-        state.renderInput(*inputs()[0], source);
+        std::unique_ptr<ScratchPool::Buffer> buffer;
+        const PixelSpan source = state.fetchInput(*inputs()[0], sourceRect, buffer);
+        if (m_exact)
+            renderExact(source, out);
+        else if (m_axisAligned)
+            renderAxisAligned(source, out);
+        else
+            renderRotated(source, out);
+    }
+
+private:
+    // Pixel copies: a step right in the output is a whole-pixel step in x or y of the source.
+    void renderExact(const PixelSpan& source, const PixelSpan& out) const {
+        const Graphics::AffineTransform& m = m_inverse;
+        const std::ptrdiff_t step =
+            static_cast<std::ptrdiff_t>(m.a) * 4 +
+            static_cast<std::ptrdiff_t>(m.b) * static_cast<std::ptrdiff_t>(source.stride);
+        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            Graphics::Point first = m.applyToPoint({out.rect.x + 0.5, y + 0.5});
+            const float* s =
+                source.at(static_cast<int>(std::floor(first.x)), static_cast<int>(std::floor(first.y)));
+            float* pixel = out.row(y);
+            if (step == 4) {
+                std::memcpy(pixel, s, static_cast<std::size_t>(out.rect.w) * 4 * sizeof(float));
+                continue;
+            }
+            for (int x = 0; x < out.rect.w; ++x, pixel += 4, s += step)
+                std::memcpy(pixel, s, 4 * sizeof(float));
+        }
+    }
+
+    // Scales and moves: the taps and weights of a column are the same on every row, so they are
+    // worked out once per tile. Each position comes from its own pixel centre, never by stepping
+    // from the tile's edge, so a pixel's value does not depend on where the tiles fall.
+    void renderAxisAligned(const PixelSpan& source, const PixelSpan& out) const {
+        const Graphics::AffineTransform& m = m_inverse;
+        const PixelRect& r = source.rect;
+        thread_local std::vector<std::int32_t> offsets;
+        thread_local std::vector<float> weights;
+        offsets.resize(static_cast<std::size_t>(out.rect.w));
+        weights.resize(static_cast<std::size_t>(out.rect.w));
+        for (int x = 0; x < out.rect.w; ++x) {
+            double fx = m.a * (out.rect.x + x + 0.5) + m.tx - 0.5, floorX = std::floor(fx);
+            // The region of interest holds every tap; the clamp only guards against rounding.
+            int x0 = std::clamp(static_cast<int>(floorX), r.x, r.maxX() - 2);
+            offsets[static_cast<std::size_t>(x)] = (x0 - r.x) * 4;
+            weights[static_cast<std::size_t>(x)] = static_cast<float>(fx - floorX);
+        }
+        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            double fy = m.d * (y + 0.5) + m.ty - 0.5, floorY = std::floor(fy);
+            int y0 = std::clamp(static_cast<int>(floorY), r.y, r.maxY() - 2);
+            Simd::bilinearRow(source.row(y0), source.row(y0 + 1), offsets.data(), weights.data(),
+                              static_cast<float>(fy - floorY), static_cast<std::size_t>(out.rect.w),
+                              out.row(y));
+        }
+    }
+
+    void renderRotated(const PixelSpan& source, const PixelSpan& out) const {
         const Graphics::AffineTransform& m = m_inverse;
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
             float* pixel = out.row(y);
-            // Source position of this row's first pixel centre, then a constant step per pixel.
-            double cy = y + 0.5, cx = out.rect.x + 0.5;
-            double qx = m.a * cx + m.c * cy + m.tx, qy = m.b * cx + m.d * cy + m.ty;
-            for (int x = 0; x < out.rect.w; ++x, pixel += 4, qx += m.a, qy += m.b) {
-                if (m_exact) {
-                    int sx = static_cast<int>(std::floor(qx)), sy = static_cast<int>(std::floor(qy));
-                    const float* s = source.at(sx, sy);
-                    pixel[0] = s[0];
-                    pixel[1] = s[1];
-                    pixel[2] = s[2];
-                    pixel[3] = s[3];
-                    continue;
-                }
-                sample(source, qx - 0.5, qy - 0.5, pixel);
+            for (int x = out.rect.x; x < out.rect.maxX(); ++x, pixel += 4) {
+                Graphics::Point q = m.applyToPoint({x + 0.5, y + 0.5});
+                sample(source, q.x - 0.5, q.y - 0.5, pixel);
             }
         }
     }
 
-private:
     static void sample(const PixelSpan& source, double fx, double fy, float* pixel) {
         double floorX = std::floor(fx), floorY = std::floor(fy);
         int x0 = static_cast<int>(floorX), y0 = static_cast<int>(floorY);
@@ -76,12 +113,17 @@ private:
 
     Graphics::AffineTransform m_inverse;
     bool m_exact;
+    bool m_axisAligned;
 };
 
 // The input's edge pixels extended without limit in every direction.
 class ClampNode final : public Node {
 public:
     explicit ClampNode(const NodePtr& input) : Node(Graphics::Rect::infinite(), {input}) {}
+
+    const Node* passesThrough(const PixelRect& rect) const override {
+        return inputs()[0]->bounds().contains(rect) ? inputs()[0].get() : nullptr;
+    }
 
     PixelRect regionOfInterest(std::size_t, const PixelRect& rect) const override {
         const PixelRect& b = inputs()[0]->bounds();
@@ -96,20 +138,25 @@ public:
             state.renderInput(*inputs()[0], out);
             return;
         }
-        ScratchPool::Buffer buffer(state.scratch(), static_cast<std::size_t>(sourceRect.w) *
-                                                        static_cast<std::size_t>(sourceRect.h) * 4);
-        PixelSpan source = buffer.span(sourceRect);
-        state.renderInput(*inputs()[0], source);
+        std::unique_ptr<ScratchPool::Buffer> buffer;
+        const PixelSpan source = state.fetchInput(*inputs()[0], sourceRect, buffer);
+        // Each row: the edge pixel repeated on the left, the row itself, the edge pixel on the right.
+        const int left = std::clamp(sourceRect.x - out.rect.x, 0, out.rect.w);
+        const int right = std::clamp(out.rect.maxX() - sourceRect.maxX(), 0, out.rect.w - left);
+        const int middle = out.rect.w - left - right;
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            int sy = std::clamp(y, sourceRect.y, sourceRect.maxY() - 1);
+            const float* s = source.row(std::clamp(y, sourceRect.y, sourceRect.maxY() - 1));
             float* pixel = out.row(y);
-            for (int x = out.rect.x; x < out.rect.maxX(); ++x, pixel += 4) {
-                const float* s = source.at(std::clamp(x, sourceRect.x, sourceRect.maxX() - 1), sy);
-                pixel[0] = s[0];
-                pixel[1] = s[1];
-                pixel[2] = s[2];
-                pixel[3] = s[3];
-            }
+            for (int x = 0; x < left; ++x, pixel += 4)
+                std::memcpy(pixel, s, 4 * sizeof(float));
+            const int firstColumn =
+                std::clamp(out.rect.x, sourceRect.x, sourceRect.maxX() - 1) - sourceRect.x;
+            std::memcpy(pixel, s + static_cast<std::size_t>(firstColumn) * 4,
+                        static_cast<std::size_t>(middle) * 4 * sizeof(float));
+            pixel += static_cast<std::size_t>(middle) * 4;
+            const float* last = s + static_cast<std::size_t>(sourceRect.w - 1) * 4;
+            for (int x = 0; x < right; ++x, pixel += 4)
+                std::memcpy(pixel, last, 4 * sizeof(float));
         }
     }
 };
@@ -156,6 +203,8 @@ NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& tr
         return nullptr;
     if (transform.isIdentity())
         return input;
+    if (NodePtr folded = foldTransformIntoSource(input, transform))
+        return folded;
     std::optional<Graphics::AffineTransform> inverse = transform.inverted();
     if (!inverse) {
         // A singular matrix squashes the image onto a line: nothing is left to see.

@@ -1,6 +1,5 @@
 // "CIExposureAdjust", "CIGammaAdjust" and "CIColorControls": one-value colour steps.
 #include "Filters/Nodes.h"
-#include "Pipeline/FastMath.h"
 #include "Pipeline/PointNode.h"
 
 #include <cmath>
@@ -12,14 +11,7 @@ namespace {
 class ExposureKernel final : public PointKernel {
 public:
     explicit ExposureKernel(float ev) : m_gain(std::exp2(ev)) {}
-    void apply(float* p, std::size_t count) const override {
-        // Scaling premultiplied colour scales the straight colour alike; alpha stays.
-        for (std::size_t i = 0; i < count; ++i, p += 4) {
-            p[0] *= m_gain;
-            p[1] *= m_gain;
-            p[2] *= m_gain;
-        }
-    }
+    void apply(const Simd::Lanes& lanes) const override { Simd::exposure(lanes, m_gain); }
 
 private:
     float m_gain;
@@ -28,19 +20,7 @@ private:
 class GammaKernel final : public PointKernel {
 public:
     explicit GammaKernel(float power) : m_power(power) {}
-    void apply(float* p, std::size_t count) const override {
-        for (std::size_t i = 0; i < count; ++i, p += 4) {
-            float alpha = p[3];
-            if (alpha <= 0.0f)
-                continue;
-            float inverse = 1.0f / alpha;
-            for (int c = 0; c < 3; ++c) {
-                float v = p[c] * inverse;
-                float magnitude = fastPow(v, m_power);
-                p[c] = (v < 0 ? -magnitude : magnitude) * alpha;
-            }
-        }
-    }
+    void apply(const Simd::Lanes& lanes) const override { Simd::gamma(lanes, m_power); }
 
 private:
     float m_power;
@@ -50,22 +30,8 @@ class ColorControlsKernel final : public PointKernel {
 public:
     ColorControlsKernel(float saturation, float brightness, float contrast)
         : m_saturation(saturation), m_brightness(brightness), m_contrast(contrast) {}
-    void apply(float* p, std::size_t count) const override {
-        for (std::size_t i = 0; i < count; ++i, p += 4) {
-            float alpha = p[3];
-            if (alpha <= 0.0f)
-                continue;
-            // Brightness and contrast act on straight colour; saturation alone would not care.
-            float inverse = 1.0f / alpha;
-            float r = p[0] * inverse, g = p[1] * inverse, b = p[2] * inverse;
-            float luma = 0.2125f * r + 0.7154f * g + 0.0721f * b;
-            float rgb[3] = {r, g, b};
-            for (int c = 0; c < 3; ++c) {
-                float v = luma + (rgb[c] - luma) * m_saturation + m_brightness;
-                v = (v - 0.5f) * m_contrast + 0.5f;
-                p[c] = v * alpha;
-            }
-        }
+    void apply(const Simd::Lanes& lanes) const override {
+        Simd::colorControls(lanes, m_saturation, m_brightness, m_contrast);
     }
 
 private:

@@ -1,6 +1,7 @@
 // "CIOverlayBlendMode", "CIBlendWithMask" and "CISourceOverCompositing": per-pixel combinations of
 // a foreground with a background (and, for the masked blend, a mask).
 #include "Filters/Nodes.h"
+#include "Pipeline/Simd.h"
 
 #include <cmath>
 
@@ -18,65 +19,31 @@ public:
     void render(const PixelSpan& out, RenderState& state) const override {
         // The background lands in the output; foreground (and mask) go to scratch tiles.
         const PixelRect& rect = out.rect;
-        const std::size_t floats = static_cast<std::size_t>(rect.w) * static_cast<std::size_t>(rect.h) * 4;
         state.renderInput(*inputs()[1], out);
-        ScratchPool::Buffer foregroundBuffer(state.scratch(), floats);
-        PixelSpan foreground = foregroundBuffer.span(rect);
-        state.renderInput(*inputs()[0], foreground);
-        std::unique_ptr<ScratchPool::Buffer> maskBuffer;
+        std::unique_ptr<ScratchPool::Buffer> foregroundBuffer, maskBuffer;
+        const PixelSpan foreground = state.fetchInput(*inputs()[0], rect, foregroundBuffer);
         PixelSpan mask;
-        if (m_combine == Combine::BlendWithMask) {
-            maskBuffer = std::make_unique<ScratchPool::Buffer>(state.scratch(), floats);
-            mask = maskBuffer->span(rect);
-            state.renderInput(*inputs()[2], mask);
-        }
+        if (m_combine == Combine::BlendWithMask)
+            mask = state.fetchInput(*inputs()[2], rect, maskBuffer);
+        const std::size_t width = static_cast<std::size_t>(rect.w);
         for (int y = rect.y; y < rect.maxY(); ++y) {
             float* b = out.row(y);
             const float* s = foreground.row(y);
-            const float* m = mask.data ? mask.row(y) : nullptr;
             switch (m_combine) {
             case Combine::Overlay:
-                overlayRow(s, b, rect.w);
+                Simd::overlayRow(s, b, width);
                 break;
             case Combine::BlendWithMask:
-                blendRow(s, m, b, rect.w);
+                Simd::blendWithMaskRow(s, mask.row(y), b, width);
                 break;
             case Combine::SourceOver:
-                sourceOverRow(s, b, rect.w);
+                Simd::sourceOverRow(s, b, width);
                 break;
             }
         }
     }
 
 private:
-    static void overlayRow(const float* s, float* b, int width) {
-        for (int i = 0; i < width; ++i, s += 4, b += 4) {
-            float as = s[3], ab = b[3];
-            float inverseS = as > 0 ? 1.0f / as : 0.0f, inverseB = ab > 0 ? 1.0f / ab : 0.0f;
-            for (int c = 0; c < 3; ++c) {
-                // Separable overlay of straight colours, then composited by coverage.
-                float sc = s[c] * inverseS, bc = b[c] * inverseB;
-                float blended = bc <= 0.5f ? 2.0f * sc * bc : 1.0f - 2.0f * (1.0f - sc) * (1.0f - bc);
-                b[c] = (1.0f - ab) * s[c] + (1.0f - as) * b[c] + as * ab * blended;
-            }
-            b[3] = as + ab - as * ab;
-        }
-    }
-    static void blendRow(const float* s, const float* m, float* b, int width) {
-        for (int i = 0; i < width; ++i, s += 4, b += 4, m += 4) {
-            float t = m[1];
-            for (int c = 0; c < 4; ++c)
-                b[c] += (s[c] - b[c]) * t;
-        }
-    }
-    static void sourceOverRow(const float* s, float* b, int width) {
-        for (int i = 0; i < width; ++i, s += 4, b += 4) {
-            float keep = 1.0f - s[3];
-            for (int c = 0; c < 4; ++c)
-                b[c] = s[c] + b[c] * keep;
-        }
-    }
-
     Combine m_combine;
 };
 

@@ -2,6 +2,7 @@
 #include "Filters/Nodes.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace ImageEngine {
 
@@ -19,16 +20,21 @@ public:
         // A pixel belongs to the crop when its centre does; only a fractional edge can cut a
         // pixel of bounds() off.
         PixelRect kept = pixelsWithCentreInside().intersection(out.rect);
+        const std::size_t pixelBytes = 4 * sizeof(float);
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
             float* row = out.row(y);
-            for (int x = out.rect.x; x < out.rect.maxX(); ++x) {
-                bool inside = y >= kept.y && y < kept.maxY() && x >= kept.x && x < kept.maxX();
-                if (!inside) {
-                    float* p = row + static_cast<std::size_t>(x - out.rect.x) * 4;
-                    p[0] = p[1] = p[2] = p[3] = 0.0f;
-                }
+            if (kept.isEmpty() || y < kept.y || y >= kept.maxY()) {
+                std::memset(row, 0, static_cast<std::size_t>(out.rect.w) * pixelBytes);
+                continue;
             }
+            std::memset(row, 0, static_cast<std::size_t>(kept.x - out.rect.x) * pixelBytes);
+            std::memset(row + static_cast<std::size_t>(kept.maxX() - out.rect.x) * 4, 0,
+                        static_cast<std::size_t>(out.rect.maxX() - kept.maxX()) * pixelBytes);
         }
+    }
+
+    const Node* passesThrough(const PixelRect& rect) const override {
+        return m_rect.isInfinite() || pixelsWithCentreInside().contains(rect) ? inputs()[0].get() : nullptr;
     }
 
 private:
@@ -68,6 +74,8 @@ protected:
 NodePtr makeCropNode(const NodePtr& input, const Graphics::Rect& rect) {
     if (!input)
         return nullptr;
+    if (NodePtr folded = foldCropIntoSource(input, rect))
+        return folded;
     return std::make_shared<CropNode>(input, rect);
 }
 

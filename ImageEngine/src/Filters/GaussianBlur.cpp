@@ -1,7 +1,9 @@
 // "CIGaussianBlur": separable Gaussian convolution, transparent outside the input.
 #include "Filters/Nodes.h"
+#include "Pipeline/Simd.h"
 
 #include <cmath>
+#include <vector>
 
 namespace ImageEngine {
 
@@ -23,10 +25,8 @@ public:
     void render(const PixelSpan& out, RenderState& state) const override {
         const PixelRect& rect = out.rect;
         PixelRect sourceRect = rect.grownBy(m_reach);
-        ScratchPool::Buffer sourceBuffer(state.scratch(), static_cast<std::size_t>(sourceRect.w) *
-                                                              static_cast<std::size_t>(sourceRect.h) * 4);
-        PixelSpan source = sourceBuffer.span(sourceRect);
-        state.renderInput(*inputs()[0], source);
+        std::unique_ptr<ScratchPool::Buffer> sourceBuffer;
+        const PixelSpan source = state.fetchInput(*inputs()[0], sourceRect, sourceBuffer);
         // Horizontal pass over every source row the vertical pass needs.
         PixelRect middleRect{rect.x, sourceRect.y, rect.w, sourceRect.h};
         ScratchPool::Buffer middleBuffer(state.scratch(), static_cast<std::size_t>(middleRect.w) *
@@ -34,31 +34,20 @@ public:
         PixelSpan middle = middleBuffer.span(middleRect);
         const int taps = 2 * m_reach + 1;
         const float* w = m_weights.data();
+        std::vector<const float*> sources(static_cast<std::size_t>(taps));
+        const std::size_t floats = static_cast<std::size_t>(rect.w) * 4;
         for (int y = middleRect.y; y < middleRect.maxY(); ++y) {
+            // Tap k of an output pixel is k pixels to the right in the source row.
             const float* s = source.row(y);
-            float* d = middle.row(y);
-            // One multiply-add sweep per tap, so the compiler keeps the row in vector registers.
-            const int n = rect.w * 4;
-            for (int i = 0; i < n; ++i)
-                d[i] = s[i] * w[0];
-            for (int k = 1; k < taps; ++k) {
-                const float* shifted = s + k * 4;
-                const float weight = w[k];
-                for (int i = 0; i < n; ++i)
-                    d[i] += shifted[i] * weight;
-            }
+            for (int k = 0; k < taps; ++k)
+                sources[static_cast<std::size_t>(k)] = s + k * 4;
+            Simd::symmetricConvolve(sources.data(), w, taps, middle.row(y), floats);
         }
-        // Vertical pass into the output.
+        // Vertical pass into the output: tap k is row y − reach + k.
         for (int y = rect.y; y < rect.maxY(); ++y) {
-            float* d = out.row(y);
-            for (int i = 0; i < rect.w * 4; ++i)
-                d[i] = 0.0f;
-            for (int k = 0; k < taps; ++k) {
-                const float* s = middle.row(y - m_reach + k);
-                float weight = w[k];
-                for (int i = 0; i < rect.w * 4; ++i)
-                    d[i] += s[i] * weight;
-            }
+            for (int k = 0; k < taps; ++k)
+                sources[static_cast<std::size_t>(k)] = middle.row(y - m_reach + k);
+            Simd::symmetricConvolve(sources.data(), w, taps, out.row(y), floats);
         }
     }
 

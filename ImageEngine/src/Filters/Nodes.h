@@ -15,6 +15,15 @@ NodePtr makeSourceNode(std::shared_ptr<const Graphics::Bitmap> bitmap);
 NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& transform);
 NodePtr makeCropNode(const NodePtr& input, const Graphics::Rect& rect);
 
+// True when every pixel centre maps onto a pixel centre: quarter turns, mirrors and whole-pixel
+// moves, which resample nothing.
+bool mapsPixelCentresOntoCentres(const Graphics::AffineTransform& transform);
+// A bitmap source read through the transform (or cropped to the rect) when the step can be folded
+// into the read: the input is a source, the transform maps centres onto centres, the rect has
+// whole-pixel edges. nullptr when it cannot.
+NodePtr foldTransformIntoSource(const NodePtr& input, const Graphics::AffineTransform& transform);
+NodePtr foldCropIntoSource(const NodePtr& input, const Graphics::Rect& rect);
+
 // Wraps a node as a recipe; nullptr for a null node.
 ImagePtr imageWithNode(NodePtr node);
 // The node of a recipe; nullptr for a null recipe.

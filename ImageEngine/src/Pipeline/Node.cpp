@@ -110,6 +110,17 @@ RenderState::RenderState(const RenderPlan& plan, const PixelRect& tile)
 
 RenderState::~RenderState() = default;
 
+PixelSpan RenderState::ensureCached(std::size_t index) {
+    const PixelRect& demand = m_demand[index];
+    if (!m_cached[index]) {
+        auto buffer = std::make_unique<ScratchPool::Buffer>(
+            m_scratch, static_cast<std::size_t>(demand.w) * static_cast<std::size_t>(demand.h) * 4);
+        m_plan.order()[index]->render(buffer->span(demand), *this);
+        m_cached[index] = std::move(buffer);
+    }
+    return m_cached[index]->span(demand);
+}
+
 void RenderState::renderInput(const Node& input, const PixelSpan& out) {
     PixelRect inside = out.rect.intersection(input.bounds());
     if (inside != out.rect)
@@ -122,14 +133,26 @@ void RenderState::renderInput(const Node& input, const PixelSpan& out) {
         input.render(target, *this);
         return;
     }
-    if (!m_cached[index]) {
-        const PixelRect& demand = m_demand[index];
-        auto buffer = std::make_unique<ScratchPool::Buffer>(
-            m_scratch, static_cast<std::size_t>(demand.w) * static_cast<std::size_t>(demand.h) * 4);
-        input.render(buffer->span(demand), *this);
-        m_cached[index] = std::move(buffer);
+    copySpan(ensureCached(index), target);
+}
+
+PixelSpan RenderState::fetchInput(const Node& input, const PixelRect& rect,
+                                  std::unique_ptr<ScratchPool::Buffer>& holder) {
+    for (const Node* node = &input; node; node = node->passesThrough(rect)) {
+        std::size_t index = m_plan.indexOf(node);
+        if (!m_plan.isShared(index))
+            continue;
+        if (node->bounds().contains(rect) && m_demand[index].contains(rect)) {
+            PixelSpan cached = ensureCached(index);
+            return {cached.at(rect.x, rect.y), cached.stride, rect};
+        }
+        break;
     }
-    copySpan(m_cached[index]->span(m_demand[index]), target);
+    holder = std::make_unique<ScratchPool::Buffer>(m_scratch, static_cast<std::size_t>(rect.w) *
+                                                                  static_cast<std::size_t>(rect.h) * 4);
+    PixelSpan span = holder->span(rect);
+    renderInput(input, span);
+    return span;
 }
 
 } // namespace ImageEngine

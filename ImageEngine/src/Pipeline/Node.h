@@ -86,6 +86,12 @@ public:
     }
     // Fills out.rect (inside bounds()) with this node's pixels, fetching inputs through state.
     virtual void render(const PixelSpan& out, RenderState& state) const = 0;
+    // The input whose pixels this node hands on unchanged over rect, so that a consumer may read
+    // them in place; nullptr where it changes them.
+    virtual const Node* passesThrough(const PixelRect& rect) const {
+        (void)rect;
+        return nullptr;
+    }
 
 private:
     Graphics::Rect m_extent;
@@ -150,9 +156,17 @@ public:
     // Fills out with input's pixels: transparent outside its bounds; a shared input is computed once
     // over the union of what its consumers ask for, then copied.
     void renderInput(const Node& input, const PixelSpan& out);
+    // input's pixels over rect, for reading only: a view into the tile's pixels of a shared input
+    // (directly or through nodes that pass it on) when they cover rect, so nothing is copied;
+    // otherwise rendered into a scratch buffer that holder keeps alive.
+    PixelSpan fetchInput(const Node& input, const PixelRect& rect,
+                         std::unique_ptr<ScratchPool::Buffer>& holder);
     ScratchPool& scratch() { return m_scratch; }
 
 private:
+    // The pixels of shared node index over its whole demand, computed on first use.
+    PixelSpan ensureCached(std::size_t index);
+
     const RenderPlan& m_plan;
     ScratchPool& m_scratch;
     std::vector<PixelRect> m_demand;

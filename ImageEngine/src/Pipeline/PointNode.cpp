@@ -9,19 +9,19 @@ PointNode::PointNode(NodePtr input, std::vector<PointKernelPtr> kernels)
 
 void PointNode::render(const PixelSpan& out, RenderState& state) const {
     state.renderInput(*inputs()[0], out);
-    // Runs of 256 pixels (4 KB) stay in the first-level cache across the whole chain.
-    constexpr std::size_t kRun = 256;
+    alignas(64) float r[Simd::kRunPixels], g[Simd::kRunPixels], b[Simd::kRunPixels], a[Simd::kRunPixels];
+    const std::size_t width = static_cast<std::size_t>(out.rect.w);
     for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
         float* row = out.row(y);
-        const std::size_t width = static_cast<std::size_t>(out.rect.w);
-        for (std::size_t start = 0; start < width; start += kRun) {
-            std::size_t count = std::min(kRun, width - start);
+        for (std::size_t start = 0; start < width; start += Simd::kRunPixels) {
+            const Simd::Lanes lanes{r, g, b, a, std::min(Simd::kRunPixels, width - start)};
+            Simd::deinterleave(row + start * 4, lanes.count, lanes);
             for (const PointKernelPtr& kernel : m_kernels)
-                kernel->apply(row + start * 4, count);
+                kernel->apply(lanes);
+            Simd::interleave(lanes, row + start * 4);
         }
     }
 }
-
 NodePtr appendPointKernel(const NodePtr& input, PointKernelPtr kernel) {
     if (!input)
         return nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pipeline/Node.h"
+#include "Pipeline/Simd.h"
 
 #include <memory>
 #include <vector>
@@ -11,14 +12,15 @@ namespace ImageEngine {
 class PointKernel {
 public:
     virtual ~PointKernel() = default;
-    // Rewrites count pixels in place.
-    virtual void apply(float* pixels, std::size_t count) const = 0;
+    // Rewrites one run of pixels in place.
+    virtual void apply(const Simd::Lanes& lanes) const = 0;
 };
 
 using PointKernelPtr = std::shared_ptr<const PointKernel>;
 
-// A chain of per-pixel steps over one input, run in one pass: each short run of pixels goes through
-// every step while it is in the first-level cache.
+// A chain of per-pixel steps over one input, run in one pass: each run of pixels is split into
+// colour lanes once, goes through every step while it is in the first-level cache, and is joined
+// again.
 class PointNode final : public Node {
 public:
     PointNode(NodePtr input, std::vector<PointKernelPtr> kernels);

@@ -1,54 +1,115 @@
 #include "Filters/Nodes.h"
+#include "Pipeline/Simd.h"
 #include "Pipeline/Srgb.h"
+
+#include <cmath>
 
 namespace ImageEngine {
 
 namespace {
 
-// A bitmap decoded on read: sRGB bytes to linear premultiplied floats, one table look-up per channel.
+// A bitmap decoded on read: sRGB bytes to linear premultiplied floats. Quarter turns, mirrors,
+// whole-pixel moves and whole-pixel crops of a bitmap are folded into the read itself, so the
+// photo's orientation costs no pass and no intermediate tile.
 class SourceNode final : public Node {
 public:
-    explicit SourceNode(std::shared_ptr<const Graphics::Bitmap> bitmap)
-        : Node(Graphics::Rect(0, 0, bitmap->width(), bitmap->height())), m_bitmap(std::move(bitmap)) {}
+    // placement maps the bitmap's pixel grid (y up) onto the recipe's and maps pixel centres onto
+    // pixel centres; window is the part kept, in the recipe's space (whole pixels or infinite).
+    SourceNode(std::shared_ptr<const Graphics::Bitmap> bitmap, const Graphics::AffineTransform& placement,
+               const Graphics::Rect& window)
+        : Node(placement.applyToRect(Graphics::Rect(0, 0, bitmap->width(), bitmap->height()))
+                   .intersection(window)),
+          m_bitmap(std::move(bitmap)), m_placement(placement), m_inverse(*placement.inverted()),
+          m_window(window) {}
+
+    const std::shared_ptr<const Graphics::Bitmap>& bitmap() const { return m_bitmap; }
+    const Graphics::AffineTransform& placement() const { return m_placement; }
+    const Graphics::Rect& window() const { return m_window; }
 
     void render(const PixelSpan& out, RenderState&) const override {
-        const SrgbTables& tables = SrgbTables::get();
         const int height = m_bitmap->height();
         const bool gray = m_bitmap->format() == Graphics::PixelFormat::Gray8;
         const bool opaque = m_bitmap->alphaInfo() == Graphics::AlphaInfo::NoneSkipLast;
+        const std::ptrdiff_t rowPixels =
+            static_cast<std::ptrdiff_t>(m_bitmap->bytesPerRow() / m_bitmap->bytesPerPixel());
+        // One step right in the output moves the read by a whole pixel in x or y of the bitmap;
+        // a step up in the bitmap is a step back in memory.
+        const std::ptrdiff_t step =
+            static_cast<std::ptrdiff_t>(m_inverse.a) - static_cast<std::ptrdiff_t>(m_inverse.b) * rowPixels;
+        const std::size_t width = static_cast<std::size_t>(out.rect.w);
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            Graphics::Point first = m_inverse.applyToPoint({out.rect.x + 0.5, y + 0.5});
+            const int sx = static_cast<int>(std::floor(first.x)), sy = static_cast<int>(std::floor(first.y));
             // Memory row 0 is the top of the picture.
-            const std::uint8_t* source = m_bitmap->row(height - 1 - y);
+            const std::uint8_t* source =
+                m_bitmap->row(height - 1 - sy) + static_cast<std::size_t>(sx) * m_bitmap->bytesPerPixel();
             float* pixel = out.row(y);
-            if (gray) {
-                for (int x = out.rect.x; x < out.rect.maxX(); ++x, pixel += 4) {
-                    float v = tables.decode8[source[x]];
-                    pixel[0] = pixel[1] = pixel[2] = v;
-                    pixel[3] = 1.0f;
-                }
+            if (!gray) {
+                Simd::decodeRgba8(source, step, width, opaque, pixel);
                 continue;
             }
-            source += static_cast<std::size_t>(out.rect.x) * 4;
-            for (int x = out.rect.x; x < out.rect.maxX(); ++x, pixel += 4, source += 4) {
-                const float* curve = tables.premultiplied[opaque ? 255 : source[3]];
-                pixel[0] = curve[source[0]];
-                pixel[1] = curve[source[1]];
-                pixel[2] = curve[source[2]];
-                pixel[3] = opaque ? 1.0f : source[3] * (1.0f / 255.0f);
+            const SrgbTables& tables = SrgbTables::get();
+            for (std::size_t i = 0; i < width; ++i, pixel += 4) {
+                float v = tables.decode8[source[static_cast<std::ptrdiff_t>(i) * step]];
+                pixel[0] = pixel[1] = pixel[2] = v;
+                pixel[3] = 1.0f;
             }
         }
     }
 
 private:
     std::shared_ptr<const Graphics::Bitmap> m_bitmap;
+    Graphics::AffineTransform m_placement;
+    Graphics::AffineTransform m_inverse;
+    Graphics::Rect m_window;
 };
 
+// Whole-pixel rects inside the engine's range (or infinite) can be folded into a read.
+bool isWholePixelWindow(const Graphics::Rect& rect) {
+    if (rect.isInfinite())
+        return true;
+    if (rect.isEmpty())
+        return false;
+    auto whole = [](double v) { return std::abs(v) < kPixelBound && v == std::floor(v); };
+    return whole(rect.minX()) && whole(rect.minY()) && whole(rect.maxX()) && whole(rect.maxY());
+}
+
 } // namespace
+
+bool mapsPixelCentresOntoCentres(const Graphics::AffineTransform& t) {
+    auto unit = [](double v) { return v == 0 || v == 1 || v == -1; };
+    if (!unit(t.a) || !unit(t.b) || !unit(t.c) || !unit(t.d) || std::abs(t.determinant()) != 1)
+        return false;
+    return t.tx == std::floor(t.tx) && t.ty == std::floor(t.ty) && std::abs(t.tx) < kPixelBound &&
+           std::abs(t.ty) < kPixelBound;
+}
 
 NodePtr makeSourceNode(std::shared_ptr<const Graphics::Bitmap> bitmap) {
     if (!bitmap)
         return nullptr;
-    return std::make_shared<SourceNode>(std::move(bitmap));
+    return std::make_shared<SourceNode>(std::move(bitmap), Graphics::AffineTransform::identity(),
+                                        Graphics::Rect::infinite());
+}
+
+NodePtr foldTransformIntoSource(const NodePtr& input, const Graphics::AffineTransform& transform) {
+    auto source = std::dynamic_pointer_cast<const SourceNode>(input);
+    if (!source || !mapsPixelCentresOntoCentres(transform))
+        return nullptr;
+    Graphics::Rect window =
+        source->window().isInfinite() ? source->window() : transform.applyToRect(source->window());
+    if (!isWholePixelWindow(window))
+        return nullptr;
+    return std::make_shared<SourceNode>(
+        source->bitmap(), Graphics::AffineTransform::concat(source->placement(), transform), window);
+}
+
+NodePtr foldCropIntoSource(const NodePtr& input, const Graphics::Rect& rect) {
+    auto source = std::dynamic_pointer_cast<const SourceNode>(input);
+    Graphics::Rect standard = rect.standardized();
+    if (!source || !isWholePixelWindow(standard))
+        return nullptr;
+    return std::make_shared<SourceNode>(source->bitmap(), source->placement(),
+                                        source->window().intersection(standard));
 }
 
 } // namespace ImageEngine

@@ -1,7 +1,6 @@
 #include "Pipeline/Srgb.h"
 
-#include "Pipeline/FastMath.h"
-
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -32,13 +31,6 @@ std::unique_ptr<SrgbTables> buildTables() {
             double colour = a == 0 ? 0.0 : std::min(1.0, static_cast<double>(c) / a);
             tables->premultiplied[a][c] = static_cast<float>(srgbDecodeExact(colour) * a / 255.0);
         }
-    for (int i = 0; i < 65536; ++i)
-        tables->encode16[i] = static_cast<std::uint8_t>(std::lround(srgbEncodeExact(i / 65535.0) * 255.0));
-    for (int i = 0; i <= kCurveSteps + 1; ++i) {
-        double v = static_cast<double>(i) / kCurveSteps;
-        tables->encodeCurve[i] = static_cast<float>(srgbEncodeExact(v));
-        tables->decodeCurve[i] = static_cast<float>(srgbDecodeExact(v));
-    }
     return tables;
 }
 
@@ -47,30 +39,6 @@ std::unique_ptr<SrgbTables> buildTables() {
 const SrgbTables& SrgbTables::get() {
     static const std::unique_ptr<SrgbTables> tables = buildTables();
     return *tables;
-}
-
-float srgbEncode(float linear) {
-    float magnitude = std::abs(linear);
-    float encoded;
-    if (magnitude <= 0.0031308f)
-        encoded = 12.92f * magnitude;
-    else if (magnitude < 1.0f)
-        encoded = curveLookup(SrgbTables::get().encodeCurve, magnitude);
-    else
-        encoded = 1.055f * fastPow(magnitude, 1.0f / 2.4f) - 0.055f;
-    return linear < 0 ? -encoded : encoded;
-}
-
-float srgbDecode(float encoded) {
-    float magnitude = std::abs(encoded);
-    float linear;
-    if (magnitude <= 0.04045f)
-        linear = magnitude * (1.0f / 12.92f);
-    else if (magnitude < 1.0f)
-        linear = curveLookup(SrgbTables::get().decodeCurve, magnitude);
-    else
-        linear = fastPow((magnitude + 0.055f) * (1.0f / 1.055f), 2.4f);
-    return encoded < 0 ? -linear : linear;
 }
 
 } // namespace ImageEngine

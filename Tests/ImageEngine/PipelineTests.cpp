@@ -1,0 +1,122 @@
+// White-box checks of the render pipeline that the public interface cannot see: how often a node
+// is computed, and that every instruction set the kernels are built for gives the same picture.
+#include "Filters/Nodes.h"
+#include "ImageEngine/Support.h"
+#include "Pipeline/Node.h"
+#include "Pipeline/Simd.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <hwy/targets.h>
+
+using namespace ImageEngine;
+using namespace EngineTest;
+using Graphics::Rect;
+
+namespace {
+
+// Passes its input through and counts how often it is asked to render.
+class CountingNode final : public Node {
+public:
+    CountingNode(NodePtr input, std::atomic<int>& renders)
+        : Node(input->extent(), {input}), m_renders(renders) {}
+    void render(const PixelSpan& out, RenderState& state) const override {
+        ++m_renders;
+        state.renderInput(*inputs()[0], out);
+    }
+
+private:
+    std::atomic<int>& m_renders;
+};
+
+struct SharingCase {
+    const char* name;
+    int tileSize;
+    int tiles;
+};
+
+class SharedNodeTest : public testing::TestWithParam<SharingCase> {};
+
+// The focus blur's shape: one picture feeding a sharp branch and a clamped, blurred branch.
+TEST_P(SharedNodeTest, NodeWithTwoConsumersIsComputedOncePerTile) {
+    std::atomic<int> renders{0};
+    auto counted =
+        imageWithNode(std::make_shared<CountingNode>(nodeOf(imageOf(patternBitmap(32, 24))), renders));
+    auto sharp = apply("CIExposureAdjust", {{"inputImage", counted}, {"inputEV", 0.5}});
+    auto clamp =
+        apply("CIAffineClamp", {{"inputImage", counted}, {"inputTransform", Graphics::AffineTransform()}});
+    auto blurred = apply("CIGaussianBlur", {{"inputImage", clamp}, {"inputRadius", 1.5}})
+                       ->imageByCroppingToRect(counted->extent());
+    auto mask = apply("CIRadialGradient", {{"inputCenter", Vector::make(16, 12)},
+                                           {"inputRadius0", 4.0},
+                                           {"inputRadius1", 10.0},
+                                           {"inputColor0", Color{0, 1, 0, 1}},
+                                           {"inputColor1", Color{0, 1, 0, 0}}});
+    auto focus = apply("CIBlendWithMask",
+                       {{"inputImage", sharp}, {"inputBackgroundImage", blurred}, {"inputMaskImage", mask}});
+    const SharingCase& param = GetParam();
+    auto bitmap = render(focus, focus->extent(),
+                         {.tileWidth = param.tileSize, .tileHeight = param.tileSize, .maxThreads = 1});
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(renders.load(), param.tiles);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tilings, SharedNodeTest,
+                         testing::Values(SharingCase{"OneTile", 64, 1}, SharingCase{"Quarters", 16, 4},
+                                         SharingCase{"EightByEight", 8, 12}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every kernel once per instruction set: a chain through all of them on a busy, translucent
+// picture, whose width leaves a partial vector on every target.
+TEST(Targets, EveryCompiledInstructionSetGivesThePictureWithinOneStep) {
+    auto picture = imageOf(patternBitmap(45, 23));
+    auto veil = imageOf(solidBitmap(45, 23, 90, 30, 60, 140));
+    std::vector<float> cube;
+    for (int b = 0; b < 3; ++b)
+        for (int g = 0; g < 3; ++g)
+            for (int r = 0; r < 3; ++r)
+                cube.insert(cube.end(), {g / 2.0f, b / 2.0f, r / 2.0f, 1.0f});
+    auto cubeBytes = std::make_shared<std::vector<std::uint8_t>>(cube.size() * sizeof(float));
+    std::memcpy(cubeBytes->data(), cube.data(), cubeBytes->size());
+    auto image = picture->imageByApplyingTransform(Graphics::AffineTransform::makeRotation(-M_PI / 2));
+    image = apply("CIExposureAdjust", {{"inputImage", image}, {"inputEV", 0.4}});
+    image =
+        apply("CIColorControls", {{"inputImage", image}, {"inputSaturation", 1.4}, {"inputContrast", 1.1}});
+    image = apply("CIGammaAdjust", {{"inputImage", image}, {"inputPower", 0.8}});
+    image = apply("CIColorCubeWithColorSpace",
+                  {{"inputImage", image}, {"inputCubeDimension", 3.0}, {"inputCubeData", Data(cubeBytes)}});
+    auto overlay = veil->imageByApplyingTransform(Graphics::AffineTransform::makeScale(0.7, 1.6));
+    image = apply("CIOverlayBlendMode", {{"inputImage", overlay}, {"inputBackgroundImage", image}});
+    auto blurred = apply("CIGaussianBlur", {{"inputImage", image}, {"inputRadius", 1.7}});
+    auto mask = apply("CIRadialGradient", {{"inputCenter", Vector::make(10, -20)},
+                                           {"inputRadius0", 5.0},
+                                           {"inputRadius1", 15.0},
+                                           {"inputColor0", Color{0, 1, 0, 1}},
+                                           {"inputColor1", Color{0, 1, 0, 0}}});
+    image = apply("CIBlendWithMask",
+                  {{"inputImage", image}, {"inputBackgroundImage", blurred}, {"inputMaskImage", mask}});
+    image = apply("CISourceOverCompositing", {{"inputImage", veil}, {"inputBackgroundImage", image}});
+    const Rect rect = image->extent();
+
+    auto reference = render(image, rect);
+    ASSERT_TRUE(reference);
+    const auto want = bytesOf(*reference);
+    for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        // The kernels must really have switched, or the comparison proves nothing.
+        ASSERT_STREQ(ImageEngine::Simd::targetName(), hwy::TargetName(target));
+        auto bitmap = render(image, rect, {.tileWidth = 19, .tileHeight = 11});
+        ASSERT_TRUE(bitmap);
+        const auto got = bytesOf(*bitmap);
+        ASSERT_EQ(got.size(), want.size());
+        int worst = 0;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            worst = std::max(worst, std::abs(got[i] - want[i]));
+        EXPECT_LE(worst, 1) << hwy::TargetName(target);
+    }
+    hwy::SetSupportedTargetsForTest(0);
+}
+
+} // namespace
