@@ -166,7 +166,7 @@ TEST(WindowHost, DrawsTheDemoScreenOnAVirtualDisplay) {
     ASSERT_TRUE(drawn) << readFile(scratch.path() / "demo.log");
     EXPECT_EQ(window->width, 375);
     EXPECT_EQ(window->height, 667);
-    EXPECT_EQ(window->rgb(187, 378), (std::array<int, 3>{0xFF, 0x57, 0x22})) << "the present button";
+    EXPECT_EQ(window->rgb(140, 395), (std::array<int, 3>{0xFF, 0x57, 0x22})) << "the present button";
     EXPECT_EQ(window->rgb(187, 600), (std::array<int, 3>{0x19, 0x19, 0x19})) << "the screen's background";
 }
 
