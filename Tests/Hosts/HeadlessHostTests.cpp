@@ -1,4 +1,5 @@
 #include <Foundation/Dispatch.h>
+#include <Foundation/Log.h>
 #include <Graphics/BitmapImage.h>
 #include <Hosts/HeadlessHost.h>
 #include <Toolkit/ViewController.h>
@@ -167,6 +168,7 @@ struct BadScript {
 class HeadlessScriptErrorTest : public HeadlessHostTest, public ::testing::WithParamInterface<BadScript> {};
 
 TEST_P(HeadlessScriptErrorTest, NamesTheLine) {
+    Foundation::LogCapture capture; // the failed screenshot logs why
     std::string error;
     EXPECT_FALSE(host->runScript(GetParam().script, &error));
     EXPECT_EQ(error, GetParam().error);
@@ -220,8 +222,20 @@ TEST_F(HeadlessHostTest, IdleWaitsForBackgroundWorkHandedBackToTheMainThread) {
 }
 
 TEST(HeadlessHostCreation, RefusesAnUnusableWindow) {
+    Foundation::LogCapture capture;
     EXPECT_EQ(HeadlessHost::create({0, 100}, 2), nullptr);
     EXPECT_EQ(HeadlessHost::create({100, 100}, -1), nullptr);
+    EXPECT_TRUE(capture.contains("HeadlessHost: cannot make a 0 x 100 window at scale 2"));
+}
+
+TEST(HeadlessHostCreation, ScreenScaleFollowsTheHostWhileItLives) {
+    const double before = Graphics::mainScreenScale();
+    {
+        auto host = HeadlessHost::create({100, 100}, 3);
+        ASSERT_TRUE(host);
+        EXPECT_EQ(Graphics::mainScreenScale(), 3);
+    }
+    EXPECT_EQ(Graphics::mainScreenScale(), before);
 }
 
 TEST(HeadlessMain, RunsAScriptFileAndReportsFailuresByExitStatus) {

@@ -1,6 +1,7 @@
 #include <Foundation/Dispatch.h>
 #include <Foundation/Log.h>
 #include <Foundation/RunLoop.h>
+#include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
 #include <Hosts/HeadlessHost.h>
 #include <Toolkit/Animation.h>
@@ -64,6 +65,12 @@ std::unique_ptr<HeadlessHost> HeadlessHost::create(Graphics::Size pointSize, dou
         return nullptr;
     }
     host->m_application = Toolkit::Application::create(std::move(window));
+    // Pictures made for the screen (icons at @2x, say) follow the host's scale while it lives.
+    host->m_previousScreenScale = Graphics::mainScreenScale();
+    Graphics::setMainScreenScale(scale);
+    Foundation::setCurrentDeviceOrientation(pointSize.width > pointSize.height
+                                                ? Foundation::DeviceOrientation::LandscapeLeft
+                                                : Foundation::DeviceOrientation::Portrait);
     return host;
 }
 
@@ -73,6 +80,8 @@ HeadlessHost::HeadlessHost(std::shared_ptr<Toolkit::Application> application)
 HeadlessHost::~HeadlessHost() {
     // Screens go while the clock is still in force, so their last callbacks see the host's time.
     m_application.reset();
+    if (m_previousScreenScale > 0)
+        Graphics::setMainScreenScale(m_previousScreenScale);
 }
 
 double HeadlessHost::timestamp() const {

@@ -14,8 +14,9 @@ namespace Hosts {
 
 // A screen without a display: a window of a given size and scale, drawn into memory, fed with
 // scripted touches, on a clock that moves only when told (a ManualClock, in force while the host
-// lives). Tests and command-line programs use it. Create, use and destroy it on the main thread;
-// one at a time.
+// lives). While it lives, Graphics::mainScreenScale() answers its scale; the device orientation
+// starts as portrait (landscape for a window wider than tall). Tests and command-line programs use
+// it. Create, use and destroy it on the main thread; one at a time.
 class HeadlessHost {
 public:
     static constexpr Graphics::Size defaultPointSize{375, 667};
@@ -73,6 +74,7 @@ private:
     std::shared_ptr<Toolkit::Application> m_application;
     std::map<int, Graphics::Point> m_fingers; // fingers down and where they are
     std::string m_outputDirectory;
+    double m_previousScreenScale = 0;
 };
 
 // What a command-line program built on the headless host needs: parses
