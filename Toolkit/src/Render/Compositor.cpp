@@ -60,10 +60,12 @@ void Compositor::render(View& root, const std::shared_ptr<Graphics::Bitmap>& tar
     area = area.intersection({0, 0, target->width(), target->height()});
     if (area.isEmpty())
         return;
-    // The screen behind every view is black.
-    clearRect(*target, area, {0, 0, 0, 255});
+    const Graphics::AffineTransform rootToPixel = Graphics::AffineTransform::makeScale(scale, scale);
+    // The screen behind every view is black, unless something opaque paints all of the area anyway.
+    if (!covers(root, rootToPixel, area))
+        clearRect(*target, area, {0, 0, 0, 255});
     Surface surface{target, nullptr};
-    drawView(root, Graphics::AffineTransform::makeScale(scale, scale), surface, area);
+    drawView(root, rootToPixel, surface, area);
 }
 
 void Compositor::drawView(View& view, const Graphics::AffineTransform& viewToPixel, Surface& surface,
@@ -97,11 +99,45 @@ void Compositor::drawView(View& view, const Graphics::AffineTransform& viewToPix
                    rounded ? &viewRect : nullptr, radius);
 }
 
+bool Compositor::covers(const View& view, const Graphics::AffineTransform& viewToPixel,
+                        const PixelRect& clip) {
+    if (view.isHidden() || view.alpha() < 1 || view.cornerRadius() > 0 || !isAxisAligned(viewToPixel))
+        return false;
+    const Graphics::Rect r = viewToPixel.applyToRect(view.bounds());
+    // Only pixels the view's rect covers completely count.
+    const PixelRect inner{static_cast<int>(std::ceil(r.minX())), static_cast<int>(std::ceil(r.minY())),
+                          static_cast<int>(std::floor(r.maxX())), static_cast<int>(std::floor(r.maxY()))};
+    const bool containsClip = inner.intersection(clip) == clip;
+    if (containsClip && view.backgroundColor().alpha >= 1)
+        return true;
+    if (view.clipsToBounds() && !containsClip)
+        return false;
+    const auto& children = view.subviews();
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        if (covers(**it, Graphics::AffineTransform::concat((*it)->transformToSuperview(), viewToPixel), clip))
+            return true;
+    return false;
+}
+
 void Compositor::drawContent(View& view, const Graphics::AffineTransform& viewToPixel, Surface& surface,
                              const PixelRect& clip) {
     const Graphics::Rect viewRect = viewToPixel.applyToRect(view.bounds());
     const bool visible = !PixelRect::enclosing(viewRect).intersection(clip).isEmpty();
-    if (visible) {
+    // A copy: drawing must not be disturbed by views that change the tree while they draw.
+    const std::vector<std::shared_ptr<View>> children = view.subviews();
+    // Subviews behind an opaque one that fills the whole area, and this view's own content, would be
+    // painted over entirely: they are not drawn at all.
+    std::size_t first = 0;
+    bool ownContentHidden = false;
+    for (std::size_t i = children.size(); i-- > 0;)
+        if (covers(*children[i],
+                   Graphics::AffineTransform::concat(children[i]->transformToSuperview(), viewToPixel),
+                   clip)) {
+            first = i;
+            ownContentHidden = true;
+            break;
+        }
+    if (visible && !ownContentHidden) {
         const Color background = view.backgroundColor();
         if (background.alpha > 0) {
             if (view.cornerRadius() > 0 || !isAxisAligned(viewToPixel)) {
@@ -123,11 +159,10 @@ void Compositor::drawContent(View& view, const Graphics::AffineTransform& viewTo
         }
         runDraw(view, viewToPixel, surface, clip, DrawPass::Content);
     }
-    // A copy: drawing must not be disturbed by views that change the tree while they draw.
-    const std::vector<std::shared_ptr<View>> children = view.subviews();
-    for (const auto& child : children)
-        drawView(*child, Graphics::AffineTransform::concat(child->transformToSuperview(), viewToPixel),
-                 surface, clip);
+    for (std::size_t i = first; i < children.size(); ++i)
+        drawView(*children[i],
+                 Graphics::AffineTransform::concat(children[i]->transformToSuperview(), viewToPixel), surface,
+                 clip);
     if (visible && view.m_drawsOverSubviews)
         runDraw(view, viewToPixel, surface, clip, DrawPass::OverSubviews);
     if (visible && view.borderWidth() > 0 && view.borderColor().alpha > 0)

@@ -25,6 +25,8 @@ private:
         std::unique_ptr<Graphics::BitmapContext> context;
         Graphics::BitmapContext& ensureContext();
     };
+    // Whether the view or one of its descendants paints every pixel of clip opaquely.
+    static bool covers(const View& view, const Graphics::AffineTransform& viewToPixel, const PixelRect& clip);
     void drawView(View& view, const Graphics::AffineTransform& viewToPixel, Surface& surface, PixelRect clip);
     void drawContent(View& view, const Graphics::AffineTransform& viewToPixel, Surface& surface,
                      const PixelRect& clip);

@@ -186,16 +186,21 @@ void drawBitmap(Graphics::Bitmap& target, const Graphics::Bitmap& source, const 
                 (((a >> 8) & 0x00FF00FFu) * g + ((b >> 8) & 0x00FF00FFu) * f) & 0xFF00FF00u;
             return rb | ag;
         };
+        // Each output row mixes the two source rows once over the columns it reads, then each pixel
+        // mixes two neighbours of that blend.
+        const int first = cols.front().i0, last = cols.back().i1;
+        std::vector<std::uint32_t> blended(static_cast<std::size_t>(last - first + 1));
         for (int y = r.y0; y < r.y1; ++y) {
             const Tap& ty = rows[static_cast<std::size_t>(y - r.y0)];
             const std::uint8_t* row0 = source.row(ty.i0);
             const std::uint8_t* row1 = source.row(ty.i1);
+            for (int c = first; c <= last; ++c)
+                blended[static_cast<std::size_t>(c - first)] = mix(load(row0, c), load(row1, c), ty.f);
             std::uint8_t* out = target.mutableRow(y);
             for (int x = r.x0; x < r.x1; ++x) {
                 const Tap& tx = cols[static_cast<std::size_t>(x - r.x0)];
-                const std::uint32_t top = mix(load(row0, tx.i0), load(row0, tx.i1), tx.f);
-                const std::uint32_t bottom = mix(load(row1, tx.i0), load(row1, tx.i1), tx.f);
-                const std::uint32_t v = mix(top, bottom, ty.f);
+                const std::uint32_t v = mix(blended[static_cast<std::size_t>(tx.i0 - first)],
+                                            blended[static_cast<std::size_t>(tx.i1 - first)], tx.f);
                 const std::uint32_t alpha = v >> 24;
                 std::uint8_t* p = out + static_cast<std::size_t>(x) * 4;
                 if (alpha == 255)
@@ -290,8 +295,9 @@ void compositeGroup(Graphics::Bitmap& target, const Graphics::Bitmap& source, in
                 // Signed distance from the pixel centre to the rounded rect's edge.
                 const double qx = std::abs(px + 0.5 - cx) - (hw - radius);
                 const double qy = std::abs(py + 0.5 - cy) - (hh - radius);
-                const double outside = std::hypot(std::max(qx, 0.0), std::max(qy, 0.0));
-                const double d = outside + std::min(std::max(qx, qy), 0.0) - radius;
+                // Only the corner squares need the square root.
+                const double d =
+                    (qx > 0 && qy > 0 ? std::sqrt(qx * qx + qy * qy) : std::max(qx, qy)) - radius;
                 const double coverage = std::clamp(0.5 - d, 0.0, 1.0);
                 if (coverage <= 0)
                     continue;
