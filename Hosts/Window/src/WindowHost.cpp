@@ -29,7 +29,7 @@ constexpr int firstScreenFinger = 100;
 // ends once the wheel has rested a moment, as fingers lift after a pinch.
 constexpr double wheelPinchStartDistance = 80;
 constexpr double wheelPinchFactor = 1.1;
-constexpr auto wheelPinchRest = 200ms;
+constexpr auto wheelPinchRest = 300ms;
 
 double now() {
     return std::chrono::duration<double>(Foundation::currentTime().time_since_epoch()).count();
@@ -145,11 +145,11 @@ struct WindowHost::State {
     }
 
     void wheel(double notches) {
-        const double half = wheelDistance / 2;
         if (!wheelPinching) {
             wheelPinching = true;
             wheelCentre = mouse;
             wheelDistance = wheelPinchStartDistance;
+            const double half = wheelDistance / 2;
             send(wheelFingers[0], Toolkit::TouchPhase::Began, {wheelCentre.x - half, wheelCentre.y});
             send(wheelFingers[1], Toolkit::TouchPhase::Began, {wheelCentre.x + half, wheelCentre.y});
         }
