@@ -282,6 +282,28 @@ TEST(ScrollViewContentTouches, ADragBeforeTheDelayNeverReachesTheButton) {
     EXPECT_EQ(s.events, "");
 }
 
+TEST(ScrollViewContentTouches, ATapThatStopsAGlideDoesNotPressTheButton) {
+    Foundation::ManualClock clock;
+    ButtonOnScroll s;
+    s.button->setFrame({900, 20, 60, 60});
+    s.scroll->setContentOffset({790, 0});
+    Finger f = s.finger();
+    f.down(150, 50);
+    for (int x = 130; x >= 60; x -= 10)
+        f.move(x, 50);
+    f.up(60, 50); // pulled past the end: it springs back
+    ASSERT_TRUE(s.scroll->isDecelerating());
+    f.down(130, 50);
+    EXPECT_FALSE(s.scroll->isDecelerating());
+    f.up(130, 50);
+    EXPECT_EQ(s.events, "");
+    runAnimations(clock); // stopped past the end, it still settles at the end
+    EXPECT_EQ(s.scroll->contentOffset().x, 800);
+    f.down(130, 50); // the next tap presses the button
+    f.up(130, 50);
+    EXPECT_EQ(s.events, "dU");
+}
+
 TEST(ScrollViewContentTouches, ContentKeepsItsTouchWhenTheScrollMayNotCancel) {
     Foundation::ManualClock clock;
     ButtonOnScroll s;

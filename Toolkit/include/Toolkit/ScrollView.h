@@ -107,6 +107,8 @@ public:
     Graphics::Point maximumContentOffset() const;
 
     void drawOverSubviews(Graphics::BitmapContext& context) override;
+    // While the content glides, a finger landing on it only stops it: the scroll view takes the touch.
+    std::shared_ptr<View> hitTest(Graphics::Point pointInView) override;
 
 protected:
     explicit ScrollView(const Graphics::Rect& frame);

@@ -70,6 +70,15 @@ protected:
     bool recognizesSimultaneouslyByDefault(const GestureRecognizer& other) const override {
         return &other == sibling.lock().get();
     }
+    void reset() override {
+        PanGestureRecognizer::reset();
+        // A touch that stopped the content past an edge, and lifted without dragging, lets it settle.
+        if (ScrollView* s = scrollView(); s && !s->m_dragging && !s->m_zooming && !s->m_animation) {
+            const Graphics::Point clamped = s->clampedOffset(s->contentOffset());
+            if (clamped != s->contentOffset())
+                s->animateOffsetTo(clamped, kBounceSeconds, true);
+        }
+    }
 };
 
 class ScrollViewPinchRecognizer : public PinchGestureRecognizer {
@@ -174,6 +183,11 @@ void ScrollView::setMaximumZoomScale(double scale) {
 
 double ScrollView::contentTouchDelay() const {
     return m_delaysContentTouches && m_scrollEnabled ? kContentTouchDelay : 0;
+}
+
+std::shared_ptr<View> ScrollView::hitTest(Graphics::Point pointInView) {
+    std::shared_ptr<View> hit = View::hitTest(pointInView);
+    return hit && m_decelerating ? shared_from_this() : hit;
 }
 
 // ---- Offsets ----
