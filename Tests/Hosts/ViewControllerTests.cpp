@@ -186,12 +186,30 @@ TEST_F(ViewControllerTest, RefusedPresentationsLogAndLeaveEverythingAlone) {
         a->presentViewController(c, Animated::No, [&] { completed = true; });
         b->presentViewController(b, Animated::No, [&] { completed = true; });
         a->presentViewController(nullptr, Animated::No, [&] { completed = true; });
-        EXPECT_EQ(capture.lines().size(), 3u);
+        b->presentViewController(a, Animated::No, [&] { completed = true; }); // a cycle
+        EXPECT_EQ(capture.lines().size(), 4u);
     }
     EXPECT_FALSE(completed);
     EXPECT_TRUE(take().empty());
     EXPECT_EQ(a->presentedViewController(), b);
     EXPECT_FALSE(c->isViewLoaded());
+}
+
+TEST_F(ViewControllerTest, DismissalWhileSlidingInIsRefused) {
+    auto a = make("A");
+    auto b = make("B");
+    host->application().setRootViewController(a);
+    a->presentViewController(b, Animated::Yes);
+    bool completed = false;
+    {
+        Foundation::LogCapture capture;
+        b->dismissViewController(Animated::No, [&] { completed = true; });
+        EXPECT_EQ(capture.lines().size(), 1u);
+    }
+    ASSERT_TRUE(host->runUntilIdle());
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(a->presentedViewController(), b);
+    EXPECT_TRUE(b->isVisible());
 }
 
 TEST_F(ViewControllerTest, DismissingWithNothingPresentedRunsTheCompletionOnly) {

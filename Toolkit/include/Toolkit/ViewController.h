@@ -57,14 +57,17 @@ public:
     // Covers the window with controller's view, over the current screen (this controller's top
     // ancestor, which becomes the presenting controller), sliding it up when animated. The
     // completion runs after viewDidAppear. Does nothing but log one line (and does not run the
-    // completion) when controller is nullptr or already shown somewhere, when this screen
-    // already presents one, or when this screen is not in a window.
+    // completion) when controller is nullptr, already shown somewhere or itself presenting, when
+    // this screen already presents one or is in the middle of a presentation, or when this screen
+    // is not in a window.
     void presentViewController(const std::shared_ptr<ViewController>& controller, Animated animated,
                                std::function<void()> completion = {});
     // Dismisses the controller this screen presents (with everything presented over it), or,
     // when it presents nothing, dismisses this screen from its presenter. The presenter then
     // receives viewWillAppear and viewDidAppear again. The completion runs last; it also runs,
-    // at once, when there is nothing to dismiss.
+    // at once, when there is nothing to dismiss. While the presentation or dismissal of this
+    // screen's presenter is still sliding, the call is refused with one log line and the
+    // completion does not run.
     void dismissViewController(Animated animated, std::function<void()> completion = {});
     // The controller shown over this screen (or over its top ancestor), or nullptr.
     std::shared_ptr<ViewController> presentedViewController() const;
@@ -77,8 +80,7 @@ public:
     // The nearest navigation controller among this screen and its ancestors, or nullptr.
     std::shared_ptr<NavigationController> navigationController() const;
 
-    // Whether the screen is between viewWillAppear and viewWillDisappear (inclusive of both
-    // transitions' start).
+    // True from viewWillAppear until viewWillDisappear.
     bool isVisible() const {
         return m_appearance == Appearance::Appearing || m_appearance == Appearance::Appeared;
     }

@@ -155,7 +155,8 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
                                            Animated animated, std::function<void()> completion) {
     const std::shared_ptr<ViewController> presenter = topAncestor();
     if (!presenter || !controller || controller == presenter || controller->m_presenting.lock() ||
-        controller->parentViewController() || controller->m_appearance != Appearance::Disappeared) {
+        controller->m_presented || controller->parentViewController() ||
+        controller->m_appearance != Appearance::Disappeared) {
         Foundation::log("ViewController: cannot present a screen that is missing or already shown");
         return;
     }
