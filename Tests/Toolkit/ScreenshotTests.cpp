@@ -1,5 +1,6 @@
 #include "Toolkit/ToolkitTestSupport.h"
 
+#include <Graphics/BitmapContext.h>
 #include <Graphics/BitmapImage.h>
 #include <Toolkit/ImageView.h>
 #include <Toolkit/Label.h>
@@ -130,6 +131,59 @@ TEST(ImageView, AFarSmallerPictureIsAveragedNotSampled) {
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             EXPECT_NEAR(ToolkitTest::pixel(*window, x, y)[0], 128, 27) << x << "," << y;
+}
+
+} // namespace
+
+namespace {
+
+// A view drawing for itself, as the crop grid does: its context is in its own points, y down, clipped
+// to its window area.
+class Marker : public View {
+public:
+    static std::shared_ptr<Marker> create(const Rect& frame) {
+        return std::shared_ptr<Marker>(new Marker(frame));
+    }
+    void draw(Graphics::BitmapContext& context) override {
+        ++draws;
+        context.setFillColor({1, 0, 0, 1});
+        context.fillRect({2, 2, 4, 4});
+        context.setStrokeColor({0, 1, 0, 1});
+        context.setLineWidth(2);
+        context.beginPath();
+        context.moveToPoint({0, 15});
+        context.addLineToPoint({100, 15}); // runs far outside the view and its superview
+        context.strokePath();
+    }
+    int draws = 0;
+
+private:
+    explicit Marker(const Rect& frame) : View(frame) {}
+};
+
+TEST(Screenshot, CustomDrawingUsesTheViewsPointsAndItsClip) {
+    auto window = Window::create({50, 50}, 2);
+    auto holder = View::create({10, 10, 25, 25});
+    holder->setClipsToBounds(true);
+    auto marker = Marker::create({0, 0, 20, 20});
+    holder->addSubview(marker);
+    window->addSubview(holder);
+    window->displayIfNeeded();
+    EXPECT_EQ(ToolkitTest::pixel(*window, 24, 24), (P{255, 0, 0, 255}));
+    EXPECT_EQ(ToolkitTest::pixel(*window, 31, 31), (P{255, 0, 0, 255}));
+    EXPECT_EQ(ToolkitTest::pixel(*window, 32, 32), (P{0, 0, 0, 255}));
+    EXPECT_EQ(ToolkitTest::pixel(*window, 23, 24), (P{0, 0, 0, 255}));
+    EXPECT_EQ(ToolkitTest::pixel(*window, 60, 49), (P{0, 255, 0, 255})); // y 15 ± 1 points: rows 48 to 51
+    EXPECT_EQ(ToolkitTest::pixel(*window, 69, 49), (P{0, 255, 0, 255})); // past the view, inside the holder
+    EXPECT_EQ(ToolkitTest::pixel(*window, 70, 49), (P{0, 0, 0, 255}));   // cut at the holder's edge (x 35)
+    EXPECT_EQ(ToolkitTest::pixel(*window, 60, 47), (P{0, 0, 0, 255}));
+    // A change elsewhere does not run the view's drawing again.
+    const int draws = marker->draws;
+    auto other = View::create({40, 40, 5, 5});
+    window->addSubview(other);
+    other->setBackgroundColor({1, 1, 1, 1});
+    window->displayIfNeeded();
+    EXPECT_EQ(marker->draws, draws);
 }
 
 } // namespace
