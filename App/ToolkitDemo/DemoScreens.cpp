@@ -46,7 +46,7 @@ std::shared_ptr<Toolkit::Button> makeButton(const std::string& title, Toolkit::C
 } // namespace
 
 void DemoViewController::viewDidLoad() {
-    setTitle("Toolkit demo");
+    setTitle(m_depth == 0 ? "Toolkit demo" : "Screen " + std::to_string(m_depth + 1));
     view()->setBackgroundColor(background);
 
     m_imageView = Toolkit::ImageView::create();
@@ -87,6 +87,7 @@ void DemoViewController::viewDidLoad() {
         makeButton("Count", buttonColor, action(&DemoViewController::didPressCount)),
         makeButton("Present", accent, action(&DemoViewController::didPressPresent)),
         makeButton("Bar", buttonColor, action(&DemoViewController::didPressBar)),
+        makeButton("Push another screen", buttonColor, action(&DemoViewController::didPressPush)),
     };
     for (const auto& button : m_buttons)
         view()->addSubview(button);
@@ -98,9 +99,10 @@ void DemoViewController::viewDidLayoutSubviews() {
     m_imageView->setFrame({margin, margin, width, std::max(0.0, b.height() * 0.45)});
     const double top = m_imageView->frame().maxY() + margin;
     const double buttonWidth = (width - 2 * margin) / 3;
-    for (std::size_t i = 0; i < m_buttons.size(); ++i)
+    for (std::size_t i = 0; i < 3; ++i)
         m_buttons[i]->setFrame({margin + i * (buttonWidth + margin), top, buttonWidth, 44});
     m_countLabel->setFrame({margin, top + 60, width, 30});
+    m_buttons[3]->setFrame({margin, top + 106, width, 44});
 }
 
 void DemoViewController::didPressCount() {
@@ -114,6 +116,14 @@ void DemoViewController::showCount() {
 
 void DemoViewController::didPressPresent() {
     presentViewController(ModalViewController::create(), Toolkit::Animated::Yes);
+}
+
+void DemoViewController::didPressPush() {
+    auto next = DemoViewController::create();
+    if (auto navigation = navigationController()) {
+        next->m_depth = m_depth + 1;
+        navigation->pushViewController(next, Toolkit::Animated::Yes);
+    }
 }
 
 void DemoViewController::didPressBar() {

@@ -9,8 +9,8 @@
 
 namespace Demo {
 
-// The demo's first screen: a picture, a counter and three buttons (count, present a screen,
-// hide or show the navigation bar). Pinching the picture zooms it.
+// The demo's screen: a picture, a counter and buttons that count, present a screen, hide or show
+// the navigation bar and push another such screen. Pinching the picture zooms it.
 class DemoViewController : public Toolkit::ViewController {
 public:
     static std::shared_ptr<DemoViewController> create() {
@@ -26,12 +26,14 @@ private:
     void didPressCount();
     void didPressPresent();
     void didPressBar();
+    void didPressPush();
     void showCount();
 
     std::shared_ptr<Toolkit::ImageView> m_imageView;
     std::shared_ptr<Toolkit::Label> m_countLabel;
     std::vector<std::shared_ptr<Toolkit::Button>> m_buttons;
     int m_count = 0;
+    int m_depth = 0; // how many screens lie under this one in the navigation stack
 };
 
 // A screen presented over the first one; its close button, or any tap, dismisses it.

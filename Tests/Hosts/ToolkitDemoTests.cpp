@@ -49,6 +49,14 @@ TEST(ToolkitDemo, ScriptedSessionDrivesEveryButton) {
     EXPECT_TRUE(navigation->isNavigationBarHidden());
     EXPECT_EQ(pixelAt(*host, {20, 5}), background) << "the screen moved up under the hidden bar";
     EXPECT_EQ(pixelAt(*host, {140, 395 - 44}), accent);
+
+    // Another screen pushed under the shown bar; the back button returns.
+    ASSERT_TRUE(host->runScript("tap 306 334\nidle\ntap 187 480\nidle\n", &error)) << error;
+    EXPECT_FALSE(navigation->isNavigationBarHidden());
+    ASSERT_EQ(navigation->viewControllers().size(), 2u);
+    EXPECT_EQ(navigation->topViewController()->title(), "Screen 2");
+    ASSERT_TRUE(host->runScript("tap 30 22\nidle\n", &error)) << error;
+    EXPECT_EQ(navigation->topViewController(), screen);
 }
 
 } // namespace

@@ -255,6 +255,66 @@ TEST_F(ViewControllerTest, NavigationChildReceivesItsContainersAppearanceAndPres
                            "A.viewDidAppear"}));
 }
 
+class NavigationStackTest : public ViewControllerTest, public ::testing::WithParamInterface<Animated> {};
+
+TEST_P(NavigationStackTest, PushAndPopSwapScreensWithTheirCallbacks) {
+    const Animated animated = GetParam();
+    const std::string suffix = animated == Animated::Yes ? "(animated)" : "";
+    auto a = make("A");
+    auto b = make("B");
+    b->setTitle("Second");
+    auto navigation = NavigationController::create(a);
+    host->application().setRootViewController(navigation);
+    take();
+
+    navigation->pushViewController(b, animated);
+    EXPECT_EQ(navigation->topViewController(), b) << "the top changes as the push starts";
+    if (animated == Animated::Yes) {
+        host->advance(0.1);
+        EXPECT_GT(b->view()->frame().minX(), 0);
+        EXPECT_LT(b->view()->frame().minX(), 320);
+        Foundation::LogCapture capture;
+        navigation->pushViewController(make("C"), Animated::No);
+        EXPECT_EQ(capture.lines().size(), 1u) << "no push while another slides";
+    }
+    ASSERT_TRUE(host->runUntilIdle());
+    EXPECT_EQ(take(), (Log{"B.viewDidLoad", "A.viewWillDisappear" + suffix, "B.viewWillAppear" + suffix,
+                           "A.viewDidDisappear" + suffix, "B.viewDidAppear" + suffix}));
+    EXPECT_EQ(b->view()->frame(), Graphics::Rect(0, 44, 320, 524));
+    EXPECT_EQ(a->view()->superview(), nullptr);
+    EXPECT_EQ(b->navigationController(), navigation);
+    EXPECT_EQ(navigation->viewControllers().size(), 2u);
+
+    EXPECT_EQ(navigation->popViewController(animated), b);
+    ASSERT_TRUE(host->runUntilIdle());
+    EXPECT_EQ(take(), (Log{"B.viewWillDisappear" + suffix, "A.viewWillAppear" + suffix,
+                           "B.viewDidDisappear" + suffix, "A.viewDidAppear" + suffix}));
+    EXPECT_EQ(b->parentViewController(), nullptr);
+    EXPECT_EQ(b->view()->superview(), nullptr);
+    EXPECT_EQ(a->view()->frame(), Graphics::Rect(0, 44, 320, 524));
+    EXPECT_EQ(navigation->popViewController(animated), nullptr) << "the root stays";
+}
+
+INSTANTIATE_TEST_SUITE_P(Animation, NavigationStackTest, ::testing::Values(Animated::No, Animated::Yes),
+                         [](const auto& info) {
+                             return info.param == Animated::Yes ? "Animated" : "Immediate";
+                         });
+
+TEST_F(ViewControllerTest, BackButtonPopsTheTopScreen) {
+    auto a = make("A");
+    auto b = make("B");
+    auto navigation = NavigationController::create(a);
+    host->application().setRootViewController(navigation);
+    navigation->pushViewController(b, Animated::No);
+    ASSERT_TRUE(host->runScript("tap 30 22\nidle\n"));
+    EXPECT_EQ(navigation->topViewController(), a);
+    take();
+    // Pushing onto a container that is not shown gives no callbacks until it is.
+    host->application().setRootViewController(nullptr);
+    navigation->pushViewController(b, Animated::Yes);
+    EXPECT_EQ(take(), (Log{"A.viewWillDisappear", "A.viewDidDisappear"}));
+}
+
 TEST_F(ViewControllerTest, NavigationBarHidesAndTheRootViewFollows) {
     auto a = make("A");
     auto navigation = NavigationController::create(a);

@@ -74,7 +74,10 @@ public:
     // The controller that presented this screen (or its top ancestor), or nullptr.
     std::shared_ptr<ViewController> presentingViewController() const;
 
-    // Containment: children added by containers such as NavigationController.
+    // Containment, for containers such as NavigationController: the container owns its children
+    // and shows their views inside its own. Adding a child that has a parent moves it.
+    void addChildViewController(const std::shared_ptr<ViewController>& child);
+    void removeFromParentViewController();
     std::shared_ptr<ViewController> parentViewController() const { return m_parent.lock(); }
     const std::vector<std::shared_ptr<ViewController>>& childViewControllers() const { return m_children; }
     // The nearest navigation controller among this screen and its ancestors, or nullptr.
@@ -93,8 +96,6 @@ public:
 
 protected:
     ViewController() = default;
-    void addChildViewController(const std::shared_ptr<ViewController>& child);
-    void removeFromParentViewController();
     // The children that receive forwarded appearance callbacks; by default those whose loaded
     // view lies inside this screen's view.
     virtual std::vector<std::shared_ptr<ViewController>> childrenForAppearance() const;
