@@ -7,6 +7,7 @@
 #include <Toolkit/View.h>
 #include <Toolkit/Window.h>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace Toolkit;
 using Graphics::Point;
@@ -260,6 +261,22 @@ TEST(Animation, FollowsTheManualClockAndCanBeCancelled) {
     animate(
         0, [&](double p) { immediate += p == 1.0; }, [&](bool f) { immediate += f; });
     EXPECT_EQ(immediate, 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ViewThreads, CallsFromAnotherThreadAreRefused) {
+    auto window = Window::create({10, 10}, 1);
+    auto view = View::create({0, 0, 5, 5});
+    Foundation::LogCapture capture;
+    std::thread([&] {
+        window->addSubview(view);
+        window->displayIfNeeded();
+    }).join();
+    EXPECT_TRUE(window->subviews().empty());
+    EXPECT_TRUE(capture.contains("off the main thread"));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "Render/DrawTarget.h"
+#include "Views/MainThread.h"
 
 #include <Graphics/BitmapContext.h>
 #include <Graphics/ImageContext.h>
@@ -8,7 +9,7 @@
 namespace Toolkit {
 
 void ImageView::setImage(std::shared_ptr<const Graphics::BitmapImage> image) {
-    if (image == m_image)
+    if (!requireMainThread("ImageView::setImage") || image == m_image)
         return;
     m_image = std::move(image);
     m_upright.reset();

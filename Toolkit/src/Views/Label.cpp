@@ -1,4 +1,5 @@
 #include "Text/TextEngine.h"
+#include "Views/MainThread.h"
 
 #include <Toolkit/Label.h>
 #include <cmath>
@@ -11,7 +12,7 @@ Label::Label(const Graphics::Rect& frame) : View(frame), m_font(Font::systemFont
 }
 
 void Label::setText(const std::string& text) {
-    if (text == m_text)
+    if (!requireMainThread("Label::setText") || text == m_text)
         return;
     m_text = text;
     setNeedsDisplay();

@@ -1,3 +1,5 @@
+#include "Views/MainThread.h"
+
 #include <Graphics/BitmapContext.h>
 #include <Toolkit/GestureRecognizer.h>
 #include <Toolkit/View.h>
@@ -184,7 +186,7 @@ void View::detachFromSuperview() {
 }
 
 void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
-    if (!view || isDescendantOfView(view.get()))
+    if (!requireMainThread("View::addSubview") || !view || isDescendantOfView(view.get()))
         return;
     // Keep the view alive while it moves between parents.
     std::shared_ptr<View> keep = view;
@@ -243,7 +245,7 @@ void View::sendSubviewToBack(const std::shared_ptr<View>& view) {
 }
 
 void View::removeFromSuperview() {
-    if (!m_superview.lock())
+    if (!requireMainThread("View::removeFromSuperview") || !m_superview.lock())
         return;
     std::shared_ptr<View> keep = shared_from_this();
     const bool wasInWindow = rootWindow() != nullptr;
@@ -457,6 +459,8 @@ void View::sizeToFit() {
 // ---- Display ----
 
 void View::setNeedsDisplay() {
+    if (!requireMainThread("View::setNeedsDisplay"))
+        return;
     if (Window* w = rootWindow())
         w->invalidateRect(transformToRoot().applyToRect(m_bounds));
 }

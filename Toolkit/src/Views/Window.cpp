@@ -1,5 +1,6 @@
 #include "Render/Compositor.h"
 #include "Render/DirtyRegion.h"
+#include "Views/MainThread.h"
 #include "Views/TouchDispatch.h"
 
 #include <Foundation/Log.h>
@@ -96,6 +97,8 @@ bool Window::hasPendingDisplay() const {
 }
 
 bool Window::displayIfNeeded() {
+    if (!requireMainThread("Window::displayIfNeeded"))
+        return false;
     // Layout can mark more views (a layout that resizes subviews); a few passes settle it.
     for (int pass = 0; pass < 4 && m_layoutPending; ++pass) {
         m_layoutPending = false;
@@ -127,7 +130,7 @@ bool Window::displayIfNeeded() {
 // ---- Touches ----
 
 void Window::sendTouch(int touchId, TouchPhase phase, Graphics::Point location, double timestamp) {
-    if (!std::isfinite(location.x) || !std::isfinite(location.y))
+    if (!requireMainThread("Window::sendTouch") || !std::isfinite(location.x) || !std::isfinite(location.y))
         return;
     std::shared_ptr<View> keepAlive = shared_from_this();
     TouchDispatch& d = *m_touches;
