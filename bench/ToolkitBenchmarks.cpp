@@ -146,3 +146,20 @@ void BM_IdleDisplay(benchmark::State& state) {
 BENCHMARK(BM_IdleDisplay)->Unit(benchmark::kMicrosecond);
 
 } // namespace
+
+namespace {
+
+// One step of a drag along the filter strip: the strip's area is redrawn at a new offset.
+void BM_ScrollStrip(benchmark::State& state) {
+    MainScreen screen;
+    auto strip = std::dynamic_pointer_cast<Toolkit::CollectionView>(screen.window->subviews()[1]);
+    double x = 0;
+    for (auto _ : state) {
+        x = x >= 500 ? 0 : x + 7;
+        strip->setContentOffset({x, 0});
+        benchmark::DoNotOptimize(screen.window->displayIfNeeded());
+    }
+}
+BENCHMARK(BM_ScrollStrip)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -16,6 +16,9 @@ void Label::setText(const std::string& text) {
         return;
     m_text = text;
     setNeedsDisplay();
+    // Its natural size changed: whoever places it (a button) lays out again.
+    if (std::shared_ptr<View> parent = superview())
+        parent->setNeedsLayout();
 }
 
 void Label::setFont(std::shared_ptr<const Font> font) {
@@ -25,6 +28,8 @@ void Label::setFont(std::shared_ptr<const Font> font) {
         return;
     m_font = std::move(font);
     setNeedsDisplay();
+    if (std::shared_ptr<View> parent = superview())
+        parent->setNeedsLayout();
 }
 
 void Label::setTextColor(Color color) {
