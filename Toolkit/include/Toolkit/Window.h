@@ -12,7 +12,8 @@ struct TouchDispatch;
 
 // The screen: the root of a view tree, of a size in points and a scale (pixels per point). It turns
 // host input into touches for views and gesture recognisers, and composites the tree into its
-// framebuffer, redrawing only what changed. Main thread only.
+// framebuffer, redrawing only what changed. Main thread only: sendTouch, displayIfNeeded and the
+// views' tree and content changes called from another thread do nothing and log one line.
 class Window : public View {
 public:
     // nullptr (one log line) when the size or the scale is not positive and finite, or the
