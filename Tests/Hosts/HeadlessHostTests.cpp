@@ -266,6 +266,7 @@ TEST(HeadlessMain, RunsAScriptFileAndReportsFailuresByExitStatus) {
     EXPECT_EQ(run("bogus\n", {"--script", script.string()}), 1);
     EXPECT_EQ(run("", {"--script", (directory / "missing.txt").string()}), 2);
     EXPECT_EQ(run("", {"--script", script.string(), "--size", "big"}), 2);
+    EXPECT_EQ(run("", {"--script"}), 2);
     std::filesystem::remove_all(directory);
 }
 

@@ -337,6 +337,10 @@ runHeadlessMain(int argc, char** argv,
         }
         // Anything else belongs to the caller (a window host's own options).
     }
+    if (argc > 1 && std::string(argv[argc - 1]) == "--script") {
+        std::fprintf(stderr, "%s: --script wants a file\n", program);
+        return 2;
+    }
     if (!scripted)
         return std::nullopt;
 
