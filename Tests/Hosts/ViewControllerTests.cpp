@@ -4,6 +4,7 @@
 #include <Toolkit/NavigationController.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -193,6 +194,26 @@ TEST_F(ViewControllerTest, RefusedPresentationsLogAndLeaveEverythingAlone) {
     EXPECT_TRUE(take().empty());
     EXPECT_EQ(a->presentedViewController(), b);
     EXPECT_FALSE(c->isViewLoaded());
+}
+
+TEST_F(ViewControllerTest, CallsFromOtherThreadsAreRefused) {
+    auto a = make("A");
+    auto b = make("B");
+    auto navigation = NavigationController::create(a);
+    host->application().setRootViewController(navigation);
+    take();
+    Foundation::LogCapture capture;
+    std::thread([&] {
+        a->presentViewController(b, Animated::No);
+        navigation->setNavigationBarHidden(true);
+        navigation->pushViewController(b, Animated::No);
+        host->application().setRootViewController(nullptr);
+    }).join();
+    EXPECT_EQ(capture.lines().size(), 4u);
+    EXPECT_TRUE(take().empty());
+    EXPECT_FALSE(b->isViewLoaded());
+    EXPECT_FALSE(navigation->isNavigationBarHidden());
+    EXPECT_EQ(host->application().rootViewController(), navigation);
 }
 
 TEST_F(ViewControllerTest, DismissalWhileSlidingInIsRefused) {

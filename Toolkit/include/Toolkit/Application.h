@@ -9,7 +9,8 @@ namespace Toolkit {
 
 // The key window and the screen at its root: what a host drives. The host feeds the window
 // touches and draws its framebuffer; the application shows the root screen in the window and
-// keeps the screens' views sized to it. Main thread only.
+// keeps the screens' views sized to it. Main thread only: the setters called from another thread
+// do nothing but log one line.
 class Application {
 public:
     // An application over window; nullptr (and one log line) when window is nullptr.

@@ -11,7 +11,8 @@ class Label;
 // title (and, above the root, a back button that pops). Pushing slides the new screen in from the
 // right, popping slides it out again. The bar can be hidden, at once or sliding up out of view;
 // the top screen's view fills the space below the bar, or the whole container while the bar is
-// hidden. Main thread only.
+// hidden. Main thread only: pushing, popping and hiding the bar from another thread do nothing
+// but log one line.
 class NavigationController : public ViewController {
 public:
     static constexpr double navigationBarHeight = 44;

@@ -12,7 +12,8 @@ enum class Animated { No, Yes };
 
 class NavigationController;
 
-// Owns one screen's view and receives its life-cycle callbacks. Main thread only.
+// Owns one screen's view and receives its life-cycle callbacks. Main thread only: presenting and
+// dismissing from another thread do nothing but log one line.
 //
 // The view is made on first use: view() calls loadView() and then viewDidLoad(). The appearance
 // callbacks come in pairs around every change of what the user sees. When one controller's view

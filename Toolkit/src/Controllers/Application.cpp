@@ -1,3 +1,4 @@
+#include <Foundation/Dispatch.h>
 #include <Foundation/Log.h>
 #include <Toolkit/Application.h>
 #include <Toolkit/NavigationController.h>
@@ -17,6 +18,10 @@ Application::~Application() {
 }
 
 void Application::setRootViewController(const std::shared_ptr<ViewController>& controller) {
+    if (!Foundation::isMainThread()) {
+        Foundation::log("Application::setRootViewController: called off the main thread; ignored");
+        return;
+    }
     if (controller == m_root)
         return;
     if (controller && (controller->parentViewController() || controller->presentingViewController())) {
@@ -59,6 +64,10 @@ bool Application::isStatusBarHidden() const {
 }
 
 void Application::setWindowPointSize(Graphics::Size pointSize) {
+    if (!Foundation::isMainThread()) {
+        Foundation::log("Application::setWindowPointSize: called off the main thread; ignored");
+        return;
+    }
     if (!(pointSize.width > 0) || !(pointSize.height > 0)) {
         Foundation::log("Application: ignoring window size %g x %g", pointSize.width, pointSize.height);
         return;
@@ -73,6 +82,10 @@ void Application::setWindowPointSize(Graphics::Size pointSize) {
 }
 
 void Application::setDeviceOrientation(Foundation::DeviceOrientation orientation) {
+    if (!Foundation::isMainThread()) {
+        Foundation::log("Application::setDeviceOrientation: called off the main thread; ignored");
+        return;
+    }
     using Foundation::DeviceOrientation;
     const Graphics::Size size = m_window->bounds().size;
     const double shortSide = std::min(size.width, size.height), longSide = std::max(size.width, size.height);

@@ -1,3 +1,4 @@
+#include <Foundation/Dispatch.h>
 #include <Foundation/Log.h>
 #include <Toolkit/Animation.h>
 #include <Toolkit/Button.h>
@@ -129,6 +130,10 @@ bool NavigationController::prefersStatusBarHidden() const {
 
 void NavigationController::pushViewController(const std::shared_ptr<ViewController>& controller,
                                               Animated animated) {
+    if (!Foundation::isMainThread()) {
+        Foundation::log("NavigationController::pushViewController: called off the main thread; ignored");
+        return;
+    }
     if (!controller || controller.get() == this || controller->parentViewController() ||
         controller->presentingViewController() || controller->presentedViewController() || m_incoming) {
         Foundation::log("NavigationController: cannot push a screen that is missing or shown elsewhere, "
@@ -170,6 +175,10 @@ void NavigationController::pushViewController(const std::shared_ptr<ViewControll
 }
 
 std::shared_ptr<ViewController> NavigationController::popViewController(Animated animated) {
+    if (!Foundation::isMainThread()) {
+        Foundation::log("NavigationController::popViewController: called off the main thread; ignored");
+        return nullptr;
+    }
     if (m_stack.size() < 2 || m_incoming)
         return nullptr;
     const std::shared_ptr<ViewController> from = m_stack.back();
@@ -232,6 +241,10 @@ void NavigationController::slide(bool pushing, Animated animated, std::function<
 }
 
 void NavigationController::setNavigationBarHidden(bool hidden, Animated animated) {
+    if (!Foundation::isMainThread()) {
+        Foundation::log("NavigationController::setNavigationBarHidden: called off the main thread; ignored");
+        return;
+    }
     if (hidden == m_barHidden && m_barAnimation == 0)
         return;
     m_barHidden = hidden;

@@ -1,3 +1,4 @@
+#include <Foundation/Dispatch.h>
 #include <Foundation/Log.h>
 #include <Toolkit/Animation.h>
 #include <Toolkit/NavigationController.h>
@@ -153,6 +154,10 @@ void ViewController::endAppearanceTransition() {
 
 void ViewController::presentViewController(const std::shared_ptr<ViewController>& controller,
                                            Animated animated, std::function<void()> completion) {
+    if (!Foundation::isMainThread()) {
+        Foundation::log("ViewController::presentViewController: called off the main thread; ignored");
+        return;
+    }
     const std::shared_ptr<ViewController> presenter = topAncestor();
     if (!presenter || !controller || controller == presenter || controller->m_presenting.lock() ||
         controller->m_presented || controller->parentViewController() ||
@@ -222,6 +227,10 @@ void ViewController::finishPresentation(const std::shared_ptr<ViewController>& p
 }
 
 void ViewController::dismissViewController(Animated animated, std::function<void()> completion) {
+    if (!Foundation::isMainThread()) {
+        Foundation::log("ViewController::dismissViewController: called off the main thread; ignored");
+        return;
+    }
     std::shared_ptr<ViewController> presenter = topAncestor();
     if (presenter && !presenter->m_presented) {
         // Nothing presented here: the screen dismisses itself from its presenter.
