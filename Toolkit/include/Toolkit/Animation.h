@@ -7,6 +7,9 @@ namespace Toolkit {
 
 using AnimationId = std::uint64_t;
 
+// Whether a change of state is shown as an animation or happens at once.
+enum class Animated { No, Yes };
+
 // Runs step(progress) on the main run loop's timers about sixty times a second, progress going
 // linearly from 0 to 1 over seconds of Foundation::currentTime() (so a ManualClock drives it in
 // tests; callers shape the curve themselves), ending with step(1) and completion(true).

@@ -14,8 +14,6 @@ struct EdgeInsets {
     friend constexpr bool operator==(const EdgeInsets&, const EdgeInsets&) = default;
 };
 
-enum class Animated { No, Yes };
-
 // What a scroll view tells its delegate and asks it; each default is the platform's behaviour for a
 // delegate that does not implement the method.
 class ScrollViewDelegate {

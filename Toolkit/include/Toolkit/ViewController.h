@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Toolkit/Animation.h>
 #include <Toolkit/View.h>
 #include <functional>
 #include <memory>
@@ -7,8 +8,6 @@
 #include <vector>
 
 namespace Toolkit {
-
-enum class Animated { No, Yes };
 
 class NavigationController;
 
