@@ -20,10 +20,12 @@ struct Recording {
 
 template <class R>
 void record(const std::shared_ptr<R>& recognizer, Recording& into, const std::shared_ptr<View>& view) {
-    recognizer->addAction([&into, view](GestureRecognizer& r) {
+    // The view owns the recogniser, so the action must not own the view.
+    std::weak_ptr<View> weak = view;
+    recognizer->addAction([&into, weak](GestureRecognizer& r) {
         into.states.push_back(r.state());
         into.touches.push_back(r.numberOfTouches());
-        into.locations.push_back(r.locationInView(view));
+        into.locations.push_back(r.locationInView(weak.lock()));
         if (auto* pinch = dynamic_cast<PinchGestureRecognizer*>(&r))
             into.scales.push_back(pinch->scale());
     });

@@ -47,25 +47,34 @@ FT_Library library() {
     return lib;
 }
 
+// Both typefaces are looked up once, through a configuration of our own that is released again, so
+// that fontconfig keeps no process-wide state on our behalf.
 std::string findFontFile(bool bold) {
-    std::string path;
-    if (!FcInit())
-        return path;
-    FcPattern* pattern =
-        FcNameParse(reinterpret_cast<const FcChar8*>(bold ? "sans-serif:bold" : "sans-serif"));
-    if (!pattern)
-        return path;
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result;
-    if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
-        FcChar8* file = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
-            path = reinterpret_cast<const char*>(file);
-        FcPatternDestroy(match);
+    static std::string paths[2];
+    static bool searched = false;
+    if (!searched) {
+        searched = true;
+        if (FcConfig* config = FcInitLoadConfigAndFonts()) {
+            for (int i = 0; i < 2; ++i) {
+                FcPattern* pattern =
+                    FcNameParse(reinterpret_cast<const FcChar8*>(i ? "sans-serif:bold" : "sans-serif"));
+                if (!pattern)
+                    continue;
+                FcConfigSubstitute(config, pattern, FcMatchPattern);
+                FcDefaultSubstitute(pattern);
+                FcResult result;
+                if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
+                    FcChar8* file = nullptr;
+                    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
+                        paths[i] = reinterpret_cast<const char*>(file);
+                    FcPatternDestroy(match);
+                }
+                FcPatternDestroy(pattern);
+            }
+            FcConfigDestroy(config);
+        }
     }
-    FcPatternDestroy(pattern);
-    return path;
+    return paths[bold ? 1 : 0];
 }
 
 Face* face(bool bold) {
