@@ -50,6 +50,7 @@ public:
     }
 
     void submit(std::function<void()> task) {
+        m_unfinished.fetch_add(1);
         {
             std::lock_guard lock(m_mutex);
             m_queue.push_back(std::move(task));
@@ -58,6 +59,7 @@ public:
     }
 
     std::size_t threadCount() const { return m_threadCount; }
+    std::size_t unfinished() const { return m_unfinished.load(); }
 
 private:
     void work() {
@@ -70,6 +72,8 @@ private:
                 m_queue.pop_front();
             }
             runGuarded(task);
+            // After the task: whatever it handed to the main thread is queued before the count drops.
+            m_unfinished.fetch_sub(1);
         }
     }
 
@@ -78,6 +82,7 @@ private:
     std::condition_variable m_available;
     std::deque<std::function<void()>> m_queue; // guarded by m_mutex
     std::vector<std::thread> m_threads;
+    std::atomic<std::size_t> m_unfinished{0};
 };
 
 ThreadPool& pool() {
@@ -193,6 +198,10 @@ void parallelFor(std::size_t count, const std::function<void(std::size_t)>& body
          seen = range->finished.load(std::memory_order_acquire)) {
         range->finished.wait(seen, std::memory_order_acquire);
     }
+}
+
+std::size_t globalQueueUnfinishedTaskCount() {
+    return pool().unfinished();
 }
 
 std::size_t globalQueueThreadCount() {

@@ -30,6 +30,11 @@ void dispatchAsyncGlobal(std::function<void()> work);
 // returns. Any thread may call it.
 void parallelFor(std::size_t count, const std::function<void(std::size_t)>& body);
 
+// Tasks submitted to the global queue (parallelFor's helpers included) that have not finished
+// yet. A host uses it to tell when background work is over: a task's hand-over to the main thread
+// is queued before it counts as finished. Any thread.
+std::size_t globalQueueUnfinishedTaskCount();
+
 // Number of threads the shared pool runs, the caller of parallelFor not counted. Any thread.
 std::size_t globalQueueThreadCount();
 
