@@ -6,6 +6,7 @@
 #include <ImageEngine/Context.h>
 #include <atomic>
 #include <cmath>
+#include <new>
 
 namespace ImageEngine {
 
@@ -14,8 +15,13 @@ namespace {
 // 128 × 128 float pixels are 256 KB: a tile and the blur's margins stay in the second-level cache.
 constexpr int kDefaultTileSize = 128;
 
+// Into [0, 1], NaN to 0: a NaN that reached a table index or a byte conversion would be undefined.
+float unitClamp(float v) {
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
+}
+
 std::uint8_t encodeOpaque(const SrgbTables& tables, float v) {
-    v = std::clamp(v, 0.0f, 1.0f);
+    v = unitClamp(v);
     return tables.encode16[static_cast<int>(v * 65535.0f + 0.5f)];
 }
 
@@ -37,7 +43,7 @@ void encodeTile(const PixelSpan& tile, const PixelRect& target, Graphics::Bitmap
                 // Encoding acts on straight colour; the bytes are premultiplied again afterwards.
                 float scale = alpha * 255.0f, inverse = 1.0f / alpha;
                 for (int c = 0; c < 3; ++c) {
-                    float v = std::clamp(p[c] * inverse, 0.0f, 1.0f);
+                    float v = unitClamp(p[c] * inverse);
                     d[c] = static_cast<std::uint8_t>(std::min(srgbEncode(v) * scale + 0.5f, 255.0f));
                 }
                 d[3] = static_cast<std::uint8_t>(scale + 0.5f);
@@ -97,23 +103,30 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
     const int rows = (target.h + options.tileHeight - 1) / options.tileHeight;
     const std::size_t tiles = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
     std::atomic<std::size_t> next{0};
+    std::atomic<bool> outOfMemory{false};
     // Each worker claims tiles until none are left; tiles never overlap, so they write disjoint
     // parts of the bitmap without a lock.
     auto worker = [&](std::size_t) {
-        for (std::size_t index = next++; index < tiles; index = next++) {
-            int column = static_cast<int>(index % static_cast<std::size_t>(columns));
-            int row = static_cast<int>(index / static_cast<std::size_t>(columns));
-            PixelRect tile{target.x + column * options.tileWidth,
-                           target.maxY() - (row + 1) * options.tileHeight, options.tileWidth,
-                           options.tileHeight};
-            tile = tile.intersection(target);
-            RenderState state(plan, tile);
-            ScratchPool::Buffer buffer(state.scratch(), static_cast<std::size_t>(tile.w) *
-                                                            static_cast<std::size_t>(tile.h) * 4);
-            PixelSpan span = buffer.span(tile);
-            state.renderInput(*plan.root(), span);
-            encodeTile(span, target, *bitmap);
-        }
+        for (std::size_t index = next++; index < tiles; index = next++)
+            try {
+                int column = static_cast<int>(index % static_cast<std::size_t>(columns));
+                int row = static_cast<int>(index / static_cast<std::size_t>(columns));
+                PixelRect tile{target.x + column * options.tileWidth,
+                               target.maxY() - (row + 1) * options.tileHeight, options.tileWidth,
+                               options.tileHeight};
+                tile = tile.intersection(target);
+                RenderState state(plan, tile);
+                ScratchPool::Buffer buffer(state.scratch(), static_cast<std::size_t>(tile.w) *
+                                                                static_cast<std::size_t>(tile.h) * 4);
+                PixelSpan span = buffer.span(tile);
+                state.renderInput(*plan.root(), span);
+                encodeTile(span, target, *bitmap);
+            } catch (const std::bad_alloc&) {
+                // A recipe can ask for more scratch than there is (a tiny scale reaching back over a
+                // huge source): the render fails as a whole rather than leaving holes.
+                outOfMemory = true;
+                next = tiles;
+            }
     };
     std::size_t threads = options.maxThreads > 0 ? static_cast<std::size_t>(options.maxThreads)
                                                  : Foundation::globalQueueThreadCount() + 1;
@@ -122,6 +135,10 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
         worker(0);
     else
         Foundation::parallelFor(threads, worker);
+    if (outOfMemory) {
+        Foundation::log("ImageEngine: out of memory rendering %d x %d", target.w, target.h);
+        return nullptr;
+    }
     return bitmap;
 }
 

@@ -41,14 +41,15 @@ inline float curveLookup(const float* curve, float v) {
 // srgbEncode and srgbDecode with the tables at hand, for loops that fetch them once.
 inline float srgbEncodeWith(const SrgbTables& tables, float linear) {
     float magnitude = linear < 0 ? -linear : linear;
-    if (magnitude >= 1.0f)
+    // NaN goes the exact way too: as a table index it would read far outside the table.
+    if (!(magnitude < 1.0f))
         return srgbEncode(linear);
     float encoded = magnitude <= 0.0031308f ? 12.92f * magnitude : curveLookup(tables.encodeCurve, magnitude);
     return linear < 0 ? -encoded : encoded;
 }
 inline float srgbDecodeWith(const SrgbTables& tables, float encoded) {
     float magnitude = encoded < 0 ? -encoded : encoded;
-    if (magnitude >= 1.0f)
+    if (!(magnitude < 1.0f))
         return srgbDecode(encoded);
     float linear =
         magnitude <= 0.04045f ? magnitude * (1.0f / 12.92f) : curveLookup(tables.decodeCurve, magnitude);
