@@ -60,6 +60,7 @@ for t in "${targets[@]}"; do
     esac
     log="$build/$t.log"
     echo "== fuzz-$t for ${seconds}s (log: $log)"
+    started=$SECONDS
     if ! ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" UBSAN_OPTIONS="print_stacktrace=1" \
         nice -n "$niceness" "$build/fuzz/fuzz-$t" "${options[@]}" "$corpus" >"$log" 2>&1; then
         status=1
@@ -70,7 +71,7 @@ for t in "${targets[@]}"; do
     cov=$(echo "$final" | grep -o 'cov: [0-9]*' | awk '{print $2}')
     ft=$(echo "$final" | grep -o 'ft: [0-9]*' | awk '{print $2}')
     files=$(find "$corpus" -type f | wc -l)
-    line="fuzz-$t: ${seconds}s, ${executions:-?} executions, cov ${cov:-?} edges, ft ${ft:-?} features, corpus $files inputs"
+    line="fuzz-$t: $((SECONDS - started))s of ${seconds}s, ${executions:-?} executions, cov ${cov:-?} edges, ft ${ft:-?} features, corpus $files inputs"
     echo "$line" | tee -a "$build/summary.txt"
 done
 exit $status

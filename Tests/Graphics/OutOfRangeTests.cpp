@@ -1,13 +1,16 @@
 // Values outside their ranges through the Graphics entry points: decoders fed hostile files, image
 // contexts and bitmap images fed NaN, infinities, zero and huge sizes. Each has a defined result.
 #include <Foundation/Log.h>
+#include <Graphics/BitmapContext.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageContext.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/Path.h>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <limits>
@@ -219,4 +222,79 @@ TEST(OutOfRange, DrawingIntoUnusableRectsLeavesTheContextUnchanged) {
     context->drawImage(*image, Rect(3, 3, 2, 2));
     EXPECT_EQ(context->bitmap().row(3)[4 * 3 + 3], 255);
     EXPECT_EQ(context->bitmap().row(2)[4 * 2 + 3], 0);
+}
+
+// Every drawing operation of a bitmap context with a value that breaks arithmetic: the bitmap stays
+// a valid premultiplied picture and nothing undefined happens (the sanitizer builds would stop).
+TEST(OutOfRange, BitmapContextDrawingWithUnusableValues) {
+    auto photo = BitmapImage::create(Bitmap::create(3, 3));
+    const std::function<void(BitmapContext&, double)> operations[] = {
+        [](BitmapContext& c, double v) { c.fillRect(Rect(v, 0, 4, 4)); },
+        [](BitmapContext& c, double v) { c.fillRect(Rect(0, 0, v, v)); },
+        [](BitmapContext& c, double v) { c.clearRect(Rect(v, v, 4, v)); },
+        [](BitmapContext& c, double v) {
+            c.setLineWidth(v);
+            c.strokeRect(Rect(1, 1, 5, 5));
+        },
+        [](BitmapContext& c, double v) {
+            c.setLineDash(v, {v, 1});
+            c.strokeRect(Rect(1, 1, 5, 5));
+        },
+        [](BitmapContext& c, double v) {
+            c.scaleCTM(v, v);
+            c.fillRect(Rect(0, 0, 2, 2));
+        },
+        [](BitmapContext& c, double v) {
+            c.rotateCTM(v);
+            c.fillRect(Rect(0, 0, 2, 2));
+        },
+        [](BitmapContext& c, double v) {
+            c.clipToRect(Rect(0, 0, v, 3));
+            c.fillRect(Rect(0, 0, 8, 8));
+        },
+        [](BitmapContext& c, double v) {
+            Path path;
+            path.addEllipseInRect(Rect(0, 0, v, 4));
+            c.fillPath(path);
+            c.strokePath(path);
+        },
+        [](BitmapContext& c, double v) {
+            Path path;
+            path.addArc({4, 4}, v, 0, v, false);
+            c.strokePath(path);
+        },
+        [](BitmapContext& c, double v) {
+            Path path;
+            path.addRoundedRect(Rect(1, 1, 6, 6), v);
+            c.fillPath(path);
+        },
+        [](BitmapContext& c, double v) {
+            c.beginPath();
+            c.moveToPoint({v, 1});
+            c.addLineToPoint({5, v});
+            c.addLineToPoint({1, 5});
+            c.closePath();
+            c.fillPath(FillRule::EvenOdd);
+        },
+        [&photo](BitmapContext& c, double v) { c.drawImage(Rect(v, 0, 4, v), *photo); },
+        [](BitmapContext& c, double v) {
+            c.setAlpha(v);
+            c.setFillColor({v, v, v, v});
+            c.fillRect(Rect(0, 0, 8, 8));
+        },
+    };
+    Foundation::LogCapture quiet;
+    for (const double value : {kNaN, kInf, -kInf, 1e300, -1e300, 1e-300, 0.0}) {
+        for (std::size_t i = 0; i < std::size(operations); ++i) {
+            auto context = BitmapContext::create(8, 8);
+            operations[i](*context, value);
+            const Bitmap& bitmap = context->bitmap();
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x) {
+                    const std::uint8_t* p = bitmap.row(y) + 4 * x;
+                    ASSERT_TRUE(p[0] <= p[3] && p[1] <= p[3] && p[2] <= p[3])
+                        << "operation " << i << " with " << value;
+                }
+        }
+    }
 }
