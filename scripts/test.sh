@@ -52,9 +52,12 @@ run_preset() {
             ctest --preset "$preset" -j "$jobs" --timeout "$timeout"
         ;;
     tsan)
+        # The 20000 x 20000 photo is a test of limits, not of threads: under ThreadSanitizer its
+        # 1.6 GB bitmap costs several times that in shadow memory and minutes of CPU, while the
+        # threaded code it runs is covered by the other tests at small sizes.
         prepare_tsan
         stage env TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-            "${tsan_runner[@]}" ctest --preset "$preset" -j "$jobs" --timeout "$timeout"
+            "${tsan_runner[@]}" ctest --preset "$preset" -j "$jobs" --timeout "$timeout" -E '^PixelLimit\.'
         ;;
     *)
         stage ctest --preset "$preset" -j "$jobs" --timeout "$timeout"
