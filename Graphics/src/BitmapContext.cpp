@@ -125,8 +125,14 @@ std::vector<std::vector<Point>> dashed(const std::vector<Point>& line, double ph
     return dashes;
 }
 
+bool isFinite(const Rect& r) {
+    return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.size.width) &&
+           std::isfinite(r.size.height);
+}
+
+// NaN (a colour or alpha of NaN) becomes 0 rather than an undefined conversion.
 inline std::uint8_t toByte(double v) {
-    return static_cast<std::uint8_t>(std::clamp(v, 0.0, 1.0) * 255 + 0.5);
+    return static_cast<std::uint8_t>((v > 0 ? std::min(v, 1.0) : 0.0) * 255 + 0.5);
 }
 
 } // namespace
@@ -200,7 +206,7 @@ void BitmapContext::fillRect(const Rect& rect) {
 
 void BitmapContext::clearRect(const Rect& rect) {
     const Rect device = m_state.ctm.applyToRect(rect).intersection(m_state.clip);
-    if (device.isNull())
+    if (device.isNull() || !isFinite(device))
         return;
     const int height = m_bitmap->height();
     const int x0 = std::max(0, static_cast<int>(std::lround(device.minX())));
@@ -296,7 +302,8 @@ Path BitmapContext::strokeOutline(const Path& userPath) const {
 
 void BitmapContext::fillDevicePath(const Path& devicePath, FillRule rule, Color color) {
     const Rect bounds = devicePath.boundingBox().intersection(m_state.clip);
-    if (bounds.isNull() || bounds.isEmpty())
+    // A NaN coordinate survives the intersection and must not reach the pixel indices.
+    if (bounds.isNull() || bounds.isEmpty() || !isFinite(bounds))
         return;
     std::vector<Edge> edges;
     for (const Path::Subpath& subpath : devicePath.subpaths()) {
@@ -393,7 +400,8 @@ void BitmapContext::drawImage(const Rect& rect, const BitmapImage& image) {
         return;
     const Rect device = m_state.ctm.applyToRect(rect);
     const Rect visible = device.intersection(m_state.clip);
-    if (visible.isNull() || visible.isEmpty() || device.width() <= 0 || device.height() <= 0)
+    if (visible.isNull() || visible.isEmpty() || !isFinite(visible) || !(device.width() > 0) ||
+        !(device.height() > 0) || !std::isfinite(device.width()) || !std::isfinite(device.height()))
         return;
     const int height = m_bitmap->height();
     const int x0 = std::max(0, static_cast<int>(std::floor(visible.minX())));

@@ -165,6 +165,16 @@ void ImageContext::drawImage(const BitmapImage& image, const Rect& rect) {
     const Rect r = rect.standardized();
     const double x0 = r.minX() * m_scale, y0 = r.minY() * m_scale;
     const double x1 = r.maxX() * m_scale, y1 = r.maxY() * m_scale;
+    // Pixel coordinates past ±2^30 (a finite rect can still overflow once scaled) cannot be turned
+    // into indices; no picture is drawn that large.
+    constexpr double kMaxCoordinate = 1 << 30;
+    if (!(std::abs(x0) <= kMaxCoordinate && std::abs(x1) <= kMaxCoordinate &&
+          std::abs(y0) <= kMaxCoordinate && std::abs(y1) <= kMaxCoordinate) ||
+        !(x1 > x0) || !(y1 > y0)) {
+        Foundation::log("ImageContext: not drawing into a %g x %g rect at (%g, %g)", rect.size.width,
+                        rect.size.height, rect.origin.x, rect.origin.y);
+        return;
+    }
     const int firstColumn = std::max(0, static_cast<int>(std::ceil(x0 - 0.5)));
     const int lastColumn = std::min(m_bitmap->width() - 1, static_cast<int>(std::ceil(x1 - 0.5)) - 1);
     const int firstRow = std::max(0, static_cast<int>(std::ceil(y0 - 0.5)));

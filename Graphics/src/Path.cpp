@@ -10,7 +10,10 @@ namespace {
 constexpr int kMinCurveSegments = 8;
 
 int segmentsFor(double length) {
-    return std::clamp(static_cast<int>(length / 2), kMinCurveSegments, 512);
+    // Clamped as a double: a NaN or huge length must not reach the integer conversion.
+    return length / 2 < 512    ? std::max(static_cast<int>(length / 2), kMinCurveSegments)
+           : length / 2 >= 512 ? 512
+                               : kMinCurveSegments;
 }
 } // namespace
 

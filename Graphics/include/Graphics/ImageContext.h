@@ -25,7 +25,8 @@ public:
     // drawInRect: the image, turned upright by its orientation, resampled into rect (points) and
     // composited source-over. Reductions average the covered area, so a large photo brought down to
     // screen size does not alias; enlargements interpolate bilinearly. Parts outside the context are
-    // clipped. Rows are resampled on the shared thread pool.
+    // clipped. Rows are resampled on the shared thread pool. A null, empty or non-finite rect
+    // draws nothing; so does one reaching past ±2^30 pixels once scaled (with one log line).
     void drawImage(const BitmapImage& image, const Rect& rect);
 
     // UIGraphicsGetImageFromCurrentImageContext: a copy of the pixels as an image of the context's

@@ -21,8 +21,13 @@ public:
     PixelRect regionOfInterest(std::size_t, const PixelRect& rect) const override {
         Graphics::Rect mapped = m_inverse.applyToRect(Graphics::Rect(rect.x, rect.y, rect.w, rect.h));
         PixelRect bounds = pixelBounds(mapped);
-        // Bilinear taps reach half a pixel beyond the mapped centres.
-        return m_exact ? bounds : bounds.grownBy(1);
+        if (m_exact)
+            return bounds;
+        // Bilinear taps reach half a pixel beyond the mapped centres; taps outside the input are
+        // transparent, so nothing past its bounds is fetched (under a tiny scale the mapped tile
+        // would otherwise cover billions of pixels).
+        PixelRect reach = bounds.grownBy(1).intersection(inputs()[0]->bounds().grownBy(1));
+        return reach.isEmpty() ? PixelRect{bounds.x, bounds.y, 1, 1} : reach;
     }
 
     void render(const PixelSpan& out, RenderState& state) const override {

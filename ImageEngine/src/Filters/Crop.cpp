@@ -39,6 +39,10 @@ public:
 
 private:
     PixelRect pixelsWithCentreInside() const {
+        // A NaN rectangle keeps nothing (and must not reach the integer conversions below).
+        if (std::isnan(m_rect.origin.x) || std::isnan(m_rect.origin.y) || std::isnan(m_rect.size.width) ||
+            std::isnan(m_rect.size.height))
+            return {};
         auto first = [](double edge) { return static_cast<int>(std::ceil(edge - 0.5)); };
         int x0 = first(std::max(m_rect.minX(), -double(kPixelBound)));
         int x1 = first(std::min(m_rect.maxX(), double(kPixelBound)));

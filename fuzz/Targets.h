@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The fuzz targets' bodies. Each takes any bytes and either returns 0 or aborts with a message
+// naming the broken invariant. They are shared by the libFuzzer programs and by the reliability
+// tests, which replay the seed corpora and every input that once failed.
+namespace RUXFuzz {
+
+// Bytes through the platform image loader (PNG or JPEG, chosen by content) under a small pixel
+// limit; a decoded image is then drawn upright into a tiny context.
+int decodeImage(const std::uint8_t* data, std::size_t size);
+
+// A lookup-table image of any size, tile count and pixel format, or a PNG, turned into cube data
+// and applied; also the engine's colour cube with any dimension and data length.
+int lookupTable(const std::uint8_t* data, std::size_t size);
+
+// An overlay look whose overlay image has any size, laid over a small photo and rendered.
+int overlay(const std::uint8_t* data, std::size_t size);
+
+// An editing session: commits, undos, redos, working-copy edits, previews, thumbnails and renders
+// at tiny sizes, checking the edit list's invariants after every step.
+int editSession(const std::uint8_t* data, std::size_t size);
+
+} // namespace RUXFuzz
