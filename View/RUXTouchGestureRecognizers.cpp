@@ -4,7 +4,6 @@
 using Toolkit::GestureRecognizerState;
 
 void RUXTouchDownGestureRecognizer::touchesBegan(const Toolkit::Touches&) {
-    // A second finger landing while the first is down is not a new touch-down.
     if (state() == GestureRecognizerState::Possible) {
         setState(Toolkit::kGestureRecognized);
     }
