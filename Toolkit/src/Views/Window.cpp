@@ -161,6 +161,9 @@ void Window::sendTouch(int touchId, TouchPhase phase, Graphics::Point location, 
         d.entries[touchId] = std::move(entry);
 
         const Touches one{touch};
+        // Every recogniser holds the touch before any sees it, so that one recognising at once
+        // settles with all the others.
+        std::vector<std::shared_ptr<GestureRecognizer>> receivers;
         for (const auto& weak : recognizers) {
             std::shared_ptr<GestureRecognizer> r = weak.lock();
             if (!r || r->state() == GestureRecognizerState::Ended ||
@@ -169,8 +172,11 @@ void Window::sendTouch(int touchId, TouchPhase phase, Graphics::Point location, 
                 continue;
             r->m_touches.push_back(touch);
             r->m_lastLocationInWindow = r->centroidInWindow();
-            r->touchesBegan(one);
+            receivers.push_back(r);
         }
+        for (const auto& r : receivers)
+            if (r->state() != GestureRecognizerState::Failed)
+                r->touchesBegan(one);
         it = d.entries.find(touchId);
         if (it != d.entries.end() && !it->second.claimed) {
             double delay = 0;
