@@ -52,10 +52,11 @@ public:
     // The bounding box of the transformed bounds, in the superview's coordinates.
     Graphics::Rect frame() const;
     // With a transform other than the identity, a frame of unchanged size only moves the centre.
-    void setFrame(const Graphics::Rect& frame);
+    // Subclasses that must react to every frame change override it and call the base first.
+    virtual void setFrame(const Graphics::Rect& frame);
     // The view's own coordinate space: origin (0, 0) unless a scroll view moves it.
     Graphics::Rect bounds() const { return m_bounds; }
-    void setBounds(const Graphics::Rect& bounds);
+    virtual void setBounds(const Graphics::Rect& bounds);
     Graphics::Point center() const { return m_center; }
     void setCenter(Graphics::Point center);
     // Applied about the centre (a zoomed scroll view content scales this way); identity by default.
@@ -175,6 +176,8 @@ public:
     // draws). The context is in the view's bounds coordinates: points, origin top-left, y down,
     // clipped to what needs redrawing.
     virtual void draw(Graphics::BitmapContext& context);
+    // Draws over the subviews, in the same coordinates (a scroll view's indicators).
+    virtual void drawOverSubviews(Graphics::BitmapContext&) {}
 
     // Hooks, called after the change.
     virtual void didMoveToSuperview() {}
@@ -193,6 +196,8 @@ protected:
     virtual bool cancelsContentTouches() const { return true; }
     // Marks the area the view and its subviews cover in the window for redrawing.
     void invalidateSubtree();
+    // Whether drawOverSubviews is to be called (it is skipped otherwise, to keep redraws cheap).
+    void setDrawsOverSubviews(bool draws) { m_drawsOverSubviews = draws; }
 
 private:
     friend class Window;
@@ -225,6 +230,7 @@ private:
     bool m_clipsToBounds = false;
     bool m_userInteractionEnabled = true;
     bool m_needsLayout = true;
+    bool m_drawsOverSubviews = false;
 };
 
 } // namespace Toolkit

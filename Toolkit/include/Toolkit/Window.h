@@ -30,6 +30,8 @@ public:
     // Foundation::currentTime(). Runs hit testing, gesture recognition and view touch handling.
     // Ended or Cancelled for an unknown id, and Began for an id already down, are ignored.
     void sendTouch(int touchId, TouchPhase phase, Graphics::Point locationInWindow, double timestamp);
+    // Whether the touch's view has received it and no gesture has taken it back since.
+    bool isTouchWithItsView(const Touch& touch) const;
     // Cancels every touch in progress (a host losing focus).
     void cancelAllTouches(double timestamp);
 

@@ -121,19 +121,21 @@ void Compositor::drawContent(View& view, const Graphics::AffineTransform& viewTo
                 fillRect(*surface.bitmap, viewRect, clip, PremultipliedColor::from(background));
             }
         }
-        runDraw(view, viewToPixel, surface, clip);
+        runDraw(view, viewToPixel, surface, clip, DrawPass::Content);
     }
     // A copy: drawing must not be disturbed by views that change the tree while they draw.
     const std::vector<std::shared_ptr<View>> children = view.subviews();
     for (const auto& child : children)
         drawView(*child, Graphics::AffineTransform::concat(child->transformToSuperview(), viewToPixel),
                  surface, clip);
+    if (visible && view.m_drawsOverSubviews)
+        runDraw(view, viewToPixel, surface, clip, DrawPass::OverSubviews);
     if (visible && view.borderWidth() > 0 && view.borderColor().alpha > 0)
         drawBorder(view, viewToPixel, surface, clip);
 }
 
 void Compositor::runDraw(View& view, const Graphics::AffineTransform& viewToPixel, Surface& surface,
-                         const PixelRect& clip) {
+                         const PixelRect& clip, DrawPass pass) {
     Graphics::BitmapContext& context = surface.ensureContext();
     const int height = surface.bitmap->height();
     context.saveGState();
@@ -143,7 +145,10 @@ void Compositor::runDraw(View& view, const Graphics::AffineTransform& viewToPixe
     context.concatCTM(Graphics::AffineTransform::concat(viewToPixel, {1, 0, 0, -1, 0, double(height)}));
     {
         ScopedDrawTarget scope(&context, {surface.bitmap.get(), clip, viewToPixel});
-        view.draw(context);
+        if (pass == DrawPass::Content)
+            view.draw(context);
+        else
+            view.drawOverSubviews(context);
     }
     context.restoreGState();
 }

@@ -28,8 +28,9 @@ private:
     void drawView(View& view, const Graphics::AffineTransform& viewToPixel, Surface& surface, PixelRect clip);
     void drawContent(View& view, const Graphics::AffineTransform& viewToPixel, Surface& surface,
                      const PixelRect& clip);
+    enum class DrawPass { Content, OverSubviews };
     void runDraw(View& view, const Graphics::AffineTransform& viewToPixel, Surface& surface,
-                 const PixelRect& clip);
+                 const PixelRect& clip, DrawPass pass);
     void drawBorder(View& view, const Graphics::AffineTransform& viewToPixel, Surface& surface,
                     const PixelRect& clip);
 };

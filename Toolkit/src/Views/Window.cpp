@@ -271,6 +271,12 @@ void Window::sendTouch(int touchId, TouchPhase phase, Graphics::Point location, 
     finishRecognizers(recognizers);
 }
 
+bool Window::isTouchWithItsView(const Touch& touch) const {
+    auto it = m_touches->entries.find(touch.id());
+    return it != m_touches->entries.end() && it->second.touch.get() == &touch && it->second.delivered &&
+           !it->second.claimed;
+}
+
 void Window::cancelAllTouches(double timestamp) {
     std::vector<std::pair<int, Graphics::Point>> ids;
     for (const auto& [id, entry] : m_touches->entries)
