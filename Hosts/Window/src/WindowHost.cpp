@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -306,9 +307,23 @@ std::unique_ptr<WindowHost> WindowHost::create(const WindowHostOptions& options)
     // Touch screens deliver fingers, not a mouse that pretends to be one (and the other way round).
     SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
     SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+    // Without a display SDL would fall back to drawing offscreen, a window nobody sees; that
+    // driver is used only when asked for by name.
+    const bool driverChosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
+    if (!driverChosen && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "%s: cannot open a window: no display (DISPLAY and WAYLAND_DISPLAY are unset)\n",
+                     options.title.c_str());
+        return nullptr;
+    }
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "%s: cannot open a window (no display?): %s\n", options.title.c_str(),
-                     SDL_GetError());
+        std::fprintf(stderr, "%s: cannot open a window: %s\n", options.title.c_str(), SDL_GetError());
+        SDL_Quit();
+        return nullptr;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driverChosen && driver &&
+        (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+        std::fprintf(stderr, "%s: cannot open a window: no display\n", options.title.c_str());
         SDL_Quit();
         return nullptr;
     }

@@ -113,11 +113,12 @@ protected:
     void didChangeBoundsOrigin() override;
     double contentTouchDelay() const override;
     bool cancelsContentTouches() const override { return m_canCancelContentTouches; }
+    // Subclasses' create() calls it once the object is owned by a shared pointer.
+    void installRecognizers();
 
 private:
     friend class ScrollViewPanRecognizer;
     friend class ScrollViewPinchRecognizer;
-    void installRecognizers();
     bool canScrollHorizontally() const;
     bool canScrollVertically() const;
     bool panShouldBegin(const Touches& touches) const;

@@ -90,6 +90,31 @@ void fillRect(Graphics::Bitmap& target, const Graphics::Rect& rect, const PixelR
         if (rowCoverage == 0)
             continue;
         std::uint8_t* row = target.mutableRow(y);
+        if (rowCoverage >= 256 && color.a == 255) {
+            // Whole rows of an opaque colour: store words, blending only the partial edge columns.
+            const std::uint8_t px[4] = {static_cast<std::uint8_t>(color.r),
+                                        static_cast<std::uint8_t>(color.g),
+                                        static_cast<std::uint8_t>(color.b), 255};
+            std::uint32_t word;
+            std::memcpy(&word, px, 4);
+            int x = r.x0;
+            for (; x < r.x1 && columns[static_cast<std::size_t>(x - r.x0)] < 256; ++x) {
+                const std::uint32_t c = columns[static_cast<std::size_t>(x - r.x0)];
+                blendPixel(row + static_cast<std::size_t>(x) * 4, (color.r * c) >> 8, (color.g * c) >> 8,
+                           (color.b * c) >> 8, (color.a * c) >> 8);
+            }
+            int end = r.x1;
+            while (end > x && columns[static_cast<std::size_t>(end - 1 - r.x0)] < 256)
+                --end;
+            std::uint32_t* words = reinterpret_cast<std::uint32_t*>(row);
+            std::fill(words + x, words + end, word);
+            for (x = end; x < r.x1; ++x) {
+                const std::uint32_t c = columns[static_cast<std::size_t>(x - r.x0)];
+                blendPixel(row + static_cast<std::size_t>(x) * 4, (color.r * c) >> 8, (color.g * c) >> 8,
+                           (color.b * c) >> 8, (color.a * c) >> 8);
+            }
+            continue;
+        }
         for (int x = r.x0; x < r.x1; ++x) {
             const std::uint32_t c = (columns[static_cast<std::size_t>(x - r.x0)] * rowCoverage) >> 8;
             if (c == 0)
@@ -144,6 +169,42 @@ void drawBitmap(Graphics::Bitmap& target, const Graphics::Bitmap& source, const 
     const std::vector<Tap> cols = taps(r.x0, r.x1, destination.minX(), sx, sw);
     const std::vector<Tap> rows = taps(r.y0, r.y1, destination.minY(), sy, sh);
 
+    if (!gray && opacity >= 256 && shade >= 256) {
+        // The common case, a colour picture at full opacity: both channel pairs of a pixel are
+        // interpolated at once in the halves of one 32-bit word.
+        const std::uint32_t forceAlpha = sourceOpaque ? 0xFF000000u : 0;
+        auto load = [forceAlpha](const std::uint8_t* row, int x) {
+            std::uint32_t v;
+            std::memcpy(&v, row + static_cast<std::size_t>(x) * 4, 4);
+            return v | forceAlpha;
+        };
+        auto mix = [](std::uint32_t a, std::uint32_t b, std::uint32_t f) {
+            const std::uint32_t g = 256 - f;
+            const std::uint32_t rb = (((a & 0x00FF00FFu) * g + (b & 0x00FF00FFu) * f) >> 8) & 0x00FF00FFu;
+            const std::uint32_t ag =
+                (((a >> 8) & 0x00FF00FFu) * g + ((b >> 8) & 0x00FF00FFu) * f) & 0xFF00FF00u;
+            return rb | ag;
+        };
+        for (int y = r.y0; y < r.y1; ++y) {
+            const Tap& ty = rows[static_cast<std::size_t>(y - r.y0)];
+            const std::uint8_t* row0 = source.row(ty.i0);
+            const std::uint8_t* row1 = source.row(ty.i1);
+            std::uint8_t* out = target.mutableRow(y);
+            for (int x = r.x0; x < r.x1; ++x) {
+                const Tap& tx = cols[static_cast<std::size_t>(x - r.x0)];
+                const std::uint32_t top = mix(load(row0, tx.i0), load(row0, tx.i1), tx.f);
+                const std::uint32_t bottom = mix(load(row1, tx.i0), load(row1, tx.i1), tx.f);
+                const std::uint32_t v = mix(top, bottom, ty.f);
+                const std::uint32_t alpha = v >> 24;
+                std::uint8_t* p = out + static_cast<std::size_t>(x) * 4;
+                if (alpha == 255)
+                    std::memcpy(p, &v, 4);
+                else if (alpha != 0)
+                    blendPixel(p, v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF, alpha);
+            }
+        }
+        return;
+    }
     auto fetch = [&](const std::uint8_t* row, int x, std::uint32_t* out) {
         if (gray) {
             out[0] = out[1] = out[2] = row[x];

@@ -1,0 +1,112 @@
+#include "Toolkit/ToolkitTestSupport.h"
+
+#include <Graphics/BitmapImage.h>
+#include <Toolkit/ImageView.h>
+#include <Toolkit/Label.h>
+#include <Toolkit/Window.h>
+#include <gtest/gtest.h>
+
+using namespace Toolkit;
+using Graphics::Rect;
+using Graphics::Size;
+using P = std::array<int, 4>;
+
+namespace {
+
+std::shared_ptr<const Graphics::BitmapImage> solid(int w, int h, P rgba, double scale = 1) {
+    auto bitmap = Graphics::Bitmap::create(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int k = 0; k < 4; ++k)
+                bitmap->mutableRow(y)[x * 4 + k] =
+                    static_cast<std::uint8_t>(rgba[static_cast<std::size_t>(k)]);
+    return Graphics::BitmapImage::create(bitmap, scale);
+}
+
+struct ContentModeCase {
+    ContentMode mode;
+    Size image;
+    Rect expected; // in bounds of 100 × 50
+};
+
+class ImageRectTest : public ::testing::TestWithParam<ContentModeCase> {};
+
+TEST_P(ImageRectTest, PlacesTheImageByContentMode) {
+    auto view = ImageView::create({0, 0, 100, 50});
+    view->setContentMode(GetParam().mode);
+    view->setImage(solid(static_cast<int>(GetParam().image.width), static_cast<int>(GetParam().image.height),
+                         {255, 0, 0, 255}));
+    EXPECT_EQ(view->imageRect(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, ImageRectTest,
+    ::testing::Values(ContentModeCase{ContentMode::ScaleToFill, {20, 20}, {0, 0, 100, 50}},
+                      ContentModeCase{ContentMode::ScaleAspectFit, {20, 20}, {25, 0, 50, 50}},
+                      ContentModeCase{ContentMode::ScaleAspectFit, {400, 100}, {0, 12.5, 100, 25}},
+                      ContentModeCase{ContentMode::ScaleAspectFill, {20, 20}, {0, -25, 100, 100}},
+                      ContentModeCase{ContentMode::Center, {20, 10}, {40, 20, 20, 10}},
+                      ContentModeCase{ContentMode::Center, {300, 10}, {-100, 20, 300, 10}}));
+
+TEST(ImageView, NoImageOrAnEmptyOneDrawsNothing) {
+    auto view = ImageView::create({0, 0, 10, 10});
+    EXPECT_TRUE(view->imageRect().isNull());
+    EXPECT_EQ(view->sizeThatFits({}), (Size{0, 0}));
+    view->setImage(solid(8, 4, {1, 2, 3, 255}, 2));
+    EXPECT_EQ(view->sizeThatFits({}), (Size{4, 2}));
+}
+
+// A small screen with the interface's ingredients: centred white title text on black, a letter-boxed
+// picture, and a clipped rounded thumbnail with a border.
+TEST(Screenshot, TextPictureAndRoundedThumbnail) {
+    auto window = Window::create({100, 60}, 2);
+    auto title = Label::create({0, 0, 100, 30});
+    title->setText("Crop");
+    title->setFont(Font::boldSystemFont(17));
+    title->setTextColor(Color::white());
+    title->setTextAlignment(TextAlignment::Center);
+    window->addSubview(title);
+
+    auto picture = ImageView::create({0, 30, 40, 20});
+    picture->setBackgroundColor({0, 0, 1, 1});
+    picture->setContentMode(ContentMode::ScaleAspectFit);
+    picture->setImage(solid(20, 20, {255, 0, 0, 255}));
+    window->addSubview(picture);
+
+    auto thumbnail = ImageView::create({60, 35, 20, 20});
+    thumbnail->setContentMode(ContentMode::ScaleAspectFill);
+    thumbnail->setImage(solid(40, 20, {0, 255, 0, 255}));
+    thumbnail->setCornerRadius(6);
+    thumbnail->setClipsToBounds(true);
+    thumbnail->setBorderColor(Color::white());
+    thumbnail->setBorderWidth(2);
+    window->addSubview(thumbnail);
+    ASSERT_TRUE(window->displayIfNeeded());
+
+    // The title's lit pixels sit in the middle of the band, and only there.
+    int left = 200, right = -1, top = 60, bottom = -1;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (ToolkitTest::pixel(*window, x, y)[0] > 128) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    ASSERT_GE(right, 0) << "no text drawn";
+    EXPECT_NEAR((left + right) / 2.0, 100, 3);
+    EXPECT_NEAR((top + bottom) / 2.0, 30, 6);
+    EXPECT_GT(right - left, 60);
+    EXPECT_LT(right - left, 120);
+    EXPECT_GT(bottom - top, 15); // 17-point capitals at scale 2
+    EXPECT_EQ(ToolkitTest::pixel(*window, 2, 2), (P{0, 0, 0, 255}));
+
+    EXPECT_EQ(ToolkitTest::pixel(*window, 10, 70), (P{0, 0, 255, 255})); // letter box
+    EXPECT_EQ(ToolkitTest::pixel(*window, 40, 80), (P{255, 0, 0, 255})); // picture
+    EXPECT_EQ(ToolkitTest::pixel(*window, 75, 99), (P{0, 0, 255, 255}));
+
+    EXPECT_EQ(ToolkitTest::pixel(*window, 120, 70), (P{0, 0, 0, 255}));       // cut corner
+    EXPECT_EQ(ToolkitTest::pixel(*window, 121, 90), (P{255, 255, 255, 255})); // border
+    EXPECT_EQ(ToolkitTest::pixel(*window, 140, 90), (P{0, 255, 0, 255}));     // picture inside
+    EXPECT_EQ(ToolkitTest::pixel(*window, 140, 109), (P{255, 255, 255, 255}));
+}
+
+} // namespace
