@@ -6,7 +6,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev libjpeg62-turbo-dev libhwy-dev
     libfreetype-dev libfontconfig-dev fonts-dejavu-core
-    libsdl2-dev
+    libsdl2-dev xvfb x11-apps
     lomiri-wallpapers-16.04
 )
 missing=()

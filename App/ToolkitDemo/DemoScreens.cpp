@@ -3,6 +3,7 @@
 #include <Graphics/BitmapContext.h>
 #include <Toolkit/GestureRecognizer.h>
 #include <algorithm>
+#include <string>
 
 namespace Demo {
 
@@ -30,17 +31,15 @@ std::shared_ptr<const Graphics::BitmapImage> makePicture() {
     return Graphics::BitmapImage::create(context->makeImage());
 }
 
-// A plain tappable rectangle; the action runs on a recognised tap.
-std::shared_ptr<Toolkit::View> makeButton(Toolkit::Color color, std::function<void()> action) {
-    auto button = Toolkit::View::create();
+std::shared_ptr<Toolkit::Button> makeButton(const std::string& title, Toolkit::Color color,
+                                            std::function<void()> action) {
+    auto button = Toolkit::Button::create();
+    button->setTitle(title, Toolkit::ControlState::Normal);
+    button->setTitleColor(Toolkit::Color::white(), Toolkit::ControlState::Normal);
     button->setBackgroundColor(color);
     button->setCornerRadius(6);
-    auto tap = Toolkit::TapGestureRecognizer::create();
-    tap->addAction([action = std::move(action)](Toolkit::GestureRecognizer& recognizer) {
-        if (recognizer.state() == Toolkit::kGestureRecognized)
-            action();
-    });
-    button->addGestureRecognizer(tap);
+    button->addAction([action = std::move(action)](Toolkit::Control&) { action(); },
+                      Toolkit::ControlEvent::TouchUpInside);
     return button;
 }
 
@@ -54,6 +53,7 @@ void DemoViewController::viewDidLoad() {
     m_imageView->setImage(makePicture());
     m_imageView->setContentMode(Toolkit::ContentMode::ScaleAspectFit);
     m_imageView->setClipsToBounds(true);
+    m_imageView->setUserInteractionEnabled(true); // for the pinch
     auto pinch = Toolkit::PinchGestureRecognizer::create();
     std::weak_ptr<Toolkit::ImageView> weakImage = m_imageView;
     pinch->addAction([weakImage](Toolkit::GestureRecognizer& recognizer) {
@@ -70,23 +70,23 @@ void DemoViewController::viewDidLoad() {
     m_imageView->addGestureRecognizer(pinch);
     view()->addSubview(m_imageView);
 
+    m_countLabel = Toolkit::Label::create();
+    m_countLabel->setTextColor(Toolkit::Color::white());
+    m_countLabel->setTextAlignment(Toolkit::TextAlignment::Center);
+    view()->addSubview(m_countLabel);
+    showCount();
+
     std::weak_ptr<DemoViewController> weak = std::static_pointer_cast<DemoViewController>(shared_from_this());
+    auto action = [weak](void (DemoViewController::*method)()) {
+        return [weak, method] {
+            if (auto self = weak.lock())
+                ((*self).*method)();
+        };
+    };
     m_buttons = {
-        makeButton(buttonColor,
-                   [weak] {
-                       if (auto self = weak.lock())
-                           self->didPressCount();
-                   }),
-        makeButton(accent,
-                   [weak] {
-                       if (auto self = weak.lock())
-                           self->didPressPresent();
-                   }),
-        makeButton(buttonColor,
-                   [weak] {
-                       if (auto self = weak.lock())
-                           self->didPressBar();
-                   }),
+        makeButton("Count", buttonColor, action(&DemoViewController::didPressCount)),
+        makeButton("Present", accent, action(&DemoViewController::didPressPresent)),
+        makeButton("Bar", buttonColor, action(&DemoViewController::didPressBar)),
     };
     for (const auto& button : m_buttons)
         view()->addSubview(button);
@@ -100,8 +100,7 @@ void DemoViewController::viewDidLayoutSubviews() {
     const double buttonWidth = (width - 2 * margin) / 3;
     for (std::size_t i = 0; i < m_buttons.size(); ++i)
         m_buttons[i]->setFrame({margin + i * (buttonWidth + margin), top, buttonWidth, 44});
-    for (std::size_t i = 0; i < m_counterMarks.size(); ++i)
-        m_counterMarks[i]->setFrame({margin + (i % 10) * 24.0, top + 60 + (i / 10) * 24.0, 16, 16});
+    m_countLabel->setFrame({margin, top + 60, width, 30});
 }
 
 void DemoViewController::didPressCount() {
@@ -110,14 +109,7 @@ void DemoViewController::didPressCount() {
 }
 
 void DemoViewController::showCount() {
-    // One mark per press, in rows of ten.
-    while (static_cast<int>(m_counterMarks.size()) < std::min(m_count, 50)) {
-        auto mark = Toolkit::View::create();
-        mark->setBackgroundColor(accent);
-        view()->addSubview(mark);
-        m_counterMarks.push_back(mark);
-    }
-    view()->setNeedsLayout();
+    m_countLabel->setText(m_count == 1 ? "Pressed once" : "Pressed " + std::to_string(m_count) + " times");
 }
 
 void DemoViewController::didPressPresent() {
@@ -132,15 +124,32 @@ void DemoViewController::didPressBar() {
 void ModalViewController::viewDidLoad() {
     setTitle("Presented");
     view()->setBackgroundColor(accent);
-    auto tap = Toolkit::TapGestureRecognizer::create();
     std::weak_ptr<ModalViewController> weak =
         std::static_pointer_cast<ModalViewController>(shared_from_this());
-    tap->addAction([weak](Toolkit::GestureRecognizer& recognizer) {
-        auto self = weak.lock();
-        if (self && recognizer.state() == Toolkit::kGestureRecognized)
+    auto close = [weak] {
+        if (auto self = weak.lock())
             self->dismissViewController(Toolkit::Animated::Yes);
+    };
+    m_label = Toolkit::Label::create();
+    m_label->setText("Presented over the first screen");
+    m_label->setTextColor(Toolkit::Color::white());
+    m_label->setTextAlignment(Toolkit::TextAlignment::Center);
+    view()->addSubview(m_label);
+    m_closeButton = makeButton("Close", buttonColor, close);
+    view()->addSubview(m_closeButton);
+
+    auto tap = Toolkit::TapGestureRecognizer::create();
+    tap->addAction([close](Toolkit::GestureRecognizer& recognizer) {
+        if (recognizer.state() == Toolkit::kGestureRecognized)
+            close();
     });
     view()->addGestureRecognizer(tap);
+}
+
+void ModalViewController::viewDidLayoutSubviews() {
+    const Graphics::Rect b = view()->bounds();
+    m_label->setFrame({16, b.midY() - 60, b.width() - 32, 30});
+    m_closeButton->setFrame({b.midX() - 60, b.midY(), 120, 44});
 }
 
 std::shared_ptr<Toolkit::ViewController> makeDemoRoot() {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <Toolkit/Button.h>
 #include <Toolkit/ImageView.h>
+#include <Toolkit/Label.h>
 #include <Toolkit/NavigationController.h>
 #include <memory>
 #include <vector>
@@ -27,12 +29,12 @@ private:
     void showCount();
 
     std::shared_ptr<Toolkit::ImageView> m_imageView;
-    std::vector<std::shared_ptr<Toolkit::View>> m_counterMarks;
-    std::vector<std::shared_ptr<Toolkit::View>> m_buttons;
+    std::shared_ptr<Toolkit::Label> m_countLabel;
+    std::vector<std::shared_ptr<Toolkit::Button>> m_buttons;
     int m_count = 0;
 };
 
-// A screen presented over the first one; any tap dismisses it.
+// A screen presented over the first one; its close button, or any tap, dismisses it.
 class ModalViewController : public Toolkit::ViewController {
 public:
     static std::shared_ptr<ModalViewController> create() {
@@ -41,8 +43,12 @@ public:
     void viewDidLoad() override;
     bool prefersStatusBarHidden() const override { return true; }
 
+    void viewDidLayoutSubviews() override;
+
 private:
     ModalViewController() = default;
+    std::shared_ptr<Toolkit::Label> m_label;
+    std::shared_ptr<Toolkit::Button> m_closeButton;
 };
 
 // The demo's root: the first screen inside a navigation controller.

@@ -352,3 +352,21 @@ TEST(GestureRecognizer, TargetsAreHeldWeakly) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(CustomGestureRecognizer, SystemCancellationReportsTouchUp) {
+    Scene s;
+    auto up = TouchUpRecognizer::create();
+    s.view->addGestureRecognizer(up);
+    int ups = 0;
+    up->addAction([&](GestureRecognizer&) { ++ups; });
+    Finger f = s.finger(1);
+    f.down(60, 60);
+    s.window->cancelAllTouches(1.0);
+    EXPECT_EQ(ups, 1);
+    f.up(60, 60); // already gone: ignored
+    EXPECT_EQ(ups, 1);
+}
+
+} // namespace

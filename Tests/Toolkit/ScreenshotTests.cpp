@@ -110,3 +110,26 @@ TEST(Screenshot, TextPictureAndRoundedThumbnail) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ImageView, AFarSmallerPictureIsAveragedNotSampled) {
+    // Stripes three pixels wide, shown at 1 / 7.5: every screen pixel covers 40 to 60 % white.
+    auto bitmap = Graphics::Bitmap::create(60, 60);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const std::uint8_t v = (x / 3) % 2 ? 255 : 0;
+            std::uint8_t* p = bitmap->mutableRow(y) + x * 4;
+            p[0] = p[1] = p[2] = v, p[3] = 255;
+        }
+    auto window = Window::create({4, 4}, 2);
+    auto view = ImageView::create({0, 0, 4, 4});
+    view->setImage(Graphics::BitmapImage::create(bitmap));
+    window->addSubview(view);
+    window->displayIfNeeded();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_NEAR(ToolkitTest::pixel(*window, x, y)[0], 128, 27) << x << "," << y;
+}
+
+} // namespace

@@ -23,7 +23,8 @@ public:
     std::shared_ptr<ViewController> rootViewController() const { return m_root; }
     // Shows controller's view over the whole window, after the previous root screen (with
     // anything it presents) has disappeared; the new root receives viewWillAppear, a layout pass
-    // and viewDidAppear before this returns. nullptr just removes the old root.
+    // and viewDidAppear before this returns. nullptr just removes the old root; a controller that
+    // is another's child or is presented is refused with one log line.
     void setRootViewController(const std::shared_ptr<ViewController>& controller);
     // The screen the user sees: the last one presented over the root, or the root; nullptr without root.
     std::shared_ptr<ViewController> topViewController() const;

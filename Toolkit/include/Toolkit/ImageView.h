@@ -39,6 +39,8 @@ protected:
 private:
     std::shared_ptr<const Graphics::BitmapImage> m_image;
     std::shared_ptr<const Graphics::Bitmap> m_upright;
+    // The upright picture reduced to the size last drawn, when that is under half its size.
+    std::shared_ptr<const Graphics::Bitmap> m_reduced;
     ContentMode m_contentMode = ContentMode::ScaleToFill;
 };
 

@@ -100,6 +100,7 @@ protected:
 private:
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
     std::shared_ptr<ViewController> topAncestor();
+    const ViewController* topAncestorOrSelf() const;
     void finishPresentation(const std::shared_ptr<ViewController>& presented, Animated animated,
                             std::function<void()> completion);
 

@@ -19,6 +19,10 @@ Application::~Application() {
 void Application::setRootViewController(const std::shared_ptr<ViewController>& controller) {
     if (controller == m_root)
         return;
+    if (controller && (controller->parentViewController() || controller->presentingViewController())) {
+        Foundation::log("Application: the root screen must not be shown elsewhere already");
+        return;
+    }
     if (m_root) {
         const std::shared_ptr<ViewController> old = m_root;
         // What the old root presents goes first, so that every screen shown gets its disappearance.

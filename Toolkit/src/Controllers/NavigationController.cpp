@@ -1,5 +1,6 @@
 #include <Foundation/Log.h>
 #include <Toolkit/Animation.h>
+#include <Toolkit/Label.h>
 #include <Toolkit/NavigationController.h>
 #include <algorithm>
 
@@ -59,6 +60,10 @@ void NavigationController::viewDidLoad() {
     m_bar = View::create({0, 0, container->bounds().width(), navigationBarHeight});
     m_bar->setBackgroundColor(barColor);
     m_bar->setHidden(m_barHidden);
+    m_titleLabel = Label::create();
+    m_titleLabel->setFont(Font::boldSystemFont(17));
+    m_titleLabel->setTextAlignment(TextAlignment::Center);
+    m_bar->addSubview(m_titleLabel);
     container->addSubview(m_bar);
     m_barRetraction = m_barHidden ? 1 : 0;
     setNeedsTitleUpdate();
@@ -71,6 +76,10 @@ void NavigationController::layoutContainer() {
     const Graphics::Rect bounds = view()->bounds();
     const double barOffset = -navigationBarHeight * m_barRetraction;
     m_bar->setFrame({0, barOffset, bounds.width(), navigationBarHeight});
+    // Room at both ends for the buttons a bar usually carries.
+    const double titleInset = std::min(80.0, bounds.width() / 4);
+    m_titleLabel->setFrame(
+        {titleInset, 0, std::max(0.0, bounds.width() - 2 * titleInset), navigationBarHeight});
     const double contentTop = navigationBarHeight + barOffset;
     if (m_root && m_root->isViewLoaded())
         m_root->view()->setFrame(
@@ -78,7 +87,8 @@ void NavigationController::layoutContainer() {
 }
 
 void NavigationController::setNeedsTitleUpdate() {
-    // FIXME: the bar shows no title text until the toolkit has a label to draw it with.
+    if (m_titleLabel)
+        m_titleLabel->setText(m_root ? m_root->title() : std::string());
 }
 
 bool NavigationController::prefersStatusBarHidden() const {

@@ -63,32 +63,36 @@ void ViewController::setTitle(const std::string& title) {
 }
 
 std::shared_ptr<NavigationController> ViewController::navigationController() const {
-    for (std::shared_ptr<const ViewController> c = shared_from_this(); c; c = c->parentViewController()) {
-        if (auto navigation = std::dynamic_pointer_cast<const NavigationController>(c))
-            return std::const_pointer_cast<NavigationController>(navigation);
+    for (const ViewController* c = this; c; c = c->m_parent.lock().get()) {
+        if (auto* navigation = dynamic_cast<const NavigationController*>(c)) {
+            // Empty while the container is being made (or destroyed): it has no owner then.
+            return std::const_pointer_cast<NavigationController>(
+                std::static_pointer_cast<const NavigationController>(navigation->weak_from_this().lock()));
+        }
     }
     return nullptr;
 }
 
-std::shared_ptr<ViewController> ViewController::topAncestor() {
-    std::shared_ptr<ViewController> top = shared_from_this();
-    while (auto parent = top->parentViewController())
-        top = parent;
+// The parent is kept alive by whoever owns the child's container, so the raw pointers below stay
+// valid for the walk.
+const ViewController* ViewController::topAncestorOrSelf() const {
+    const ViewController* top = this;
+    while (auto parent = top->m_parent.lock())
+        top = parent.get();
     return top;
 }
 
+std::shared_ptr<ViewController> ViewController::topAncestor() {
+    // Empty for a controller nobody owns yet (one still in its constructor).
+    return std::const_pointer_cast<ViewController>(topAncestorOrSelf()->weak_from_this().lock());
+}
+
 std::shared_ptr<ViewController> ViewController::presentedViewController() const {
-    std::shared_ptr<const ViewController> top = shared_from_this();
-    while (auto parent = top->parentViewController())
-        top = parent;
-    return top->m_presented;
+    return topAncestorOrSelf()->m_presented;
 }
 
 std::shared_ptr<ViewController> ViewController::presentingViewController() const {
-    std::shared_ptr<const ViewController> top = shared_from_this();
-    while (auto parent = top->parentViewController())
-        top = parent;
-    return top->m_presenting.lock();
+    return topAncestorOrSelf()->m_presenting.lock();
 }
 
 void ViewController::addChildViewController(const std::shared_ptr<ViewController>& child) {
@@ -150,7 +154,7 @@ void ViewController::endAppearanceTransition() {
 void ViewController::presentViewController(const std::shared_ptr<ViewController>& controller,
                                            Animated animated, std::function<void()> completion) {
     const std::shared_ptr<ViewController> presenter = topAncestor();
-    if (!controller || controller == presenter || controller->m_presenting.lock() ||
+    if (!presenter || !controller || controller == presenter || controller->m_presenting.lock() ||
         controller->parentViewController() || controller->m_appearance != Appearance::Disappeared) {
         Foundation::log("ViewController: cannot present a screen that is missing or already shown");
         return;
@@ -218,14 +222,14 @@ void ViewController::finishPresentation(const std::shared_ptr<ViewController>& p
 
 void ViewController::dismissViewController(Animated animated, std::function<void()> completion) {
     std::shared_ptr<ViewController> presenter = topAncestor();
-    if (!presenter->m_presented) {
+    if (presenter && !presenter->m_presented) {
         // Nothing presented here: the screen dismisses itself from its presenter.
         presenter = presenter->m_presenting.lock();
-        if (!presenter) {
-            if (completion)
-                completion();
-            return;
-        }
+    }
+    if (!presenter) {
+        if (completion)
+            completion();
+        return;
     }
     if (presenter->m_inTransition) {
         Foundation::log("ViewController: cannot dismiss while a presentation is running");

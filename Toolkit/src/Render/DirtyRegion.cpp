@@ -19,7 +19,7 @@ void DirtyRegion::add(PixelRect added) {
                 break;
             }
             const PixelRect joined = unite(m_areas[i], added);
-            if (area(joined) < area(m_areas[i]) + area(added)) {
+            if (area(joined) <= area(m_areas[i]) + area(added)) {
                 added = joined;
                 removeAt(i);
                 changed = true;

@@ -9,7 +9,7 @@ namespace Toolkit {
 
 // The areas of the framebuffer waiting to be redrawn, in pixels. Each area is clipped to the screen;
 // an area already covered is dropped, areas it covers are removed, and two areas merge when their
-// union is smaller than the two apart. When the small fixed buffer overflows it degrades to one
+// union is no larger than the two apart. When the small fixed buffer overflows it degrades to one
 // full-screen area, which is always correct, only slower.
 class DirtyRegion {
 public:

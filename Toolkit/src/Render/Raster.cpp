@@ -100,8 +100,8 @@ void fillRect(Graphics::Bitmap& target, const Graphics::Rect& rect, const PixelR
             int x = r.x0;
             for (; x < r.x1 && columns[static_cast<std::size_t>(x - r.x0)] < 256; ++x) {
                 const std::uint32_t c = columns[static_cast<std::size_t>(x - r.x0)];
-                blendPixel(row + static_cast<std::size_t>(x) * 4, (color.r * c) >> 8, (color.g * c) >> 8,
-                           (color.b * c) >> 8, (color.a * c) >> 8);
+                blendPixel(row + static_cast<std::size_t>(x) * 4, (color.r * c + 128) >> 8,
+                           (color.g * c + 128) >> 8, (color.b * c + 128) >> 8, (color.a * c + 128) >> 8);
             }
             int end = r.x1;
             while (end > x && columns[static_cast<std::size_t>(end - 1 - r.x0)] < 256)
@@ -110,8 +110,8 @@ void fillRect(Graphics::Bitmap& target, const Graphics::Rect& rect, const PixelR
             std::fill(words + x, words + end, word);
             for (x = end; x < r.x1; ++x) {
                 const std::uint32_t c = columns[static_cast<std::size_t>(x - r.x0)];
-                blendPixel(row + static_cast<std::size_t>(x) * 4, (color.r * c) >> 8, (color.g * c) >> 8,
-                           (color.b * c) >> 8, (color.a * c) >> 8);
+                blendPixel(row + static_cast<std::size_t>(x) * 4, (color.r * c + 128) >> 8,
+                           (color.g * c + 128) >> 8, (color.b * c + 128) >> 8, (color.a * c + 128) >> 8);
             }
             continue;
         }
@@ -125,7 +125,8 @@ void fillRect(Graphics::Bitmap& target, const Graphics::Rect& rect, const PixelR
                 p[2] = static_cast<std::uint8_t>(color.b), p[3] = 255;
                 continue;
             }
-            blendPixel(p, (color.r * c) >> 8, (color.g * c) >> 8, (color.b * c) >> 8, (color.a * c) >> 8);
+            blendPixel(p, (color.r * c + 128) >> 8, (color.g * c + 128) >> 8, (color.b * c + 128) >> 8,
+                       (color.a * c + 128) >> 8);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <Graphics/BitmapContext.h>
 #include <Graphics/ImageContext.h>
 #include <Toolkit/ImageView.h>
+#include <cmath>
 
 namespace Toolkit {
 
@@ -11,6 +12,7 @@ void ImageView::setImage(std::shared_ptr<const Graphics::BitmapImage> image) {
         return;
     m_image = std::move(image);
     m_upright.reset();
+    m_reduced.reset();
     setNeedsDisplay();
 }
 
@@ -58,9 +60,29 @@ void ImageView::drawImage(Graphics::BitmapContext& context, const Graphics::Rect
         // Turning the picture upright once, not on every redraw.
         if (!m_upright)
             m_upright = Graphics::uprightBitmap(*m_image);
-        if (m_upright)
-            drawBitmap(*target->bitmap, *m_upright, target->viewToPixel.applyToRect(rect), target->clip, 1.0,
-                       darken);
+        if (!m_upright)
+            return;
+        const Graphics::Rect destination = target->viewToPixel.applyToRect(rect);
+        const int w = static_cast<int>(std::lround(destination.width()));
+        const int h = static_cast<int>(std::lround(destination.height()));
+        // Bilinear sampling skips source pixels below half size and shimmers; a copy reduced by area
+        // averaging to the drawn size is made once per size instead.
+        if (w >= 1 && h >= 1 && (w * 2 < m_upright->width() || h * 2 < m_upright->height())) {
+            if (!m_reduced || m_reduced->width() != w || m_reduced->height() != h) {
+                m_reduced.reset();
+                if (std::unique_ptr<Graphics::ImageContext> reducer =
+                        Graphics::ImageContext::create({double(w), double(h)}, false, 1.0)) {
+                    reducer->drawImage(*m_image, {0, 0, double(w), double(h)});
+                    if (std::shared_ptr<Graphics::BitmapImage> reduced = reducer->makeImage())
+                        m_reduced = reduced->bitmap();
+                }
+            }
+            if (m_reduced) {
+                drawBitmap(*target->bitmap, *m_reduced, destination, target->clip, 1.0, darken);
+                return;
+            }
+        }
+        drawBitmap(*target->bitmap, *m_upright, destination, target->clip, 1.0, darken);
         return;
     }
     context.drawImage(rect, *m_image);
