@@ -133,6 +133,49 @@ TEST_F(MainScreen, UndoAndRedoStepThroughCommittedLooks) {
     EXPECT_EQ(shownImage(), editor->editManager()->committedImage()->renderedImage());
 }
 
+// Entry i of the look strip, unscrolled: 7 points of gap, then 54-point entries 10 points apart.
+Graphics::Point stripEntry(int i) {
+    return {7 + 64.0 * i + 27, 539 + 30};
+}
+
+// Whether the framebuffer shows the white highlight border along the left edge of entry i's
+// thumbnail (5 points into the entry, 2 points wide).
+bool showsHighlight(Hosts::HeadlessHost& host, int i) {
+    const auto pixels = host.display();
+    const int x = int((7 + 64.0 * i + 5.5) * 2), y = (539 + 34) * 2;
+    const std::uint8_t* p = pixels->row(y) + 4 * x;
+    return p[0] > 240 && p[1] > 240 && p[2] > 240;
+}
+
+TEST_F(MainScreen, ALookTappedInTheStripIsHighlightedCommittedAndUndoable) {
+    const auto& looks = editor->filterBar()->filters();
+    EXPECT_FALSE(showsHighlight(*host, 0)) << "nothing is committed, so nothing is highlighted";
+
+    run("tap " + pointText(stripEntry(1)));
+    EXPECT_EQ(editor->editManager()->committedTransformationWithType(RUXTransformationTypeFilter), looks[1]);
+    EXPECT_TRUE(showsHighlight(*host, 1));
+    EXPECT_TRUE(editor->undoButton()->isEnabled());
+    EXPECT_FALSE(editor->redoButton()->isEnabled());
+    EXPECT_EQ(shownImage(), editor->editManager()->committedImage()->renderedImage());
+
+    run("tap " + pointText(stripEntry(3)));
+    EXPECT_EQ(editor->editManager()->committedTransformationWithType(RUXTransformationTypeFilter), looks[3]);
+    EXPECT_TRUE(showsHighlight(*host, 3));
+    EXPECT_FALSE(showsHighlight(*host, 1));
+
+    // Undo puts the look before back, and the highlight follows it.
+    tap(editor->undoButton());
+    EXPECT_EQ(editor->editManager()->committedTransformationWithType(RUXTransformationTypeFilter), looks[1]);
+    EXPECT_TRUE(showsHighlight(*host, 1));
+    EXPECT_FALSE(showsHighlight(*host, 3));
+    EXPECT_TRUE(editor->redoButton()->isEnabled());
+    EXPECT_EQ(shownImage(), editor->editManager()->committedImage()->renderedImage());
+
+    // Tapping the highlighted look again commits nothing.
+    run("tap " + pointText(stripEntry(1)));
+    EXPECT_TRUE(editor->redoButton()->isEnabled());
+}
+
 TEST_F(MainScreen, SaveTwiceHandsTwoEqualFullResolutionPictures) {
     commitCropBrightnessAndLook();
     tap(editor->nextButton());
