@@ -123,11 +123,13 @@ int runHeadless(const HeadlessOptions& options) {
         std::fprintf(stderr, "rux-editor: cannot open the photo %s\n", options.photoPath.c_str());
         return 1;
     }
-    std::unique_ptr<Hosts::HeadlessHost> host = Hosts::HeadlessHost::create();
+    std::unique_ptr<Hosts::HeadlessHost> host =
+        Hosts::HeadlessHost::create(Hosts::HeadlessHost::defaultPointSize, options.scale);
     if (!host) {
         return 1;
     }
-    Graphics::setMainScreenScale(Hosts::HeadlessHost::defaultScale);
+    // The editor sizes its thumbnails for the screen it is shown on.
+    Graphics::setMainScreenScale(options.scale);
     if (!options.screenshotDirectory.empty()) {
         std::error_code ignored;
         std::filesystem::create_directories(options.screenshotDirectory, ignored);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Graphics/BitmapImage.h>
+#include <Hosts/HeadlessHost.h>
 #include <Toolkit/NavigationController.h>
 #include <View/RUXImageEditorViewController.h>
 #include <functional>
@@ -63,9 +64,11 @@ struct HeadlessOptions {
     std::string screenshotDirectory; // empty: the working directory
     std::optional<std::string> savePath;
     std::string photoPath = kDefaultPhotoPath;
+    // Pixels per point of the screen (and of the screenshots).
+    double scale = Hosts::HeadlessHost::defaultScale;
 };
 
-// Replays the script over the editor on the headless host (375 × 667 points at scale 2) and
+// Replays the script over the editor on the headless host (375 × 667 points) and
 // answers the exit status: 0 when the script ran through (or Cancel ended it early), 1 when the
 // photo, the script, a screenshot or a save failed (one line on stderr). Main thread.
 int runHeadless(const HeadlessOptions& options);

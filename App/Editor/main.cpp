@@ -19,11 +19,12 @@ constexpr int kExitUsage = 2;
 
 const char* const kUsage =
     "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [PHOTO]\n"
-    "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [PHOTO]\n"
+    "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S] [PHOTO]\n"
     "  Opens the editor on PHOTO (default: %s).\n"
     "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits.\n"
     "  --headless replays the touch script FILE without a display; screenshots it takes go to DIR,\n"
-    "  and Save writes to PATH (PNG or JPEG by its extension) instead of beside the photo.\n";
+    "  and Save writes to PATH (PNG or JPEG by its extension) instead of beside the photo. The\n"
+    "  headless screen is 375 x 667 points at scale S (default 2).\n";
 
 int usage(const std::string& message) {
     if (!message.empty()) {
@@ -49,6 +50,7 @@ void findResources(const char* argv0) {
 }
 
 struct Arguments {
+    bool help = false;
     bool headless = false;
     EditorHost::HeadlessOptions headlessOptions;
 #ifdef RUX_HAS_WINDOW_HOST
@@ -64,8 +66,8 @@ bool parse(int argc, char** argv, Arguments& arguments, std::string& problem) {
         const bool hasValue = i + 1 < argc;
         auto value = [&]() -> std::string { return argv[++i]; };
         if (arg == "--help" || arg == "-h") {
-            problem.clear();
-            return false;
+            arguments.help = true;
+            return true;
         } else if (arg == "--headless") {
             arguments.headless = true;
         } else if (arg == "--script" && hasValue) {
@@ -74,16 +76,21 @@ bool parse(int argc, char** argv, Arguments& arguments, std::string& problem) {
             arguments.headlessOptions.screenshotDirectory = value();
         } else if (arg == "--save" && hasValue) {
             arguments.headlessOptions.savePath = value();
+        } else if (arg == "--scale" && hasValue) {
+            double scale = 0;
+            if (std::sscanf(value().c_str(), "%lf", &scale) != 1 || !(scale > 0 && scale <= 4)) {
+                problem = "bad value for --scale";
+                return false;
+            }
+            arguments.headlessOptions.scale = scale;
+#ifdef RUX_HAS_WINDOW_HOST
+            arguments.windowOptions.scale = scale;
+#endif
 #ifdef RUX_HAS_WINDOW_HOST
         } else if (arg == "--size" && hasValue) {
             Graphics::Size& size = arguments.windowOptions.pointSize;
             if (std::sscanf(value().c_str(), "%lfx%lf", &size.width, &size.height) != 2) {
                 problem = "bad value for --size";
-                return false;
-            }
-        } else if (arg == "--scale" && hasValue) {
-            if (std::sscanf(value().c_str(), "%lf", &arguments.windowOptions.scale) != 1) {
-                problem = "bad value for --scale";
                 return false;
             }
         } else if (arg == "--quit-after" && hasValue) {
@@ -146,6 +153,10 @@ int main(int argc, char** argv) {
     std::string problem;
     if (!parse(argc, argv, arguments, problem)) {
         return usage(problem);
+    }
+    if (arguments.help) {
+        std::printf(kUsage, EditorHost::kDefaultPhotoPath);
+        return 0;
     }
     findResources(argc > 0 ? argv[0] : "rux-editor");
     if (arguments.headless) {
