@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// Distinct, so that a script can fall back to --headless when there is no display.
+constexpr int kExitNoWindow = 3;
 
 const char* const kUsage =
     "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [PHOTO]\n"
@@ -24,7 +26,8 @@ const char* const kUsage =
     "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits.\n"
     "  --headless replays the touch script FILE without a display; screenshots it takes go to DIR,\n"
     "  and Save writes to PATH (PNG or JPEG by its extension) instead of beside the photo. The\n"
-    "  headless screen is 375 x 667 points at scale S (default 2).\n";
+    "  headless screen is 375 x 667 points at scale S (default 2).\n"
+    "  Exit status: 0 done, 1 a photo, script or save failed, 2 bad arguments, 3 no window.\n";
 
 int usage(const std::string& message) {
     if (!message.empty()) {
@@ -129,7 +132,7 @@ int runWindow(Arguments& arguments) {
     arguments.windowOptions.title = "rux-editor";
     std::unique_ptr<Hosts::WindowHost> host = Hosts::WindowHost::create(arguments.windowOptions);
     if (!host) {
-        return kExitFailure;
+        return kExitNoWindow;
     }
     std::shared_ptr<Graphics::BitmapImage> photo = Graphics::BitmapImage::createFromFile(arguments.photo);
     if (!photo) {
@@ -166,6 +169,6 @@ int main(int argc, char** argv) {
     return runWindow(arguments);
 #else
     std::fprintf(stderr, "rux-editor: built without the window host; use --headless\n");
-    return kExitFailure;
+    return kExitNoWindow;
 #endif
 }
