@@ -120,6 +120,9 @@ protected:
     explicit RUXImageEditorViewController(std::shared_ptr<const Graphics::BitmapImage> image);
 
 private:
+    // Presents a new tool screen of that class over this one; the presentation keeps it.
+    template <class Screen>
+    void showToolScreen();
     void initUI();
     void setupNavigationControllerLooks();
     void configureLayout();
