@@ -5,7 +5,8 @@
 #include <View/RUXOkCancelBar.h>
 #include <View/RUXRuleOfThirdsView.h>
 #include <View/RUXTransformationViewControllerBase.h>
-#include <View/RUXZoomScrollView.h>
+
+class RUXZoomScrollView;
 
 // The square crop's tool screen: the picture with its committed turns and colour edits (no crop,
 // look or blur) in a zoom view behind a fixed square window as wide as the screen, centred between

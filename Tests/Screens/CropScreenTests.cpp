@@ -1,3 +1,4 @@
+#include "CropZoomProbe.h"
 #include "ToolScreenTestSupport.h"
 
 #include <Foundation/Log.h>
@@ -6,6 +7,7 @@
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
 #include <View/RUXCropViewController.h>
+#include <View/RUXCropWindow.h>
 #include <View/RUXRuleOfThirdsView.h>
 
 namespace {
@@ -40,14 +42,13 @@ protected:
 TEST_F(CropScreen, WindowIsTheScreenWideSquareBetweenTheBands) {
     Foundation::LogCapture log;
     auto screen = present<RUXCropViewController>();
-    const auto& zoom = screen->zoomScrollView();
-    EXPECT_EQ(zoom->frame(), Rect(0, 44, 320, 476));
-    const Toolkit::EdgeInsets inset = zoom->contentInset();
-    EXPECT_EQ(inset.top, 78);
-    EXPECT_EQ(inset.bottom, 78);
-    EXPECT_EQ(inset.left, 0);
-    EXPECT_EQ(inset.right, 0);
-    EXPECT_EQ(zoom->targetArea(), Rect(0, 78, 320, 320));
+    const CropZoomState zoom = cropZoomStateOf(*screen->zoomScrollView());
+    EXPECT_EQ(zoom.frame, Rect(0, 44, 320, 476));
+    EXPECT_EQ(zoom.insetTop, 78);
+    EXPECT_EQ(zoom.insetBottom, 78);
+    EXPECT_EQ(zoom.insetLeft, 0);
+    EXPECT_EQ(zoom.insetRight, 0);
+    EXPECT_EQ(zoom.targetArea, Rect(0, 78, 320, 320));
     EXPECT_EQ(screen->blackBarTop()->frame(), Rect(0, 44, 320, 78));
     EXPECT_EQ(screen->blackBarBottom()->frame(), Rect(0, 442, 320, 78));
     EXPECT_EQ(screen->blackBarTop()->alpha(), 0.6);
@@ -57,7 +58,7 @@ TEST_F(CropScreen, WindowIsTheScreenWideSquareBetweenTheBands) {
     const auto& subviews = screen->view()->subviews();
     ASSERT_EQ(subviews.size(), 6u);
     EXPECT_EQ(subviews[0], screen->okCancelBar());
-    EXPECT_EQ(subviews[1], zoom);
+    EXPECT_EQ(subviews[1], RUXCropWindow::asView(screen->zoomScrollView()));
     auto grid = std::dynamic_pointer_cast<RUXRuleOfThirdsView>(subviews[4]);
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid->frame(), Rect(0, 122, 320, 320));
@@ -65,9 +66,9 @@ TEST_F(CropScreen, WindowIsTheScreenWideSquareBetweenTheBands) {
 
     // Never cropped: the picture opens at the smallest zoom that covers the window.
     EXPECT_EQ(screen->transformation()->cropRect(), Rect(0, 0, 0, 0));
-    EXPECT_NEAR(zoom->zoomScale(), 320.0 / 750, 1e-9);
-    EXPECT_EQ(zoom->zoomScale(), zoom->minimumZoomScale());
-    EXPECT_EQ(zoom->maximumZoomScale(), 5.0);
+    EXPECT_NEAR(zoom.zoomScale, 320.0 / 750, 1e-9);
+    EXPECT_EQ(zoom.zoomScale, zoom.minimumZoomScale);
+    EXPECT_EQ(zoom.maximumZoomScale, 5.0);
     EXPECT_TRUE(log.contains("Final min scale: 0.426667"));
 }
 
@@ -95,18 +96,18 @@ TEST_F(CropScreen, PictureHasTheTurnsAndColoursButNoLookBlurOrCrop) {
               (std::vector<RUXTransformationType>{RUXTransformationTypeRotate, RUXTransformationTypeNormalize,
                                                   RUXTransformationTypeBrightness}));
     // Turned and uncropped.
-    ASSERT_TRUE(screen->zoomScrollView()->image());
-    EXPECT_EQ(screen->zoomScrollView()->image()->size(), Graphics::Size(750, 1000));
+    auto picture = RUXCropWindow::image(*screen->zoomScrollView());
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->size(), Graphics::Size(750, 1000));
     tap({80, 544});
 }
 
 TEST_F(CropScreen, OkStoresTheSquareUnderTheWindowInEngineCoordinates) {
     auto screen = present<RUXCropViewController>();
-    const auto& zoom = screen->zoomScrollView();
-    zoom->setZoomScale(0.5, Toolkit::Animated::No);
+    RUXZoomScrollView& zoom = *screen->zoomScrollView();
     // The picture's top-left corner at the window's top-left corner.
-    zoom->setContentOffset({0, -78});
-    expectRectNear(zoom->targetRectOfOriginalImage(), Rect(0, 0, 640, 640), 1e-9);
+    setCropZoom(zoom, 0.5, {0, -78});
+    expectRectNear(RUXCropWindow::targetRectOfOriginalImage(zoom), Rect(0, 0, 640, 640), 1e-9);
     tap(kOkButton);
     EXPECT_FALSE(isPresenting());
     auto crop = committedCrop();
@@ -139,14 +140,15 @@ TEST_P(CropRoundTrip, ReopeningShowsTheSameSquare) {
     run("drag 200 300 150 240 0.3 10");
     run("wait 2");
     settle();
-    const Rect chosen = screen->zoomScrollView()->targetRectOfOriginalImage();
-    EXPECT_GT(screen->zoomScrollView()->zoomScale(), screen->zoomScrollView()->minimumZoomScale() * 1.5);
+    const Rect chosen = RUXCropWindow::targetRectOfOriginalImage(*screen->zoomScrollView());
+    const CropZoomState zoom = cropZoomStateOf(*screen->zoomScrollView());
+    EXPECT_GT(zoom.zoomScale, zoom.minimumZoomScale * 1.5);
     EXPECT_NEAR(chosen.size.width, chosen.size.height, 1e-9);
     tap(kOkButton);
     ASSERT_FALSE(isPresenting());
 
     auto reopened = present<RUXCropViewController>();
-    const Rect shown = reopened->zoomScrollView()->targetRectOfOriginalImage();
+    const Rect shown = RUXCropWindow::targetRectOfOriginalImage(*reopened->zoomScrollView());
     expectRectNear(shown, chosen, 0.01);
     tap({80, 544});
 }
