@@ -77,6 +77,18 @@ TEST_F(ToolScreenFixture, ButtonsTurnAndFlipTheCopyAndPreviewEachPress) {
     EXPECT_EQ(shown.height, before.width);
 }
 
+TEST_F(ToolScreenFixture, PressedButtonShowsItsPressedIconUntilLifted) {
+    auto screen = present<RUXRotateViewController>();
+    auto button =
+        std::dynamic_pointer_cast<Toolkit::Button>(screen->rotateButtonsBar()->contents()->subviews()[2]);
+    ASSERT_TRUE(button);
+    host->touchDown(1, kFlipVertical);
+    EXPECT_EQ(button->currentImage(), button->image(Toolkit::ControlState::Highlighted));
+    host->touchUp(1);
+    EXPECT_EQ(button->currentImage(), button->image(Toolkit::ControlState::Normal));
+    settle();
+}
+
 TEST_F(ToolScreenFixture, TurningBackAndForthCommitsTheRotationItStartedFrom) {
     auto committed = std::make_shared<RUXRotateTransformation>();
     committed->rotateClockwise90Degrees();
