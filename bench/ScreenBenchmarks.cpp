@@ -159,6 +159,7 @@ void SaveFullResolution(benchmark::State& state) {
     }
 }
 BENCHMARK(SaveFullResolution)
+    ->MeasureProcessCPUTime()
     ->Iterations(3)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true)
