@@ -13,6 +13,7 @@
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <optional>
 
 namespace {
 
@@ -66,31 +67,62 @@ BrightnessScene& brightnessScene() {
 }
 
 void BrightnessScreenDragStepToPreview(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
     BrightnessScene& scene = brightnessScene();
     const auto& imageView = scene.screen->imageView();
     double x = 180;
+    // Where the time goes: handling the touch (up to the request), rendering, and handing over.
+    double touchSeconds = 0, renderSeconds = 0;
     for (auto _ : state) {
         x = x >= 260 ? 100 : x + 13;
-        const auto start = std::chrono::steady_clock::now();
+        const auto start = Clock::now();
         scene.host->touchMove(1, {x, 480});
+        const auto touched = Clock::now();
         const RUXRenderFormulaPtr requested = imageView->lastImage();
+        std::optional<Clock::time_point> rendered;
         const bool shown = Foundation::RunLoop::main().runUntil(
             [&] {
+                if (!rendered && requested && requested->renderedImage()) {
+                    rendered = Clock::now();
+                }
                 return requested && imageView->image() && imageView->image() == requested->renderedImage();
             },
             std::chrono::seconds(60));
-        const auto end = std::chrono::steady_clock::now();
+        const auto end = Clock::now();
         if (!shown) {
             state.SkipWithError("the preview never arrived");
             break;
         }
+        touchSeconds += std::chrono::duration<double>(touched - start).count();
+        renderSeconds += std::chrono::duration<double>(rendered.value_or(end) - touched).count();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
+    state.counters["touch_ms"] = benchmark::Counter(touchSeconds * 1000, benchmark::Counter::kAvgIterations);
+    state.counters["render_ms"] =
+        benchmark::Counter(renderSeconds * 1000, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BrightnessScreenDragStepToPreview)
     ->UseManualTime()
     ->Iterations(5)
     ->Repetitions(7)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+// The same preview formula rendered on the calling thread, for comparison with the background path.
+void BrightnessPreviewRenderedOnTheCallingThread(benchmark::State& state) {
+    BrightnessScene& scene = brightnessScene();
+    const auto& brightness = scene.screen->transformation();
+    int step = 0;
+    for (auto _ : state) {
+        brightness->setValue(float(++step % 40) / 20.0f - 1.0f);
+        auto formula = scene.manager->highQualityPreviewImageWithTransformation(brightness);
+        benchmark::DoNotOptimize(scene.renderer->renderedImage(formula));
+    }
+}
+BENCHMARK(BrightnessPreviewRenderedOnTheCallingThread)
+    ->UseRealTime()
+    ->Iterations(5)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
 
