@@ -32,8 +32,12 @@ std::optional<std::string> reserveEditedPath(const std::string& photoPath) {
     const std::filesystem::path folder = photo.parent_path().empty() ? "." : photo.parent_path();
     const std::string stem = photo.stem().string();
     for (int number = 1; number <= kMaxNumberedNames; ++number) {
-        const std::string name =
-            stem + "-edited" + (number == 1 ? "" : "-" + std::to_string(number)) + ".jpg";
+        std::string name = stem;
+        name.append("-edited");
+        if (number > 1) {
+            name.append("-").append(std::to_string(number));
+        }
+        name.append(".jpg");
         const std::filesystem::path candidate = folder / name;
         // Exclusive creation: the name is ours only if nobody had it, whoever else is saving.
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
