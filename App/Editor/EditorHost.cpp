@@ -1,0 +1,167 @@
+#include <Configuration/RUXImageEditorConfiguration.h>
+#include <Editor/EditorHost.h>
+#include <Foundation/Log.h>
+#include <Graphics/ImageFile.h>
+#include <Hosts/HeadlessHost.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace EditorHost {
+
+namespace {
+
+constexpr double kJpegQuality = 0.92;
+// Far more edits of one photo than anyone keeps; past it something is wrong with the folder.
+constexpr int kMaxNumberedNames = 10000;
+
+bool samePath(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+} // namespace
+
+std::optional<std::string> reserveEditedPath(const std::string& photoPath) {
+    const std::filesystem::path photo(photoPath);
+    const std::filesystem::path folder = photo.parent_path().empty() ? "." : photo.parent_path();
+    const std::string stem = photo.stem().string();
+    for (int number = 1; number <= kMaxNumberedNames; ++number) {
+        std::string name = stem;
+        name.append("-edited");
+        if (number > 1) {
+            name.append("-").append(std::to_string(number));
+        }
+        name.append(".jpg");
+        const std::filesystem::path candidate = folder / name;
+        // Exclusive creation: the name is ours only if nobody had it, whoever else is saving.
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            return candidate.string();
+        }
+        if (errno != EEXIST) {
+            Foundation::log("rux-editor: cannot create a file in %s: %s", folder.c_str(),
+                            std::strerror(errno));
+            return std::nullopt;
+        }
+    }
+    Foundation::log("rux-editor: no free name for the edit of %s", photoPath.c_str());
+    return std::nullopt;
+}
+
+bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& path,
+                      const std::string& photoPath) {
+    if (samePath(path, photoPath)) {
+        Foundation::log("rux-editor: refusing to write the edit over the photo %s", photoPath.c_str());
+        return false;
+    }
+    const std::shared_ptr<const Graphics::Bitmap>& bitmap = image.bitmap();
+    return bitmap && Graphics::writeImageFile(*bitmap, path, kJpegQuality);
+}
+
+void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
+    RUXImageEditorViewController&, std::shared_ptr<const Graphics::BitmapImage> image) {
+    if (!image) {
+        Foundation::log("rux-editor: the edit could not be rendered; nothing was saved");
+        m_saveFailed = true;
+        return;
+    }
+    std::optional<std::string> path = m_savePath;
+    const bool reserved = !path;
+    if (!path) {
+        path = reserveEditedPath(m_photoPath);
+    }
+    if (!path || !writeEditedImage(*image, *path, m_photoPath)) {
+        if (path && reserved) {
+            std::error_code ignored;
+            std::filesystem::remove(*path, ignored);
+        }
+        m_saveFailed = true;
+        return;
+    }
+    m_savedPaths.push_back(*path);
+    std::printf("Saved the edited photo (%d x %d) to %s\n", image->bitmap()->width(),
+                image->bitmap()->height(), path->c_str());
+    std::fflush(stdout);
+}
+
+void SavingDelegate::imageEditorViewControllerDidCancelEditing(RUXImageEditorViewController&) {
+    m_cancelled = true;
+    if (onCancel) {
+        onCancel();
+    }
+}
+
+Session makeSession(std::shared_ptr<const Graphics::BitmapImage> photo,
+                    const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate) {
+    Session session;
+    session.editor = RUXImageEditorViewController::create(std::move(photo));
+    session.editor->setConfiguration(std::make_shared<RUXImageEditorSampleConfiguration>());
+    session.editor->setDelegate(delegate);
+    session.navigation = Toolkit::NavigationController::create(session.editor);
+    return session;
+}
+
+int runHeadless(const HeadlessOptions& options) {
+    std::ifstream file(options.scriptPath);
+    if (!file) {
+        std::fprintf(stderr, "rux-editor: cannot read the script %s\n", options.scriptPath.c_str());
+        return 1;
+    }
+    std::stringstream text;
+    text << file.rdbuf();
+    std::string error;
+    const std::optional<Hosts::TouchScript> script = Hosts::parseTouchScript(text.str(), &error);
+    if (!script) {
+        std::fprintf(stderr, "rux-editor: %s: %s\n", options.scriptPath.c_str(), error.c_str());
+        return 1;
+    }
+    std::shared_ptr<Graphics::BitmapImage> photo = Graphics::BitmapImage::createFromFile(options.photoPath);
+    if (!photo) {
+        std::fprintf(stderr, "rux-editor: cannot open the photo %s\n", options.photoPath.c_str());
+        return 1;
+    }
+    std::unique_ptr<Hosts::HeadlessHost> host =
+        Hosts::HeadlessHost::create(Hosts::HeadlessHost::defaultPointSize, options.scale);
+    if (!host) {
+        return 1;
+    }
+    // The editor sizes its thumbnails for the screen it is shown on.
+    Graphics::setMainScreenScale(options.scale);
+    if (!options.screenshotDirectory.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(options.screenshotDirectory, ignored);
+        host->setOutputDirectory(options.screenshotDirectory);
+    }
+    auto delegate = std::make_shared<SavingDelegate>(options.photoPath, options.savePath);
+    Session session = makeSession(photo, delegate);
+    host->application().setRootViewController(session.navigation);
+    if (!host->runUntilIdle()) {
+        std::fprintf(stderr, "rux-editor: the editor did not settle after opening\n");
+        return 1;
+    }
+    // One command at a time, so that Cancel (which quits a real host) ends the replay.
+    for (const Hosts::TouchCommand& command : script->commands) {
+        if (!host->run(Hosts::TouchScript{{command}}, &error)) {
+            std::fprintf(stderr, "rux-editor: %s: %s\n", options.scriptPath.c_str(), error.c_str());
+            return 1;
+        }
+        if (delegate->cancelled()) {
+            std::printf("Cancelled\n");
+            break;
+        }
+    }
+    if (!host->runUntilIdle()) {
+        std::fprintf(stderr, "rux-editor: background work did not finish\n");
+        return 1;
+    }
+    return delegate->saveFailed() ? 1 : 0;
+}
+
+} // namespace EditorHost

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <Graphics/BitmapImage.h>
+#include <Hosts/HeadlessHost.h>
+#include <Toolkit/NavigationController.h>
+#include <View/RUXImageEditorViewController.h>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace EditorHost {
+
+// The photo the editor opens when none is given (Debian's lomiri-wallpapers-16.04).
+inline constexpr const char* kDefaultPhotoPath = "/usr/share/backgrounds/aitzgorri_by_Aitzol_Berasategi.jpg";
+
+// Where Save puts the edit of photoPath when no path was asked for: NAME-edited.jpg beside the
+// photo, or NAME-edited-2.jpg, -3, … when that exists. The name is reserved by creating an empty
+// file, so that two savers never pick the same one; the caller then replaces it atomically.
+// std::nullopt (one log line) when no name could be reserved. Any thread.
+std::optional<std::string> reserveEditedPath(const std::string& photoPath);
+
+// Writes image to path atomically, encoded by the path's extension (PNG or JPEG). Refuses to write
+// over the photo itself. False with one log line on failure. Any thread.
+bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& path,
+                      const std::string& photoPath);
+
+// The host's delegate: Save writes the picture (to the chosen path, or beside the photo) and says
+// where on stdout; Cancel runs onCancel. Main thread.
+class SavingDelegate : public RUXImageEditorViewControllerDelegate {
+public:
+    SavingDelegate(std::string photoPath, std::optional<std::string> savePath)
+        : m_photoPath(std::move(photoPath)), m_savePath(std::move(savePath)) {}
+
+    void imageEditorViewControllerDidFinishEditingWithImage(
+        RUXImageEditorViewController& editor, std::shared_ptr<const Graphics::BitmapImage> image) override;
+    void imageEditorViewControllerDidCancelEditing(RUXImageEditorViewController& editor) override;
+
+    std::function<void()> onCancel;
+    // Paths written, in order; and whether any save failed.
+    const std::vector<std::string>& savedPaths() const { return m_savedPaths; }
+    bool saveFailed() const { return m_saveFailed; }
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    std::string m_photoPath;
+    std::optional<std::string> m_savePath;
+    std::vector<std::string> m_savedPaths;
+    bool m_saveFailed = false;
+    bool m_cancelled = false;
+};
+
+// The editor on photo with the sample configuration and delegate, inside a navigation
+// controller, as a host application shows it. Main thread; the caller owns both.
+struct Session {
+    std::shared_ptr<Toolkit::NavigationController> navigation;
+    std::shared_ptr<RUXImageEditorViewController> editor;
+};
+Session makeSession(std::shared_ptr<const Graphics::BitmapImage> photo,
+                    const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate);
+
+struct HeadlessOptions {
+    std::string scriptPath;
+    std::string screenshotDirectory; // empty: the working directory
+    std::optional<std::string> savePath;
+    std::string photoPath = kDefaultPhotoPath;
+    // Pixels per point of the screen (and of the screenshots).
+    double scale = Hosts::HeadlessHost::defaultScale;
+};
+
+// Replays the script over the editor on the headless host (375 × 667 points) and
+// answers the exit status: 0 when the script ran through (or Cancel ended it early), 1 when the
+// photo, the script, a screenshot or a save failed (one line on stderr). Main thread.
+int runHeadless(const HeadlessOptions& options);
+
+} // namespace EditorHost

@@ -1,0 +1,174 @@
+// rux-editor: the host application. Opens the editor on a photo (by default a Debian wallpaper)
+// inside a navigation controller; Save writes NAME-edited.jpg beside the photo, Cancel quits.
+
+#include <Editor/EditorHost.h>
+#include <Foundation/Bundle.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+#ifdef RUX_HAS_WINDOW_HOST
+#include <Hosts/WindowHost.h>
+#endif
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+// Distinct, so that a script can fall back to --headless when there is no display.
+constexpr int kExitNoWindow = 3;
+
+const char* const kUsage =
+    "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [PHOTO]\n"
+    "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S] [PHOTO]\n"
+    "  Opens the editor on PHOTO (default: %s).\n"
+    "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits.\n"
+    "  --headless replays the touch script FILE without a display; screenshots it takes go to DIR,\n"
+    "  and Save writes to PATH (PNG or JPEG by its extension) instead of beside the photo. The\n"
+    "  headless screen is 375 x 667 points at scale S (default 2).\n"
+    "  Exit status: 0 done, 1 a photo, script or save failed, 2 bad arguments, 3 no window.\n";
+
+int usage(const std::string& message) {
+    if (!message.empty()) {
+        std::fprintf(stderr, "rux-editor: %s\n", message.c_str());
+    }
+    std::fprintf(stderr, kUsage, EditorHost::kDefaultPhotoPath);
+    return kExitUsage;
+}
+
+// Resources come from beside the executable when they were installed there, else from the tree.
+void findResources(const char* argv0) {
+    std::error_code error;
+    std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", error);
+    if (error) {
+        exe = std::filesystem::absolute(argv0, error);
+    }
+    const std::filesystem::path beside = exe.parent_path();
+    const std::string folder = std::filesystem::is_directory(beside / "RUXImageEditor.bundle", error)
+                                   ? beside.string()
+                                   : std::string(RUX_SOURCE_RESOURCES_DIR);
+    Foundation::Bundle::setMainBundlePath(folder);
+    Foundation::Bundle::setCodeBundlePath(folder);
+}
+
+struct Arguments {
+    bool help = false;
+    bool headless = false;
+    EditorHost::HeadlessOptions headlessOptions;
+#ifdef RUX_HAS_WINDOW_HOST
+    Hosts::WindowHostOptions windowOptions;
+#endif
+    std::string photo = EditorHost::kDefaultPhotoPath;
+};
+
+bool parse(int argc, char** argv, Arguments& arguments, std::string& problem) {
+    bool photoGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        auto value = [&]() -> std::string { return argv[++i]; };
+        if (arg == "--help" || arg == "-h") {
+            arguments.help = true;
+            return true;
+        } else if (arg == "--headless") {
+            arguments.headless = true;
+        } else if (arg == "--script" && hasValue) {
+            arguments.headlessOptions.scriptPath = value();
+        } else if (arg == "--screenshots" && hasValue) {
+            arguments.headlessOptions.screenshotDirectory = value();
+        } else if (arg == "--save" && hasValue) {
+            arguments.headlessOptions.savePath = value();
+        } else if (arg == "--scale" && hasValue) {
+            double scale = 0;
+            if (std::sscanf(value().c_str(), "%lf", &scale) != 1 || !(scale > 0 && scale <= 4)) {
+                problem = "bad value for --scale";
+                return false;
+            }
+            arguments.headlessOptions.scale = scale;
+#ifdef RUX_HAS_WINDOW_HOST
+            arguments.windowOptions.scale = scale;
+#endif
+#ifdef RUX_HAS_WINDOW_HOST
+        } else if (arg == "--size" && hasValue) {
+            Graphics::Size& size = arguments.windowOptions.pointSize;
+            if (std::sscanf(value().c_str(), "%lfx%lf", &size.width, &size.height) != 2) {
+                problem = "bad value for --size";
+                return false;
+            }
+        } else if (arg == "--quit-after" && hasValue) {
+            if (std::sscanf(value().c_str(), "%lf", &arguments.windowOptions.quitAfterSeconds) != 1) {
+                problem = "bad value for --quit-after";
+                return false;
+            }
+#endif
+        } else if (!arg.empty() && arg[0] == '-') {
+            problem = "unknown or incomplete option " + arg;
+            return false;
+        } else if (photoGiven) {
+            problem = "only one photo can be edited at a time";
+            return false;
+        } else {
+            arguments.photo = arg;
+            photoGiven = true;
+        }
+    }
+    if (arguments.headless && arguments.headlessOptions.scriptPath.empty()) {
+        problem = "--headless needs --script FILE";
+        return false;
+    }
+    if (!arguments.headless &&
+        (!arguments.headlessOptions.scriptPath.empty() ||
+         !arguments.headlessOptions.screenshotDirectory.empty() || arguments.headlessOptions.savePath)) {
+        problem = "--script, --screenshots and --save need --headless";
+        return false;
+    }
+    arguments.headlessOptions.photoPath = arguments.photo;
+    return true;
+}
+
+#ifdef RUX_HAS_WINDOW_HOST
+int runWindow(Arguments& arguments) {
+    arguments.windowOptions.title = "rux-editor";
+    std::unique_ptr<Hosts::WindowHost> host = Hosts::WindowHost::create(arguments.windowOptions);
+    if (!host) {
+        return kExitNoWindow;
+    }
+    std::shared_ptr<Graphics::BitmapImage> photo = Graphics::BitmapImage::createFromFile(arguments.photo);
+    if (!photo) {
+        std::fprintf(stderr, "rux-editor: cannot open the photo %s\n", arguments.photo.c_str());
+        return kExitFailure;
+    }
+    auto delegate = std::make_shared<EditorHost::SavingDelegate>(arguments.photo, std::nullopt);
+    Hosts::WindowHost* raw = host.get();
+    delegate->onCancel = [raw] { raw->quit(); };
+    EditorHost::Session session = EditorHost::makeSession(photo, delegate);
+    host->application().setRootViewController(session.navigation);
+    host->run();
+    return delegate->saveFailed() ? kExitFailure : 0;
+}
+#endif
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Arguments arguments;
+    std::string problem;
+    if (!parse(argc, argv, arguments, problem)) {
+        return usage(problem);
+    }
+    if (arguments.help) {
+        std::printf(kUsage, EditorHost::kDefaultPhotoPath);
+        return 0;
+    }
+    findResources(argc > 0 ? argv[0] : "rux-editor");
+    if (arguments.headless) {
+        return EditorHost::runHeadless(arguments.headlessOptions);
+    }
+#ifdef RUX_HAS_WINDOW_HOST
+    return runWindow(arguments);
+#else
+    std::fprintf(stderr, "rux-editor: built without the window host; use --headless\n");
+    return kExitNoWindow;
+#endif
+}

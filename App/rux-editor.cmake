@@ -1,0 +1,17 @@
+# rux-editor: the host application. Opens the editor on a photo in an SDL2 window, or replays a
+# touch script on the headless host.
+if(TARGET RUXImageEditor AND TARGET HeadlessHost)
+    add_library(RUXEditorHost STATIC ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorHost.cpp)
+    target_include_directories(RUXEditorHost PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+    target_link_libraries(RUXEditorHost PUBLIC RUXImageEditor HeadlessHost)
+    rux_target_warnings(RUXEditorHost)
+
+    add_executable(rux-editor ${CMAKE_CURRENT_LIST_DIR}/Editor/main.cpp)
+    target_link_libraries(rux-editor PRIVATE RUXEditorHost)
+    target_compile_definitions(rux-editor PRIVATE RUX_SOURCE_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/Resources")
+    if(TARGET WindowHost)
+        target_link_libraries(rux-editor PRIVATE WindowHost)
+        target_compile_definitions(rux-editor PRIVATE RUX_HAS_WINDOW_HOST=1)
+    endif()
+    rux_target_warnings(rux-editor)
+endif()

@@ -1,0 +1,167 @@
+// rux-editor, the host application: its delegate's files, its headless sessions against
+// rux-render, and its answers to bad input.
+#include "MainScreenTestSupport.h"
+
+#include <Editor/EditorHost.h>
+#include <Foundation/Log.h>
+#include <Graphics/ImageFile.h>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using MainScreenTest::samePixels;
+
+struct ToolRun {
+    int exitCode;
+    std::string output;
+};
+
+// Runs a program with arguments, capturing stdout and stderr together.
+ToolRun runProgram(const std::string& program, const std::string& arguments) {
+    const std::string command = program + " " + arguments + " 2>&1";
+    ToolRun run{-1, {}};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        return run;
+    }
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) {
+        run.output += buffer;
+    }
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class EditorHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory = std::filesystem::temp_directory_path() /
+                    ("rux-editor-tests-" + std::to_string(::getpid()) + "-" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(directory);
+        std::filesystem::create_directories(directory);
+        photo = path("photo.png");
+        ASSERT_TRUE(Graphics::writeImageFile(*EditorTest::makePhoto(600, 400)->bitmap(), photo));
+    }
+    void TearDown() override { std::filesystem::remove_all(directory); }
+    std::string path(const std::string& name) const { return (directory / name).string(); }
+    std::string writeScript(const std::string& text) const {
+        const std::string file = path("session.txt");
+        std::ofstream(file) << text;
+        return file;
+    }
+    static std::shared_ptr<Graphics::BitmapImage> load(const std::string& file) {
+        return Graphics::BitmapImage::createFromFile(file);
+    }
+
+    std::filesystem::path directory;
+    std::string photo;
+};
+
+TEST_F(EditorHost, AScriptedSessionSavesWhatRuxRenderMakesOfTheSameEdits) {
+    // Cantata, then Chorale, then undo: Cantata is committed when Save is pressed.
+    const std::string script = writeScript("idle\n"
+                                           "tap 98 569\nidle\n"
+                                           "tap 226 569\nidle\n"
+                                           "tap 140 30\nidle\n"
+                                           "screenshot main.png\n"
+                                           "tap 345 18\nidle\n");
+    const ToolRun editor =
+        runProgram(RUX_EDITOR_PATH, "--headless --script " + script + " --screenshots " + directory.string() +
+                                        " --save " + path("saved.png") + " " + photo);
+    ASSERT_EQ(editor.exitCode, 0) << editor.output;
+    EXPECT_NE(editor.output.find("saved.png"), std::string::npos) << "the host must say where it saved";
+    EXPECT_TRUE(std::filesystem::exists(path("main.png")));
+
+    const ToolRun render = runProgram(RUX_RENDER_PATH, photo + " " + path("rendered.png") +
+                                                           " --look Cantata --resolution full --scale 2");
+    ASSERT_EQ(render.exitCode, 0) << render.output;
+    const auto saved = load(path("saved.png")), rendered = load(path("rendered.png"));
+    ASSERT_TRUE(saved && rendered);
+    EXPECT_TRUE(samePixels(saved->bitmap().get(), rendered->bitmap().get()));
+    EXPECT_FALSE(samePixels(saved->bitmap().get(), load(photo)->bitmap().get())) << "no look was applied";
+}
+
+TEST_F(EditorHost, CancelEndsTheSession) {
+    const std::string script = writeScript("idle\ntap 20 30\nscreenshot after-cancel.png\n");
+    const ToolRun editor = runProgram(RUX_EDITOR_PATH, "--headless --script " + script + " --screenshots " +
+                                                           directory.string() + " " + photo);
+    EXPECT_EQ(editor.exitCode, 0) << editor.output;
+    EXPECT_NE(editor.output.find("Cancelled"), std::string::npos) << editor.output;
+    EXPECT_FALSE(std::filesystem::exists(path("after-cancel.png")));
+}
+
+TEST_F(EditorHost, SavesBesideThePhotoUnderFreshNamesAndNeverOverIt) {
+    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
+    auto delegate = std::make_shared<::EditorHost::SavingDelegate>(photo, std::nullopt);
+    auto editor = RUXImageEditorViewController::create(load(photo));
+    editor->setDelegate(delegate);
+    editor->didPressNextButton();
+    editor->didPressNextButton();
+    ASSERT_EQ(delegate->savedPaths(),
+              (std::vector<std::string>{path("photo-edited.jpg"), path("photo-edited-2.jpg")}));
+    EXPECT_FALSE(delegate->saveFailed());
+    const auto first = load(path("photo-edited.jpg")), second = load(path("photo-edited-2.jpg"));
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(samePixels(first->bitmap().get(), second->bitmap().get()));
+
+    // A save path that names the photo itself is refused, and the photo stays as it was.
+    const auto before = load(photo);
+    auto overwriting = std::make_shared<::EditorHost::SavingDelegate>(photo, photo);
+    editor->setDelegate(overwriting);
+    {
+        Foundation::LogCapture capture;
+        editor->didPressNextButton();
+        EXPECT_TRUE(capture.contains("refusing"));
+    }
+    EXPECT_TRUE(overwriting->saveFailed());
+    EXPECT_TRUE(samePixels(before->bitmap().get(), load(photo)->bitmap().get()));
+    Foundation::Bundle::setMainBundlePath("");
+}
+
+struct BadRun {
+    const char* name;
+    const char* arguments; // {photo}, {script} and {dir} are replaced
+    int exitCode;
+};
+
+class EditorHostBadInput : public EditorHost, public ::testing::WithParamInterface<BadRun> {};
+
+TEST_P(EditorHostBadInput, FailsWithOneLineAndItsExitCode) {
+    std::ofstream(path("corrupt.jpg")) << "not a picture";
+    std::ofstream(path("save.txt")) << "idle\ntap 345 18\nidle\n";
+    std::ofstream(path("bad.txt")) << "idle\nfly 1 2\n";
+    std::string arguments = GetParam().arguments;
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+             {"{photo}", photo}, {"{script}", writeScript("idle\n")}, {"{dir}", directory.string()}}) {
+        for (std::size_t at; (at = arguments.find(key)) != std::string::npos;) {
+            arguments.replace(at, key.size(), value);
+        }
+    }
+    const ToolRun run = runProgram(RUX_EDITOR_PATH, arguments);
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.output;
+    EXPECT_FALSE(run.output.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, EditorHostBadInput,
+    ::testing::Values(
+        BadRun{"HeadlessWithoutScript", "--headless {photo}", 2},
+        BadRun{"ScriptWithoutHeadless", "--script {script} {photo}", 2},
+        BadRun{"TwoPhotos", "--headless --script {script} {photo} {photo}", 2},
+        BadRun{"UnknownOption", "--headless --script {script} --bogus {photo}", 2},
+        BadRun{"BadScale", "--headless --script {script} --scale 0 {photo}", 2},
+        BadRun{"MissingPhoto", "--headless --script {script} {dir}/missing.jpg", 1},
+        BadRun{"CorruptPhoto", "--headless --script {script} {dir}/corrupt.jpg", 1},
+        BadRun{"MissingScript", "--headless --script {dir}/none.txt {photo}", 1},
+        BadRun{"BadScript", "--headless --script {dir}/bad.txt {photo}", 1},
+        BadRun{"UnwritableSave", "--headless --script {dir}/save.txt --save {dir}/no/such/x.png {photo}", 1},
+        BadRun{"UnknownSaveType", "--headless --script {dir}/save.txt --save {dir}/x.gif {photo}", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

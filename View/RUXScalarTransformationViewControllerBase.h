@@ -1,0 +1,96 @@
+#pragma once
+
+#include <View/RUXImageView.h>
+#include <View/RUXOkCancelBar.h>
+#include <View/RUXSlider.h>
+#include <View/RUXTransformationViewControllerBase.h>
+
+// A tool screen for one of the one-value colour edits: the preview, a slider over the whole range
+// of the transformation (shown as −100 … 100) and the OK/Cancel bar. Every slider step previews the
+// working copy at high quality in the background; a finger held on the picture shows it without
+// the edit being made. Main thread only.
+class RUXScalarTransformationViewControllerBase : public RUXTransformationViewControllerBase,
+                                                  public RUXImageViewDelegate,
+                                                  public RUXSliderDelegate,
+                                                  public RUXOkCancelBarDelegate {
+public:
+    // The working copy; nullptr only for a screen made without an edit manager.
+    const std::shared_ptr<RUXScalarTransformation>& transformation() const { return m_transformation; }
+    void setTransformation(std::shared_ptr<RUXScalarTransformation> transformation) {
+        m_transformation = std::move(transformation);
+    }
+    const std::shared_ptr<RUXImageView>& imageView() const { return m_imageView; }
+    const std::shared_ptr<RUXOkCancelBar>& okCancelBar() const { return m_okCancelBar; }
+    const std::shared_ptr<RUXSlider>& slider() const { return m_slider; }
+
+    void viewDidLoad() override;
+    // Sets the title and shows what the main screen showed, at once.
+    void viewWillAppear(Toolkit::Animated animated) override;
+
+    void showLastImage();
+    void showPreview();
+    void showImageWithoutTransformation();
+    // Spreads the working copy's range over −100 … 100 and puts the thumb at its value.
+    void syncSliderWithTransformation();
+
+    bool respondsToImageViewDidTouchDown() const override { return true; }
+    void imageViewDidTouchDown(RUXImageView& imageView) override;
+    bool respondsToImageViewDidTouchUp() const override { return true; }
+    void imageViewDidTouchUp(RUXImageView& imageView) override;
+    void sliderDidChangeValue(RUXSlider& slider, double value) override;
+    void okCancelBarDidPressOkButton(RUXOkCancelBar& bar) override;
+    void okCancelBarDidPressCancelButton(RUXOkCancelBar& bar) override;
+
+protected:
+    RUXScalarTransformationViewControllerBase(
+        std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
+        std::shared_ptr<RUXEditManager> editManager, std::shared_ptr<RUXImageRenderer> imageRenderer,
+        const RUXClass& transformationClass);
+
+private:
+    void setupSubviews();
+
+    std::shared_ptr<RUXScalarTransformation> m_transformation;
+    std::shared_ptr<RUXImageView> m_imageView;
+    std::shared_ptr<RUXOkCancelBar> m_okCancelBar;
+    std::shared_ptr<RUXSlider> m_slider;
+};
+
+// Edits the exposure (RUXBrightnessTransformation).
+class RUXBrightnessViewController final : public RUXScalarTransformationViewControllerBase {
+public:
+    // Never nullptr; the caller owns it and presents it. Main thread.
+    static std::shared_ptr<RUXBrightnessViewController>
+    createWithConfiguration(std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
+                            std::shared_ptr<RUXEditManager> editManager,
+                            std::shared_ptr<RUXImageRenderer> imageRenderer);
+
+private:
+    using RUXScalarTransformationViewControllerBase::RUXScalarTransformationViewControllerBase;
+};
+
+// Edits the contrast (RUXContrastTransformation).
+class RUXContrastViewController final : public RUXScalarTransformationViewControllerBase {
+public:
+    // Never nullptr; the caller owns it and presents it. Main thread.
+    static std::shared_ptr<RUXContrastViewController>
+    createWithConfiguration(std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
+                            std::shared_ptr<RUXEditManager> editManager,
+                            std::shared_ptr<RUXImageRenderer> imageRenderer);
+
+private:
+    using RUXScalarTransformationViewControllerBase::RUXScalarTransformationViewControllerBase;
+};
+
+// Edits the saturation (RUXSaturationTransformation).
+class RUXSaturationViewController final : public RUXScalarTransformationViewControllerBase {
+public:
+    // Never nullptr; the caller owns it and presents it. Main thread.
+    static std::shared_ptr<RUXSaturationViewController>
+    createWithConfiguration(std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
+                            std::shared_ptr<RUXEditManager> editManager,
+                            std::shared_ptr<RUXImageRenderer> imageRenderer);
+
+private:
+    using RUXScalarTransformationViewControllerBase::RUXScalarTransformationViewControllerBase;
+};

@@ -1,0 +1,116 @@
+#include <Toolkit/Font.h>
+#include <Utility/RUXImageUtility.h>
+#include <View/RUXSlider.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+constexpr double kThumbWidth = 48;
+constexpr double kHeight = 80;
+constexpr double kTrackInset = kThumbWidth / 2;
+constexpr double kTrackY = 39.5;
+constexpr double kLabelHeight = 34;
+// Half-width of the window around the middle of the range in which a release snaps to it, in
+// slider units: wide enough to hit the neutral value with a finger.
+constexpr double kSnapDistance = 3;
+} // namespace
+
+std::shared_ptr<RUXSlider> RUXSlider::create(const Graphics::Rect& frame) {
+    std::shared_ptr<RUXSlider> slider(new RUXSlider(frame));
+    // The drag recogniser's action holds the slider weakly, which needs the slider's owner first.
+    slider->setupSubviews();
+    slider->setMinValue(0);
+    slider->setMaxValue(99);
+    slider->setCurrentValue(0);
+    return slider;
+}
+
+RUXSlider::RUXSlider(const Graphics::Rect& frame) : Toolkit::View(frame) {}
+
+void RUXSlider::setupSubviews() {
+    const double w = bounds().size.width;
+    setBackgroundColor(RUXColorWithHexCode(0x191919));
+
+    m_sliderTrack = Toolkit::View::create({kTrackInset, kTrackY, w - kThumbWidth, 1});
+    m_sliderTrack->setBackgroundColor(RUXColorWithHexCode(0x5A5A5A));
+    addSubview(m_sliderTrack);
+
+    m_sliderTrackHighlighted = Toolkit::View::create({kTrackInset, kTrackY, w - kThumbWidth, 1});
+    m_sliderTrackHighlighted->setBackgroundColor(RUXColorWithHexCode(0xFF5722));
+    addSubview(m_sliderTrackHighlighted);
+
+    m_centreDot = Toolkit::ImageView::create({0, 0, w, kHeight});
+    m_centreDot->setImage(RUXGetImage("ic_control_centre"));
+    m_centreDot->setContentMode(Toolkit::ContentMode::Center);
+    addSubview(m_centreDot);
+
+    m_movingUnit = Toolkit::View::create({0, 0, kThumbWidth, kHeight});
+    auto pan = Toolkit::PanGestureRecognizer::create();
+    pan->addTarget(std::static_pointer_cast<RUXSlider>(shared_from_this()), &RUXSlider::didPanSlider);
+    m_movingUnit->addGestureRecognizer(pan);
+    addSubview(m_movingUnit);
+
+    m_draggableDot = Toolkit::ImageView::create({0, 0, kThumbWidth, kHeight});
+    m_draggableDot->setImage(RUXGetImage("ic_control_drag"));
+    m_draggableDot->setContentMode(Toolkit::ContentMode::Center);
+    m_movingUnit->addSubview(m_draggableDot);
+
+    m_sliderLabel = Toolkit::Label::create({0, 0, kThumbWidth, kLabelHeight});
+    m_sliderLabel->setFont(Toolkit::Font::systemFont(10));
+    m_sliderLabel->setTextColor(RUXColorWithHexCode(0xFF5722));
+    m_sliderLabel->setTextAlignment(Toolkit::TextAlignment::Center);
+    m_movingUnit->addSubview(m_sliderLabel);
+}
+
+void RUXSlider::setMinValue(double value) {
+    m_minValue = value;
+    setNeedsLayout();
+}
+
+void RUXSlider::setMaxValue(double value) {
+    m_maxValue = value;
+    setNeedsLayout();
+}
+
+void RUXSlider::setCurrentValue(double value) {
+    m_currentValue = std::min(std::max(m_minValue, value), m_maxValue);
+    setNeedsLayout();
+}
+
+void RUXSlider::layoutSubviews() {
+    Toolkit::View::layoutSubviews();
+    const double w = frame().size.width;
+    const double range = m_maxValue - m_minValue;
+    // An empty range would divide by zero; the thumb then rests at the left end.
+    const double t = range != 0 ? (m_currentValue - m_minValue) / range : 0;
+    double x = t * (w - kThumbWidth);
+    if (!std::isfinite(x)) {
+        x = 0;
+    }
+    m_movingUnit->setFrame({x, 0, kThumbWidth, kHeight});
+
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0f", m_currentValue);
+    m_sliderLabel->setText(text);
+
+    const double c = center().x;
+    const double m = m_movingUnit->center().x;
+    m_sliderTrackHighlighted->setFrame({std::min(c, m), kTrackY, std::abs(c - m), 1});
+}
+
+void RUXSlider::didPanSlider(Toolkit::PanGestureRecognizer& recognizer) {
+    if (recognizer.state() != Toolkit::GestureRecognizerState::Ended) {
+        const Graphics::Point p = recognizer.locationInView(shared_from_this());
+        const double t = (p.x - kTrackInset) / (frame().size.width - kThumbWidth);
+        setCurrentValue(m_minValue + t * (m_maxValue - m_minValue));
+    } else {
+        const double mid = m_minValue + (m_maxValue - m_minValue) * 0.5;
+        if (m_currentValue - kSnapDistance <= mid && mid <= m_currentValue + kSnapDistance) {
+            setCurrentValue(mid);
+        }
+    }
+    if (auto delegate = m_delegate.lock()) {
+        delegate->sliderDidChangeValue(*this, m_currentValue);
+    }
+}
