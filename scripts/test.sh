@@ -43,7 +43,8 @@ prepare_tsan() {
 
 run_preset() {
     local preset=$1 timeout=$2
-    cmake --preset "$preset" >/dev/null
+    # Say every option, since the main job may have configured the same build directory.
+    cmake --preset "$preset" -DRUX_BUILD_TESTS=ON >/dev/null
     stage cmake --build --preset "$preset" -j "$jobs"
     case "$preset" in
     asan)
