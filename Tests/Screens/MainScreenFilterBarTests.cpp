@@ -23,8 +23,16 @@ class FakeThumbnails : public RUXPreviewImageRenderer {
 public:
     std::shared_ptr<const Graphics::BitmapImage>
     thumbnailPreviewImageForTransformation(const RUXTransformationPtr& filter) override {
-        if (filter == heldBack) {
-            release.wait();
+        std::shared_future<void> wait;
+        {
+            // The test changes which look is held while earlier thumbnail tasks still run.
+            std::lock_guard lock(m_mutex);
+            if (filter == m_heldBack) {
+                wait = m_release;
+            }
+        }
+        if (wait.valid()) {
+            wait.wait();
         }
         calls.fetch_add(1);
         return pictureFor(filter);
@@ -38,12 +46,17 @@ public:
         return picture;
     }
 
-    RUXTransformationPtr heldBack;
-    std::shared_future<void> release;
+    void holdBack(RUXTransformationPtr filter, std::shared_future<void> release) {
+        std::lock_guard lock(m_mutex);
+        m_heldBack = std::move(filter);
+        m_release = std::move(release);
+    }
     std::atomic<int> calls{0};
 
 private:
-    std::mutex m_mutex;
+    std::mutex m_mutex; // guards everything below
+    RUXTransformationPtr m_heldBack;
+    std::shared_future<void> m_release;
     std::map<const RUXImageTransformation*, std::shared_ptr<const Graphics::BitmapImage>> m_pictures;
 };
 
@@ -185,12 +198,11 @@ TEST_F(FilterBar, EnabledFilterIsFoundByIdentityAndScrolledTo) {
 TEST_F(FilterBar, ALateThumbnailForALookTheCellNoLongerShowsIsDropped) {
     // One entry wide, so that scrolling by an entry hands the same cell to the next look.
     std::promise<void> release;
-    thumbnails->release = release.get_future().share();
-    thumbnails->heldBack = nullptr;
+    std::shared_future<void> released = release.get_future().share();
     makeBar(61, true);
     settle();
     const RUXTransformationPtr first = bar->filters()[0], fourth = bar->filters()[3];
-    thumbnails->heldBack = first;
+    thumbnails->holdBack(first, released);
     bar->reloadData();
     bar->collectionView()->layoutIfNeeded();
     const std::shared_ptr<RUXFilterBarCell> cell = cellAt(0);
