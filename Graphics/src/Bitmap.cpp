@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
 
 namespace Graphics {
 
@@ -12,7 +13,54 @@ namespace {
 std::atomic<std::uint64_t> g_pixelLimit{100'000'000};
 std::atomic<double> g_mainScreenScale{2.0};
 constexpr std::size_t kRowAlignment = 16;
+
+// From this size on a bitmap gets pages of its own: the kernel hands them out zeroed, so nothing
+// is cleared twice, and in 2 MB pages a photo costs a few dozen page faults instead of tens of
+// thousands (on virtual machines each of those is expensive). Smaller buffers, the many
+// thumbnails and tiles, stay on the heap.
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kMappedFrom = std::size_t(4) << 20;
+
+// The sanitizers watch heap blocks for overruns, not private mappings: under them every bitmap
+// stays on the heap.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMapLargeBitmaps = false;
+#else
+constexpr bool kMapLargeBitmaps = true;
+#endif
+
+// Zeroed pages of at least `bytes`, starting on a huge-page boundary, or nullptr; `mapped` is the
+// length to unmap.
+std::uint8_t* mapZeroedPages(std::size_t bytes, std::size_t& mapped) {
+    mapped = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    const std::size_t reserved = mapped + kHugePage;
+    void* start = mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (start == MAP_FAILED)
+        return nullptr;
+    // Trim the reservation to an aligned run so that whole huge pages back it.
+    const auto base = reinterpret_cast<std::uintptr_t>(start);
+    const std::uintptr_t aligned = (base + kHugePage - 1) / kHugePage * kHugePage;
+    if (aligned > base)
+        munmap(start, aligned - base);
+    const std::size_t tail = reserved - (aligned - base) - mapped;
+    if (tail > 0)
+        munmap(reinterpret_cast<void*>(aligned + mapped), tail);
+    auto* pixels = reinterpret_cast<std::uint8_t*>(aligned);
+#ifdef MADV_HUGEPAGE
+    madvise(pixels, mapped, MADV_HUGEPAGE);
+#endif
+    return pixels;
+}
 } // namespace
+
+void Bitmap::PixelsDeleter::operator()(std::uint8_t* pixels) const {
+    if (!pixels)
+        return;
+    if (mappedBytes > 0)
+        munmap(pixels, mappedBytes);
+    else
+        delete[] pixels;
+}
 
 std::uint64_t Bitmap::pixelLimit() {
     return g_pixelLimit.load(std::memory_order_relaxed);
@@ -38,7 +86,14 @@ std::shared_ptr<Bitmap> Bitmap::create(int width, int height, PixelFormat format
     const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bytesPerPixel + kRowAlignment - 1) /
                                    kRowAlignment * kRowAlignment;
     const std::uint64_t total = rowBytes * static_cast<std::uint64_t>(height);
-    std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[total]());
+    std::unique_ptr<std::uint8_t[], PixelsDeleter> data;
+    if (kMapLargeBitmaps && total >= kMappedFrom) {
+        std::size_t mapped = 0;
+        if (std::uint8_t* pixels = mapZeroedPages(static_cast<std::size_t>(total), mapped))
+            data = std::unique_ptr<std::uint8_t[], PixelsDeleter>(pixels, PixelsDeleter{mapped});
+    }
+    if (!data)
+        data.reset(new (std::nothrow) std::uint8_t[total]());
     if (!data) {
         Foundation::log("Bitmap: out of memory for %d x %d", width, height);
         return nullptr;

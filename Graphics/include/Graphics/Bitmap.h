@@ -66,7 +66,13 @@ private:
     PixelFormat m_format = PixelFormat::RGBA8;
     AlphaInfo m_alpha = AlphaInfo::PremultipliedLast;
     ColorSpace m_space = ColorSpace::DeviceRGB;
-    std::unique_ptr<std::uint8_t[]> m_data;
+    // Large buffers are mapped straight from the kernel (already zero, in huge pages where the
+    // system allows), small ones come from the heap; the deleter knows which.
+    struct PixelsDeleter {
+        std::size_t mappedBytes; // 0: a heap block
+        void operator()(std::uint8_t* pixels) const;
+    };
+    std::unique_ptr<std::uint8_t[], PixelsDeleter> m_data;
 };
 
 } // namespace Graphics
