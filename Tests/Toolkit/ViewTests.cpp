@@ -209,9 +209,13 @@ TEST(Compositor, RedrawsOnlyTheChangedArea) {
     b->setFrame({80, 80, 10, 10});
     window->displayIfNeeded();
     EXPECT_EQ(window->redrawnPixelArea() - beforeMove, 2 * 20.0 * 20.0);
+    // A highlight border appearing is redrawn, as the filter strip's is on a tap.
+    a->setBorderWidth(2);
+    EXPECT_TRUE(window->displayIfNeeded());
     // Setting a property to its current value costs nothing.
     const std::size_t count = window->redrawCount();
     a->setBackgroundColor({1, 1, 1, 1});
+    a->setBorderWidth(2);
     b->setFrame({80, 80, 10, 10});
     EXPECT_FALSE(window->displayIfNeeded());
     EXPECT_EQ(window->redrawCount(), count);
