@@ -267,10 +267,6 @@ TEST(Animation, FollowsTheManualClockAndCanBeCancelled) {
     EXPECT_EQ(immediate, 2);
 }
 
-} // namespace
-
-namespace {
-
 TEST(ViewThreads, CallsFromAnotherThreadAreRefused) {
     auto window = Window::create({10, 10}, 1);
     auto view = View::create({0, 0, 5, 5});
