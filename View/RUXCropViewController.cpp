@@ -2,7 +2,6 @@
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
 #include <View/RUXCropViewController.h>
-#include <View/RUXCropWindow.h>
 
 namespace {
 // Lets 40 % of the picture outside the window show through.
@@ -44,8 +43,8 @@ void RUXCropViewController::setupSubviews() {
     m_okCancelBar->setDelegate(sharedAs<RUXOkCancelBarDelegate>());
     view()->addSubview(m_okCancelBar);
 
-    m_zoomScrollView = RUXCropWindow::createZoomView();
-    view()->addSubview(RUXCropWindow::asView(m_zoomScrollView));
+    m_zoomScrollView = RUXZoomScrollView::create({0, 0, 0, 0});
+    view()->addSubview(m_zoomScrollView);
 
     m_blackBarTop = Toolkit::View::create({0, 0, 0, 0});
     m_blackBarTop->setBackgroundColor(Toolkit::Color::black());
@@ -66,7 +65,9 @@ void RUXCropViewController::resetZoomScrollViewLayout() {
     const double inset = windowInset();
     const double w = area.size.width;
     const double h = view()->frame().size.height;
-    RUXCropWindow::layOut(*m_zoomScrollView, area, inset, {0, inset, w, w});
+    m_zoomScrollView->setFrame(area);
+    m_zoomScrollView->setContentInset({inset, 0, inset, 0});
+    m_zoomScrollView->setTargetArea({0, inset, w, w});
     m_blackBarTop->setFrame({0, kTitleHeight, w, inset});
     m_blackBarBottom->setFrame({0, h - kBarHeight - inset, w, inset});
 }
@@ -79,11 +80,11 @@ void RUXCropViewController::showUncroppedImage() {
         {&RUXRotateTransformation::classDescriptor(), &RUXNormalizeTransformation::classDescriptor(),
          &RUXBrightnessTransformation::classDescriptor(), &RUXSaturationTransformation::classDescriptor(),
          &RUXContrastTransformation::classDescriptor()});
-    RUXCropWindow::setImage(*m_zoomScrollView, imageRenderer()->renderedImage(m_renderFormula));
+    m_zoomScrollView->setImage(imageRenderer()->renderedImage(m_renderFormula));
 }
 
 void RUXCropViewController::syncZoomScrollViewWithTransformation() {
-    if (!m_transformation || !m_renderFormula || !RUXCropWindow::image(*m_zoomScrollView)) {
+    if (!m_transformation || !m_renderFormula || !m_zoomScrollView->image()) {
         return;
     }
     const Graphics::Rect r = m_transformation->cropRect();
@@ -93,18 +94,18 @@ void RUXCropViewController::syncZoomScrollViewWithTransformation() {
     const auto metadata = m_renderFormula->metadata();
     const Graphics::Rect r1 = metadata->appliedAffineTransform().applyToRect(r);
     const Graphics::Rect r2 = r1.offsetBy(-metadata->translateX(), -metadata->translateY());
-    const double imageHeight = RUXCropWindow::image(*m_zoomScrollView)->size().height;
+    const double imageHeight = m_zoomScrollView->image()->size().height;
     const Graphics::Rect r3(r2.origin.x, imageHeight - r2.origin.y - r2.size.height, r2.size.width,
                             r2.size.height);
-    RUXCropWindow::zoomToRect(*m_zoomScrollView, r3);
+    m_zoomScrollView->zoomToRect(r3, Toolkit::Animated::No);
 }
 
 void RUXCropViewController::okCancelBarDidPressOkButton(RUXOkCancelBar&) {
-    const auto image = RUXCropWindow::image(*m_zoomScrollView);
+    const auto image = m_zoomScrollView->image();
     // Without a picture (a photo that could not be rendered) there is no framing to store; the
     // copy is committed as it came, like any OK without a change.
     if (m_transformation && m_renderFormula && image) {
-        const Graphics::Rect r = RUXCropWindow::targetRectOfOriginalImage(*m_zoomScrollView);
+        const Graphics::Rect r = m_zoomScrollView->targetRectOfOriginalImage();
         const Graphics::Size imageSize = image->size();
         // From the picture's top-left, y-down space to the engine's bottom-left, y-up one.
         const Graphics::Rect engineRect(r.origin.x, imageSize.height - r.size.height - r.origin.y,

@@ -5,8 +5,7 @@
 #include <View/RUXOkCancelBar.h>
 #include <View/RUXRuleOfThirdsView.h>
 #include <View/RUXTransformationViewControllerBase.h>
-
-class RUXZoomScrollView;
+#include <View/RUXZoomScrollView.h>
 
 // The square crop's tool screen: the picture with its committed turns and colour edits (no crop,
 // look or blur) in a zoom view behind a fixed square window as wide as the screen, centred between

@@ -1,5 +1,4 @@
 #include <Foundation/Dispatch.h>
-#include <Toolkit/CollectionView.h>
 #include <Transformation/RUXFilters.h>
 #include <Utility/RUXImageUtility.h>
 #include <View/RUXFilterBar.h>
@@ -15,8 +14,8 @@ constexpr Graphics::Size kEdgeGap{7, 7};
 
 } // namespace
 
-// The collection view's data source and delegate. Kept apart from the bar so that the bar's
-// header does not carry the collection view's.
+// The collection view's data source and delegate, an object of its own so that the collection view
+// can hold it without the bar exposing those interfaces.
 class RUXFilterBar::DataSource final : public Toolkit::CollectionViewDataSource,
                                        public Toolkit::CollectionViewDelegate {
 public:

@@ -2,6 +2,7 @@
 
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Graphics/BitmapImage.h>
+#include <Toolkit/CollectionView.h>
 #include <Toolkit/View.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <cstdint>
@@ -9,11 +10,6 @@
 #include <memory>
 #include <vector>
 
-namespace Toolkit {
-class CollectionView;
-class CollectionViewCell;
-struct IndexPath;
-} // namespace Toolkit
 class RUXFilterBar;
 class RUXFilterBarCell;
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace EditorTest {
@@ -62,6 +63,14 @@ inline int maxDifference(Rgba a, Rgba b) {
         d = std::max(d, std::abs(int(a[i]) - int(b[i])));
     }
     return d;
+}
+
+// Each side of a rectangle within tolerance of the expected one.
+inline void expectRectNear(const Graphics::Rect& actual, const Graphics::Rect& expected, double tolerance) {
+    EXPECT_NEAR(actual.origin.x, expected.origin.x, tolerance) << "x";
+    EXPECT_NEAR(actual.origin.y, expected.origin.y, tolerance) << "y";
+    EXPECT_NEAR(actual.size.width, expected.size.width, tolerance) << "width";
+    EXPECT_NEAR(actual.size.height, expected.size.height, tolerance) << "height";
 }
 
 // Restores the main screen's scale when a test changes it.

@@ -28,22 +28,12 @@ struct RotateCase {
 class RotateSequence : public testing::TestWithParam<RotateCase> {};
 
 void apply(RUXRotateTransformation& rotate, const std::string& sequence) {
-    for (char step : sequence) {
-        switch (step) {
-        case 'c':
-            rotate.rotateClockwise90Degrees();
-            break;
-        case 'a':
-            rotate.rotateCounterClockwise90Degrees();
-            break;
-        case 'h':
-            rotate.flipHorizontal();
-            break;
-        case 'v':
-            rotate.flipVertical();
-            break;
-        }
-    }
+    using R = RUXRotateTransformation;
+    for (char step : sequence)
+        (rotate.*(step == 'c'   ? &R::rotateClockwise90Degrees
+                  : step == 'a' ? &R::rotateCounterClockwise90Degrees
+                  : step == 'h' ? &R::flipHorizontal
+                                : &R::flipVertical))();
 }
 
 TEST_P(RotateSequence, MatrixAndSigns) {

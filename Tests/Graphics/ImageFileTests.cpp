@@ -40,32 +40,9 @@ std::shared_ptr<Bitmap> smooth(int width, int height) {
 
 std::vector<std::uint8_t> withExifOrientation(std::vector<std::uint8_t> jpeg, int orientation) {
     // APP1 "Exif\0\0", little-endian TIFF header, one IFD entry: 0x0112 SHORT 1 = orientation.
-    std::vector<std::uint8_t> tiff = {'I',
-                                      'I',
-                                      42,
-                                      0,
-                                      8,
-                                      0,
-                                      0,
-                                      0,
-                                      1,
-                                      0,
-                                      0x12,
-                                      0x01,
-                                      3,
-                                      0,
-                                      1,
-                                      0,
-                                      0,
-                                      0,
-                                      static_cast<std::uint8_t>(orientation),
-                                      0,
-                                      0,
-                                      0,
-                                      0,
-                                      0,
-                                      0,
-                                      0};
+    const auto o = static_cast<std::uint8_t>(orientation);
+    std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
+                                      0,   1,   0,  0, 0, o, 0, 0, 0, 0, 0,    0,    0};
     std::vector<std::uint8_t> payload = {'E', 'x', 'i', 'f', 0, 0};
     payload.insert(payload.end(), tiff.begin(), tiff.end());
     const std::size_t length = payload.size() + 2;

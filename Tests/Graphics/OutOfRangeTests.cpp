@@ -1,5 +1,7 @@
 // Values outside their ranges through the Graphics entry points: decoders fed hostile files, image
 // contexts and bitmap images fed NaN, infinities, zero and huge sizes. Each has a defined result.
+#include "Graphics/PngChunks.h"
+
 #include <Foundation/Log.h>
 #include <Graphics/BitmapContext.h>
 #include <Graphics/BitmapImage.h>
@@ -17,6 +19,7 @@
 #include <zlib.h>
 
 using namespace Graphics;
+using namespace PngChunks;
 
 namespace {
 
@@ -28,26 +31,6 @@ std::vector<std::uint8_t> testFile(const std::string& name) {
     std::ifstream stream(std::filesystem::path(data ? data : "Tests/Data") / "images" / name,
                          std::ios::binary);
     return {std::istreambuf_iterator<char>(stream), {}};
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-// A chunk whose length field may claim more than it carries.
-void putChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data,
-              std::uint32_t claimedLength) {
-    put32(out, claimedLength);
-    const std::size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    put32(out,
-          static_cast<std::uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
-}
-
-void putChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data) {
-    putChunk(out, type, data, static_cast<std::uint32_t>(data.size()));
 }
 
 // A 4 × 3 RGB PNG, value 200 everywhere, with the given chunks before its image data.

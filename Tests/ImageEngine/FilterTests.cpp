@@ -11,58 +11,6 @@ using Graphics::Rect;
 
 namespace {
 
-// One colour step on a uniform grey-ish pixel, compared with the formula in linear light.
-struct PointCase {
-    const char* name;
-    const char* filter;
-    const char* key;
-    double value;
-    // The expected linear straight colour of one channel from its linear input (and the pixel's luma).
-    double (*expected)(double channel, double luma, double value);
-};
-
-double exposure(double c, double, double ev) {
-    return c * std::exp2(ev);
-}
-double gamma(double c, double, double power) {
-    return std::pow(c, power);
-}
-double saturation(double c, double luma, double s) {
-    return luma + (c - luma) * s;
-}
-
-class PointFilterTest : public testing::TestWithParam<PointCase> {};
-
-TEST_P(PointFilterTest, MatchesFormulaWithinOneStep) {
-    const PointCase& param = GetParam();
-    const std::uint8_t rgb[3] = {40, 120, 200};
-    auto image = imageOf(solidBitmap(3, 2, rgb[0], rgb[1], rgb[2]));
-    auto output = apply(param.filter, {{"inputImage", image}, {param.key, param.value}});
-    ASSERT_TRUE(output);
-    EXPECT_EQ(output->extent(), Rect(0, 0, 3, 2));
-    auto bitmap = render(output, output->extent());
-    ASSERT_TRUE(bitmap);
-    double linear[3];
-    for (int c = 0; c < 3; ++c)
-        linear[c] = decode(rgb[c] / 255.0);
-    double luma = 0.2125 * linear[0] + 0.7154 * linear[1] + 0.0721 * linear[2];
-    for (int c = 0; c < 3; ++c) {
-        double want = std::clamp(param.expected(linear[c], luma, param.value), 0.0, 1.0);
-        EXPECT_NEAR(pixel(*bitmap, 1, 1)[c], encode(want) * 255, 1.0) << "channel " << c;
-    }
-    EXPECT_EQ(pixel(*bitmap, 1, 1)[3], 255);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Formulas, PointFilterTest,
-    testing::Values(PointCase{"ExposureUp", "CIExposureAdjust", "inputEV", 1.0, exposure},
-                    PointCase{"ExposureDown", "CIExposureAdjust", "inputEV", -1.5, exposure},
-                    PointCase{"GammaLow", "CIGammaAdjust", "inputPower", 0.25, gamma},
-                    PointCase{"GammaHigh", "CIGammaAdjust", "inputPower", 2.25, gamma},
-                    PointCase{"Grey", "CIColorControls", "inputSaturation", 0.0, saturation},
-                    PointCase{"Vivid", "CIColorControls", "inputSaturation", 1.7, saturation}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 std::shared_ptr<std::vector<std::uint8_t>> cubeData(int dim, float (*f)(float r, float g, float b, int c)) {
     std::vector<float> floats;
     for (int b = 0; b < dim; ++b)
@@ -102,40 +50,6 @@ TEST(ColorCube, LooksUpInEncodedSpaceAndRejectsWrongSizes) {
         apply("CIColorCubeWithColorSpace",
               {{"inputImage", image}, {"inputCubeDimension", 33.0}, {"inputCubeData", Data(shortData)}}));
     EXPECT_FALSE(apply("CIColorCubeWithColorSpace", {{"inputImage", image}, {"inputCubeDimension", 33.0}}));
-}
-
-TEST(Compositing, OverlayBlendAndSourceOverFollowTheirFormulas) {
-    auto background = imageOf(solidBitmap(4, 4, 60, 180, 250));
-    // A linear 0.5 foreground leaves the background unchanged.
-    std::uint8_t half = static_cast<std::uint8_t>(std::lround(encode(0.5) * 255));
-    auto neutral = apply("CIOverlayBlendMode", {{"inputImage", imageOf(solidBitmap(4, 4, half, half, half))},
-                                                {"inputBackgroundImage", background}});
-    auto unchanged = render(neutral, Rect(0, 0, 4, 4));
-    EXPECT_NEAR(pixel(*unchanged, 2, 2)[0], 60, 1);
-    EXPECT_NEAR(pixel(*unchanged, 2, 2)[1], 180, 1);
-    EXPECT_NEAR(pixel(*unchanged, 2, 2)[2], 250, 1);
-
-    auto foreground = imageOf(solidBitmap(4, 4, 200, 30, 128));
-    auto overlay = render(
-        apply("CIOverlayBlendMode", {{"inputImage", foreground}, {"inputBackgroundImage", background}}),
-        Rect(0, 0, 4, 4));
-    const std::uint8_t s[3] = {200, 30, 128}, b[3] = {60, 180, 250};
-    for (int c = 0; c < 3; ++c) {
-        double sl = decode(s[c] / 255.0), bl = decode(b[c] / 255.0);
-        double want = bl <= 0.5 ? 2 * sl * bl : 1 - 2 * (1 - sl) * (1 - bl);
-        EXPECT_NEAR(pixel(*overlay, 0, 0)[c], encode(want) * 255, 1) << c;
-    }
-
-    // Half-transparent white over the background: s + b × (1 − αs) in linear light.
-    auto veil = imageOf(solidBitmap(4, 4, 128, 128, 128, 128));
-    auto over =
-        render(apply("CISourceOverCompositing", {{"inputImage", veil}, {"inputBackgroundImage", background}}),
-               Rect(0, 0, 4, 4));
-    double alpha = 128 / 255.0;
-    for (int c = 0; c < 3; ++c) {
-        double want = alpha * 1.0 + decode(b[c] / 255.0) * (1 - alpha);
-        EXPECT_NEAR(pixel(*over, 1, 1)[c], encode(want) * 255, 1) << c;
-    }
 }
 
 TEST(Compositing, MaskGreenPicksBetweenImageAndBackground) {

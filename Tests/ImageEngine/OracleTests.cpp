@@ -63,6 +63,7 @@ std::array<double, 4> expectedBytes(const Straight& s) {
 
 void expectEveryPixel(const ImagePtr& output, const std::function<Straight(int x, int row)>& formula) {
     ASSERT_TRUE(output);
+    EXPECT_EQ(output->extent(), Rect(0, 0, kWidth, kHeight));
     auto bitmap = render(output, Rect(0, 0, kWidth, kHeight));
     ASSERT_TRUE(bitmap);
     for (int row = 0; row < kHeight; ++row)
@@ -160,40 +161,50 @@ ImagePtr cubeOf(const ImagePtr& image, const std::vector<float>& table, int dime
                                                {"inputColorSpace", space}});
 }
 
+ColourCase exposureCase(const char* name, double ev) {
+    return {name,
+            [ev](const ImagePtr& image) {
+                return apply("CIExposureAdjust", {{"inputImage", image}, {"inputEV", ev}});
+            },
+            [ev](Straight s) {
+                for (double& v : s.rgb)
+                    v *= std::exp2(ev);
+                return s;
+            }};
+}
+
+ColourCase gammaCase(const char* name, double power) {
+    return {name,
+            [power](const ImagePtr& image) {
+                return apply("CIGammaAdjust", {{"inputImage", image}, {"inputPower", power}});
+            },
+            [power](Straight s) {
+                for (double& v : s.rgb)
+                    v = std::pow(v, power);
+                return s;
+            }};
+}
+
+// Brightness 0 and contrast 1 are left to the filter's defaults.
+ColourCase controlsCase(const char* name, double saturation, double brightness = 0, double contrast = 1) {
+    return {name,
+            [=](const ImagePtr& image) {
+                if (brightness == 0 && contrast == 1)
+                    return apply("CIColorControls", {{"inputImage", image}, {"inputSaturation", saturation}});
+                return apply("CIColorControls", {{"inputImage", image},
+                                                 {"inputSaturation", saturation},
+                                                 {"inputBrightness", brightness},
+                                                 {"inputContrast", contrast}});
+            },
+            [=](Straight s) { return colorControls(s, saturation, brightness, contrast); }};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Filters, ColourOracleTest,
     testing::Values(
-        ColourCase{"Exposure",
-                   [](const ImagePtr& image) {
-                       return apply("CIExposureAdjust", {{"inputImage", image}, {"inputEV", 0.7}});
-                   },
-                   [](Straight s) {
-                       for (double& v : s.rgb)
-                           v *= std::exp2(0.7);
-                       return s;
-                   }},
-        ColourCase{"Gamma",
-                   [](const ImagePtr& image) {
-                       return apply("CIGammaAdjust", {{"inputImage", image}, {"inputPower", 0.6}});
-                   },
-                   [](Straight s) {
-                       for (double& v : s.rgb)
-                           v = std::pow(v, 0.6);
-                       return s;
-                   }},
-        ColourCase{"SaturationOnly",
-                   [](const ImagePtr& image) {
-                       return apply("CIColorControls", {{"inputImage", image}, {"inputSaturation", 1.6}});
-                   },
-                   [](Straight s) { return colorControls(s, 1.6, 0, 1); }},
-        ColourCase{"BrightnessAndContrast",
-                   [](const ImagePtr& image) {
-                       return apply("CIColorControls", {{"inputImage", image},
-                                                        {"inputSaturation", 0.8},
-                                                        {"inputBrightness", 0.1},
-                                                        {"inputContrast", 1.3}});
-                   },
-                   [](Straight s) { return colorControls(s, 0.8, 0.1, 1.3); }},
+        exposureCase("Exposure", 0.7), exposureCase("ExposureDown", -1.5), gammaCase("Gamma", 0.6),
+        gammaCase("GammaLow", 0.25), gammaCase("GammaHigh", 2.25), controlsCase("SaturationOnly", 1.6),
+        controlsCase("Grey", 0.0), controlsCase("BrightnessAndContrast", 0.8, 0.1, 1.3),
         ColourCase{
             "CurvedCube",
             [](const ImagePtr& image) { return cubeOf(image, kCurved, 9, Graphics::ColorSpace::DeviceRGB); },

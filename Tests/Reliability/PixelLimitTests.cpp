@@ -1,6 +1,8 @@
 // A 20000 × 20000 photo, the largest the pixel limit lets through when the host raises it to
 // exactly 400 megapixels: refused with one log line at the default limit and one pixel under,
 // decoded and taken into the editor at the limit.
+#include "Graphics/PngChunks.h"
+
 #include <Foundation/Log.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/BitmapImage.h>
@@ -14,6 +16,8 @@
 
 namespace {
 
+using namespace PngChunks;
+
 constexpr int kSide = 20000;
 
 struct PixelLimit {
@@ -23,20 +27,6 @@ struct PixelLimit {
     ~PixelLimit() { Graphics::Bitmap::setPixelLimit(saved); }
     std::uint64_t saved;
 };
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-void putChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data) {
-    put32(out, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    put32(out,
-          static_cast<std::uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
-}
 
 // An 8-bit grey PNG whose row y has the value y / 80 throughout, deflated row by row so that the
 // 400 MB of samples never exist at once.

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,36 +28,20 @@ std::optional<Raster> load(const std::string& name) {
     return readPng((kBundle / (name + ".png")).string());
 }
 
+// The words of a space-separated list.
+std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
 // The names the editor asks for, written out independently of the generator's own tables.
-const std::vector<std::string> kIconNames = {"ic_arrow_back",
-                                             "ic_filter_back",
-                                             "ic_filter_back_disable",
-                                             "ic_filter_next",
-                                             "ic_filter_next_disable",
-                                             "ic_crop",
-                                             "ic_brightness",
-                                             "ic_saturation",
-                                             "ic_contrast",
-                                             "ic_blur",
-                                             "ic_rotate",
-                                             "ic_crop_pressdown",
-                                             "ic_brightness_pressdown",
-                                             "ic_saturation_pressdown",
-                                             "ic_contrast_pressdown",
-                                             "ic_blur_pressdown",
-                                             "ic_rotate_pressdown",
-                                             "ic_control_done",
-                                             "ic_control_cancel",
-                                             "ic_control_centre",
-                                             "ic_control_drag",
-                                             "ic_rotate_left",
-                                             "ic_rotate_right",
-                                             "ic_flip_v",
-                                             "ic_flip_h",
-                                             "ic_rotate_left_pressdown",
-                                             "ic_rotate_right_pressdown",
-                                             "ic_flip_v_pressdown",
-                                             "ic_flip_h_pressdown"};
+const std::vector<std::string> kIconNames =
+    words("ic_arrow_back ic_filter_back ic_filter_back_disable ic_filter_next ic_filter_next_disable "
+          "ic_crop ic_brightness ic_saturation ic_contrast ic_blur ic_rotate ic_crop_pressdown "
+          "ic_brightness_pressdown ic_saturation_pressdown ic_contrast_pressdown ic_blur_pressdown "
+          "ic_rotate_pressdown ic_control_done ic_control_cancel ic_control_centre ic_control_drag "
+          "ic_rotate_left ic_rotate_right ic_flip_v ic_flip_h ic_rotate_left_pressdown "
+          "ic_rotate_right_pressdown ic_flip_v_pressdown ic_flip_h_pressdown");
 const std::vector<std::string> kTableNames = {
     "lut_aden_map",    "lut_caprice_map", "lut_crema_map",    "lut_custom_map", "lut_instant_map",
     "lut_juno_map",    "lut_lark_map",    "lut_ludwig_map",   "lut_pro_map",    "lut_reyes_map",

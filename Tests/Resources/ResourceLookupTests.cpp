@@ -8,6 +8,8 @@
 #include <Graphics/BitmapImage.h>
 #include <Utility/RUXImageUtility.h>
 #include <gtest/gtest.h>
+#include <sstream>
+#include <string>
 
 namespace {
 
@@ -58,60 +60,23 @@ TEST_P(ResourceLookup, TablesAndOverlaysResolveAtFullPixelSize) {
 // Every name the editor's screens and looks ask for, written out here rather than taken from the
 // generator, so that a resource the generator forgot shows up as missing.
 TEST_P(ResourceLookup, EveryNameTheEditorLoadsResolves) {
-    static const char* const names[] = {"ic_arrow_back",
-                                        "ic_filter_back",
-                                        "ic_filter_back_disable",
-                                        "ic_filter_next",
-                                        "ic_filter_next_disable",
-                                        "ic_crop",
-                                        "ic_brightness",
-                                        "ic_saturation",
-                                        "ic_contrast",
-                                        "ic_blur",
-                                        "ic_rotate",
-                                        "ic_crop_pressdown",
-                                        "ic_brightness_pressdown",
-                                        "ic_saturation_pressdown",
-                                        "ic_contrast_pressdown",
-                                        "ic_blur_pressdown",
-                                        "ic_rotate_pressdown",
-                                        "ic_control_done",
-                                        "ic_control_cancel",
-                                        "ic_control_centre",
-                                        "ic_control_drag",
-                                        "ic_rotate_left",
-                                        "ic_rotate_right",
-                                        "ic_flip_v",
-                                        "ic_flip_h",
-                                        "ic_rotate_left_pressdown",
-                                        "ic_rotate_right_pressdown",
-                                        "ic_flip_v_pressdown",
-                                        "ic_flip_h_pressdown",
-                                        "lut_aden_map",
-                                        "lut_caprice_map",
-                                        "lut_crema_map",
-                                        "lut_custom_map",
-                                        "lut_instant_map",
-                                        "lut_juno_map",
-                                        "lut_lark_map",
-                                        "lut_ludwig_map",
-                                        "lut_pro_map",
-                                        "lut_reyes_map",
-                                        "lut_slumber_map",
-                                        "lut_tokyo_map",
-                                        "lut_valencia_map",
-                                        "lut_vivid_map",
-                                        "overlay_caprice_darkcorner",
-                                        "overlay_instant_darkcorner",
-                                        "overlay_pro_darkcorner",
-                                        "overlay_tokyo_darkcorner",
-                                        "overlay_vivid_darkcorner"};
-    for (const char* name : names) {
+    std::istringstream names(
+        "ic_arrow_back ic_filter_back ic_filter_back_disable ic_filter_next "
+        "ic_filter_next_disable ic_crop ic_brightness ic_saturation ic_contrast ic_blur ic_rotate "
+        "ic_crop_pressdown ic_brightness_pressdown ic_saturation_pressdown ic_contrast_pressdown "
+        "ic_blur_pressdown ic_rotate_pressdown ic_control_done ic_control_cancel "
+        "ic_control_centre ic_control_drag ic_rotate_left ic_rotate_right ic_flip_v ic_flip_h "
+        "ic_rotate_left_pressdown ic_rotate_right_pressdown ic_flip_v_pressdown "
+        "ic_flip_h_pressdown lut_aden_map lut_caprice_map lut_crema_map lut_custom_map "
+        "lut_instant_map lut_juno_map lut_lark_map lut_ludwig_map lut_pro_map lut_reyes_map "
+        "lut_slumber_map lut_tokyo_map lut_valencia_map lut_vivid_map overlay_caprice_darkcorner "
+        "overlay_instant_darkcorner overlay_pro_darkcorner overlay_tokyo_darkcorner "
+        "overlay_vivid_darkcorner");
+    for (std::string name; names >> name;) {
         const auto image = RUXGetImage(name);
         ASSERT_TRUE(image) << name;
         EXPECT_TRUE(image->bitmap()) << name;
-        EXPECT_EQ(RUXGetImage(std::string(name) + ".png")->bitmap()->width(), image->bitmap()->width())
-            << name;
+        EXPECT_EQ(RUXGetImage(name + ".png")->bitmap()->width(), image->bitmap()->width()) << name;
     }
     // "circle" lives beside the code, not in the resource bundle.
     EXPECT_EQ(RUXGetImage("circle"), nullptr);

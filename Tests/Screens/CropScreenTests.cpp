@@ -1,4 +1,3 @@
-#include "CropZoomProbe.h"
 #include "ToolScreenTestSupport.h"
 
 #include <Foundation/Log.h>
@@ -7,22 +6,16 @@
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
 #include <View/RUXCropViewController.h>
-#include <View/RUXCropWindow.h>
 #include <View/RUXRuleOfThirdsView.h>
+#include <View/RUXZoomScrollView.h>
 
 namespace {
 
+using EditorTest::expectRectNear;
 using Graphics::Rect;
 using ScreenTest::ToolScreenFixture;
 
 constexpr Graphics::Point kOkButton{240, 544};
-
-void expectRectNear(const Rect& actual, const Rect& expected, double tolerance) {
-    EXPECT_NEAR(actual.origin.x, expected.origin.x, tolerance) << "x";
-    EXPECT_NEAR(actual.origin.y, expected.origin.y, tolerance) << "y";
-    EXPECT_NEAR(actual.size.width, expected.size.width, tolerance) << "width";
-    EXPECT_NEAR(actual.size.height, expected.size.height, tolerance) << "height";
-}
 
 // The photo of the zoom view's examples: 1000 × 750 pixels at scale 2, which the screen picture keeps,
 // so that its cover scale for a 320-point window is 0.4267 and a zoom of 0.5 is allowed.
@@ -42,13 +35,13 @@ protected:
 TEST_F(CropScreen, WindowIsTheScreenWideSquareBetweenTheBands) {
     Foundation::LogCapture log;
     auto screen = present<RUXCropViewController>();
-    const CropZoomState zoom = cropZoomStateOf(*screen->zoomScrollView());
-    EXPECT_EQ(zoom.frame, Rect(0, 44, 320, 476));
-    EXPECT_EQ(zoom.insetTop, 78);
-    EXPECT_EQ(zoom.insetBottom, 78);
-    EXPECT_EQ(zoom.insetLeft, 0);
-    EXPECT_EQ(zoom.insetRight, 0);
-    EXPECT_EQ(zoom.targetArea, Rect(0, 78, 320, 320));
+    const RUXZoomScrollView& zoom = *screen->zoomScrollView();
+    EXPECT_EQ(zoom.frame(), Rect(0, 44, 320, 476));
+    EXPECT_EQ(zoom.contentInset().top, 78);
+    EXPECT_EQ(zoom.contentInset().bottom, 78);
+    EXPECT_EQ(zoom.contentInset().left, 0);
+    EXPECT_EQ(zoom.contentInset().right, 0);
+    EXPECT_EQ(zoom.targetArea(), Rect(0, 78, 320, 320));
     EXPECT_EQ(screen->blackBarTop()->frame(), Rect(0, 44, 320, 78));
     EXPECT_EQ(screen->blackBarBottom()->frame(), Rect(0, 442, 320, 78));
     EXPECT_EQ(screen->blackBarTop()->alpha(), 0.6);
@@ -58,7 +51,7 @@ TEST_F(CropScreen, WindowIsTheScreenWideSquareBetweenTheBands) {
     const auto& subviews = screen->view()->subviews();
     ASSERT_EQ(subviews.size(), 6u);
     EXPECT_EQ(subviews[0], screen->okCancelBar());
-    EXPECT_EQ(subviews[1], RUXCropWindow::asView(screen->zoomScrollView()));
+    EXPECT_EQ(subviews[1], screen->zoomScrollView());
     auto grid = std::dynamic_pointer_cast<RUXRuleOfThirdsView>(subviews[4]);
     ASSERT_TRUE(grid);
     EXPECT_EQ(grid->frame(), Rect(0, 122, 320, 320));
@@ -66,9 +59,9 @@ TEST_F(CropScreen, WindowIsTheScreenWideSquareBetweenTheBands) {
 
     // Never cropped: the picture opens at the smallest zoom that covers the window.
     EXPECT_EQ(screen->transformation()->cropRect(), Rect(0, 0, 0, 0));
-    EXPECT_NEAR(zoom.zoomScale, 320.0 / 750, 1e-9);
-    EXPECT_EQ(zoom.zoomScale, zoom.minimumZoomScale);
-    EXPECT_EQ(zoom.maximumZoomScale, 5.0);
+    EXPECT_NEAR(zoom.zoomScale(), 320.0 / 750, 1e-9);
+    EXPECT_EQ(zoom.zoomScale(), zoom.minimumZoomScale());
+    EXPECT_EQ(zoom.maximumZoomScale(), 5.0);
     EXPECT_TRUE(log.contains("Final min scale: 0.426667"));
 }
 
@@ -96,7 +89,7 @@ TEST_F(CropScreen, PictureHasTheTurnsAndColoursButNoLookBlurOrCrop) {
               (std::vector<RUXTransformationType>{RUXTransformationTypeRotate, RUXTransformationTypeNormalize,
                                                   RUXTransformationTypeBrightness}));
     // Turned and uncropped.
-    auto picture = RUXCropWindow::image(*screen->zoomScrollView());
+    auto picture = screen->zoomScrollView()->image();
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->size(), Graphics::Size(750, 1000));
     tap({80, 544});
@@ -106,8 +99,9 @@ TEST_F(CropScreen, OkStoresTheSquareUnderTheWindowInEngineCoordinates) {
     auto screen = present<RUXCropViewController>();
     RUXZoomScrollView& zoom = *screen->zoomScrollView();
     // The picture's top-left corner at the window's top-left corner.
-    setCropZoom(zoom, 0.5, {0, -78});
-    expectRectNear(RUXCropWindow::targetRectOfOriginalImage(zoom), Rect(0, 0, 640, 640), 1e-9);
+    zoom.setZoomScale(0.5, Toolkit::Animated::No);
+    zoom.setContentOffset({0, -78});
+    expectRectNear(zoom.targetRectOfOriginalImage(), Rect(0, 0, 640, 640), 1e-9);
     tap(kOkButton);
     EXPECT_FALSE(isPresenting());
     auto crop = committedCrop();
@@ -140,15 +134,15 @@ TEST_P(CropRoundTrip, ReopeningShowsTheSameSquare) {
     run("drag 200 300 150 240 0.3 10");
     run("wait 2");
     settle();
-    const Rect chosen = RUXCropWindow::targetRectOfOriginalImage(*screen->zoomScrollView());
-    const CropZoomState zoom = cropZoomStateOf(*screen->zoomScrollView());
-    EXPECT_GT(zoom.zoomScale, zoom.minimumZoomScale * 1.5);
+    const RUXZoomScrollView& zoom = *screen->zoomScrollView();
+    const Rect chosen = zoom.targetRectOfOriginalImage();
+    EXPECT_GT(zoom.zoomScale(), zoom.minimumZoomScale() * 1.5);
     EXPECT_NEAR(chosen.size.width, chosen.size.height, 1e-9);
     tap(kOkButton);
     ASSERT_FALSE(isPresenting());
 
     auto reopened = present<RUXCropViewController>();
-    const Rect shown = RUXCropWindow::targetRectOfOriginalImage(*reopened->zoomScrollView());
+    const Rect shown = reopened->zoomScrollView()->targetRectOfOriginalImage();
     expectRectNear(shown, chosen, 0.01);
     tap({80, 544});
 }

@@ -18,15 +18,9 @@ std::shared_ptr<const Graphics::BitmapImage> pictureOf(int w, int h) {
     return EditorTest::makePhoto(w, h);
 }
 
-void expectRectNear(const Rect& actual, const Rect& expected, double tolerance) {
-    EXPECT_NEAR(actual.origin.x, expected.origin.x, tolerance) << "x";
-    EXPECT_NEAR(actual.origin.y, expected.origin.y, tolerance) << "y";
-    EXPECT_NEAR(actual.size.width, expected.size.width, tolerance) << "width";
-    EXPECT_NEAR(actual.size.height, expected.size.height, tolerance) << "height";
-}
+using EditorTest::expectRectNear;
 
-// Without a window: these tests include no view controller, whose header the scroll view's cannot
-// join.
+// The crop screen's zoom view on its own, without a window.
 class ZoomView : public ::testing::Test {
 protected:
     void SetUp() override { zoom = RUXZoomScrollView::create({0, 44, 320, 476}); }

@@ -40,43 +40,40 @@ struct ButtonScene {
     Finger finger() { return Finger(window, 1, &time); }
 };
 
-TEST(Button, PressAndReleaseInsideSendsTouchUpInsideOnce) {
+struct TouchCase {
+    const char* name;
+    bool enabled;
+    std::vector<const char*> steps; // touches as ToolkitTest::play writes them
+    const char* highlighted;        // after each step: H highlighted, - not
+    const char* events;
+};
+
+class ButtonTouchTest : public ::testing::TestWithParam<TouchCase> {};
+
+TEST_P(ButtonTouchTest, HighlightAndEventsFollowTheFinger) {
+    const TouchCase& c = GetParam();
     ButtonScene s;
-    Finger f = s.finger();
-    f.down(120, 120);
-    EXPECT_TRUE(s.button->isHighlighted());
-    f.move(160, 120); // outside the bounds but within the margin: still inside
-    EXPECT_TRUE(s.button->isHighlighted());
-    f.up(160, 120);
-    EXPECT_EQ(s.events, "dU");
-    EXPECT_FALSE(s.button->isHighlighted());
+    s.button->setEnabled(c.enabled);
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+        ToolkitTest::play(s.window, &s.time, c.steps[i]);
+        EXPECT_EQ(s.button->isHighlighted(), c.highlighted[i] == 'H') << "after " << c.steps[i];
+    }
+    EXPECT_EQ(s.events, c.events);
 }
 
-TEST(Button, DraggingOutAndReleasingSendsTouchUpOutside) {
-    ButtonScene s;
-    Finger f = s.finger();
-    f.down(120, 120);
-    f.move(250, 120);
-    EXPECT_FALSE(s.button->isHighlighted());
-    f.move(130, 120);
-    EXPECT_TRUE(s.button->isHighlighted());
-    f.move(250, 250);
-    f.up(250, 250);
-    EXPECT_EQ(s.events, "dxnxo");
-}
-
-TEST(Button, CancelledTouchAndDisabledButtonSendNoTouchUpInside) {
-    ButtonScene s;
-    Finger f = s.finger();
-    f.down(120, 120);
-    f.cancel(120, 120);
-    EXPECT_EQ(s.events, "dc");
-    s.events.clear();
-    s.button->setEnabled(false);
-    f.down(120, 120);
-    f.up(120, 120);
-    EXPECT_EQ(s.events, "");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, ButtonTouchTest,
+    ::testing::Values(
+        // Outside the bounds but within the margin still counts as inside; touch up inside comes once.
+        TouchCase{"ReleasedInside", true, {"1d120,120", "1m160,120", "1u160,120"}, "HH-", "dU"},
+        TouchCase{"DraggedOutAndReleased",
+                  true,
+                  {"1d120,120", "1m250,120", "1m130,120", "1m250,250", "1u250,250"},
+                  "H-H--",
+                  "dxnxo"},
+        TouchCase{"Cancelled", true, {"1d120,120", "1c120,120"}, "H-", "dc"},
+        TouchCase{"Disabled", false, {"1d120,120", "1u120,120"}, "--", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Button, TargetActionReachesALiveTargetOnly) {
     ButtonScene s;
@@ -86,13 +83,10 @@ TEST(Button, TargetActionReachesALiveTargetOnly) {
     };
     auto target = std::make_shared<Target>();
     s.button->addTarget(target, &Target::didPress, ControlEvent::TouchUpInside);
-    Finger f = s.finger();
-    f.down(120, 120);
-    f.up(120, 120);
+    ToolkitTest::play(s.window, &s.time, "1d120,120 1u120,120");
     EXPECT_EQ(target->presses, 1);
     s.button->removeTarget(target.get(), ControlEvent::TouchUpInside);
-    f.down(120, 120);
-    f.up(120, 120);
+    ToolkitTest::play(s.window, &s.time, "1d120,120 1u120,120");
     EXPECT_EQ(target->presses, 1);
 }
 

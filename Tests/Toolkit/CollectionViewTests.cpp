@@ -3,18 +3,14 @@
 #include <Foundation/Clock.h>
 #include <Foundation/Log.h>
 #include <Foundation/RunLoop.h>
-#include <Graphics/BitmapImage.h>
 #include <Toolkit/Animation.h>
 #include <Toolkit/CollectionView.h>
-#include <Toolkit/ImageView.h>
-#include <Toolkit/Label.h>
 #include <Toolkit/Window.h>
 #include <gtest/gtest.h>
 
 using namespace Toolkit;
 using Graphics::Point;
 using Graphics::Rect;
-using ToolkitTest::Finger;
 
 namespace {
 
@@ -106,7 +102,7 @@ struct StripScene {
         view->setCollectionViewDelegate(strip);
         window->displayIfNeeded();
     }
-    Finger finger() { return Finger(window, 1, &time); }
+    void play(const std::string& script) { ToolkitTest::play(window, &time, script); }
 };
 
 TEST(CollectionView, MakesCellsOnlyForItemsOnScreenAndReusesThem) {
@@ -135,22 +131,16 @@ TEST(CollectionView, MakesCellsOnlyForItemsOnScreenAndReusesThem) {
 TEST(CollectionView, ATapSelectsAndADragDoesNot) {
     Foundation::ManualClock clock;
     StripScene s;
-    Finger f = s.finger();
-    f.down(100, 140); // item 1 spans 71 to 125
-    f.up(100, 140);
+    s.play("1d100,140 1u100,140"); // item 1 spans 71 to 125
     ASSERT_EQ(s.strip->selections.size(), 1u);
     EXPECT_EQ(s.strip->selections[0], (IndexPath{0, 1}));
     EXPECT_TRUE(s.view->cellForItemAtIndexPath({0, 1})->isSelected());
-    f.down(40, 140);
-    f.move(20, 140);
-    f.move(0, 140);
-    f.up(0, 140);
+    s.play("1d40,140 1m20,140 1m0,140 1u0,140");
     EXPECT_EQ(s.strip->selections.size(), 1u);
     EXPECT_GT(s.view->contentOffset().x, 0);
     // Tapping the gap between items selects nothing.
     s.view->setContentOffset({0, 0});
-    f.down(66, 140);
-    f.up(66, 140);
+    s.play("1d66,140 1u66,140");
     EXPECT_EQ(s.strip->selections.size(), 1u);
     EXPECT_EQ(s.view->indexPathsForSelectedItems(), (std::vector<IndexPath>{{0, 1}}));
 }
@@ -178,102 +168,6 @@ TEST(CollectionView, UnregisteredIdentifierGivesNoCell) {
     Foundation::LogCapture capture;
     EXPECT_EQ(s.view->dequeueReusableCell("Missing", {0, 0}), nullptr);
     EXPECT_TRUE(capture.contains("Missing"));
-}
-
-} // namespace
-
-namespace {
-
-// A strip of rounded thumbnails with names, highlighted by a white border, as the filter strip is.
-class ThumbnailCell : public CollectionViewCell {
-public:
-    static std::shared_ptr<ThumbnailCell> create(const Rect& frame) {
-        auto cell = std::shared_ptr<ThumbnailCell>(new ThumbnailCell(frame));
-        cell->addSubview(cell->contentView());
-        cell->contentView()->setBackgroundColor({0.1, 0.1, 0.1, 1});
-        cell->image->setContentMode(ContentMode::ScaleAspectFill);
-        cell->image->setCornerRadius(4);
-        cell->image->setClipsToBounds(true);
-        cell->image->setBorderColor(Color::white());
-        cell->label->setFont(Font::systemFont(10));
-        cell->label->setTextColor(Color::white());
-        cell->label->setTextAlignment(TextAlignment::Center);
-        cell->contentView()->addSubview(cell->image);
-        cell->contentView()->addSubview(cell->label);
-        return cell;
-    }
-    void prepareForReuse() override {
-        CollectionViewCell::prepareForReuse();
-        image->setImage(nullptr);
-        label->setText("");
-        image->setBorderWidth(0);
-    }
-    std::shared_ptr<ImageView> image = ImageView::create({5, 12, 44, 44});
-    std::shared_ptr<Label> label = Label::create({0, 62, 54, 12});
-
-private:
-    explicit ThumbnailCell(const Rect& frame) : CollectionViewCell(frame) {}
-};
-
-struct Thumbnails : CollectionViewDataSource, CollectionViewDelegate {
-    std::int64_t highlighted = 0;
-    std::shared_ptr<const Graphics::BitmapImage> picture;
-    std::int64_t numberOfItemsInSection(CollectionView&, std::int64_t) override { return 14; }
-    std::shared_ptr<CollectionViewCell> cellForItemAtIndexPath(CollectionView& view,
-                                                               const IndexPath& path) override {
-        auto cell = std::static_pointer_cast<ThumbnailCell>(view.dequeueReusableCell("Thumb", path));
-        cell->label->setText("Look");
-        cell->image->setImage(picture);
-        cell->image->setBorderWidth(path.item == highlighted ? 2 : 0);
-        return cell;
-    }
-    void didSelectItemAtIndexPath(CollectionView& view, const IndexPath& path) override {
-        if (auto old = std::static_pointer_cast<ThumbnailCell>(view.cellForItemAtIndexPath({0, highlighted})))
-            old->image->setBorderWidth(0);
-        highlighted = path.item;
-        if (auto cell = std::static_pointer_cast<ThumbnailCell>(view.cellForItemAtIndexPath(path)))
-            cell->image->setBorderWidth(2);
-    }
-};
-
-TEST(CollectionView, ThumbnailStripHighlightFollowsATap) {
-    auto window = Window::create({320, 80}, 2);
-    auto view = CollectionView::create({0, 0, 320, 80}, stripLayout());
-    view->setBackgroundColor({0.1, 0.1, 0.1, 1});
-    view->registerClass<ThumbnailCell>("Thumb");
-    auto thumbnails = std::make_shared<Thumbnails>();
-    auto bitmap = Graphics::Bitmap::create(88, 66);
-    for (int y = 0; y < 66; ++y)
-        for (int x = 0; x < 88; ++x) {
-            std::uint8_t* p = bitmap->mutableRow(y) + x * 4;
-            p[0] = 200, p[1] = 40, p[2] = 40, p[3] = 255;
-        }
-    thumbnails->picture = Graphics::BitmapImage::create(bitmap, 2);
-    view->setDataSource(thumbnails);
-    view->setCollectionViewDelegate(thumbnails);
-    window->addSubview(view);
-    window->displayIfNeeded();
-    using P = std::array<int, 4>;
-    // Item 0's image spans x 12 to 56 and y 12 to 56 (points); its border is 2 points wide.
-    EXPECT_EQ(ToolkitTest::pixel(*window, 2 * 13, 2 * 30), (P{255, 255, 255, 255}));
-    EXPECT_EQ(ToolkitTest::pixel(*window, 2 * 30, 2 * 30), (P{200, 40, 40, 255}));
-    EXPECT_EQ(ToolkitTest::pixel(*window, 2 * 12, 2 * 12), (P{26, 26, 26, 255})); // rounded corner
-    // Item 1's image spans x 76 to 120: no border until it is tapped.
-    EXPECT_EQ(ToolkitTest::pixel(*window, 2 * 77, 2 * 30), (P{200, 40, 40, 255}));
-    double time = 0;
-    ToolkitTest::Finger f(window, 1, &time);
-    f.down(98, 40);
-    f.up(98, 40);
-    window->displayIfNeeded();
-    EXPECT_EQ(thumbnails->highlighted, 1);
-    EXPECT_EQ(ToolkitTest::pixel(*window, 2 * 77, 2 * 30), (P{255, 255, 255, 255}));
-    EXPECT_EQ(ToolkitTest::pixel(*window, 2 * 13, 2 * 30), (P{200, 40, 40, 255}));
-    // The names are drawn in white under the pictures.
-    int lit = 0;
-    for (int y = 2 * 62; y < 2 * 74; ++y)
-        for (int x = 2 * 7; x < 2 * 61; ++x)
-            lit += ToolkitTest::pixel(*window, x, y)[0] > 180;
-    EXPECT_GT(lit, 20);
 }
 
 } // namespace

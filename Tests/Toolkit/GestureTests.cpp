@@ -4,6 +4,7 @@
 #include <Toolkit/View.h>
 #include <Toolkit/Window.h>
 #include <gtest/gtest.h>
+#include <string>
 
 using namespace Toolkit;
 using ToolkitTest::Finger;
@@ -38,6 +39,15 @@ struct Scene {
     double time = 0;
     Scene() { window->addSubview(view); }
     Finger finger(int id) { return Finger(window, id, &time); }
+    // A recogniser of type R on the view, its actions recorded into r.
+    template <class R>
+    std::shared_ptr<R> attach(Recording& r) {
+        auto recognizer = R::create();
+        view->addGestureRecognizer(recognizer);
+        record(recognizer, r, view);
+        return recognizer;
+    }
+    void play(const std::string& script) { ToolkitTest::play(window, &time, script); }
 };
 
 class TouchLog : public View {
@@ -57,20 +67,16 @@ private:
 
 TEST(PanGestureRecognizer, BeginsAfterTheSlopThenFollowsTheFingerUntilItLifts) {
     Scene s;
-    auto pan = PanGestureRecognizer::create();
-    s.view->addGestureRecognizer(pan);
     Recording r;
-    record(pan, r, s.view);
-    Finger f = s.finger(1);
-    f.down(60, 60);
-    f.move(65, 60); // within the slop
+    auto pan = s.attach<PanGestureRecognizer>(r);
+    s.play("1d60,60 1m65,60"); // within the slop
     EXPECT_EQ(pan->state(), S::Possible);
-    f.move(80, 60);
+    s.play("1m80,60");
     EXPECT_EQ(pan->state(), S::Began);
     EXPECT_EQ(pan->translationInView(s.view), (Graphics::Point{20, 0}));
-    f.move(90, 70);
+    s.play("1m90,70");
     EXPECT_EQ(pan->translationInView(s.view), (Graphics::Point{30, 10}));
-    f.up(90, 70);
+    s.play("1u90,70");
     EXPECT_EQ(r.states, (std::vector<S>{S::Began, S::Changed, S::Ended}));
     EXPECT_EQ(r.touches.back(), 0u);
     EXPECT_EQ(r.locations.back(), (Graphics::Point{40, 20})); // where it lifted, in the view
@@ -80,69 +86,51 @@ TEST(PanGestureRecognizer, BeginsAfterTheSlopThenFollowsTheFingerUntilItLifts) {
 
 TEST(PanGestureRecognizer, FailsWithoutMovementAndCancelsWithTheSystem) {
     Scene s;
-    auto pan = PanGestureRecognizer::create();
-    s.view->addGestureRecognizer(pan);
     Recording r;
-    record(pan, r, s.view);
-    Finger f = s.finger(1);
-    f.down(60, 60);
-    f.up(62, 60);
+    s.attach<PanGestureRecognizer>(r);
+    s.play("1d60,60 1u62,60");
     EXPECT_TRUE(r.states.empty()); // failing sends nothing
-    f.down(60, 60);
-    f.move(100, 60);
-    f.cancel(100, 60);
+    s.play("1d60,60 1m100,60 1c100,60");
     EXPECT_EQ(r.states, (std::vector<S>{S::Began, S::Cancelled}));
 }
 
 TEST(PinchGestureRecognizer, StartsAtOneEachTimeAndReportsTheCentre) {
     Scene s;
-    auto pinch = PinchGestureRecognizer::create();
-    s.view->addGestureRecognizer(pinch);
     Recording r;
-    record(pinch, r, s.view);
-    Finger a = s.finger(1), b = s.finger(2);
-    a.down(80, 100);
-    b.down(120, 100); // 40 apart
-    a.move(60, 100);  // 60 apart: past the slop, begins at exactly 1
-    a.move(40, 100);  // 80 apart: 80 / 60
+    s.attach<PinchGestureRecognizer>(r);
+    // 40 apart, then 60 (past the slop: begins at exactly 1), then 80 (80 / 60).
+    s.play("1d80,100 2d120,100 1m60,100 1m40,100");
     ASSERT_EQ(r.states, (std::vector<S>{S::Began, S::Changed}));
     EXPECT_EQ(r.scales[0], 1.0);
     EXPECT_DOUBLE_EQ(r.scales[1], 80.0 / 60.0);
     EXPECT_EQ(r.locations[1], (Graphics::Point{30, 50})); // centre (80, 100) in the view
     EXPECT_EQ(r.touches[1], 2u);
-    b.up(120, 100);
+    s.play("2u120,100");
     EXPECT_EQ(r.states.back(), S::Changed);
     EXPECT_EQ(r.touches.back(), 1u);
     EXPECT_DOUBLE_EQ(r.scales.back(), 80.0 / 60.0);
-    a.up(40, 100);
+    s.play("1u40,100");
     EXPECT_EQ(r.states.back(), S::Ended);
     // A second pinch starts from 1.0 again, not from where the first one ended.
-    a.down(80, 100);
-    b.down(120, 100);
-    a.move(20, 100);
+    s.play("1d80,100 2d120,100 1m20,100");
     EXPECT_EQ(r.states.back(), S::Began);
     EXPECT_EQ(r.scales.back(), 1.0);
-    a.move(50, 100);
+    s.play("1m50,100");
     EXPECT_DOUBLE_EQ(r.scales.back(), 70.0 / 100.0);
 }
 
 TEST(PinchGestureRecognizer, OneFingerAloneFails) {
     Scene s;
-    auto pinch = PinchGestureRecognizer::create();
-    s.view->addGestureRecognizer(pinch);
     Recording r;
-    record(pinch, r, s.view);
-    Finger a = s.finger(1);
-    a.down(60, 60);
-    a.move(120, 120);
-    a.up(120, 120);
+    auto pinch = s.attach<PinchGestureRecognizer>(r);
+    s.play("1d60,60 1m120,120 1u120,120");
     EXPECT_TRUE(r.states.empty());
     EXPECT_EQ(pinch->state(), S::Possible);
 }
 
 struct TapCase {
     const char* name;
-    std::function<void(Scene&)> script;
+    const char* script;
     bool recognized;
 };
 
@@ -150,11 +138,9 @@ class TapGestureTest : public ::testing::TestWithParam<TapCase> {};
 
 TEST_P(TapGestureTest, RecognisesOnlyAStillOneFingerTap) {
     Scene s;
-    auto tap = TapGestureRecognizer::create();
-    s.view->addGestureRecognizer(tap);
     Recording r;
-    record(tap, r, s.view);
-    GetParam().script(s);
+    auto tap = s.attach<TapGestureRecognizer>(r);
+    s.play(GetParam().script);
     if (GetParam().recognized) {
         EXPECT_EQ(r.states, (std::vector<S>{S::Ended}));
         EXPECT_EQ(r.locations[0], (Graphics::Point{12, 10}));
@@ -165,45 +151,11 @@ TEST_P(TapGestureTest, RecognisesOnlyAStillOneFingerTap) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, TapGestureTest,
-                         ::testing::Values(TapCase{"Still",
-                                                   [](Scene& s) {
-                                                       Finger f = s.finger(1);
-                                                       f.down(60, 60);
-                                                       f.up(62, 60);
-                                                   },
-                                                   true},
-                                           TapCase{"Wobbly",
-                                                   [](Scene& s) {
-                                                       Finger f = s.finger(1);
-                                                       f.down(60, 60);
-                                                       f.move(66, 64);
-                                                       f.up(62, 60);
-                                                   },
-                                                   true},
-                                           TapCase{"Dragged",
-                                                   [](Scene& s) {
-                                                       Finger f = s.finger(1);
-                                                       f.down(60, 60);
-                                                       f.move(90, 60);
-                                                       f.up(62, 60);
-                                                   },
-                                                   false},
-                                           TapCase{"TwoFingers",
-                                                   [](Scene& s) {
-                                                       Finger a = s.finger(1), b = s.finger(2);
-                                                       a.down(60, 60);
-                                                       b.down(80, 80);
-                                                       b.up(80, 80);
-                                                       a.up(62, 60);
-                                                   },
-                                                   false},
-                                           TapCase{"Cancelled",
-                                                   [](Scene& s) {
-                                                       Finger f = s.finger(1);
-                                                       f.down(60, 60);
-                                                       f.cancel(62, 60);
-                                                   },
-                                                   false}),
+                         ::testing::Values(TapCase{"Still", "1d60,60 1u62,60", true},
+                                           TapCase{"Wobbly", "1d60,60 1m66,64 1u62,60", true},
+                                           TapCase{"Dragged", "1d60,60 1m90,60 1u62,60", false},
+                                           TapCase{"TwoFingers", "1d60,60 2d80,80 2u80,80 1u62,60", false},
+                                           TapCase{"Cancelled", "1d60,60 1c62,60", false}),
                          [](const ::testing::TestParamInfo<TapCase>& info) {
                              return std::string(info.param.name);
                          });
@@ -262,20 +214,14 @@ TEST(CustomGestureRecognizer, DownAndUpTogetherThroughTheDelegate) {
     std::string log;
     down->addAction([&](GestureRecognizer&) { log += "D"; });
     up->addAction([&](GestureRecognizer&) { log += "U"; });
-    Finger f = s.finger(1);
-    f.down(60, 60);
-    f.move(120, 120);
-    f.up(120, 120);
-    f.down(60, 60);
-    f.cancel(60, 60);
+    s.play("1d60,60 1m120,120 1u120,120 1d60,60 1c60,60");
     EXPECT_EQ(log, "DUDU");
     EXPECT_GT(delegate->asked, 0);
 
     // Without simultaneous recognition the touch-down recogniser wins the touch and the other fails.
     delegate->answer = false;
     log.clear();
-    f.down(60, 60);
-    f.up(60, 60);
+    s.play("1d60,60 1u60,60");
     EXPECT_EQ(log, "D");
 }
 
@@ -291,9 +237,7 @@ TEST(GestureRecognizer, DelegateCanStopItFromBeginning) {
     s.view->addGestureRecognizer(tap);
     int actions = 0;
     tap->addAction([&](GestureRecognizer&) { ++actions; });
-    Finger f = s.finger(1);
-    f.down(60, 60);
-    f.up(60, 60);
+    s.play("1d60,60 1u60,60");
     EXPECT_EQ(actions, 0);
 }
 
@@ -303,19 +247,12 @@ TEST(GestureRecognizer, RecognitionTakesTheTouchesAwayFromTheViews) {
     s.view->addSubview(child);
     auto pan = PanGestureRecognizer::create();
     s.view->addGestureRecognizer(pan);
-    Finger f = s.finger(1);
-    f.down(60, 60);
-    f.move(62, 60);
-    f.move(90, 60); // the pan begins: the view's touch is cancelled
-    f.move(95, 60);
-    f.up(95, 60);
+    s.play("1d60,60 1m62,60 1m90,60 1m95,60 1u95,60"); // the pan begins at 90: the view's touch is cancelled
     EXPECT_EQ(child->events, "bmc");
 
     child->events.clear();
     pan->setCancelsTouchesInView(false);
-    f.down(60, 60);
-    f.move(90, 60);
-    f.up(90, 60);
+    s.play("1d60,60 1m90,60 1u90,60");
     EXPECT_EQ(child->events, "bme");
 
     // Recognisers of unrelated views see nothing.
@@ -326,8 +263,7 @@ TEST(GestureRecognizer, RecognitionTakesTheTouchesAwayFromTheViews) {
     other->addGestureRecognizer(tap);
     int taps = 0;
     tap->addAction([&](GestureRecognizer&) { ++taps; });
-    f.down(60, 60);
-    f.up(60, 60);
+    s.play("1d60,60 1u60,60");
     EXPECT_EQ(taps, 0);
     EXPECT_EQ(child->events, "be");
 }
@@ -342,20 +278,13 @@ TEST(GestureRecognizer, TargetsAreHeldWeakly) {
     auto tap = TapGestureRecognizer::create();
     tap->addTarget(target, &Target::handle);
     s.view->addGestureRecognizer(tap);
-    Finger f = s.finger(1);
-    f.down(60, 60);
-    f.up(60, 60);
+    s.play("1d60,60 1u60,60");
     EXPECT_EQ(target->calls, 1);
     std::weak_ptr<Target> weak = target;
     target.reset();
     EXPECT_TRUE(weak.expired());
-    f.down(60, 60);
-    f.up(60, 60); // the gone target is skipped
+    s.play("1d60,60 1u60,60"); // the gone target is skipped
 }
-
-} // namespace
-
-namespace {
 
 TEST(CustomGestureRecognizer, SystemCancellationReportsTouchUp) {
     Scene s;
@@ -363,11 +292,10 @@ TEST(CustomGestureRecognizer, SystemCancellationReportsTouchUp) {
     s.view->addGestureRecognizer(up);
     int ups = 0;
     up->addAction([&](GestureRecognizer&) { ++ups; });
-    Finger f = s.finger(1);
-    f.down(60, 60);
+    s.play("1d60,60");
     s.window->cancelAllTouches(1.0);
     EXPECT_EQ(ups, 1);
-    f.up(60, 60); // already gone: ignored
+    s.play("1u60,60"); // already gone: ignored
     EXPECT_EQ(ups, 1);
 }
 

@@ -110,10 +110,6 @@ TEST(Screenshot, TextPictureAndRoundedThumbnail) {
     EXPECT_EQ(ToolkitTest::pixel(*window, 140, 109), (P{255, 255, 255, 255}));
 }
 
-} // namespace
-
-namespace {
-
 TEST(ImageView, AFarSmallerPictureIsAveragedNotSampled) {
     // Stripes three pixels wide, shown at 1 / 7.5: every screen pixel covers 40 to 60 % white.
     auto bitmap = Graphics::Bitmap::create(60, 60);
@@ -132,10 +128,6 @@ TEST(ImageView, AFarSmallerPictureIsAveragedNotSampled) {
         for (int x = 0; x < 8; ++x)
             EXPECT_NEAR(ToolkitTest::pixel(*window, x, y)[0], 128, 27) << x << "," << y;
 }
-
-} // namespace
-
-namespace {
 
 // A view drawing for itself, as the crop grid does: its context is in its own points, y down, clipped
 // to its window area.

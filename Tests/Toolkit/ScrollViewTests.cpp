@@ -13,7 +13,6 @@ using namespace Toolkit;
 using Graphics::Point;
 using Graphics::Rect;
 using Graphics::Size;
-using ToolkitTest::Finger;
 
 namespace {
 
@@ -57,6 +56,7 @@ struct ZoomScene {
         scroll->setMaximumZoomScale(5.0);
         scroll->setZoomScale(320.0 / 750.0);
     }
+    void play(const std::string& script) { ToolkitTest::play(window, &time, script); }
     // The picture rectangle under the window, as the crop screen computes it.
     Rect targetRect() const {
         const double z = scroll->zoomScale();
@@ -137,27 +137,19 @@ TEST(ScrollViewZoom, AnimatedZoomToRectEndsWhereTheImmediateOneDoes) {
 TEST(ScrollViewZoom, PinchZoomsAboutTheFingersAndBouncesBackToTheLimit) {
     Foundation::ManualClock clock;
     ZoomScene s;
-    Finger a(s.window, 1, &s.time), b(s.window, 2, &s.time);
     const double start = s.scroll->zoomScale();
-    a.down(140, 300);
-    b.down(180, 300); // 40 apart
-    a.move(120, 300); // 60: the pinch begins at scale 1
-    a.move(100, 300); // 80: × 4/3
+    // 40 apart, then 60 (the pinch begins at scale 1), then 80 (× 4/3).
+    s.play("1d140,300 2d180,300 1m120,300 1m100,300");
     EXPECT_NEAR(s.scroll->zoomScale(), start * 80 / 60, 1e-9);
     EXPECT_TRUE(s.scroll->isZooming());
-    a.up(100, 300);
-    b.up(180, 300);
+    s.play("1u100,300 2u180,300");
     EXPECT_FALSE(s.scroll->isZooming());
     // Far past the maximum, then released: elastic while pinching, settles at the maximum.
     s.scroll->setZoomScale(4.5);
-    a.down(150, 300);
-    b.down(170, 300);
-    a.move(130, 300);
-    a.move(10, 300);
+    s.play("1d150,300 2d170,300 1m130,300 1m10,300");
     EXPECT_GT(s.scroll->zoomScale(), 5.0);
     EXPECT_LT(s.scroll->zoomScale(), 4.5 * 160 / 40);
-    a.up(10, 300);
-    b.up(170, 300);
+    s.play("1u10,300 2u170,300");
     runAnimations(clock);
     EXPECT_EQ(s.scroll->zoomScale(), 5.0);
     const Point o = s.scroll->contentOffset(), hi = s.scroll->maximumContentOffset();
@@ -173,24 +165,22 @@ struct PanScene {
         window->addSubview(scroll);
         scroll->setContentSize({1000, 100});
     }
-    Finger finger() { return Finger(window, 1, &time); }
+    void play(const std::string& script) { ToolkitTest::play(window, &time, script); }
 };
 
 TEST(ScrollViewPan, FollowsTheFingerAndBouncesBackFromTheEdge) {
     Foundation::ManualClock clock;
     PanScene s;
-    Finger f = s.finger();
-    f.down(150, 50);
-    f.move(130, 50); // past the slop: dragging starts here, following what lies beyond the slop
+    s.play("1d150,50 1m130,50"); // past the slop: dragging starts here, following what lies beyond it
     EXPECT_TRUE(s.scroll->isDragging());
     EXPECT_TRUE(s.scroll->areIndicatorsVisible());
     EXPECT_EQ(s.scroll->contentOffset(), (Point{10, 0}));
-    f.move(50, 70);
+    s.play("1m50,70");
     EXPECT_EQ(s.scroll->contentOffset(), (Point{90, 0})); // vertical does not scroll
-    f.move(190, 90);
+    s.play("1m190,90");
     EXPECT_LT(s.scroll->contentOffset().x, 0);   // pulled past the left edge…
     EXPECT_GT(s.scroll->contentOffset().x, -60); // …but it follows less than the finger
-    f.up(190, 90);
+    s.play("1u190,90");
     EXPECT_TRUE(s.scroll->isDecelerating());
     runAnimations(clock);
     EXPECT_EQ(s.scroll->contentOffset(), (Point{0, 0}));
@@ -200,37 +190,30 @@ TEST(ScrollViewPan, FollowsTheFingerAndBouncesBackFromTheEdge) {
 TEST(ScrollViewPan, AFlingGlidesOnAndATouchStopsIt) {
     Foundation::ManualClock clock;
     PanScene s;
-    Finger f = s.finger();
-    f.down(190, 50);
-    for (int x = 170; x >= 10; x -= 20)
-        f.move(x, 50); // 20 points every 16 ms
-    f.up(10, 50);
+    // 20 points every 16 ms.
+    s.play("1d190,50 1m170,50 1m150,50 1m130,50 1m110,50 1m90,50 1m70,50 1m50,50 1m30,50 1m10,50 1u10,50");
     const double released = s.scroll->contentOffset().x;
     EXPECT_TRUE(s.scroll->isDecelerating());
     clock.advance(std::chrono::milliseconds(100));
     Foundation::RunLoop::main().runOnce();
     const double gliding = s.scroll->contentOffset().x;
     EXPECT_GT(gliding, released);
-    f.down(100, 50);
+    s.play("1d100,50");
     EXPECT_FALSE(s.scroll->isDecelerating());
     runAnimations(clock);
     EXPECT_EQ(s.scroll->contentOffset().x, gliding);
-    f.up(100, 50);
+    s.play("1u100,50");
 }
 
 TEST(ScrollViewPan, ContentThatFitsDoesNotScroll) {
     PanScene s;
     s.scroll->setContentSize({200, 100});
-    Finger f = s.finger();
-    f.down(150, 50);
-    f.move(50, 50);
-    f.up(50, 50);
+    s.play("1d150,50 1m50,50 1u50,50");
     EXPECT_EQ(s.scroll->contentOffset(), (Point{0, 0}));
     s.scroll->setAlwaysBounceHorizontal(true);
-    f.down(150, 50);
-    f.move(50, 50);
+    s.play("1d150,50 1m50,50");
     EXPECT_GT(s.scroll->contentOffset().x, 0);
-    f.up(50, 50);
+    s.play("1u50,50");
 }
 
 // A button on scrolling content, as in the tool strip.
@@ -249,24 +232,21 @@ struct ButtonOnScroll : PanScene {
 TEST(ScrollViewContentTouches, AQuickTapStillPressesTheButton) {
     Foundation::ManualClock clock;
     ButtonOnScroll s;
-    Finger f = s.finger();
-    f.down(50, 50);
+    s.play("1d50,50");
     EXPECT_EQ(s.events, ""); // held back while it might become a scroll
-    f.up(50, 50);
+    s.play("1u50,50");
     EXPECT_EQ(s.events, "dU");
 }
 
 TEST(ScrollViewContentTouches, AHeldPressShowsAndAScrollCancelsIt) {
     Foundation::ManualClock clock;
     ButtonOnScroll s;
-    Finger f = s.finger();
-    f.down(50, 50);
+    s.play("1d50,50");
     waitPastTouchDelay(clock);
     EXPECT_TRUE(s.button->isHighlighted());
-    f.move(40, 50);
-    f.move(10, 50); // becomes a scroll
+    s.play("1m40,50 1m10,50"); // becomes a scroll
     EXPECT_FALSE(s.button->isHighlighted());
-    f.up(10, 50);
+    s.play("1u10,50");
     EXPECT_EQ(s.events, "dc");
     EXPECT_GT(s.scroll->contentOffset().x, 0);
 }
@@ -274,11 +254,9 @@ TEST(ScrollViewContentTouches, AHeldPressShowsAndAScrollCancelsIt) {
 TEST(ScrollViewContentTouches, ADragBeforeTheDelayNeverReachesTheButton) {
     Foundation::ManualClock clock;
     ButtonOnScroll s;
-    Finger f = s.finger();
-    f.down(50, 50);
-    f.move(10, 50);
+    s.play("1d50,50 1m10,50");
     waitPastTouchDelay(clock);
-    f.up(10, 50);
+    s.play("1u10,50");
     EXPECT_EQ(s.events, "");
 }
 
@@ -287,20 +265,15 @@ TEST(ScrollViewContentTouches, ATapThatStopsAGlideDoesNotPressTheButton) {
     ButtonOnScroll s;
     s.button->setFrame({900, 20, 60, 60});
     s.scroll->setContentOffset({790, 0});
-    Finger f = s.finger();
-    f.down(150, 50);
-    for (int x = 130; x >= 60; x -= 10)
-        f.move(x, 50);
-    f.up(60, 50); // pulled past the end: it springs back
-    ASSERT_TRUE(s.scroll->isDecelerating());
-    f.down(130, 50);
+    s.play("1d150,50 1m130,50 1m120,50 1m110,50 1m100,50 1m90,50 1m80,50 1m70,50 1m60,50 1u60,50");
+    ASSERT_TRUE(s.scroll->isDecelerating()); // pulled past the end: it springs back
+    s.play("1d130,50");
     EXPECT_FALSE(s.scroll->isDecelerating());
-    f.up(130, 50);
+    s.play("1u130,50");
     EXPECT_EQ(s.events, "");
     runAnimations(clock); // stopped past the end, it still settles at the end
     EXPECT_EQ(s.scroll->contentOffset().x, 800);
-    f.down(130, 50); // the next tap presses the button
-    f.up(130, 50);
+    s.play("1d130,50 1u130,50"); // the next tap presses the button
     EXPECT_EQ(s.events, "dU");
 }
 
@@ -309,11 +282,9 @@ TEST(ScrollViewContentTouches, ContentKeepsItsTouchWhenTheScrollMayNotCancel) {
     ButtonOnScroll s;
     s.scroll->setCanCancelContentTouches(false);
     s.scroll->setDelaysContentTouches(false);
-    Finger f = s.finger();
-    f.down(50, 50);
+    s.play("1d50,50");
     EXPECT_EQ(s.events, "d");
-    f.move(30, 50);
-    f.up(30, 50);
+    s.play("1m30,50 1u30,50");
     EXPECT_EQ(s.events, "dU");
     EXPECT_EQ(s.scroll->contentOffset(), (Point{0, 0}));
 }

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <sstream>
+#include <string>
 
 namespace ToolkitTest {
 
@@ -33,5 +35,21 @@ private:
     int m_id;
     double* m_clock;
 };
+
+// Plays touches written as "<finger><d|m|u|c><x>,<y>" separated by spaces ("1d60,60 1u62,60": finger 1
+// lands at (60, 60) and lifts at (62, 60)), 16 ms apart on clock.
+inline void play(const std::shared_ptr<Toolkit::Window>& window, double* clock, const std::string& script) {
+    using Toolkit::TouchPhase;
+    std::istringstream in(script);
+    for (std::string step; in >> step;) {
+        const TouchPhase phase = step[1] == 'd'   ? TouchPhase::Began
+                                 : step[1] == 'm' ? TouchPhase::Moved
+                                 : step[1] == 'u' ? TouchPhase::Ended
+                                                  : TouchPhase::Cancelled;
+        const double x = std::stod(step.substr(2)), y = std::stod(step.substr(step.find(',') + 1));
+        *clock += 0.016;
+        window->sendTouch(step[0] - '0', phase, {x, y}, *clock);
+    }
+}
 
 } // namespace ToolkitTest

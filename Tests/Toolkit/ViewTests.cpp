@@ -209,9 +209,13 @@ TEST(Compositor, RedrawsOnlyTheChangedArea) {
     b->setFrame({80, 80, 10, 10});
     window->displayIfNeeded();
     EXPECT_EQ(window->redrawnPixelArea() - beforeMove, 2 * 20.0 * 20.0);
+    // A highlight border appearing is redrawn, as the filter strip's is on a tap.
+    a->setBorderWidth(2);
+    EXPECT_TRUE(window->displayIfNeeded());
     // Setting a property to its current value costs nothing.
     const std::size_t count = window->redrawCount();
     a->setBackgroundColor({1, 1, 1, 1});
+    a->setBorderWidth(2);
     b->setFrame({80, 80, 10, 10});
     EXPECT_FALSE(window->displayIfNeeded());
     EXPECT_EQ(window->redrawCount(), count);
@@ -262,10 +266,6 @@ TEST(Animation, FollowsTheManualClockAndCanBeCancelled) {
         0, [&](double p) { immediate += p == 1.0; }, [&](bool f) { immediate += f; });
     EXPECT_EQ(immediate, 2);
 }
-
-} // namespace
-
-namespace {
 
 TEST(ViewThreads, CallsFromAnotherThreadAreRefused) {
     auto window = Window::create({10, 10}, 1);
