@@ -47,11 +47,12 @@ constexpr long kTouchesToVisitEverything = 500;
 
 const char* const kUsage =
     "usage: rux-soak [--seed N] [--touches N] [--photo FILE | --size WxH] [--scale S] [--idle-every N]\n"
+    "                [--trace]\n"
     "  Plays N random touches (default 5000) over every screen of the editor on the headless host\n"
     "  (375 x 667 points at scale S, default 2), on PHOTO or a synthetic photo of W x H pixels\n"
     "  (default 1536 x 1024). Most touches arrive while earlier renders are still running; about\n"
     "  one in N (default 40) waits until everything has settled. The edit list and the undo\n"
-    "  history are checked after every touch event.\n"
+    "  history are checked after every touch event. --trace prints a line per touch.\n"
     "  Exit status: 0 every check held, 1 a check failed, 2 bad arguments.\n";
 
 struct Options {
@@ -62,6 +63,8 @@ struct Options {
     int photoHeight = 1024;
     double scale = 2;
     int idleEvery = 40;
+    // Prints a line per touch: what was done where, the committed list and the memory.
+    bool trace = false;
 };
 
 // ---- Memory ----
@@ -795,6 +798,13 @@ int Soak::run() {
             pump();
             check("pause");
         }
+        if (m_options.trace) {
+            std::printf("trace %ld %s: %s; list", m_step, kScreenNames[screen], m_action);
+            for (const RUXTransformationPtr& t : m_manager->transformations()) {
+                std::printf(" %s", t->transformationClass().name);
+            }
+            std::printf("; RSS %.1f MB\n", megabytes(statusKilobytes("VmRSS")));
+        }
         if (m_step == warmUp) {
             settle("end of warm-up");
             warmRss = statusKilobytes("VmRSS");
@@ -854,6 +864,10 @@ bool parse(int argc, char** argv, Options& options, std::string& problem, bool& 
         if (arg == "--help" || arg == "-h") {
             help = true;
             return true;
+        }
+        if (arg == "--trace") {
+            options.trace = true;
+            continue;
         }
         if (!hasValue) {
             problem = "unknown or incomplete option " + arg;
