@@ -130,7 +130,8 @@ public:
 // ---- The history the edit list should have ----
 
 // What the committed list must look like after each undo, redo and commit, followed through the
-// undo manager's step counts: pos lists back is the oldest undoable state, the rest are redoable.
+// undo manager's step counts. It keeps every list the history can reach, oldest first: the one at
+// m_position is the current list, those before it are reached by undo, those after it by redo.
 class HistoryModel {
 public:
     enum class Change { None, Undo, Redo, Commit };
