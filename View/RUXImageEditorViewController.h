@@ -120,7 +120,8 @@ protected:
     explicit RUXImageEditorViewController(std::shared_ptr<const Graphics::BitmapImage> image);
 
 private:
-    // Presents a new tool screen of that class over this one; the presentation keeps it.
+    // Presents a new tool screen of that class over this one (unless one is open already); the
+    // presentation keeps it.
     template <class Screen>
     void showToolScreen();
     void initUI();

@@ -8,6 +8,11 @@
 
 template <class Screen>
 void RUXImageEditorViewController::showToolScreen() {
+    // A finger that was already on another tool button when this screen opened a tool screen may
+    // still lift inside it: one tool screen at a time, so that press is dropped.
+    if (presentedViewController()) {
+        return;
+    }
     // The presentation keeps the tool screen until it dismisses itself; closing it makes this
     // screen appear again, which re-reads the edit manager.
     presentViewController(Screen::createWithConfiguration(m_configuration, m_editManager, m_imageRenderer),

@@ -14,32 +14,8 @@ stage() {
     echo "-- $* took $((SECONDS - started)) s"
 }
 
-# gcc's ThreadSanitizer (Debian 12) maps its shadow memory at fixed addresses, which newer kernels
-# with more address-space randomisation (vm.mmap_rnd_bits above 28) can collide with, so that every
-# test dies at start ("unexpected memory mapping"). Probe once; if a trivial program fails, run the
-# suite without randomisation (setarch -R, inherited by every test process), and failing that
-# lower the randomisation (needs root).
-tsan_runner=()
-prepare_tsan() {
-    local probe
-    probe=$(mktemp -d)
-    printf '#include <thread>\nint main() { int x = 0; std::thread t([&] { x = 1; }); t.join(); return x - 1; }\n' \
-        >"$probe/probe.cpp"
-    g++ -std=c++20 -fsanitize=thread -pthread "$probe/probe.cpp" -o "$probe/probe"
-    if "$probe/probe" >/dev/null 2>&1; then
-        :
-    elif setarch "$(uname -m)" -R "$probe/probe" >/dev/null 2>&1; then
-        echo "ThreadSanitizer needs address randomisation off here: running the suite under setarch -R"
-        tsan_runner=(setarch "$(uname -m)" -R)
-    elif [ "$(id -u)" -eq 0 ] && sysctl -w vm.mmap_rnd_bits=28 >/dev/null 2>&1 && "$probe/probe" >/dev/null 2>&1; then
-        echo "ThreadSanitizer needs vm.mmap_rnd_bits=28 here: set"
-    else
-        echo "ThreadSanitizer cannot run on this kernel (see vm.mmap_rnd_bits)" >&2
-        rm -rf "$probe"
-        return 1
-    fi
-    rm -rf "$probe"
-}
+# prepare_tsan and tsan_runner.
+source scripts/tsan-runner.sh
 
 run_preset() {
     local preset=$1 timeout=$2

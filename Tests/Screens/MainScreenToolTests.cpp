@@ -1,7 +1,9 @@
 // Tool launching from the main screen's tool strip, and the brightness road end to end.
 #include "MainScreenTestSupport.h"
 
+#include <Foundation/Log.h>
 #include <Transformation/RUXScalarAdjustments.h>
+#include <View/RUXCropViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <View/RUXSlider.h>
 #include <typeinfo>
@@ -110,6 +112,21 @@ TEST_F(ToolLaunching, TheBrightnessRoad) {
     EXPECT_EQ(editor->editManager()->committedTransformationWithType(RUXTransformationTypeBrightness),
               nullptr);
     EXPECT_EQ(shownImage(), editor->editManager()->committedImage()->renderedImage());
+}
+
+TEST_F(ToolLaunching, TwoFingersOnTwoToolButtonsOpenOneScreen) {
+    // One finger rests on the brightness button while another taps the crop button, which opens
+    // the crop screen; the first finger then lifts inside its button, which is still pressed.
+    const auto& buttons = editor->toolbar()->buttons();
+    const Graphics::Point brightness = centreInWindow(buttons.at(1));
+    const Graphics::Point crop = centreInWindow(buttons.at(0));
+    Foundation::LogCapture log;
+    run("down 1 " + pointText(brightness) + "\ntap " + pointText(crop) + "\nwait 0.1\nup 1");
+    EXPECT_NE(std::dynamic_pointer_cast<RUXCropViewController>(toolScreen()), nullptr);
+    EXPECT_FALSE(log.contains("cannot present")) << "the second press asked for a second screen";
+
+    run("tap " + pointText(kCancelButton));
+    EXPECT_EQ(toolScreen(), nullptr);
 }
 
 } // namespace
