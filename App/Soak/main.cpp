@@ -18,10 +18,10 @@
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <View/RUXBlurViewController.h>
 #include <View/RUXCropViewController.h>
-#include <View/RUXCropWindow.h>
 #include <View/RUXImageEditorViewController.h>
 #include <View/RUXRotateViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXZoomScrollView.h>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -728,7 +728,7 @@ void Soak::stepOnCrop(RUXCropViewController& screen) {
     if (commonToolStep(screen.okCancelBar().get())) {
         return;
     }
-    const Graphics::Rect r = visibleRect(RUXCropWindow::asView(screen.zoomScrollView()));
+    const Graphics::Rect r = visibleRect(screen.zoomScrollView());
     const int roll = integer(0, 99);
     if (roll < 45) {
         m_action = "crop drag";
