@@ -109,7 +109,7 @@ const std::vector<const RUXClass*>& RUXOfferedLookClasses() {
     return classes;
 }
 
-const RUXClass* RUXTransformationClassNamed(const std::string& name) {
+const std::vector<const RUXClass*>& RUXTransformationClasses() {
     static const std::vector<const RUXClass*> all = [] {
         std::vector<const RUXClass*> v{&RUXRotateTransformation::classDescriptor(),
                                        &RUXCropTransformation::classDescriptor(),
@@ -127,7 +127,11 @@ const RUXClass* RUXTransformationClassNamed(const std::string& name) {
         v.insert(v.end(), looks.begin(), looks.end());
         return v;
     }();
-    for (const RUXClass* c : all) {
+    return all;
+}
+
+const RUXClass* RUXTransformationClassNamed(const std::string& name) {
+    for (const RUXClass* c : RUXTransformationClasses()) {
         if (name == c->name) {
             return c;
         }

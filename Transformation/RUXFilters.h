@@ -107,5 +107,10 @@ RUX_OVERLAY_LOOK(RUXFilterVivid)
 // custom look is complete but not offered. Any thread; the descriptors live for the process.
 const std::vector<const RUXClass*>& RUXOfferedLookClasses();
 
-// Every concrete transformation class of the editor; nullptr for an unknown name. Any thread.
+// Every concrete transformation class of the editor: the tools' classes, the look bases, the
+// identity and the custom look, then the offered looks in the strip's order. Any thread; the
+// descriptors live for the process.
+const std::vector<const RUXClass*>& RUXTransformationClasses();
+
+// The class of RUXTransformationClasses() with this name; nullptr for an unknown name. Any thread.
 const RUXClass* RUXTransformationClassNamed(const std::string& name);

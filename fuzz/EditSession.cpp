@@ -5,13 +5,11 @@
 #include <Graphics/BitmapImage.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
-#include <Transformation/RUXBeautifulBlurTransformation.h>
-#include <Transformation/RUXBlurTransformation.h>
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXFilters.h>
+#include <Transformation/RUXImageTransformation.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
-#include <Transformation/RUXScalarAdjustments.h>
 #include <algorithm>
 #include <cmath>
 #include <deque>
@@ -23,24 +21,6 @@ namespace {
 
 constexpr std::size_t kUndoLevels = 100;
 constexpr int kMaxSteps = 200;
-
-const std::vector<const RUXClass*>& editClasses() {
-    static const std::vector<const RUXClass*> classes = [] {
-        std::vector<const RUXClass*> v{&RUXRotateTransformation::classDescriptor(),
-                                       &RUXCropTransformation::classDescriptor(),
-                                       &RUXNormalizeTransformation::classDescriptor(),
-                                       &RUXBrightnessTransformation::classDescriptor(),
-                                       &RUXSaturationTransformation::classDescriptor(),
-                                       &RUXContrastTransformation::classDescriptor(),
-                                       &RUXBeautifulBlurTransformation::classDescriptor(),
-                                       &RUXBlurTransformation::classDescriptor(),
-                                       &RUXFilterIdentity::classDescriptor(),
-                                       &RUXFilterBase::classDescriptor(),
-                                       &RUXFilterWithOverlayBase::classDescriptor()};
-        return v;
-    }();
-    return classes;
-}
 
 // The filter strip's own look objects: made once, as the strip makes them once per editor, so the
 // tables are not decoded again for every input.
@@ -187,7 +167,7 @@ int editSession(const std::uint8_t* data, std::size_t size) {
         const std::uint8_t op = in.byte();
         switch (op % 14) {
         case 0: { // a tool screen opens: its working copy
-            const auto& classes = editClasses();
+            const auto& classes = RUXTransformationClasses();
             working = manager->getOrCreateTransformationWithClass(*classes[in.byte() % classes.size()]);
             RUX_FUZZ_CHECK(working);
             break;

@@ -25,17 +25,8 @@ targets=("$@")
 
 # Fuzz-only dependencies: clang with its libFuzzer runtime, on top of what the build needs.
 bash scripts/install-deps.sh
-fuzz_packages=(clang libclang-rt-14-dev)
-missing=()
-for p in "${fuzz_packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo_cmd=""
-    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-    $sudo_cmd apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source scripts/install-packages.sh
+rux_install_packages clang libclang-rt-14-dev
 
 CC=clang CXX=clang++ cmake -G Ninja -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DRUX_BUILD_FUZZERS=ON -DRUX_BUILD_TESTS=OFF -DRUX_BUILD_BENCHMARKS=OFF -DRUX_BUILD_WINDOW_HOST=OFF >/dev/null

@@ -8,6 +8,7 @@
 #include <Graphics/ImageContext.h>
 #include <Graphics/ImageFile.h>
 #include <Graphics/Path.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -78,6 +79,24 @@ TEST(DecoderHardening, ProgressiveJpegBeyondTheScanLimitIsRefused) {
     EXPECT_EQ(BitmapImage::createFromData(manyScans.data(), manyScans.size()), nullptr);
     ASSERT_EQ(capture.lines().size(), 1u);
     EXPECT_TRUE(capture.contains("scans"));
+}
+
+// The decoder's memory bound leaves room for what a real progressive file needs: jpegtran's lossless
+// progressive copy of a 45 x 37 baseline file with 4 x 2 luma sampling (MCUs of 32 x 16, so its
+// whole-picture coefficient buffers are padded both ways) decodes to exactly the baseline's pixels.
+TEST(DecoderHardening, ProgressiveJpegDecodesLikeItsBaselineOriginal) {
+    const auto baseline = testFile("sampling-4x2-baseline.jpg");
+    const auto progressive = testFile("sampling-4x2-progressive.jpg");
+    auto expected = BitmapImage::createFromData(baseline.data(), baseline.size());
+    auto actual = BitmapImage::createFromData(progressive.data(), progressive.size());
+    ASSERT_TRUE(expected && actual);
+    const Bitmap &a = *expected->bitmap(), &b = *actual->bitmap();
+    ASSERT_EQ(a.width(), 45);
+    ASSERT_EQ(a.height(), 37);
+    ASSERT_EQ(b.width(), a.width());
+    ASSERT_EQ(b.height(), a.height());
+    for (int y = 0; y < a.height(); ++y)
+        ASSERT_TRUE(std::equal(a.row(y), a.row(y) + a.width() * 4, b.row(y))) << "row " << y;
 }
 
 // A progressive file cut anywhere after its header is a failure, never a picture with its lower

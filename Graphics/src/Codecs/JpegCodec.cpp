@@ -21,6 +21,24 @@ namespace {
 // minutes.
 constexpr int kMaxProgressiveScans = 100;
 
+// What libjpeg may allocate for one picture. Progressive and multi-scan files keep every coefficient
+// until the last scan (a 64-coefficient block of 2-byte values per 8 x 8 pixels and component); we
+// decode to RGB, so a file libjpeg accepts has at most three components, each at most at full
+// resolution and padded to whole MCUs of up to four blocks each way. The rest is row buffers (a few
+// rows of the width per component and stage), tables and saved markers. Without a bound the
+// coefficients are limited only by the pixel limit; with it, a header cannot buy more memory than a
+// real picture of its size needs (beyond it libjpeg fails with "backing store not supported").
+long decoderMemoryBound(const jpeg_decompress_struct& info) {
+    const std::uint64_t blocksWide = (std::uint64_t{info.image_width} + 31) / 32 * 4;
+    const std::uint64_t blocksHigh = (std::uint64_t{info.image_height} + 31) / 32 * 4;
+    const std::uint64_t coefficients = 3 * blocksWide * blocksHigh * sizeof(JBLOCK);
+    const std::uint64_t rowBuffers = std::uint64_t{info.image_width} * 1024;
+    std::uint64_t markers = 0;
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next)
+        markers += marker->data_length;
+    return static_cast<long>(coefficients + rowBuffers + markers + (16u << 20));
+}
+
 struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
@@ -97,6 +115,7 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
     for (jpeg_saved_marker_ptr marker = state.info.marker_list; marker; marker = marker->next)
         if (marker->marker == JPEG_APP0 + 1)
             state.orientation = exifOrientation(marker->data, marker->data_length);
+    state.info.mem->max_memory_to_use = decoderMemoryBound(state.info);
 
     state.info.out_color_space = JCS_EXT_RGBX;
     jpeg_start_decompress(&state.info);
