@@ -35,7 +35,7 @@ run_tsan() {
     build tsan
     prepare_tsan
     local log="$logs/tsan.log" status=0
-    env TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    env TSAN_OPTIONS="$tsan_options" \
         "${tsan_runner[@]}" build/tsan/App/rux-soak --seed "$seed" --touches "$tsan_touches" \
         --size "$tsan_size" 2>&1 | tee "$log" || status=$?
     # A report printed after main returned may not change the exit status.

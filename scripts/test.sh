@@ -36,7 +36,7 @@ run_preset() {
         # thousands of chunks on the test's own thread (about 10 s under ThreadSanitizer). Both run
         # in the release and the ASan + UBSan suites.
         prepare_tsan
-        stage env TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+        stage env TSAN_OPTIONS="$tsan_options" \
             "${tsan_runner[@]}" ctest --preset "$preset" -j "$jobs" --timeout "$timeout" \
             -E '^(PixelLimit\.|DecoderHardening\.AncillaryPngChunksAreBounded$)'
         ;;
