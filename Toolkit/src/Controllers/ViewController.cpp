@@ -22,6 +22,25 @@ std::shared_ptr<Window> windowOf(const std::shared_ptr<View>& view) {
     return view ? view->window() : nullptr;
 }
 
+// Slides a presented view over the window for presentationSeconds, eased out: its offset below
+// the window's top edge goes from `from` to `to` window heights. Neither view nor window is kept
+// alive by the animation.
+void slideView(const std::shared_ptr<View>& view, const std::shared_ptr<Window>& window, double from,
+               double to, std::function<void(bool)> completion) {
+    std::weak_ptr<View> weakView = view;
+    std::weak_ptr<Window> weakWindow = window;
+    animate(
+        presentationSeconds,
+        [weakView, weakWindow, from, to](double progress) {
+            auto v = weakView.lock();
+            auto w = weakWindow.lock();
+            if (v && w)
+                v->setFrame(
+                    w->bounds().offsetBy(0, w->bounds().height() * (from + (to - from) * easeOut(progress))));
+        },
+        std::move(completion));
+}
+
 } // namespace
 
 ViewController::~ViewController() = default;
@@ -193,19 +212,10 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
         presenter->finishPresentation(controller, animated, std::move(completion));
         return;
     }
-    std::weak_ptr<View> weakView = view;
-    std::weak_ptr<Window> weakWindow = window;
-    animate(
-        presentationSeconds,
-        [weakView, weakWindow](double progress) {
-            auto v = weakView.lock();
-            auto w = weakWindow.lock();
-            if (v && w)
-                v->setFrame(w->bounds().offsetBy(0, w->bounds().height() * (1 - easeOut(progress))));
-        },
-        [self = presenter, controller, animated, completion = std::move(completion)](bool) mutable {
-            self->finishPresentation(controller, animated, std::move(completion));
-        });
+    slideView(view, window, 1, 0,
+              [self = presenter, controller, animated, completion = std::move(completion)](bool) mutable {
+                  self->finishPresentation(controller, animated, std::move(completion));
+              });
 }
 
 void ViewController::finishPresentation(const std::shared_ptr<ViewController>& presented, Animated,
@@ -287,17 +297,7 @@ void ViewController::dismissViewController(Animated animated, std::function<void
         finish();
         return;
     }
-    std::weak_ptr<View> weakView = topView;
-    std::weak_ptr<Window> weakWindow = window;
-    animate(
-        presentationSeconds,
-        [weakView, weakWindow](double progress) {
-            auto v = weakView.lock();
-            auto w = weakWindow.lock();
-            if (v && w)
-                v->setFrame(w->bounds().offsetBy(0, w->bounds().height() * easeOut(progress)));
-        },
-        [finish = std::move(finish)](bool) mutable { finish(); });
+    slideView(topView, window, 0, 1, [finish = std::move(finish)](bool) mutable { finish(); });
 }
 
 } // namespace Toolkit
