@@ -1,5 +1,6 @@
 #include <Foundation/Bundle.h>
 #include <Utility/RUXImageUtility.h>
+#include <Utility/RUXResourceLocation.h>
 #include <cmath>
 
 std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bundlePath,
@@ -25,7 +26,7 @@ std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bun
 }
 
 std::shared_ptr<Graphics::BitmapImage> RUXGetImage(const std::string& name) {
-    std::string bundlePath = Foundation::Bundle::mainBundle()->pathForResource("RUXImageEditor", "bundle");
+    std::string bundlePath = RUXResourceBundlePath();
     if (bundlePath.empty() || name.empty()) {
         return nullptr;
     }
@@ -39,7 +40,7 @@ std::shared_ptr<Graphics::BitmapImage> RUXGetImage(const std::string& name) {
     return RUXImageFromBundle(bundlePath, resource, type, ScaleVariants::Yes);
 }
 
-Toolkit::Color RUXColorWithHexCode(std::int32_t code) {
+Graphics::Color RUXColorWithHexCode(std::int32_t code) {
     auto bits = static_cast<std::uint32_t>(code);
     return {((bits >> 16) & 0xFF) / 255.0, ((bits >> 8) & 0xFF) / 255.0, (bits & 0xFF) / 255.0, 1.0};
 }
