@@ -1,63 +1,34 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Graphics/BitmapImage.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Toolkit/Button.h>
-#include <Toolkit/ViewController.h>
+#include <View/RUXImageEditorViewController.h>
 #include <View/RUXFilterBar.h>
 #include <View/RUXImageView.h>
 #include <View/RUXToolbar.h>
 #include <memory>
 #include <string>
 
-class RUXImageEditorViewController;
-
-// The host's receiver of the editor's outcome. The editor never closes itself: the host closes
-// it from these. Main thread.
-class RUXImageEditorViewControllerDelegate {
-public:
-    virtual ~RUXImageEditorViewControllerDelegate() = default;
-    // Save was pressed: image is the full-resolution result (scale 1, upright), or nullptr when
-    // nothing could be rendered. Sent again on every press.
-    virtual void imageEditorViewControllerDidFinishEditingWithImage(
-        RUXImageEditorViewController& editor, std::shared_ptr<const Graphics::BitmapImage> image) = 0;
-    // The back button was pressed; the edit state is unchanged.
-    virtual void imageEditorViewControllerDidCancelEditing(RUXImageEditorViewController& editor) = 0;
-};
-
-// The editor's main screen and the only class a host creates: its own top bar (back, undo, redo,
+// The editor's main screen behind the host's RUXImageEditorViewController: its own top bar (back, undo, redo,
 // save), the photo with every committed edit, the strip of looks and the strip of tools. It owns
 // the edit manager and the renderer and lends both to the tool screens it opens; whenever it
 // appears again (after a tool screen) it re-reads everything from the edit manager. Holding a
 // finger on the photo shows it with only its crop, turns and flips. Inside a navigation
 // controller it hides the bar while shown and restores the bar's state when it leaves. Main
 // thread only, except where noted.
-class RUXImageEditorViewController : public Toolkit::ViewController,
+class RUX_API RUXMainViewController final : public RUXImageEditorViewController,
                                      public RUXImageViewDelegate,
                                      public RUXToolbarDelegate,
                                      public RUXFilterBarDelegate,
                                      public RUXPreviewImageRenderer {
 public:
-    // Resizes the photo for the three resolutions and starts the edit list. Never nullptr; a
-    // nullptr photo gives an editor that shows and saves nothing. The caller owns the screen.
-    static std::shared_ptr<RUXImageEditorViewController>
-    create(std::shared_ptr<const Graphics::BitmapImage> image);
-
-    // Set before the view loads; without one, the view loads with the sample configuration (one
-    // log line).
-    const std::shared_ptr<RUXImageEditorConfigurationProtocol>& configuration() const {
-        return m_configuration;
-    }
-    void setConfiguration(std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration) {
-        m_configuration = std::move(configuration);
-    }
-    std::shared_ptr<RUXImageEditorViewControllerDelegate> delegate() const { return m_delegate.lock(); }
-    // Held weakly.
-    void setDelegate(const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate) {
-        m_delegate = delegate;
-    }
+    // What RUXImageEditorViewController::create makes, with its inner parts reachable. Never nullptr.
+    // The caller owns the screen.
+    static std::shared_ptr<RUXMainViewController> create(std::shared_ptr<const Graphics::BitmapImage> image);
 
     const std::shared_ptr<RUXEditManager>& editManager() const { return m_editManager; }
     const std::shared_ptr<RUXImageRenderer>& imageRenderer() const { return m_imageRenderer; }
@@ -116,10 +87,9 @@ public:
     void showOriginalImage();
     void refreshUndoRedoButtons();
 
-protected:
-    explicit RUXImageEditorViewController(std::shared_ptr<const Graphics::BitmapImage> image);
-
 private:
+    explicit RUXMainViewController(std::shared_ptr<const Graphics::BitmapImage> image);
+
     // Presents a new tool screen of that class over this one (unless one is open already); the
     // presentation keeps it.
     template <class Screen>
@@ -128,15 +98,13 @@ private:
     void setupNavigationControllerLooks();
     void configureLayout();
     std::shared_ptr<Toolkit::Button> navButtonWithTitle(const std::string& title,
-                                                        void (RUXImageEditorViewController::*action)());
+                                                        void (RUXMainViewController::*action)());
     std::shared_ptr<Toolkit::Button>
     navButtonWithImage(std::shared_ptr<const Graphics::BitmapImage> image,
                        std::shared_ptr<const Graphics::BitmapImage> disableImage,
-                       void (RUXImageEditorViewController::*action)());
-    std::shared_ptr<RUXImageEditorViewController> self();
+                       void (RUXMainViewController::*action)());
+    std::shared_ptr<RUXMainViewController> self();
 
-    std::shared_ptr<RUXImageEditorConfigurationProtocol> m_configuration;
-    std::weak_ptr<RUXImageEditorViewControllerDelegate> m_delegate;
     std::shared_ptr<RUXEditManager> m_editManager;
     std::shared_ptr<RUXImageRenderer> m_imageRenderer;
     std::shared_ptr<RUXImageView> m_imageView;

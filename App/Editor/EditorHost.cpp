@@ -101,7 +101,7 @@ void SavingDelegate::imageEditorViewControllerDidCancelEditing(RUXImageEditorVie
 Session makeSession(std::shared_ptr<const Graphics::BitmapImage> photo,
                     const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate) {
     Session session;
-    session.editor = RUXImageEditorViewController::create(std::move(photo));
+    session.editor = RUXMainViewController::create(std::move(photo));
     session.editor->setConfiguration(std::make_shared<RUXImageEditorSampleConfiguration>());
     session.editor->setDelegate(delegate);
     session.navigation = Toolkit::NavigationController::create(session.editor);

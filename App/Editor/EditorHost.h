@@ -3,7 +3,7 @@
 #include <Graphics/BitmapImage.h>
 #include <Hosts/HeadlessHost.h>
 #include <Toolkit/NavigationController.h>
-#include <View/RUXImageEditorViewController.h>
+#include <View/RUXMainViewController.h>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -54,7 +54,7 @@ private:
 // controller, as a host application shows it. Main thread; the caller owns both.
 struct Session {
     std::shared_ptr<Toolkit::NavigationController> navigation;
-    std::shared_ptr<RUXImageEditorViewController> editor;
+    std::shared_ptr<RUXMainViewController> editor;
 };
 Session makeSession(std::shared_ptr<const Graphics::BitmapImage> photo,
                     const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate);
