@@ -7,6 +7,7 @@
 #include <Transformation/RUXBeautifulBlurTransformation.h>
 #include <Transformation/RUXEngineValues.h>
 #include <Utility/RUXImageUtility.h>
+#include <Utility/RUXResourceLocation.h>
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -347,8 +348,7 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
         }
         center = m_point;
     }
-    auto codeBundle = Foundation::Bundle::codeBundle();
-    auto circle = RUXImageFromBundle(codeBundle->bundlePath(), "circle", "png");
+    auto circle = RUXImageFromBundle(RUXCodeBundlePath(), "circle", "png");
     auto mask = circleMask(sharp->width(), sharp->height(), center, circle);
     if (!mask) {
         return image;
