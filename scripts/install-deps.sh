@@ -3,7 +3,7 @@
 set -euo pipefail
 source "$(dirname "$0")/install-packages.sh"
 rux_install_packages \
-    cmake ninja-build g++ clang pkg-config \
+    cmake ninja-build g++ clang pkg-config python3 \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libpng-dev libjpeg62-turbo-dev libhwy-dev \
     libfreetype-dev libfontconfig-dev fonts-dejavu-core \

@@ -37,21 +37,6 @@ int usage(const std::string& message) {
     return kExitUsage;
 }
 
-// Resources come from beside the executable when they were installed there, else from the tree.
-void findResources(const char* argv0) {
-    std::error_code error;
-    std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", error);
-    if (error) {
-        exe = std::filesystem::absolute(argv0, error);
-    }
-    const std::filesystem::path beside = exe.parent_path();
-    const std::string folder = std::filesystem::is_directory(beside / "RUXImageEditor.bundle", error)
-                                   ? beside.string()
-                                   : std::string(RUX_SOURCE_RESOURCES_DIR);
-    Foundation::Bundle::setMainBundlePath(folder);
-    Foundation::Bundle::setCodeBundlePath(folder);
-}
-
 struct Arguments {
     bool help = false;
     bool headless = false;
@@ -161,7 +146,6 @@ int main(int argc, char** argv) {
         std::printf(kUsage, EditorHost::kDefaultPhotoPath);
         return 0;
     }
-    findResources(argc > 0 ? argv[0] : "rux-editor");
     if (arguments.headless) {
         return EditorHost::runHeadless(arguments.headlessOptions);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Foundation/Clock.h>
+#include <Foundation/Export.h>
 #include <Graphics/Bitmap.h>
 #include <Hosts/TouchScript.h>
 #include <Toolkit/Application.h>
@@ -17,7 +18,7 @@ namespace Hosts {
 // lives). While it lives, Graphics::mainScreenScale() answers its scale; the device orientation
 // starts as portrait (landscape for a window wider than tall). Tests and command-line programs use
 // it. Create, use and destroy it on the main thread; one at a time.
-class HeadlessHost {
+class RUX_API HeadlessHost {
 public:
     static constexpr Graphics::Size defaultPointSize{375, 667};
     static constexpr double defaultScale = 2;
@@ -82,7 +83,8 @@ private:
 // from argv, runs the script over the screen that makeRoot makes and answers the exit status:
 // 0 on success, 1 when the script fails (the error printed as one line), 2 for bad arguments.
 // Answers nothing when argv has no --script, so the caller can open a window instead.
-std::optional<int> runHeadlessMain(int argc, char** argv,
-                                   const std::function<std::shared_ptr<Toolkit::ViewController>()>& makeRoot);
+RUX_API std::optional<int>
+runHeadlessMain(int argc, char** argv,
+                const std::function<std::shared_ptr<Toolkit::ViewController>()>& makeRoot);
 
 } // namespace Hosts

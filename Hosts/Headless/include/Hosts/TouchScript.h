@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Geometry.h>
 #include <optional>
 #include <string>
@@ -34,7 +35,7 @@ namespace Hosts {
 //
 // Between the events of a gesture the clock moves on and the run loop runs, so timers,
 // animations and gesture recognisers see the same timing a user would produce.
-struct TouchCommand {
+struct RUX_API TouchCommand {
     enum class Kind { Tap, Drag, Pinch, Hold, Down, Move, Up, Cancel, Wait, Idle, Rotate, Screenshot };
     Kind kind = Kind::Idle;
     int line = 0;                      // 1-based line in the script
@@ -43,13 +44,13 @@ struct TouchCommand {
     std::optional<Graphics::Point> at; // for up: where the finger lifts, when given
 };
 
-struct TouchScript {
+struct RUX_API TouchScript {
     std::vector<TouchCommand> commands;
 };
 
 // Parses a whole script. On an unknown command, a missing, extra or malformed argument, a
 // negative duration, a step count outside 1…1000 or a non-finite number, answers nothing and
 // sets error to "line N: what is wrong". Any thread.
-std::optional<TouchScript> parseTouchScript(const std::string& text, std::string* error = nullptr);
+RUX_API std::optional<TouchScript> parseTouchScript(const std::string& text, std::string* error = nullptr);
 
 } // namespace Hosts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Geometry.h>
 #include <Toolkit/Application.h>
 #include <functional>
@@ -9,7 +10,7 @@
 
 namespace Hosts {
 
-struct WindowHostOptions {
+struct RUX_API WindowHostOptions {
     Graphics::Size pointSize{375, 667};
     // Pixels per point; 0 takes the display's (a high-DPI display's drawable is larger than its
     // window). Another value sizes the window so that the framebuffer maps one to one onto it.
@@ -25,7 +26,7 @@ struct WindowHostOptions {
 // their own fingers. Ctrl+R turns the device a quarter (the window turns with it), Ctrl+Q or
 // closing the window quits. The framebuffer is uploaded only when a display changed pixels.
 // Create, run and destroy on the main thread; one at a time.
-class WindowHost {
+class RUX_API WindowHost {
 public:
     // nullptr, with one line on stderr, when there is no display or the window cannot be made.
     static std::unique_ptr<WindowHost> create(const WindowHostOptions& options = {});
@@ -50,7 +51,7 @@ private:
 // argv (other arguments are left to the caller), opens the window over the screen makeRoot makes
 // and runs it. Answers the exit status: 0 after the window closed, 1 when no window could be
 // opened (one line on stderr), 2 for bad arguments.
-int runWindowMain(int argc, char** argv,
-                  const std::function<std::shared_ptr<Toolkit::ViewController>()>& makeRoot);
+RUX_API int runWindowMain(int argc, char** argv,
+                          const std::function<std::shared_ptr<Toolkit::ViewController>()>& makeRoot);
 
 } // namespace Hosts
