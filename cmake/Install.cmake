@@ -42,6 +42,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}
         COMPONENT Runtime)
 
 if(RUX_BUILD_PROGRAMS)
+    # An installed program finds shared libraries in the prefix's library folder, wherever the prefix is.
+    file(RELATIVE_PATH rux_lib_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+    set_target_properties(rux-editor rux-render PROPERTIES INSTALL_RPATH "$ORIGIN/${rux_lib_from_bin}")
     install(TARGETS rux-editor rux-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
 endif()
 

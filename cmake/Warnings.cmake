@@ -24,7 +24,9 @@ function(rux_library_properties target export_name output_name)
         CXX_VISIBILITY_PRESET hidden
         C_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON
-        POSITION_INDEPENDENT_CODE ON)
+        POSITION_INDEPENDENT_CODE ON
+        # Installed side by side: each shared library finds the others beside itself.
+        INSTALL_RPATH "$ORIGIN")
     add_library(RUXImageEditor::${export_name} ALIAS ${target})
     set_property(GLOBAL APPEND PROPERTY RUX_INSTALLED_TARGETS ${target})
 endfunction()

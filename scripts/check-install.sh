@@ -91,5 +91,5 @@ check_prefix shared "$work/shared"
 # The Debian package has the same layout under /usr.
 (cd build/shared && cpack -G DEB >/dev/null)
 deb=$(ls build/shared/ruximageeditor_*.deb)
-dpkg-deb -c "$deb" | grep -q './usr/lib/cmake/RUXImageEditor/RUXImageEditorConfig.cmake'
+dpkg-deb -c "$deb" | grep './usr/lib/cmake/RUXImageEditor/RUXImageEditorConfig.cmake' >/dev/null
 echo "-- install check passed (static and shared; $(basename "$deb"))"
