@@ -6,6 +6,7 @@
 #include <Foundation/Log.h>
 #include <Graphics/ImageFile.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -293,29 +294,49 @@ TEST_P(EditorUnreadableDrop, KeepsTheEditorAndItsEditsAndSaysSo) {
 INSTANTIATE_TEST_SUITE_P(MissingGarbledAndCut, EditorUnreadableDrop,
                          ::testing::Values("missing.jpg", "notes.jpg", "cut.png", "."));
 
-// Save into a place that cannot be written: a "folder" that is a file, and a photo whose folder
-// refuses new files even to root.
-struct UnwritableSave {
-    const char* name;
-    bool besidePhoto;
+// Save into a place that cannot be written: a "folder" that is a file, a folder that refuses new
+// files even to root, and a disk too small for the picture (a tiny tmpfs, where mounting is allowed).
+enum class Unwritable { FolderIsAFile, ReadOnlyFolder, FullDisk };
+
+class EditorUnwritableSave : public EditorFiles, public ::testing::WithParamInterface<Unwritable> {
+protected:
+    void TearDown() override {
+        if (mounted)
+            std::system(("umount '" + (directory / "full").string() + "'").c_str());
+        EditorFiles::TearDown();
+    }
+    bool mounted = false;
 };
 
-class EditorUnwritableSave : public EditorFiles, public ::testing::WithParamInterface<UnwritableSave> {};
-
 TEST_P(EditorUnwritableSave, SaysSoKeepsTheEditsAndLeavesNoFileBehind) {
-    if (GetParam().besidePhoto)
-        useSavingDelegate("/proc/rux-editor-test-photo.png", std::nullopt);
-    else
+    fs::path watched = directory;
+    switch (GetParam()) {
+    case Unwritable::FolderIsAFile:
         useSavingDelegate(photo, photo + "/edited.jpg");
+        break;
+    case Unwritable::ReadOnlyFolder:
+        useSavingDelegate("/proc/rux-editor-test-photo.png", std::nullopt);
+        break;
+    case Unwritable::FullDisk:
+        watched = directory / "full";
+        fs::create_directories(watched);
+        mounted =
+            std::system(
+                ("mount -t tmpfs -o size=16k tmpfs '" + watched.string() + "' 2>/dev/null").c_str()) == 0;
+        if (!mounted)
+            GTEST_SKIP() << "cannot mount a small tmpfs here";
+        useSavingDelegate((watched / "photo.png").string(), std::nullopt);
+        break;
+    }
     run(kFirstLook);
-    const std::set<std::string> before = filesIn(directory);
+    const std::set<std::string> before = filesIn(watched);
     Foundation::LogCapture quiet;
 
     EXPECT_TRUE(key("ctrl+s"));
     EXPECT_TRUE(saving->saveFailed());
     EXPECT_TRUE(saving->savedPaths().empty());
     EXPECT_EQ(notice().rfind("Not saved", 0), 0u) << notice();
-    EXPECT_EQ(filesIn(directory), before);
+    EXPECT_EQ(filesIn(watched), before) << "no reserved name, no partial picture";
     EXPECT_TRUE(canUndo());
     EXPECT_EQ(top(), navigation) << "the editor stays open";
     // The notice clears itself after a while.
@@ -323,9 +344,21 @@ TEST_P(EditorUnwritableSave, SaysSoKeepsTheEditsAndLeavesNoFileBehind) {
     EXPECT_EQ(notice(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(FolderIsAFileAndReadOnlyFolder, EditorUnwritableSave,
-                         ::testing::Values(UnwritableSave{"FolderIsAFile", false},
-                                           UnwritableSave{"ReadOnlyFolder", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+std::string unwritableName(const ::testing::TestParamInfo<Unwritable>& info) {
+    switch (info.param) {
+    case Unwritable::FolderIsAFile:
+        return "FolderIsAFile";
+    case Unwritable::ReadOnlyFolder:
+        return "ReadOnlyFolder";
+    case Unwritable::FullDisk:
+        return "FullDisk";
+    }
+    return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, EditorUnwritableSave,
+                         ::testing::Values(Unwritable::FolderIsAFile, Unwritable::ReadOnlyFolder,
+                                           Unwritable::FullDisk),
+                         unwritableName);
 
 } // namespace
