@@ -7,5 +7,5 @@ rux_install_packages \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libpng-dev libjpeg62-turbo-dev libhwy-dev \
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation \
-    libsdl2-dev xvfb x11-apps \
+    libsdl2-dev xvfb x11-apps xdotool \
     lomiri-wallpapers-16.04

@@ -439,7 +439,7 @@ std::unique_ptr<WindowHost> WindowHost::create(const WindowHostOptions& options)
     s.sdlWindow = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                    static_cast<int>(std::lround(options.pointSize.width)),
                                    static_cast<int>(std::lround(options.pointSize.height)),
-                                   SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE);
+                                   SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (s.sdlWindow)
         s.renderer = SDL_CreateRenderer(s.sdlWindow, -1, 0);
     if (!s.renderer) {
@@ -456,8 +456,10 @@ std::unique_ptr<WindowHost> WindowHost::create(const WindowHostOptions& options)
     }
     s.application = Toolkit::Application::create(std::move(window));
     s.fitWindowToPoints();
-    // The window was placed while it was still phone-sized; the zoomed one is centred again.
+    // The window was placed while it was still phone-sized; the zoomed one is centred again, and
+    // only then shown, so that it never appears at the wrong size.
     SDL_SetWindowPosition(s.sdlWindow, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    SDL_ShowWindow(s.sdlWindow);
     s.quitAfterSeconds = options.quitAfterSeconds;
     s.wakeEvent = SDL_RegisterEvents(1);
     Graphics::setMainScreenScale(s.scale);
