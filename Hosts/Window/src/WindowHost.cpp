@@ -96,10 +96,6 @@ std::optional<KeyChord> chordOf(const SDL_Keysym& key) {
     return chord;
 }
 
-} // namespace
-
-namespace {
-
 // The scale a window of pointSize should draw at on the display that shows sdlWindow. A drawable
 // larger than the window (Wayland, macOS) gives the display's pixels per point directly; X11
 // reports pixels as window units, so there the display's DPI stands in for it, in whole steps,
@@ -321,8 +317,11 @@ struct WindowHost::State {
             if (event.drop.file) {
                 const std::string path = event.drop.file;
                 SDL_free(event.drop.file);
-                if (event.type == SDL_DROPFILE && dropHandler)
+                // The program may put a new screen in place; fingers on the old one are let go.
+                if (event.type == SDL_DROPFILE && dropHandler) {
+                    cancelEverything();
                     dropHandler(path);
+                }
             }
             break;
         case SDL_MOUSEBUTTONDOWN:
