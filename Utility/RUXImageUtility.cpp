@@ -10,8 +10,10 @@ std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bun
     if (!bundle) {
         return nullptr;
     }
-    // A higher-resolution variant keeps the image's size in points while giving it more pixels.
-    int scale = variants == ScaleVariants::Yes ? int(std::floor(Graphics::mainScreenScale())) : 1;
+    // A higher-resolution variant keeps the image's size in points while giving it more pixels. A
+    // screen between two scales (a window zoomed to fit its display) takes the larger variant:
+    // drawn smaller it stays sharp, where the smaller one drawn larger would blur.
+    int scale = variants == ScaleVariants::Yes ? int(std::ceil(Graphics::mainScreenScale() - 1e-6)) : 1;
     for (; scale > 1; --scale) {
         std::string path = bundle->pathForResource(name + "@" + std::to_string(scale) + "x", type);
         if (!path.empty()) {

@@ -21,9 +21,10 @@ RUX_API Graphics::Color RUXColorWithHexCode(std::int32_t code);
 
 enum class ScaleVariants { No, Yes };
 
-// Loads "name.type" from the bundle directory, preferring "name@3x.type" at a screen scale of 3
-// or more and "name@2x.type" at 2 or more when variants are allowed; the image carries the scale
-// of the file it came from. nullptr if no file exists or it cannot be read. Any thread.
+// Loads "name.type" from the bundle directory, preferring "name@3x.type" at a screen scale above 2
+// and "name@2x.type" above 1 when variants are allowed (the next larger variant, for sharpness);
+// the image carries the scale of the file it came from. nullptr if no file exists or it cannot be
+// read. Any thread.
 RUX_API std::shared_ptr<Graphics::BitmapImage>
 RUXImageFromBundle(const std::string& bundlePath, const std::string& name, const std::string& type,
                    ScaleVariants variants = ScaleVariants::Yes);

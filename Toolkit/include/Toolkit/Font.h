@@ -7,7 +7,8 @@
 
 namespace Toolkit {
 
-// The system typeface (fontconfig's "sans-serif", regular or bold) at a size in points. Glyphs are
+// The system typeface (Liberation Sans, regular or bold, whose widths match the phone's system
+// font the layouts were made for; fontconfig's "sans-serif" without it) at a size in points. Glyphs are
 // rasterised by FreeType at the screen's pixel size and cached. When no typeface can be found, text
 // measures zero and draws nothing (one log line). Main thread only.
 class RUX_API Font {

@@ -2,6 +2,7 @@
 
 #include <Foundation/Export.h>
 #include <Graphics/Geometry.h>
+#include <Hosts/KeyChord.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,15 +33,38 @@ namespace Hosts {
 //                                      landscape-right, face-up or face-down
 //   screenshot FILE.png                writes what the window shows (pixels of the host's scale);
 //                                      a relative path is taken from the host's output directory
+//   key CHORD                          a key pressed and released at once (see KeyChord.h:
+//                                      "ctrl+z", "escape", "left")
+//   keydown CHORD, keyup CHORD         a key goes down and stays down, a key that is down comes up
+//   drop PATH                          a file is dropped on the window (the rest of the line is
+//                                      the path, so it may hold spaces)
 //
 // Between the events of a gesture the clock moves on and the run loop runs, so timers,
 // animations and gesture recognisers see the same timing a user would produce.
 struct RUX_API TouchCommand {
-    enum class Kind { Tap, Drag, Pinch, Hold, Down, Move, Up, Cancel, Wait, Idle, Rotate, Screenshot };
+    enum class Kind {
+        Tap,
+        Drag,
+        Pinch,
+        Hold,
+        Down,
+        Move,
+        Up,
+        Cancel,
+        Wait,
+        Idle,
+        Rotate,
+        Screenshot,
+        Key,
+        KeyDown,
+        KeyUp,
+        Drop
+    };
     Kind kind = Kind::Idle;
     int line = 0;                      // 1-based line in the script
     std::vector<double> numbers;       // the numeric arguments, defaults filled in
-    std::string text;                  // the file of screenshot, the orientation of rotate
+    std::string text;                  // the file of screenshot and drop, the orientation of rotate
+    KeyChord chord;                    // for key, keydown and keyup
     std::optional<Graphics::Point> at; // for up: where the finger lifts, when given
 };
 
