@@ -10,6 +10,9 @@ if(RUX_EDITOR_CORE_SOURCES)
     target_include_directories(RUXImageEditorCore PUBLIC ${CMAKE_SOURCE_DIR})
     target_link_libraries(RUXImageEditorCore PUBLIC Foundation Graphics ImageEngine Toolkit)
     rux_target_warnings(RUXImageEditorCore)
+    # Recipes are read and written with nlohmann-json; no public header names it.
+    find_package(nlohmann_json 3 REQUIRED)
+    target_link_libraries(RUXImageEditorCore PRIVATE nlohmann_json::nlohmann_json)
     # Where the editor's own code bundle (holding "circle") and the resource bundle live in the tree.
     target_compile_definitions(RUXImageEditorCore PRIVATE
         RUX_SOURCE_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/Resources")
