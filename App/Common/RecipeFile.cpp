@@ -1,15 +1,15 @@
-#include "Recipes.h"
+#include "RecipeFile.h"
 
 #include <Graphics/ImageFile.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-namespace RenderTool {
+namespace RecipeFile {
 
 std::shared_ptr<const RUXRecipe>
-readRecipeFile(const std::string& path,
-               const std::vector<std::shared_ptr<RUXUserLookTransformation>>& lookFiles, std::string& error) {
+read(const std::string& path, const std::vector<std::shared_ptr<RUXUserLookTransformation>>& lookFiles,
+     std::string& error) {
     std::error_code sizeError;
     const auto size = std::filesystem::file_size(path, sizeError);
     std::ifstream file(path, std::ios::binary);
@@ -48,7 +48,7 @@ readRecipeFile(const std::string& path,
     return recipe;
 }
 
-bool writeRecipeFile(const RUXRecipe& recipe, const std::string& path, std::string& error) {
+bool write(const RUXRecipe& recipe, const std::string& path, std::string& error) {
     const std::string document = recipe.document();
     if (!Graphics::writeFileAtomically(path, std::vector<std::uint8_t>(document.begin(), document.end()))) {
         error = "cannot write the recipe " + path;
@@ -57,4 +57,4 @@ bool writeRecipeFile(const RUXRecipe& recipe, const std::string& path, std::stri
     return true;
 }
 
-} // namespace RenderTool
+} // namespace RecipeFile

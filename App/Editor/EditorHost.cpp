@@ -66,7 +66,7 @@ bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& pat
 }
 
 void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
-    RUXImageEditorViewController&, std::shared_ptr<const Graphics::BitmapImage> image) {
+    RUXImageEditorViewController& editor, std::shared_ptr<const Graphics::BitmapImage> image) {
     if (!image) {
         Foundation::log("rux-editor: the edit could not be rendered; nothing was saved");
         m_saveFailed = true;
@@ -86,6 +86,9 @@ void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
         return;
     }
     m_savedPaths.push_back(*path);
+    if (!writeRecipeForImage(editor, *path)) {
+        m_saveFailed = true;
+    }
     std::printf("Saved the edited photo (%d x %d) to %s\n", image->bitmap()->width(),
                 image->bitmap()->height(), path->c_str());
     std::fflush(stdout);
@@ -141,6 +144,10 @@ int runHeadless(const HeadlessOptions& options) {
     }
     auto delegate = std::make_shared<SavingDelegate>(options.photoPath, options.savePath);
     Session session = makeSession(photo, delegate);
+    if (!prepareEditor(*session.editor, options.recipe, error)) {
+        std::fprintf(stderr, "rux-editor: %s\n", error.c_str());
+        return 1;
+    }
     host->application().setRootViewController(session.navigation);
     if (!host->runUntilIdle()) {
         std::fprintf(stderr, "rux-editor: the editor did not settle after opening\n");

@@ -3,8 +3,8 @@
 
 #include "Batch.h"
 #include "Output.h"
-#include "Recipes.h"
 
+#include <Common/RecipeFile.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Foundation/Bundle.h>
 #include <Graphics/BitmapImage.h>
@@ -218,7 +218,7 @@ std::optional<int> finishRecipeAndBatchOptions(Options& options) {
     }
     if (!options.recipePath.empty()) {
         std::string error;
-        options.recipe = RenderTool::readRecipeFile(options.recipePath, options.lookFiles, error);
+        options.recipe = RecipeFile::read(options.recipePath, options.lookFiles, error);
         if (!options.recipe) {
             return usageError(error);
         }
@@ -545,7 +545,7 @@ int main(int argc, char** argv) {
     }
     if (!options.saveRecipePath.empty()) {
         auto recipe = manager->recipe();
-        if (!recipe || !RenderTool::writeRecipeFile(*recipe, options.saveRecipePath, error)) {
+        if (!recipe || !RecipeFile::write(*recipe, options.saveRecipePath, error)) {
             std::fprintf(stderr, "rux-render: %s\n",
                          recipe ? error.c_str() : "the edits cannot be written as a recipe");
             return kExitFailure;
