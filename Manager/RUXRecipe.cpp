@@ -30,6 +30,16 @@ bool isLook(const RUXClass& c) {
     return c.create()->type() == RUXTransformationTypeFilter;
 }
 
+// key in double quotes, as messages name keys.
+std::string quoted(const std::string& key) {
+    std::string result;
+    result.reserve(key.size() + 2);
+    result += '"';
+    result += key;
+    result += '"';
+    return result;
+}
+
 Json numbers(std::initializer_list<double> values) {
     return Json(std::vector<double>(values));
 }
@@ -90,7 +100,9 @@ public:
 
     // Only the keys named (and "class") may appear.
     bool onlyKeys(std::initializer_list<const char*> keys) {
-        for (const auto& [key, value] : m_entry.items()) {
+        for (const auto& item : m_entry.items()) {
+            // A copy, not a structured binding: some compilers cannot capture those in a lambda.
+            const std::string key = item.key();
             if (key != "class" &&
                 std::none_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; })) {
                 return fail("unexpected key \"" + key + "\"");
@@ -107,12 +119,12 @@ public:
     std::optional<double> number(const char* key) {
         const Json& value = m_entry.at(key);
         if (!value.is_number()) {
-            fail("\"" + std::string(key) + "\" must be a number");
+            fail(quoted(key) + " must be a number");
             return std::nullopt;
         }
         double v = value.get<double>();
         if (!std::isfinite(v)) {
-            fail("\"" + std::string(key) + "\" must be finite");
+            fail(quoted(key) + " must be finite");
             return std::nullopt;
         }
         return v;
@@ -121,13 +133,13 @@ public:
     std::optional<std::vector<double>> numbers(const char* key, std::size_t count) {
         const Json& value = m_entry.at(key);
         if (!value.is_array() || value.size() != count) {
-            fail("\"" + std::string(key) + "\" must be a list of " + std::to_string(count) + " numbers");
+            fail(quoted(key) + " must be a list of " + std::to_string(count) + " numbers");
             return std::nullopt;
         }
         std::vector<double> result;
         for (const Json& item : value) {
             if (!item.is_number() || !std::isfinite(item.get<double>())) {
-                fail("\"" + std::string(key) + "\" must hold finite numbers only");
+                fail(quoted(key) + " must hold finite numbers only");
                 return std::nullopt;
             }
             result.push_back(item.get<double>());
@@ -138,7 +150,7 @@ public:
     std::optional<int> direction(const char* key) {
         const Json& value = m_entry.at(key);
         if (!value.is_number_integer() || (value.get<long long>() != 1 && value.get<long long>() != -1)) {
-            fail("\"" + std::string(key) + "\" must be 1 or -1");
+            fail(quoted(key) + " must be 1 or -1");
             return std::nullopt;
         }
         return int(value.get<long long>());
@@ -147,7 +159,7 @@ public:
     std::optional<std::string> text(const char* key) {
         const Json& value = m_entry.at(key);
         if (!value.is_string()) {
-            fail("\"" + std::string(key) + "\" must be a string");
+            fail(quoted(key) + " must be a string");
             return std::nullopt;
         }
         return value.get<std::string>();
