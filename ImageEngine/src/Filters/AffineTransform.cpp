@@ -110,14 +110,37 @@ private:
         }
     }
 
+    // Each position comes from its own pixel centre in double precision, as on the scalar path; the
+    // blends of the pixels whose four taps lie in the source run as vectors, the few at its edge
+    // (where rounding of the mapped rect left a tap outside) one channel at a time.
     void renderRotated(const PixelSpan& source, const PixelSpan& out) const {
         const Graphics::AffineTransform& m = m_inverse;
+        const PixelRect& r = source.rect;
+        const std::size_t width = static_cast<std::size_t>(out.rect.w);
+        thread_local std::vector<std::ptrdiff_t> offsets;
+        thread_local std::vector<float> weightsX, weightsY;
+        offsets.resize(width);
+        weightsX.resize(width);
+        weightsY.resize(width);
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            float* pixel = out.row(y);
-            for (int x = out.rect.x; x < out.rect.maxX(); ++x, pixel += 4) {
-                Graphics::Point q = m.applyToPoint({x + 0.5, y + 0.5});
-                sample(source, q.x - 0.5, q.y - 0.5, pixel);
+            float* row = out.row(y);
+            for (std::size_t i = 0; i < width; ++i) {
+                Graphics::Point q = m.applyToPoint({out.rect.x + static_cast<double>(i) + 0.5, y + 0.5});
+                const double fx = q.x - 0.5, fy = q.y - 0.5;
+                const double floorX = std::floor(fx), floorY = std::floor(fy);
+                if (floorX >= r.x && floorX + 1 < r.maxX() && floorY >= r.y && floorY + 1 < r.maxY()) {
+                    offsets[i] = (static_cast<std::ptrdiff_t>(floorY) - r.y) *
+                                     static_cast<std::ptrdiff_t>(source.stride) +
+                                 (static_cast<std::ptrdiff_t>(floorX) - r.x) * 4;
+                    weightsX[i] = static_cast<float>(fx - floorX);
+                    weightsY[i] = static_cast<float>(fy - floorY);
+                } else {
+                    offsets[i] = -1;
+                    sample(source, fx, fy, row + i * 4);
+                }
             }
+            Simd::bilinearGatherRow(source.data, static_cast<std::ptrdiff_t>(source.stride), offsets.data(),
+                                    weightsX.data(), weightsY.data(), width, row);
         }
     }
 
