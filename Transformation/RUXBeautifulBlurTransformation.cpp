@@ -9,6 +9,10 @@
 #include <Utility/RUXImageUtility.h>
 #include <algorithm>
 #include <cmath>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+#include <cstring>
 #include <new>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
@@ -87,6 +91,171 @@ void accumulateRows(const std::uint8_t* const* rows, const std::int16_t* taps, i
     }
 }
 
+// Whether this processor runs the vector path (it needs AVX2).
+bool vectorPathAvailable();
+
+// Whether the vector path gives accumulateRows's sums for this kernel: it pairs mirrored taps under
+// one weight, so the weights must be symmetric, and non-negative so that no 16-bit pair sum or 32-bit
+// total can wrap where accumulateRows's would not.
+bool vectorPathFits(const std::vector<std::int16_t>& weights) {
+    if (!vectorPathAvailable()) {
+        return false;
+    }
+    const std::size_t n = weights.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        if (weights[k] < 0 || weights[k] != weights[n - 1 - k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Sixteen bytes widened to sixteen 16-bit lanes.
+__attribute__((target("avx2"), always_inline)) inline __m256i widen(const std::uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// out[i] for i in [begin, end): the same integer sums and rounding as accumulateRows. Mirrored taps
+// share a weight, so their bytes are added first (at most 510, a 16-bit lane); then each
+// multiply-add instruction weights two such terms at once into 32-bit sums. A block of 32 outputs
+// keeps its sums in registers while every tap is added. Only called where the processor has AVX2
+// (vectorPathAvailable).
+__attribute__((target("avx2"))) void accumulateRowsExactly(const std::uint8_t* const* rows,
+                                                           const std::int16_t* weights, int tapCount,
+                                                           std::size_t begin, std::size_t end,
+                                                           float inverseDivisor, std::uint8_t* out) {
+    constexpr std::size_t kBlock = 32;
+    const int half = tapCount / 2;
+    // Terms: the mirrored pairs, then the centre alone; taken two at a time, the last one with a
+    // weight of 0 when their number is odd.
+    const int terms = half + 1;
+    auto termRows = [&](int t, const std::uint8_t*& a, const std::uint8_t*& b) {
+        if (t < half) {
+            a = rows[t];
+            b = rows[tapCount - 1 - t];
+        } else {
+            a = rows[half];
+            b = nullptr;
+        }
+    };
+    auto termWeight = [&](int t) {
+        return t < terms ? static_cast<std::int16_t>(weights[t]) : std::int16_t(0);
+    };
+    std::size_t i = begin;
+    for (; i + kBlock <= end; i += kBlock) {
+        // sums[h][q]: half h of the block (16 outputs), q = 0 for the low four of each 128-bit half
+        // of a vector and 1 for the high four (the order the interleaving leaves them in).
+        __m256i sums[2][2] = {{_mm256_setzero_si256(), _mm256_setzero_si256()},
+                              {_mm256_setzero_si256(), _mm256_setzero_si256()}};
+        for (int t = 0; t < terms; t += 2) {
+            const __m256i w = _mm256_set1_epi32(static_cast<std::int32_t>(
+                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(termWeight(t + 1))) << 16) |
+                static_cast<std::uint16_t>(termWeight(t))));
+            const std::uint8_t *a0, *b0, *a1 = nullptr, *b1 = nullptr;
+            termRows(t, a0, b0);
+            if (t + 1 < terms) {
+                termRows(t + 1, a1, b1);
+            }
+            for (std::size_t h = 0; h < 2; ++h) {
+                const std::size_t at = i + h * 16;
+                __m256i first = widen(a0 + at);
+                if (b0) {
+                    first = _mm256_add_epi16(first, widen(b0 + at));
+                }
+                __m256i second = _mm256_setzero_si256();
+                if (a1) {
+                    second = widen(a1 + at);
+                    if (b1) {
+                        second = _mm256_add_epi16(second, widen(b1 + at));
+                    }
+                }
+                sums[h][0] =
+                    _mm256_add_epi32(sums[h][0], _mm256_madd_epi16(_mm256_unpacklo_epi16(first, second), w));
+                sums[h][1] =
+                    _mm256_add_epi32(sums[h][1], _mm256_madd_epi16(_mm256_unpackhi_epi16(first, second), w));
+            }
+        }
+        for (std::size_t h = 0; h < 2; ++h) {
+            alignas(32) std::int32_t low[8], high[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(low), sums[h][0]);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(high), sums[h][1]);
+            // Lane j of the low sums is output j (j < 4) or j + 4; of the high sums, j + 4 or j + 8.
+            for (std::size_t j = 0; j < 8; ++j) {
+                const std::size_t lowAt = j < 4 ? j : j + 4, highAt = lowAt + 4;
+                float v = float(low[j]) * inverseDivisor + 0.5f;
+                out[i + h * 16 + lowAt] = static_cast<std::uint8_t>(std::min(v, 255.0f));
+                v = float(high[j]) * inverseDivisor + 0.5f;
+                out[i + h * 16 + highAt] = static_cast<std::uint8_t>(std::min(v, 255.0f));
+            }
+        }
+    }
+    for (; i < end; ++i) {
+        std::int32_t sum = static_cast<std::int32_t>(weights[half]) * rows[half][i];
+        for (int k = 0; k < half; ++k) {
+            sum += static_cast<std::int32_t>(weights[k]) * (int(rows[k][i]) + int(rows[tapCount - 1 - k][i]));
+        }
+        float value = float(sum) * inverseDivisor + 0.5f;
+        out[i] = static_cast<std::uint8_t>(std::min(value, 255.0f));
+    }
+}
+
+bool vectorPathAvailable() {
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
+}
+#else
+void accumulateRowsExactly(const std::uint8_t* const*, const std::int16_t*, int, std::size_t, std::size_t,
+                           float, std::uint8_t*) {}
+bool vectorPathAvailable() {
+    return false;
+}
+#endif
+
+// Both passes on the vector path. The vertical pass walks the picture in column strips, so the
+// rows a band of outputs reads stay in the second-level cache while the band is computed.
+void convolveExactly(Graphics::Bitmap& bitmap, std::vector<std::uint8_t>& vertical,
+                     const std::vector<std::int16_t>& weights, float inverseDivisor,
+                     std::size_t rowsPerTask) {
+    const int width = bitmap.width(), height = bitmap.height();
+    const int taps = int(weights.size()), half = taps / 2;
+    const std::size_t rowLength = std::size_t(width) * 4;
+    const std::size_t tasks = (std::size_t(height) + rowsPerTask - 1) / rowsPerTask;
+    constexpr std::size_t kStrip = 1024;
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
+        const int y0 = int(task * rowsPerTask), y1 = std::min(height, y0 + int(rowsPerTask));
+        for (std::size_t strip = 0; strip < rowLength; strip += kStrip) {
+            const std::size_t stripEnd = std::min(rowLength, strip + kStrip);
+            for (int y = y0; y < y1; ++y) {
+                for (int k = 0; k < taps; ++k) {
+                    rows[std::size_t(k)] = bitmap.row(std::clamp(y + k - half, 0, height - 1));
+                }
+                accumulateRowsExactly(rows.data(), weights.data(), taps, strip, stripEnd, inverseDivisor,
+                                      vertical.data() + rowLength * std::size_t(y));
+            }
+        }
+    });
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<std::uint8_t> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
+        std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
+        const int y0 = int(task * rowsPerTask), y1 = std::min(height, y0 + int(rowsPerTask));
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* source = vertical.data() + rowLength * std::size_t(y);
+            for (int x = 0; x < half; ++x) {
+                std::copy(source, source + 4, padded.data() + 4 * x);
+                std::copy(source + rowLength - 4, source + rowLength, padded.data() + 4 * (half + width + x));
+            }
+            std::copy(source, source + rowLength, padded.data() + 4 * half);
+            for (int k = 0; k < taps; ++k) {
+                rows[std::size_t(k)] = padded.data() + 4 * k;
+            }
+            accumulateRowsExactly(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor,
+                                  bitmap.mutableRow(y));
+        }
+    });
+}
+
 } // namespace
 
 RUXBeautifulBlurTransformation::ConvolutionResult
@@ -112,6 +281,10 @@ RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Kernel&
     }
     constexpr std::size_t kRowsPerTask = 16;
     const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
+    if (vectorPathFits(kernel.weights)) {
+        convolveExactly(bitmap, vertical, kernel.weights, inverseDivisor, kRowsPerTask);
+        return ConvolutionResult::Done;
+    }
 
     // Vertical pass into the scratch buffer: each output row is a weighted sum of whole rows,
     // the rows beyond the edges repeating the edge rows.
