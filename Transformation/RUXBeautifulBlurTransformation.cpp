@@ -13,6 +13,7 @@
 #include <immintrin.h>
 #endif
 #include <cstring>
+#include <functional>
 #include <new>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
@@ -176,18 +177,20 @@ __attribute__((target("avx2"))) void accumulateRowsExactly(const std::uint8_t* c
                     _mm256_add_epi32(sums[h][1], _mm256_madd_epi16(_mm256_unpackhi_epi16(first, second), w));
             }
         }
+        // The same rounding as accumulateRows (a multiply, then an add, then truncation), eight
+        // lanes at a time. Packing the low sums with the high ones puts the outputs back in order.
+        const __m256 scale = _mm256_set1_ps(inverseDivisor), halfStep = _mm256_set1_ps(0.5f),
+                     top = _mm256_set1_ps(255.0f);
+        auto rounded = [&](__m256i sum) __attribute__((target("avx2"))) {
+            const __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(sum), scale), halfStep);
+            return _mm256_cvttps_epi32(_mm256_min_ps(v, top));
+        };
         for (std::size_t h = 0; h < 2; ++h) {
-            alignas(32) std::int32_t low[8], high[8];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(low), sums[h][0]);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(high), sums[h][1]);
-            // Lane j of the low sums is output j (j < 4) or j + 4; of the high sums, j + 4 or j + 8.
-            for (std::size_t j = 0; j < 8; ++j) {
-                const std::size_t lowAt = j < 4 ? j : j + 4, highAt = lowAt + 4;
-                float v = float(low[j]) * inverseDivisor + 0.5f;
-                out[i + h * 16 + lowAt] = static_cast<std::uint8_t>(std::min(v, 255.0f));
-                v = float(high[j]) * inverseDivisor + 0.5f;
-                out[i + h * 16 + highAt] = static_cast<std::uint8_t>(std::min(v, 255.0f));
-            }
+            const __m256i words = _mm256_packus_epi32(rounded(sums[h][0]), rounded(sums[h][1]));
+            const __m256i bytes = _mm256_packus_epi16(words, words);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i + h * 16), _mm256_castsi256_si128(bytes));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i + h * 16 + 8),
+                             _mm256_extracti128_si256(bytes, 1));
         }
     }
     for (; i < end; ++i) {
@@ -212,46 +215,100 @@ bool vectorPathAvailable() {
 }
 #endif
 
-// Both passes on the vector path. The vertical pass walks the picture in column strips, so the
-// rows a band of outputs reads stay in the second-level cache while the band is computed.
-void convolveExactly(Graphics::Bitmap& bitmap, std::vector<std::uint8_t>& vertical,
-                     const std::vector<std::int16_t>& weights, float inverseDivisor,
-                     std::size_t rowsPerTask) {
-    const int width = bitmap.width(), height = bitmap.height();
+// Both passes on the vector path: vertically from source rows into middle rows, then horizontally
+// from middle rows into output rows (a row is copied into a padded buffer first, so output may be
+// middle). The vertical pass walks the picture in column strips, so the rows a band of outputs
+// reads stay in the second-level cache while the band is computed.
+using RowOf = std::function<const std::uint8_t*(int)>;
+using MutableRowOf = std::function<std::uint8_t*(int)>;
+void convolveExactly(int width, int height, const RowOf& source, const MutableRowOf& middle,
+                     const MutableRowOf& output, const std::vector<std::int16_t>& weights,
+                     float inverseDivisor) {
+    constexpr std::size_t kRowsPerTask = 16, kStrip = 1024;
     const int taps = int(weights.size()), half = taps / 2;
     const std::size_t rowLength = std::size_t(width) * 4;
-    const std::size_t tasks = (std::size_t(height) + rowsPerTask - 1) / rowsPerTask;
-    constexpr std::size_t kStrip = 1024;
+    const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
     Foundation::parallelFor(tasks, [&](std::size_t task) {
         std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
-        const int y0 = int(task * rowsPerTask), y1 = std::min(height, y0 + int(rowsPerTask));
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
         for (std::size_t strip = 0; strip < rowLength; strip += kStrip) {
             const std::size_t stripEnd = std::min(rowLength, strip + kStrip);
             for (int y = y0; y < y1; ++y) {
                 for (int k = 0; k < taps; ++k) {
-                    rows[std::size_t(k)] = bitmap.row(std::clamp(y + k - half, 0, height - 1));
+                    rows[std::size_t(k)] = source(std::clamp(y + k - half, 0, height - 1));
                 }
                 accumulateRowsExactly(rows.data(), weights.data(), taps, strip, stripEnd, inverseDivisor,
-                                      vertical.data() + rowLength * std::size_t(y));
+                                      middle(y));
             }
         }
     });
     Foundation::parallelFor(tasks, [&](std::size_t task) {
         std::vector<std::uint8_t> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
         std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
-        const int y0 = int(task * rowsPerTask), y1 = std::min(height, y0 + int(rowsPerTask));
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
         for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* source = vertical.data() + rowLength * std::size_t(y);
+            const std::uint8_t* row = middle(y);
             for (int x = 0; x < half; ++x) {
-                std::copy(source, source + 4, padded.data() + 4 * x);
-                std::copy(source + rowLength - 4, source + rowLength, padded.data() + 4 * (half + width + x));
+                std::copy(row, row + 4, padded.data() + 4 * x);
+                std::copy(row + rowLength - 4, row + rowLength, padded.data() + 4 * (half + width + x));
             }
-            std::copy(source, source + rowLength, padded.data() + 4 * half);
+            std::copy(row, row + rowLength, padded.data() + 4 * half);
             for (int k = 0; k < taps; ++k) {
                 rows[std::size_t(k)] = padded.data() + 4 * k;
             }
-            accumulateRowsExactly(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor,
-                                  bitmap.mutableRow(y));
+            accumulateRowsExactly(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor, output(y));
+        }
+    });
+}
+
+// The sharp picture blurred into a new bitmap; on the vector path the first pass reads the sharp
+// picture and writes the new one directly, with no copy and no full-size scratch. nullptr when
+// there is no memory for it.
+std::shared_ptr<Graphics::Bitmap> blurredCopy(const Graphics::Bitmap& sharp,
+                                              const RUXBeautifulBlurTransformation::Kernel& kernel) {
+    if (kernel.weights.size() > 1 && kernel.weights.size() % 2 == 1 && kernel.divisor > 0 &&
+        vectorPathFits(kernel.weights)) {
+        auto blurred = Graphics::Bitmap::create(sharp.width(), sharp.height(), sharp.format(),
+                                                sharp.alphaInfo(), sharp.colorSpace());
+        if (!blurred) {
+            return nullptr;
+        }
+        Graphics::Bitmap& target = *blurred;
+        auto targetRow = [&target](int y) { return target.mutableRow(y); };
+        convolveExactly(
+            sharp.width(), sharp.height(), [&sharp](int y) { return sharp.row(y); }, targetRow, targetRow,
+            kernel.weights, 1.0f / float(kernel.divisor));
+        return blurred;
+    }
+    auto blurred = sharp.copy();
+    if (!blurred) {
+        return nullptr;
+    }
+    // A failed pass leaves the picture as the last successful one did; the render goes on with it.
+    if (auto error = RUXBeautifulBlurTransformation::convolve(*blurred, kernel);
+        error != RUXBeautifulBlurTransformation::ConvolutionResult::Done) {
+        Foundation::log("error from convolution %ld", static_cast<long>(error));
+    }
+    return blurred;
+}
+
+// The sharp picture painted over the (opaque) blurred one with opacity 1 − mask, written over the
+// blurred one; each byte is read before it is written.
+void blendInto(const Graphics::Bitmap& sharp, Graphics::Bitmap& blurred, const Graphics::Bitmap& mask) {
+    const int width = blurred.width();
+    Foundation::parallelFor(std::size_t(blurred.height()), [&](std::size_t yIndex) {
+        const int y = int(yIndex);
+        const std::uint8_t* s = sharp.row(y);
+        const std::uint8_t* m = mask.row(y);
+        std::uint8_t* out = blurred.mutableRow(y);
+        for (int x = 0; x < width; ++x) {
+            const int coverage = 255 - m[x];
+            const int sharpAlpha = s[4 * x + 3] * coverage / 255;
+            for (int c = 0; c < 3; ++c) {
+                int v = (s[4 * x + c] * coverage + out[4 * x + c] * (255 - sharpAlpha) + 127) / 255;
+                out[4 * x + c] = std::uint8_t(std::min(v, 255));
+            }
+            out[4 * x + 3] = 255;
         }
     });
 }
@@ -282,7 +339,10 @@ RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Kernel&
     constexpr std::size_t kRowsPerTask = 16;
     const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
     if (vectorPathFits(kernel.weights)) {
-        convolveExactly(bitmap, vertical, kernel.weights, inverseDivisor, kRowsPerTask);
+        convolveExactly(
+            width, height, [&bitmap](int y) { return bitmap.row(y); },
+            [&vertical, rowLength](int y) { return vertical.data() + rowLength * std::size_t(y); },
+            [&bitmap](int y) { return bitmap.mutableRow(y); }, kernel.weights, inverseDivisor);
         return ConvolutionResult::Done;
     }
 
@@ -463,27 +523,11 @@ std::shared_ptr<Graphics::Bitmap> RUXBeautifulBlurTransformation::blurImage(cons
         mask.height() != height) {
         return nullptr;
     }
-    auto result = Graphics::Bitmap::create(width, height);
+    auto result = blurred.copy();
     if (!result) {
         return nullptr;
     }
-    Foundation::parallelFor(std::size_t(height), [&](std::size_t yIndex) {
-        const int y = int(yIndex);
-        const std::uint8_t* s = sharp.row(y);
-        const std::uint8_t* b = blurred.row(y);
-        const std::uint8_t* m = mask.row(y);
-        std::uint8_t* out = result->mutableRow(y);
-        for (int x = 0; x < width; ++x) {
-            // The sharp picture is painted over the (opaque) blurred one with opacity 1 − s.
-            const int coverage = 255 - m[x];
-            const int sharpAlpha = s[4 * x + 3] * coverage / 255;
-            for (int c = 0; c < 3; ++c) {
-                int v = (s[4 * x + c] * coverage + b[4 * x + c] * (255 - sharpAlpha) + 127) / 255;
-                out[4 * x + c] = std::uint8_t(std::min(v, 255));
-            }
-            out[4 * x + 3] = 255;
-        }
-    });
+    blendInto(sharp, *result, mask);
     return result;
 }
 
@@ -501,15 +545,10 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
     if (!sharp) {
         return image;
     }
-    // The sharp picture is the same render; copy it rather than rendering the input twice.
-    auto blurred = sharp->copy();
+    // The blurred picture is made from the same render rather than rendering the input twice.
+    auto blurred = blurredCopy(*sharp, kernelOfSize(kernelSizeForSize(sharp->width(), sharp->height())));
     if (!blurred) {
         return image;
-    }
-    // A failed pass leaves the picture as the last successful one did; the render goes on with it.
-    if (auto error = convolve(*blurred, kernelOfSize(kernelSizeForSize(sharp->width(), sharp->height())));
-        error != ConvolutionResult::Done) {
-        Foundation::log("error from convolution %ld", static_cast<long>(error));
     }
 
     Graphics::Point center;
@@ -526,10 +565,11 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
     if (!mask) {
         return image;
     }
-    auto composite = blurImage(*sharp, *blurred, *mask);
-    if (!composite) {
+    if (mask->width() != blurred->width() || mask->height() != blurred->height()) {
         return image;
     }
+    blendInto(*sharp, *blurred, *mask);
+    auto composite = std::move(blurred);
     // The composite's pixels stand where the input's extent was.
     auto result = ImageEngine::Image::createWithBitmap(std::move(composite));
     if (result && (extent.origin.x != 0 || extent.origin.y != 0)) {
