@@ -14,6 +14,8 @@
 #endif
 #include <cstring>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <new>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
@@ -404,6 +406,26 @@ void blendInto(const Graphics::Bitmap& sharp, Graphics::Bitmap& blurred, const G
     });
 }
 
+// The circle art of a bundle at the screen's scale, read once: a full render would otherwise decode
+// the file every time. A missing file is not remembered, so it is looked for again next time.
+std::shared_ptr<const Graphics::BitmapImage> circleArt(const std::string& bundlePath) {
+    static std::mutex mutex;
+    static std::map<std::pair<std::string, double>, std::shared_ptr<const Graphics::BitmapImage>> cache;
+    const auto key = std::make_pair(bundlePath, Graphics::mainScreenScale());
+    {
+        std::lock_guard lock(mutex);
+        if (auto it = cache.find(key); it != cache.end()) {
+            return it->second;
+        }
+    }
+    std::shared_ptr<const Graphics::BitmapImage> art = RUXImageFromBundle(bundlePath, "circle", "png");
+    if (art) {
+        std::lock_guard lock(mutex);
+        cache.emplace(key, art);
+    }
+    return art;
+}
+
 } // namespace
 
 RUXBeautifulBlurTransformation::ConvolutionResult
@@ -581,7 +603,10 @@ RUXBeautifulBlurTransformation::circleMask(int width, int height, Graphics::Poin
     const double sx = art.width() / target.width(), sy = art.height() / target.height();
     // Draw the art stretched into the target (top-left origin, as the mask's rows run), sampled
     // bilinearly at pixel centres and laid over the white.
-    for (int y = y0; y < y1; ++y) {
+    // Rows are independent, so they are drawn on the pool: this is a large part of a full-size
+    // render that would otherwise run on one core.
+    Foundation::parallelFor(std::size_t(std::max(0, y1 - y0)), [&](std::size_t index) {
+        const int y = y0 + int(index);
         std::uint8_t* row = mask->mutableRow(y);
         const double v = (y + 0.5 - target.minY()) * sy - 0.5;
         const int v0 = int(std::floor(v));
@@ -602,7 +627,7 @@ RUXBeautifulBlurTransformation::circleMask(int width, int height, Graphics::Poin
             double level = mix(l00 * a00, l10 * a10, l01 * a01, l11 * a11) + (1 - alpha);
             row[x] = std::uint8_t(std::lround(std::clamp(level, 0.0, 1.0) * 255));
         }
-    }
+    });
     return mask;
 }
 
@@ -650,8 +675,7 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
         }
         center = m_point;
     }
-    auto codeBundle = Foundation::Bundle::codeBundle();
-    auto circle = RUXImageFromBundle(codeBundle->bundlePath(), "circle", "png");
+    auto circle = circleArt(Foundation::Bundle::codeBundle()->bundlePath());
     auto mask = circleMask(sharp->width(), sharp->height(), center, circle);
     if (!mask) {
         return image;
