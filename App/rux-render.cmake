@@ -1,4 +1,2 @@
 # rux-render: the editing core driven from the command line, without screens.
-if(TARGET RUXImageEditorCore)
-    rux_add_editor_program(rux-render ${CMAKE_CURRENT_LIST_DIR}/RenderTool/main.cpp RUXImageEditorCore)
-endif()
+rux_add_editor_program(rux-render ${CMAKE_CURRENT_LIST_DIR}/RenderTool/main.cpp RUXImageEditorCore)

@@ -1,5 +1,3 @@
 # rux-soak: thousands of random touches over the editor on the headless host, checking the edit
 # list and the history after every touch and reporting memory. Run by scripts/soak.sh, not by CI.
-if(TARGET RUXEditorHost)
-    rux_add_editor_program(rux-soak ${CMAKE_CURRENT_LIST_DIR}/Soak/main.cpp RUXEditorHost)
-endif()
+rux_add_editor_program(rux-soak ${CMAKE_CURRENT_LIST_DIR}/Soak/main.cpp RUXEditorHost)

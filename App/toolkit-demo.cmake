@@ -2,7 +2,7 @@
 add_executable(toolkit-demo ${CMAKE_CURRENT_LIST_DIR}/ToolkitDemo/main.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/ToolkitDemo/DemoScreens.cpp)
 target_link_libraries(toolkit-demo PRIVATE HeadlessHost Toolkit Graphics Foundation)
-if(TARGET WindowHost)
+if(RUX_BUILD_WINDOW_HOST)
     target_link_libraries(toolkit-demo PRIVATE WindowHost)
     target_compile_definitions(toolkit-demo PRIVATE RUX_HAVE_WINDOW_HOST=1)
 else()

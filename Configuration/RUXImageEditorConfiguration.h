@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <optional>
 #include <string>
@@ -7,7 +8,7 @@
 // How a host adapts the editor: titles, the name of every tool and look, and which are offered.
 // Only asked questions, on the main thread; classes are told apart exactly (a subclass is not
 // its parent).
-class RUXImageEditorConfigurationProtocol {
+class RUX_API RUXImageEditorConfigurationProtocol {
 public:
     virtual ~RUXImageEditorConfigurationProtocol() = default;
     // The main screen's title.
@@ -22,7 +23,7 @@ public:
 };
 
 // Offers every tool and look under English names.
-class RUXImageEditorSampleConfiguration final : public RUXImageEditorConfigurationProtocol {
+class RUX_API RUXImageEditorSampleConfiguration final : public RUXImageEditorConfigurationProtocol {
 public:
     std::string title() const override { return "Edit Image"; }
     std::string nextButton() const override { return "SAVE"; }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <Foundation/Cache.h>
+#include <Foundation/Export.h>
 #include <Foundation/UndoManager.h>
 #include <Graphics/BitmapImage.h>
 #include <Manager/RUXRenderFormula.h>
 #include <Transformation/RUXImageTransformation.h>
+#include <Utility/RUXResourceLocation.h>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -16,7 +18,7 @@
 // Every function is for the main thread except thumbnailPreviewImageWithTransformation, which
 // the filter strip calls from pool threads; the list is guarded so those tasks always see a whole
 // list, from just before or just after a concurrent change.
-class RUXEditManager : public std::enable_shared_from_this<RUXEditManager> {
+class RUX_API RUXEditManager : public std::enable_shared_from_this<RUXEditManager> {
 public:
     // Resizes the photo for thumbnails (88 points × the main screen's scale on the shorter
     // side), the screen (640 points) and the output (1024 points), never enlarging it. Never

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <ImageEngine/Filter.h>
 #include <initializer_list>
 #include <utility>
@@ -7,7 +8,7 @@
 // The engine's named filters as the editor uses them: one filter built by name, its inputs set by
 // key, and its output taken. nullptr when the name is unknown or an input the filter needs is
 // missing (so nullptr flows through a chain). Any thread; the caller owns the result.
-ImageEngine::ImagePtr
+RUX_API ImageEngine::ImagePtr
 RUXFilterOutput(const char* name,
                 std::initializer_list<std::pair<const char*, ImageEngine::FilterValue>> inputs);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Foundation/Dispatch.h>
+#include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
 #include <ImageEngine/Context.h>
 #include <Manager/RUXRenderFormula.h>
@@ -12,13 +13,13 @@
 // The pixel rectangle a render of extent covers: edges within a millionth of a whole pixel are
 // snapped to it, so that the residues quarter turns leave (about 1e-16) do not add a row of
 // empty pixels; other edges are kept for the engine to round outward.
-Graphics::Rect RUXPixelRectForExtent(const Graphics::Rect& extent);
+RUX_API Graphics::Rect RUXPixelRectForExtent(const Graphics::Rect& extent);
 
 // Turns formulas into bitmaps through the one shared image context and shows them on a target
 // (any object with setImage(std::shared_ptr<const Graphics::BitmapImage>), such as the toolkit's
 // image view), at once or in the background. Each formula keeps its bitmap, so a formula shown
 // again is not rendered again.
-class RUXImageRenderer : public std::enable_shared_from_this<RUXImageRenderer> {
+class RUX_API RUXImageRenderer : public std::enable_shared_from_this<RUXImageRenderer> {
 public:
     using Completion = std::function<void()>;
 

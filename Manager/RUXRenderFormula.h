@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
 #include <Transformation/RUXImageMetadata.h>
 #include <Transformation/RUXImageTransformation.h>
@@ -22,7 +23,7 @@ enum : RUXPreviewMode {
 // not copies of them) and a preview mode. The result, the metadata record and the rendered bitmap
 // are each made once, even when several threads ask at the same time; a formula is otherwise an
 // immutable value and may be shared freely.
-class RUXRenderFormula {
+class RUX_API RUXRenderFormula {
 public:
     // A formula over originalImage with its own copy of the list. Never nullptr; the caller owns
     // it. Any thread.

@@ -7,6 +7,7 @@
 #include <Transformation/RUXBeautifulBlurTransformation.h>
 #include <Transformation/RUXEngineValues.h>
 #include <Utility/RUXImageUtility.h>
+#include <Utility/RUXResourceLocation.h>
 #include <algorithm>
 #include <cmath>
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -675,7 +676,7 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
         }
         center = m_point;
     }
-    auto circle = circleArt(Foundation::Bundle::codeBundle()->bundlePath());
+    auto circle = circleArt(RUXCodeBundlePath());
     auto mask = circleMask(sharp->width(), sharp->height(), center, circle);
     if (!mask) {
         return image;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/BitmapImage.h>
 #include <Transformation/RUXImageTransformation.h>
@@ -17,7 +18,7 @@
 // Nothing clamps the point: a point off the picture draws the circle off it, so the full result is
 // blurred everywhere and the quick one faded to white everywhere. A coordinate that is not a number
 // counts as infinitely far off, with the same results; the stored point is left as it was.
-class RUXBeautifulBlurTransformation final : public RUXPositionalTransformation {
+class RUX_API RUXBeautifulBlurTransformation final : public RUXPositionalTransformation {
     RUX_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
 public:
     // The integer kernel: weights scaled to 255 at the centre, and their sum.

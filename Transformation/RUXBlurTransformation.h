@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <mutex>
 
@@ -12,7 +13,7 @@
 // everywhere, so both results leave the picture as it was. Huge values are held at ±1e30 before
 // they reach the engine. A point or scale that is not finite places no region: both results are
 // the input image itself.
-class RUXBlurTransformation final : public RUXPositionalTransformation {
+class RUX_API RUXBlurTransformation final : public RUXPositionalTransformation {
     RUX_TRANSFORMATION_CLASS(RUXBlurTransformation)
 public:
     // Where the sharp region sits for an image of a given size, in image coordinates (y up).

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <mutex>
 
 // The framing chosen on the crop screen, kept in the frame of the unrotated source together with
 // the size of that frame, so that one crop serves every resolution and turns with later rotations.
-class RUXCropTransformation final : public RUXImageTransformation {
+class RUX_API RUXCropTransformation final : public RUXImageTransformation {
     RUX_TRANSFORMATION_CLASS(RUXCropTransformation)
 public:
     RUXTransformationType type() const override { return RUXTransformationTypeCrop; }

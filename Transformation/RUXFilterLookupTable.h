@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
 #include <ImageEngine/Filter.h>
 #include <memory>
@@ -13,7 +14,7 @@ inline constexpr std::size_t kRUXLookupTableEntryCount = 33 * 33 * 33;
 inline constexpr std::size_t kRUXLookupTableByteCount = kRUXLookupTableEntryCount * 4 * sizeof(float);
 
 // A colour cube loaded from a table image. Immutable once made; shared between threads.
-class RUXFilterLookupTable {
+class RUX_API RUXFilterLookupTable {
 public:
     // The table made from the resource bundle's image of that name; nullptr when the image is
     // missing or unreadable. A table whose image is outside the format has empty data. Any thread;
@@ -37,8 +38,10 @@ private:
 // Any grid shape works (one row, one column, or in between). nullptr, with one log line, for a
 // null image or one whose pixel size is not a grid of exactly 33 such tiles. Any thread; the
 // caller owns the result (kRUXLookupTableByteCount bytes).
-ImageEngine::Data RUXLookupTableDataFromImage(const std::shared_ptr<const Graphics::BitmapImage>& image);
+RUX_API ImageEngine::Data
+RUXLookupTableDataFromImage(const std::shared_ptr<const Graphics::BitmapImage>& image);
 
 // The image's bitmap drawn into premultiplied RGBA, every byte as a float 0 … 255, top row first
 // (pixel width × height × 4 floats). Empty for a null image or when memory runs out. Any thread.
-std::vector<float> RUXCreateRGBABitmapFromImage(const std::shared_ptr<const Graphics::BitmapImage>& image);
+RUX_API std::vector<float>
+RUXCreateRGBABitmapFromImage(const std::shared_ptr<const Graphics::BitmapImage>& image);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Transformation/RUXFilterLookupTable.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <mutex>
@@ -8,7 +9,7 @@
 // A colour look: a lookup table applied through the engine's colour cube. The table loads at the
 // first render of each instance, once even when several renders reach it together; a look whose
 // table cannot be loaded passes images through and tries again on the next render.
-class RUXFilterBase : public RUXImageTransformation {
+class RUX_API RUXFilterBase : public RUXImageTransformation {
     RUX_TRANSFORMATION_CLASS(RUXFilterBase)
 public:
     RUXTransformationType type() const override { return RUXTransformationTypeFilter; }
@@ -35,7 +36,7 @@ private:
 
 // A look that lays a dark-corner overlay over its table's result with an overlay blend, scaled to
 // cover the image exactly.
-class RUXFilterWithOverlayBase : public RUXFilterBase {
+class RUX_API RUXFilterWithOverlayBase : public RUXFilterBase {
     RUX_TRANSFORMATION_CLASS(RUXFilterWithOverlayBase)
 public:
     ImageEngine::ImagePtr resultFromImage(const ImageEngine::ImagePtr& image,
@@ -54,7 +55,7 @@ protected:
 };
 
 // No look at all: both results are the input image object itself.
-class RUXFilterIdentity final : public RUXImageTransformation {
+class RUX_API RUXFilterIdentity final : public RUXImageTransformation {
     RUX_TRANSFORMATION_CLASS(RUXFilterIdentity)
 public:
     RUXTransformationType type() const override { return RUXTransformationTypeFilter; }
@@ -70,13 +71,13 @@ public:
 };
 
 #define RUX_LOOK(ClassName, Base)                                                                            \
-    class ClassName final : public Base {                                                                    \
+    class RUX_API ClassName final : public Base {                                                            \
         RUX_TRANSFORMATION_CLASS(ClassName)                                                                  \
     protected:                                                                                               \
         std::shared_ptr<RUXFilterLookupTable> loadLookupTable() override;                                    \
     };
 #define RUX_OVERLAY_LOOK(ClassName)                                                                          \
-    class ClassName final : public RUXFilterWithOverlayBase {                                                \
+    class RUX_API ClassName final : public RUXFilterWithOverlayBase {                                        \
         RUX_TRANSFORMATION_CLASS(ClassName)                                                                  \
     public:                                                                                                  \
         ImageEngine::ImagePtr overlayImage() const override;                                                 \
@@ -105,12 +106,12 @@ RUX_OVERLAY_LOOK(RUXFilterVivid)
 
 // The thirteen looks the filter strip offers, in its order, after the identity ("Original"); the
 // custom look is complete but not offered. Any thread; the descriptors live for the process.
-const std::vector<const RUXClass*>& RUXOfferedLookClasses();
+RUX_API const std::vector<const RUXClass*>& RUXOfferedLookClasses();
 
 // Every concrete transformation class of the editor: the tools' classes, the look bases, the
 // identity and the custom look, then the offered looks in the strip's order. Any thread; the
 // descriptors live for the process.
-const std::vector<const RUXClass*>& RUXTransformationClasses();
+RUX_API const std::vector<const RUXClass*>& RUXTransformationClasses();
 
 // The class of RUXTransformationClasses() with this name; nullptr for an unknown name. Any thread.
-const RUXClass* RUXTransformationClassNamed(const std::string& name);
+RUX_API const RUXClass* RUXTransformationClassNamed(const std::string& name);

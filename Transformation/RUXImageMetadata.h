@@ -1,11 +1,12 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/AffineTransform.h>
 
 // The record threaded through one render: rotate writes the matrix it applied, normalisation the
 // offset it removed, and crop reads both. A formula fills it once while it is processed and only
 // reads it afterwards, so it needs no lock of its own.
-class RUXImageMetadata {
+class RUX_API RUXImageMetadata {
 public:
     double translateX() const { return m_translateX; }
     void setTranslateX(double x) { m_translateX = x; }

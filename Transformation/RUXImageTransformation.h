@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Geometry.h>
 #include <ImageEngine/Image.h>
 #include <cstdint>
@@ -27,7 +28,7 @@ using RUXTransformationPtr = std::shared_ptr<RUXImageTransformation>;
 // A transformation class used as a value: its name and a factory for a default instance. Each
 // class has exactly one descriptor, so two descriptors name the same class only if they are the
 // same object; a subclass has its own descriptor and never matches its parent's.
-struct RUXClass {
+struct RUX_API RUXClass {
     const char* name;
     RUXTransformationPtr (*factory)();
 
@@ -58,7 +59,7 @@ private:
 // transformation that has been committed is never changed again; screens edit copies. Parameter
 // fields are guarded so that a working copy may be changed on the main thread while a preview
 // holding it is built on a background thread: a recipe reads each parameter once and keeps it.
-class RUXImageTransformation {
+class RUX_API RUXImageTransformation {
 public:
     virtual ~RUXImageTransformation() = default;
 
@@ -90,7 +91,7 @@ public:
 };
 
 // An edit placed at a point of the image, with a size factor.
-class RUXPositionalTransformation : public RUXImageTransformation {
+class RUX_API RUXPositionalTransformation : public RUXImageTransformation {
 public:
     virtual Graphics::Point point() const = 0;
     virtual void setPoint(Graphics::Point point) = 0;
@@ -106,7 +107,7 @@ public:
 };
 
 // A one-value edit with its range and neutral value; value() is never clamped.
-class RUXScalarTransformation : public RUXImageTransformation {
+class RUX_API RUXScalarTransformation : public RUXImageTransformation {
 public:
     virtual float minValue() const = 0;
     virtual float maxValue() const = 0;

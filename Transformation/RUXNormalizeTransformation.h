@@ -1,10 +1,11 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Transformation/RUXImageTransformation.h>
 
 // Moves the image back so that its extent starts at (0, 0) after rotation and crop, and records
 // the offset it removed (the input's origin). Stateless, so one instance serves every formula.
-class RUXNormalizeTransformation final : public RUXImageTransformation {
+class RUX_API RUXNormalizeTransformation final : public RUXImageTransformation {
     RUX_TRANSFORMATION_CLASS(RUXNormalizeTransformation)
 public:
     RUXTransformationType type() const override { return RUXTransformationTypeNormalize; }

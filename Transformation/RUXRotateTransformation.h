@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/AffineTransform.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <mutex>
@@ -8,7 +9,7 @@
 // first, in the frame of the unrotated source; the two sign fields translate a request made on
 // the displayed picture into that frame (after a flip a turn runs the other way, after a turn a
 // mirror crosses the other axis).
-class RUXRotateTransformation final : public RUXImageTransformation {
+class RUX_API RUXRotateTransformation final : public RUXImageTransformation {
     RUX_TRANSFORMATION_CLASS(RUXRotateTransformation)
 public:
     RUXTransformationType type() const override { return RUXTransformationTypeRotate; }

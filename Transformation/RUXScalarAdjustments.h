@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <atomic>
 #include <string>
@@ -12,7 +13,7 @@
 // render. Finite values far beyond the range are held where the picture stops changing (±64 stops
 // of exposure, a saturation factor of ±10^4, a gamma power of 10^4), so the engine never computes
 // with an infinity.
-class RUXScalarAdjustment : public RUXScalarTransformation {
+class RUX_API RUXScalarAdjustment : public RUXScalarTransformation {
 public:
     float value() const override { return m_value.load(std::memory_order_relaxed); }
     void setValue(float value) override { m_value.store(value, std::memory_order_relaxed); }
@@ -25,7 +26,7 @@ protected:
 };
 
 // Exposure in stops ("CIExposureAdjust"), -2 … 2, neutral 0.
-class RUXBrightnessTransformation final : public RUXScalarAdjustment {
+class RUX_API RUXBrightnessTransformation final : public RUXScalarAdjustment {
     RUX_TRANSFORMATION_CLASS(RUXBrightnessTransformation)
 public:
     RUXBrightnessTransformation() { setValue(defaultValue()); }
@@ -40,7 +41,7 @@ public:
 };
 
 // Saturation scaling ("CIColorControls"), 0 … 2, neutral 1.
-class RUXSaturationTransformation final : public RUXScalarAdjustment {
+class RUX_API RUXSaturationTransformation final : public RUXScalarAdjustment {
     RUX_TRANSFORMATION_CLASS(RUXSaturationTransformation)
 public:
     RUXSaturationTransformation() { setValue(defaultValue()); }
@@ -55,7 +56,7 @@ public:
 };
 
 // Contrast as a gamma power of value² ("CIGammaAdjust"), 0.5 … 1.5, neutral 1.
-class RUXContrastTransformation final : public RUXScalarAdjustment {
+class RUX_API RUXContrastTransformation final : public RUXScalarAdjustment {
     RUX_TRANSFORMATION_CLASS(RUXContrastTransformation)
 public:
     RUXContrastTransformation() { setValue(defaultValue()); }

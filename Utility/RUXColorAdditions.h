@@ -4,6 +4,6 @@
 
 // The colour of a 0xRRGGBB code, offered to hosts beside RUXColorWithHexCode (identical).
 // Any thread.
-inline Toolkit::Color rux_colorWithCode(std::int32_t code) {
+inline Graphics::Color rux_colorWithCode(std::int32_t code) {
     return RUXColorWithHexCode(code);
 }

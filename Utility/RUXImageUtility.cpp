@@ -1,5 +1,6 @@
 #include <Foundation/Bundle.h>
 #include <Utility/RUXImageUtility.h>
+#include <Utility/RUXResourceLocation.h>
 #include <cmath>
 
 std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bundlePath,
@@ -9,8 +10,10 @@ std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bun
     if (!bundle) {
         return nullptr;
     }
-    // A higher-resolution variant keeps the image's size in points while giving it more pixels.
-    int scale = variants == ScaleVariants::Yes ? int(std::floor(Graphics::mainScreenScale())) : 1;
+    // A higher-resolution variant keeps the image's size in points while giving it more pixels. A
+    // screen between two scales (a window zoomed to fit its display) takes the larger variant:
+    // drawn smaller it stays sharp, where the smaller one drawn larger would blur.
+    int scale = variants == ScaleVariants::Yes ? int(std::ceil(Graphics::mainScreenScale() - 1e-6)) : 1;
     for (; scale > 1; --scale) {
         std::string path = bundle->pathForResource(name + "@" + std::to_string(scale) + "x", type);
         if (!path.empty()) {
@@ -25,7 +28,7 @@ std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bun
 }
 
 std::shared_ptr<Graphics::BitmapImage> RUXGetImage(const std::string& name) {
-    std::string bundlePath = Foundation::Bundle::mainBundle()->pathForResource("RUXImageEditor", "bundle");
+    std::string bundlePath = RUXResourceBundlePath();
     if (bundlePath.empty() || name.empty()) {
         return nullptr;
     }
@@ -39,7 +42,7 @@ std::shared_ptr<Graphics::BitmapImage> RUXGetImage(const std::string& name) {
     return RUXImageFromBundle(bundlePath, resource, type, ScaleVariants::Yes);
 }
 
-Toolkit::Color RUXColorWithHexCode(std::int32_t code) {
+Graphics::Color RUXColorWithHexCode(std::int32_t code) {
     auto bits = static_cast<std::uint32_t>(code);
     return {((bits >> 16) & 0xFF) / 255.0, ((bits >> 8) & 0xFF) / 255.0, (bits & 0xFF) / 255.0, 1.0};
 }

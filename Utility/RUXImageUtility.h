@@ -1,7 +1,8 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
-#include <Toolkit/Color.h>
+#include <Graphics/Color.h>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,16 +14,17 @@
 // and "ic_crop.png" give the same picture. nullptr, with nothing
 // logged beyond the decoder's own line, for a missing bundle, file or unreadable file. Looks the
 // bundle up and reads the file on every call. Any thread; the caller shares the result.
-std::shared_ptr<Graphics::BitmapImage> RUXGetImage(const std::string& name);
+RUX_API std::shared_ptr<Graphics::BitmapImage> RUXGetImage(const std::string& name);
 
 // The opaque colour of a 0xRRGGBB code; bits above 23 are ignored. Any thread.
-Toolkit::Color RUXColorWithHexCode(std::int32_t code);
+RUX_API Graphics::Color RUXColorWithHexCode(std::int32_t code);
 
 enum class ScaleVariants { No, Yes };
 
-// Loads "name.type" from the bundle directory, preferring "name@3x.type" at a screen scale of 3
-// or more and "name@2x.type" at 2 or more when variants are allowed; the image carries the scale
-// of the file it came from. nullptr if no file exists or it cannot be read. Any thread.
-std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bundlePath,
-                                                          const std::string& name, const std::string& type,
-                                                          ScaleVariants variants = ScaleVariants::Yes);
+// Loads "name.type" from the bundle directory, preferring "name@3x.type" at a screen scale above 2
+// and "name@2x.type" above 1 when variants are allowed (the next larger variant, for sharpness);
+// the image carries the scale of the file it came from. nullptr if no file exists or it cannot be
+// read. Any thread.
+RUX_API std::shared_ptr<Graphics::BitmapImage>
+RUXImageFromBundle(const std::string& bundlePath, const std::string& name, const std::string& type,
+                   ScaleVariants variants = ScaleVariants::Yes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/GestureRecognizer.h>
 #include <Transformation/RUXBlurTransformation.h>
 #include <View/RUXImageView.h>
@@ -11,9 +12,9 @@
 // tap and once the screen has appeared it asks for a high-quality one. The point is in unit
 // coordinates of the image view's whole frame (not of the fitted picture inside it), unclamped.
 // The control band stays empty. Main thread only.
-class RUXBlurViewController final : public RUXTransformationViewControllerBase,
-                                    public RUXOkCancelBarDelegate,
-                                    public Toolkit::GestureRecognizerDelegate {
+class RUX_API RUXBlurViewController final : public RUXTransformationViewControllerBase,
+                                            public RUXOkCancelBarDelegate,
+                                            public Toolkit::GestureRecognizerDelegate {
 public:
     // Never nullptr; the caller owns it and presents it. Main thread.
     static std::shared_ptr<RUXBlurViewController>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Manager/RUXRenderFormula.h>
 #include <Transformation/RUXCropTransformation.h>
 #include <View/RUXOkCancelBar.h>
@@ -12,8 +13,8 @@
 // the title band and the OK/Cancel bar; translucent bars dim what lies outside it. OK stores the
 // part of the picture under the window as the crop. Everything is set up once when the view loads,
 // including one render on the main thread. Main thread only.
-class RUXCropViewController final : public RUXTransformationViewControllerBase,
-                                    public RUXOkCancelBarDelegate {
+class RUX_API RUXCropViewController final : public RUXTransformationViewControllerBase,
+                                            public RUXOkCancelBarDelegate {
 public:
     // Never nullptr; the caller owns it and presents it. Main thread.
     static std::shared_ptr<RUXCropViewController>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Configuration/RUXImageEditorConfiguration.h>
+#include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
 #include <Toolkit/CollectionView.h>
 #include <Toolkit/View.h>
@@ -14,7 +15,7 @@ class RUXFilterBar;
 class RUXFilterBarCell;
 
 // Told which look the user picked in the strip. Main thread.
-class RUXFilterBarDelegate {
+class RUX_API RUXFilterBarDelegate {
 public:
     virtual ~RUXFilterBarDelegate() = default;
     // filter is one of the bar's own objects.
@@ -23,7 +24,7 @@ public:
 
 // Renders the strip's thumbnails. Called on pool threads, several at a time, so it must be safe
 // for that; nullptr for no picture.
-class RUXPreviewImageRenderer {
+class RUX_API RUXPreviewImageRenderer {
 public:
     virtual ~RUXPreviewImageRenderer() = default;
     virtual std::shared_ptr<const Graphics::BitmapImage>
@@ -36,7 +37,7 @@ public:
 // global queue and handed to their cells on the main thread, and a thumbnail whose cell has
 // meanwhile been given to another entry is dropped. The bar keeps no pictures itself. Main thread
 // only.
-class RUXFilterBar : public Toolkit::View {
+class RUX_API RUXFilterBar : public Toolkit::View {
 public:
     static constexpr std::int64_t kNotFound = std::numeric_limits<std::int64_t>::max();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
 #include <Toolkit/CollectionView.h>
 #include <Toolkit/ImageView.h>
@@ -12,7 +13,7 @@
 // border while it is the highlighted entry. It remembers which look it currently shows, so that a
 // thumbnail rendered for the look it showed before being reused can be told apart. Main thread
 // only.
-class RUXFilterBarCell : public Toolkit::CollectionViewCell {
+class RUX_API RUXFilterBarCell : public Toolkit::CollectionViewCell {
 public:
     // Never nullptr; the caller owns it.
     static std::shared_ptr<RUXFilterBarCell> create(const Graphics::Rect& frame);

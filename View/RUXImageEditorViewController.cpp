@@ -5,7 +5,7 @@
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <Utility/RUXImageUtility.h>
-#include <View/RUXImageEditorViewController.h>
+#include <View/RUXMainViewController.h>
 #include <cmath>
 
 namespace {
@@ -23,21 +23,28 @@ constexpr double kNavButtonPadding = 24;
 
 std::shared_ptr<RUXImageEditorViewController>
 RUXImageEditorViewController::create(std::shared_ptr<const Graphics::BitmapImage> image) {
-    return std::shared_ptr<RUXImageEditorViewController>(new RUXImageEditorViewController(std::move(image)));
+    return RUXMainViewController::create(std::move(image));
 }
 
-RUXImageEditorViewController::RUXImageEditorViewController(std::shared_ptr<const Graphics::BitmapImage> image)
+RUXImageEditorViewController::~RUXImageEditorViewController() = default;
+
+std::shared_ptr<RUXMainViewController>
+RUXMainViewController::create(std::shared_ptr<const Graphics::BitmapImage> image) {
+    return std::shared_ptr<RUXMainViewController>(new RUXMainViewController(std::move(image)));
+}
+
+RUXMainViewController::RUXMainViewController(std::shared_ptr<const Graphics::BitmapImage> image)
     : m_editManager(nullptr) {
     m_imageRenderer = RUXImageRenderer::create();
     m_editManager = RUXEditManager::create(std::move(image));
 }
 
-std::shared_ptr<RUXImageEditorViewController> RUXImageEditorViewController::self() {
-    return std::static_pointer_cast<RUXImageEditorViewController>(shared_from_this());
+std::shared_ptr<RUXMainViewController> RUXMainViewController::self() {
+    return std::static_pointer_cast<RUXMainViewController>(shared_from_this());
 }
 
-std::shared_ptr<Graphics::BitmapImage> RUXImageEditorViewController::imageForUIColor(Toolkit::Color colour,
-                                                                                     Graphics::Size size) {
+std::shared_ptr<Graphics::BitmapImage> RUXMainViewController::imageForUIColor(Toolkit::Color colour,
+                                                                              Graphics::Size size) {
     auto context = Graphics::ImageContext::create(size, false, 1.0);
     if (!context) {
         return nullptr;
@@ -62,11 +69,10 @@ std::shared_ptr<Graphics::BitmapImage> RUXImageEditorViewController::imageForUIC
 
 // ---- Loading and layout ----
 
-void RUXImageEditorViewController::viewDidLoad() {
+void RUXMainViewController::viewDidLoad() {
     Toolkit::ViewController::viewDidLoad();
     if (!m_configuration) {
-        Foundation::log(
-            "RUXImageEditorViewController: no configuration was set; using the sample configuration");
+        Foundation::log("RUXMainViewController: no configuration was set; using the sample configuration");
         m_configuration = std::make_shared<RUXImageEditorSampleConfiguration>();
     }
     initUI();
@@ -75,8 +81,8 @@ void RUXImageEditorViewController::viewDidLoad() {
     view()->setBackgroundColor(RUXColorWithHexCode(kBackgroundColor));
 }
 
-void RUXImageEditorViewController::initUI() {
-    const std::shared_ptr<RUXImageEditorViewController> me = self();
+void RUXMainViewController::initUI() {
+    const std::shared_ptr<RUXMainViewController> me = self();
     m_imageView = RUXImageView::create({}, m_imageRenderer);
     m_imageView->setDelegate(std::shared_ptr<RUXImageViewDelegate>(me, me.get()));
     view()->addSubview(m_imageView);
@@ -91,19 +97,19 @@ void RUXImageEditorViewController::initUI() {
     view()->addSubview(m_filterBar);
 }
 
-void RUXImageEditorViewController::setupNavigationControllerLooks() {
+void RUXMainViewController::setupNavigationControllerLooks() {
     // Transparent: the photo shows through where the bar overlaps it.
     m_fakeNavigationBar = Toolkit::View::create();
-    m_backButton = navButtonWithImage(RUXGetImage("ic_arrow_back"), nullptr,
-                                      &RUXImageEditorViewController::didPressBackButton);
+    m_backButton =
+        navButtonWithImage(RUXGetImage("ic_arrow_back"), nullptr, &RUXMainViewController::didPressBackButton);
     m_nextButton =
-        navButtonWithTitle(m_configuration->nextButton(), &RUXImageEditorViewController::didPressNextButton);
+        navButtonWithTitle(m_configuration->nextButton(), &RUXMainViewController::didPressNextButton);
     m_fakeNavigationBar->addSubview(m_backButton);
     m_fakeNavigationBar->addSubview(m_nextButton);
     m_undoButton = navButtonWithImage(RUXGetImage("ic_filter_back"), RUXGetImage("ic_filter_back_disable"),
-                                      &RUXImageEditorViewController::didPressUndoButton);
+                                      &RUXMainViewController::didPressUndoButton);
     m_redoButton = navButtonWithImage(RUXGetImage("ic_filter_next"), RUXGetImage("ic_filter_next_disable"),
-                                      &RUXImageEditorViewController::didPressRedoButton);
+                                      &RUXMainViewController::didPressRedoButton);
     m_fakeNavigationBar->addSubview(m_redoButton);
     m_fakeNavigationBar->addSubview(m_undoButton);
     // Last, so that it lies over the photo, whose top it overlaps.
@@ -111,8 +117,7 @@ void RUXImageEditorViewController::setupNavigationControllerLooks() {
 }
 
 std::shared_ptr<Toolkit::Button>
-RUXImageEditorViewController::navButtonWithTitle(const std::string& title,
-                                                 void (RUXImageEditorViewController::*action)()) {
+RUXMainViewController::navButtonWithTitle(const std::string& title, void (RUXMainViewController::*action)()) {
     auto button = Toolkit::Button::create(Toolkit::ButtonType::Custom);
     button->setTitle(title, Toolkit::ControlState::Normal);
     button->setTitleColor(RUXColorWithHexCode(kAccentColor), Toolkit::ControlState::Normal);
@@ -121,9 +126,9 @@ RUXImageEditorViewController::navButtonWithTitle(const std::string& title,
 }
 
 std::shared_ptr<Toolkit::Button>
-RUXImageEditorViewController::navButtonWithImage(std::shared_ptr<const Graphics::BitmapImage> image,
-                                                 std::shared_ptr<const Graphics::BitmapImage> disableImage,
-                                                 void (RUXImageEditorViewController::*action)()) {
+RUXMainViewController::navButtonWithImage(std::shared_ptr<const Graphics::BitmapImage> image,
+                                          std::shared_ptr<const Graphics::BitmapImage> disableImage,
+                                          void (RUXMainViewController::*action)()) {
     auto button = Toolkit::Button::create(Toolkit::ButtonType::Custom);
     button->setImage(std::move(image), Toolkit::ControlState::Normal);
     if (disableImage) {
@@ -133,12 +138,12 @@ RUXImageEditorViewController::navButtonWithImage(std::shared_ptr<const Graphics:
     return button;
 }
 
-void RUXImageEditorViewController::viewDidLayoutSubviews() {
+void RUXMainViewController::viewDidLayoutSubviews() {
     Toolkit::ViewController::viewDidLayoutSubviews();
     configureLayout();
 }
 
-void RUXImageEditorViewController::configureLayout() {
+void RUXMainViewController::configureLayout() {
     if (!m_fakeNavigationBar) {
         return;
     }
@@ -168,7 +173,7 @@ void RUXImageEditorViewController::configureLayout() {
 
 // ---- Appearing ----
 
-void RUXImageEditorViewController::viewWillAppear(Toolkit::Animated animated) {
+void RUXMainViewController::viewWillAppear(Toolkit::Animated animated) {
     Toolkit::ViewController::viewWillAppear(animated);
     std::shared_ptr<Toolkit::NavigationController> navigation = navigationController();
     m_shouldHideNavBar = navigation && navigation->isNavigationBarHidden();
@@ -181,14 +186,14 @@ void RUXImageEditorViewController::viewWillAppear(Toolkit::Animated animated) {
     syncStateWithEditManager();
 }
 
-void RUXImageEditorViewController::viewWillDisappear(Toolkit::Animated animated) {
+void RUXMainViewController::viewWillDisappear(Toolkit::Animated animated) {
     Toolkit::ViewController::viewWillDisappear(animated);
     if (std::shared_ptr<Toolkit::NavigationController> navigation = navigationController()) {
         navigation->setNavigationBarHidden(m_shouldHideNavBar);
     }
 }
 
-void RUXImageEditorViewController::syncStateWithEditManager() {
+void RUXMainViewController::syncStateWithEditManager() {
     if (!m_imageView) {
         return;
     }
@@ -199,13 +204,13 @@ void RUXImageEditorViewController::syncStateWithEditManager() {
     refreshUndoRedoButtons();
 }
 
-void RUXImageEditorViewController::showCommittedImage() {
+void RUXMainViewController::showCommittedImage() {
     if (m_imageView) {
         m_imageView->renderAndShowImageAsync(m_editManager->committedImage());
     }
 }
 
-void RUXImageEditorViewController::showOriginalImage() {
+void RUXMainViewController::showOriginalImage() {
     if (m_imageView) {
         m_imageView->renderAndShowImageAsync(m_editManager->imageWithTransformationClasses(
             {&RUXCropTransformation::classDescriptor(), &RUXRotateTransformation::classDescriptor(),
@@ -213,7 +218,7 @@ void RUXImageEditorViewController::showOriginalImage() {
     }
 }
 
-void RUXImageEditorViewController::refreshUndoRedoButtons() {
+void RUXMainViewController::refreshUndoRedoButtons() {
     if (m_undoButton) {
         m_undoButton->setEnabled(m_editManager->canUndo());
         m_redoButton->setEnabled(m_editManager->canRedo());
@@ -222,16 +227,15 @@ void RUXImageEditorViewController::refreshUndoRedoButtons() {
 
 // ---- Parts' callbacks ----
 
-void RUXImageEditorViewController::imageViewDidTouchDown(RUXImageView&) {
+void RUXMainViewController::imageViewDidTouchDown(RUXImageView&) {
     showOriginalImage();
 }
 
-void RUXImageEditorViewController::imageViewDidTouchUp(RUXImageView&) {
+void RUXMainViewController::imageViewDidTouchUp(RUXImageView&) {
     showCommittedImage();
 }
 
-void RUXImageEditorViewController::filterBarDidSelectFilter(RUXFilterBar&,
-                                                            const RUXTransformationPtr& filter) {
+void RUXMainViewController::filterBarDidSelectFilter(RUXFilterBar&, const RUXTransformationPtr& filter) {
     m_editManager->commitTransformation(filter);
     showCommittedImage();
     // The bar has moved its highlight already; only the history changed.
@@ -239,8 +243,7 @@ void RUXImageEditorViewController::filterBarDidSelectFilter(RUXFilterBar&,
 }
 
 std::shared_ptr<const Graphics::BitmapImage>
-RUXImageEditorViewController::thumbnailPreviewImageForTransformation(
-    const RUXTransformationPtr& transformation) {
+RUXMainViewController::thumbnailPreviewImageForTransformation(const RUXTransformationPtr& transformation) {
     // Both calls are safe from pool threads: the edit manager guards its list and thumbnail
     // cache, and a formula renders its bitmap once however many threads ask.
     return m_imageRenderer->renderedImage(
@@ -249,13 +252,13 @@ RUXImageEditorViewController::thumbnailPreviewImageForTransformation(
 
 // ---- Top bar ----
 
-void RUXImageEditorViewController::didPressBackButton() {
+void RUXMainViewController::didPressBackButton() {
     if (std::shared_ptr<RUXImageEditorViewControllerDelegate> delegate = m_delegate.lock()) {
         delegate->imageEditorViewControllerDidCancelEditing(*this);
     }
 }
 
-void RUXImageEditorViewController::didPressNextButton() {
+void RUXMainViewController::didPressNextButton() {
     // Rendered here, on the main thread, so that the delegate receives the picture within this
     // call; it is rendered even without a delegate.
     std::shared_ptr<const Graphics::BitmapImage> image =
@@ -265,14 +268,14 @@ void RUXImageEditorViewController::didPressNextButton() {
     }
 }
 
-void RUXImageEditorViewController::didPressUndoButton() {
+void RUXMainViewController::didPressUndoButton() {
     if (m_editManager->canUndo()) {
         m_editManager->undo();
         syncStateWithEditManager();
     }
 }
 
-void RUXImageEditorViewController::didPressRedoButton() {
+void RUXMainViewController::didPressRedoButton() {
     if (m_editManager->canRedo()) {
         m_editManager->redo();
         syncStateWithEditManager();

@@ -2,12 +2,12 @@
 
 #include <View/RUXBlurViewController.h>
 #include <View/RUXCropViewController.h>
-#include <View/RUXImageEditorViewController.h>
+#include <View/RUXMainViewController.h>
 #include <View/RUXRotateViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 
 template <class Screen>
-void RUXImageEditorViewController::showToolScreen() {
+void RUXMainViewController::showToolScreen() {
     // A finger that was already on another tool button when this screen opened a tool screen may
     // still lift inside it: one tool screen at a time, so that press is dropped.
     if (presentedViewController()) {
@@ -19,21 +19,21 @@ void RUXImageEditorViewController::showToolScreen() {
                           Toolkit::Animated::No);
 }
 
-void RUXImageEditorViewController::toolbarDidPressRotate(RUXToolbar&) {
+void RUXMainViewController::toolbarDidPressRotate(RUXToolbar&) {
     showToolScreen<RUXRotateViewController>();
 }
-void RUXImageEditorViewController::toolbarDidPressCrop(RUXToolbar&) {
+void RUXMainViewController::toolbarDidPressCrop(RUXToolbar&) {
     showToolScreen<RUXCropViewController>();
 }
-void RUXImageEditorViewController::toolbarDidPressBrightness(RUXToolbar&) {
+void RUXMainViewController::toolbarDidPressBrightness(RUXToolbar&) {
     showToolScreen<RUXBrightnessViewController>();
 }
-void RUXImageEditorViewController::toolbarDidPressSaturation(RUXToolbar&) {
+void RUXMainViewController::toolbarDidPressSaturation(RUXToolbar&) {
     showToolScreen<RUXSaturationViewController>();
 }
-void RUXImageEditorViewController::toolbarDidPressContrast(RUXToolbar&) {
+void RUXMainViewController::toolbarDidPressContrast(RUXToolbar&) {
     showToolScreen<RUXContrastViewController>();
 }
-void RUXImageEditorViewController::toolbarDidPressBlur(RUXToolbar&) {
+void RUXMainViewController::toolbarDidPressBlur(RUXToolbar&) {
     showToolScreen<RUXBlurViewController>();
 }

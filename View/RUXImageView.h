@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Manager/RUXRenderFormula.h>
 #include <Toolkit/GestureRecognizer.h>
@@ -13,7 +14,7 @@ class RUXTouchUpGestureRecognizer;
 // Told when a finger lands on an image view and when its touch sequence ends (lifted or taken
 // away by the system). Both are optional: the view asks the respondsTo… question first. Called
 // on the main thread.
-class RUXImageViewDelegate {
+class RUX_API RUXImageViewDelegate {
 public:
     virtual ~RUXImageViewDelegate() = default;
     virtual bool respondsToImageViewDidTouchDown() const { return false; }
@@ -28,7 +29,7 @@ public:
 // just shown) is rendered next, so the picture always ends with the latest request and a burst
 // of requests costs at most one more render. Letter-boxed on black; reports touches to its
 // delegate. Main thread only.
-class RUXImageView : public Toolkit::ImageView, public Toolkit::GestureRecognizerDelegate {
+class RUX_API RUXImageView : public Toolkit::ImageView, public Toolkit::GestureRecognizerDelegate {
 public:
     // Never nullptr; the caller owns the view, which shares the renderer. A nullptr renderer
     // gives a view that never shows anything.

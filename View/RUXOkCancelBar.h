@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/Button.h>
 #include <Toolkit/View.h>
 #include <memory>
@@ -7,7 +8,7 @@
 class RUXOkCancelBar;
 
 // Told of the two presses of a tool screen's bottom bar.
-class RUXOkCancelBarDelegate {
+class RUX_API RUXOkCancelBarDelegate {
 public:
     virtual ~RUXOkCancelBarDelegate() = default;
     virtual void okCancelBarDidPressOkButton(RUXOkCancelBar& bar) = 0;
@@ -17,7 +18,7 @@ public:
 // The bottom bar of a tool screen: Cancel on the left, OK on the right, split by a one-point seam
 // of the bar's darker background. The buttons are sized once, from the bar's width at creation;
 // the bar stays glued to the bottom of a growing superview. Main thread only.
-class RUXOkCancelBar : public Toolkit::View {
+class RUX_API RUXOkCancelBar : public Toolkit::View {
 public:
     // Never nullptr; the caller owns it.
     static std::shared_ptr<RUXOkCancelBar> create(const Graphics::Rect& frame);

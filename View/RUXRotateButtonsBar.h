@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/Button.h>
 #include <Toolkit/View.h>
 #include <memory>
@@ -7,7 +8,7 @@
 class RUXRotateButtonsBar;
 
 // Told of the four presses of the rotate screen's button strip.
-class RUXRotateButtonsBarDelegate {
+class RUX_API RUXRotateButtonsBarDelegate {
 public:
     virtual ~RUXRotateButtonsBarDelegate() = default;
     virtual void rotateButtonsBarDidPressRotateCW(RUXRotateButtonsBar& bar) = 0;
@@ -19,7 +20,7 @@ public:
 // Four equal buttons across the bar, left to right: turn counter-clockwise, turn clockwise, flip
 // vertically, flip horizontally; each shows its pressed icon while held. Sized once, from the bar's
 // frame at creation. Main thread only.
-class RUXRotateButtonsBar : public Toolkit::View {
+class RUX_API RUXRotateButtonsBar : public Toolkit::View {
 public:
     // Never nullptr; the caller owns it.
     static std::shared_ptr<RUXRotateButtonsBar> create(const Graphics::Rect& frame);

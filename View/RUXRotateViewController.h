@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <View/RUXImageView.h>
 #include <View/RUXOkCancelBar.h>
@@ -9,10 +10,10 @@
 // The quarter turns and flips tool screen: each of the four buttons changes the working copy at
 // once and previews it at high quality in the background; a finger held on the picture shows it
 // unturned, with every other committed edit. Main thread only.
-class RUXRotateViewController final : public RUXTransformationViewControllerBase,
-                                      public RUXImageViewDelegate,
-                                      public RUXRotateButtonsBarDelegate,
-                                      public RUXOkCancelBarDelegate {
+class RUX_API RUXRotateViewController final : public RUXTransformationViewControllerBase,
+                                              public RUXImageViewDelegate,
+                                              public RUXRotateButtonsBarDelegate,
+                                              public RUXOkCancelBarDelegate {
 public:
     // Never nullptr; the caller owns it and presents it. Main thread.
     static std::shared_ptr<RUXRotateViewController>

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/View.h>
 #include <memory>
 
 // The crop window's frame: a solid white border just inside the edges and dashed lines at the
 // thirds. Transparent and untouchable, so pans and pinches reach the picture below it. Main thread
 // only.
-class RUXRuleOfThirdsView : public Toolkit::View {
+class RUX_API RUXRuleOfThirdsView : public Toolkit::View {
 public:
     // Never nullptr; the caller owns it.
     static std::shared_ptr<RUXRuleOfThirdsView> create(const Graphics::Rect& frame);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <View/RUXImageView.h>
 #include <View/RUXOkCancelBar.h>
 #include <View/RUXSlider.h>
@@ -9,10 +10,10 @@
 // of the transformation (shown as −100 … 100) and the OK/Cancel bar. Every slider step previews the
 // working copy at high quality in the background; a finger held on the picture shows it without
 // the edit being made. Main thread only.
-class RUXScalarTransformationViewControllerBase : public RUXTransformationViewControllerBase,
-                                                  public RUXImageViewDelegate,
-                                                  public RUXSliderDelegate,
-                                                  public RUXOkCancelBarDelegate {
+class RUX_API RUXScalarTransformationViewControllerBase : public RUXTransformationViewControllerBase,
+                                                          public RUXImageViewDelegate,
+                                                          public RUXSliderDelegate,
+                                                          public RUXOkCancelBarDelegate {
 public:
     // The working copy; nullptr only for a screen made without an edit manager.
     const std::shared_ptr<RUXScalarTransformation>& transformation() const { return m_transformation; }
@@ -57,7 +58,7 @@ private:
 };
 
 // Edits the exposure (RUXBrightnessTransformation).
-class RUXBrightnessViewController final : public RUXScalarTransformationViewControllerBase {
+class RUX_API RUXBrightnessViewController final : public RUXScalarTransformationViewControllerBase {
 public:
     // Never nullptr; the caller owns it and presents it. Main thread.
     static std::shared_ptr<RUXBrightnessViewController>
@@ -70,7 +71,7 @@ private:
 };
 
 // Edits the contrast (RUXContrastTransformation).
-class RUXContrastViewController final : public RUXScalarTransformationViewControllerBase {
+class RUX_API RUXContrastViewController final : public RUXScalarTransformationViewControllerBase {
 public:
     // Never nullptr; the caller owns it and presents it. Main thread.
     static std::shared_ptr<RUXContrastViewController>
@@ -83,7 +84,7 @@ private:
 };
 
 // Edits the saturation (RUXSaturationTransformation).
-class RUXSaturationViewController final : public RUXScalarTransformationViewControllerBase {
+class RUX_API RUXSaturationViewController final : public RUXScalarTransformationViewControllerBase {
 public:
     // Never nullptr; the caller owns it and presents it. Main thread.
     static std::shared_ptr<RUXSaturationViewController>

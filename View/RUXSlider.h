@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/GestureRecognizer.h>
 #include <Toolkit/ImageView.h>
 #include <Toolkit/Label.h>
@@ -9,7 +10,7 @@
 class RUXSlider;
 
 // Told of every value change made by dragging the thumb (not of changes made through the setters).
-class RUXSliderDelegate {
+class RUX_API RUXSliderDelegate {
 public:
     virtual ~RUXSliderDelegate() = default;
     virtual void sliderDidChangeValue(RUXSlider& slider, double value) = 0;
@@ -19,7 +20,7 @@ public:
 // line from the centre to the thumb, and a 48-point thumb that shows the value as a whole number.
 // Only the thumb starts a drag; a release within 3 units of the middle of the range snaps to it.
 // A new slider runs from 0 to 99 at 0. Main thread only.
-class RUXSlider : public Toolkit::View {
+class RUX_API RUXSlider : public Toolkit::View {
 public:
     // Never nullptr; the caller owns it.
     static std::shared_ptr<RUXSlider> create(const Graphics::Rect& frame);

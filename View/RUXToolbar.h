@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Configuration/RUXImageEditorConfiguration.h>
+#include <Foundation/Export.h>
 #include <Toolkit/Button.h>
 #include <Toolkit/View.h>
 #include <memory>
@@ -12,7 +13,7 @@ class ScrollView;
 class RUXToolbar;
 
 // Told which tool button was pressed (touch up inside). Main thread.
-class RUXToolbarDelegate {
+class RUX_API RUXToolbarDelegate {
 public:
     virtual ~RUXToolbarDelegate() = default;
     virtual void toolbarDidPressRotate(RUXToolbar& toolbar) = 0;
@@ -27,7 +28,7 @@ public:
 // and rotate, left to right, leaving out what the configuration disables (without a gap). Up to
 // four share the width; with more, each is a 4.5th of it, so that the half button at the right
 // edge shows the strip scrolls. Main thread only.
-class RUXToolbar : public Toolkit::View {
+class RUX_API RUXToolbar : public Toolkit::View {
 public:
     // Never nullptr; the caller owns it. The configuration is asked once, here, which tools to
     // offer; a nullptr configuration offers none.

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/GestureRecognizer.h>
 #include <memory>
 
 // Recognises the end of a touch sequence, whether the finger lifted or the system took it away
 // (another screen taking over), so that whatever a touch-down started is always undone. Main
 // thread only.
-class RUXTouchUpGestureRecognizer : public Toolkit::GestureRecognizer {
+class RUX_API RUXTouchUpGestureRecognizer : public Toolkit::GestureRecognizer {
 public:
     // Never nullptr; the caller owns it.
     static std::shared_ptr<RUXTouchUpGestureRecognizer> create() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Transformation/RUXImageTransformation.h>
 
 class RUXSlider;
@@ -8,5 +9,5 @@ class RUXSlider;
 // range, spread over the transformation's range (slider at its maximum gives exactly the
 // transformation's maximum). The transformation's minimum for a slider whose range is empty. Main
 // thread (it reads the slider).
-double RUXScalarTransformationValueFromSlider(const RUXSlider& slider,
-                                              const RUXScalarTransformation& transformation);
+RUX_API double RUXScalarTransformationValueFromSlider(const RUXSlider& slider,
+                                                      const RUXScalarTransformation& transformation);

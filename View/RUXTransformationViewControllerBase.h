@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Configuration/RUXImageEditorConfiguration.h>
+#include <Foundation/Export.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Toolkit/Label.h>
@@ -12,7 +13,7 @@
 // background, a hidden status bar, the title band and the fixed horizontal bands of the layout.
 // A tool screen edits a private working copy of one transformation; OK commits it, Cancel drops
 // it, and either dismisses the screen. Main thread only.
-class RUXTransformationViewControllerBase : public Toolkit::ViewController {
+class RUX_API RUXTransformationViewControllerBase : public Toolkit::ViewController {
 public:
     const std::shared_ptr<RUXImageEditorConfigurationProtocol>& configuration() const {
         return m_configuration;

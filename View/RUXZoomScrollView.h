@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Foundation/NotificationCenter.h>
 #include <Graphics/BitmapImage.h>
 #include <Toolkit/ImageView.h>
@@ -11,7 +12,7 @@
 // per image point. The zoom is refitted, and reset to the smallest, whenever the image, the target
 // area or the view's size changes and when the device turns. It is its own scroll delegate. Main
 // thread only.
-class RUXZoomScrollView : public Toolkit::ScrollView, public Toolkit::ScrollViewDelegate {
+class RUX_API RUXZoomScrollView : public Toolkit::ScrollView, public Toolkit::ScrollViewDelegate {
 public:
     // Never nullptr; the caller owns it.
     static std::shared_ptr<RUXZoomScrollView> create(const Graphics::Rect& frame);

@@ -16,7 +16,7 @@
 #include <Transformation/RUXBlurTransformation.h>
 #include <Transformation/RUXFilters.h>
 #include <Transformation/RUXScalarAdjustments.h>
-#include <View/RUXImageEditorViewController.h>
+#include <View/RUXMainViewController.h>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <filesystem>
@@ -66,7 +66,7 @@ struct EditorOnScreen {
         Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
         Graphics::setMainScreenScale(2);
         host = Hosts::HeadlessHost::create(screen, 2);
-        editor = RUXImageEditorViewController::create(benchmarkPhoto());
+        editor = RUXMainViewController::create(benchmarkPhoto());
         editor->setConfiguration(std::make_shared<RUXImageEditorSampleConfiguration>());
         editor->editManager()->commitTransformation(std::make_shared<RUXFilterVivid>());
         editor->editManager()->commitTransformation(std::make_shared<RUXBlurTransformation>());
@@ -77,7 +77,7 @@ struct EditorOnScreen {
         host->runUntilIdle();
     }
     std::unique_ptr<Hosts::HeadlessHost> host;
-    std::shared_ptr<RUXImageEditorViewController> editor;
+    std::shared_ptr<RUXMainViewController> editor;
     std::shared_ptr<Toolkit::NavigationController> navigation;
 };
 
@@ -175,7 +175,7 @@ void OpenEditorOn12MegapixelJpeg(benchmark::State& state) {
     Graphics::setMainScreenScale(2);
     for (auto _ : state) {
         auto photo = Graphics::BitmapImage::createFromFile(file.string());
-        auto editor = RUXImageEditorViewController::create(photo);
+        auto editor = RUXMainViewController::create(photo);
         benchmark::DoNotOptimize(editor->editManager()->fullImage().get());
     }
 }

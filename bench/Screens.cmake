@@ -1,8 +1,6 @@
 # The editor's screens: slider preview latency, the look strip's thumbnails, Save and opening.
-if(TARGET RUXImageEditor AND TARGET HeadlessHost)
-    add_executable(ScreenBenchmarks ${CMAKE_CURRENT_LIST_DIR}/ScreenBenchmarks.cpp)
-    target_link_libraries(ScreenBenchmarks PRIVATE RUXImageEditor HeadlessHost benchmark::benchmark
-                                                   benchmark::benchmark_main)
-    target_compile_definitions(ScreenBenchmarks PRIVATE RUX_SOURCE_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/Resources")
-    rux_target_warnings(ScreenBenchmarks)
-endif()
+add_executable(ScreenBenchmarks ${CMAKE_CURRENT_LIST_DIR}/ScreenBenchmarks.cpp)
+target_link_libraries(ScreenBenchmarks PRIVATE RUXImageEditor HeadlessHost benchmark::benchmark
+                                               benchmark::benchmark_main)
+target_compile_definitions(ScreenBenchmarks PRIVATE RUX_SOURCE_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/Resources")
+rux_target_warnings(ScreenBenchmarks)

@@ -1,8 +1,6 @@
 # The tool screens driven by synthetic touches: a slider drag step until its preview is shown.
-if(TARGET RUXImageEditor AND TARGET HeadlessHost)
-    add_executable(ToolScreenBenchmarks ${CMAKE_CURRENT_LIST_DIR}/ToolScreenBenchmarks.cpp)
-    target_link_libraries(ToolScreenBenchmarks PRIVATE RUXImageEditor HeadlessHost benchmark::benchmark
-                                                       benchmark::benchmark_main)
-    target_compile_definitions(ToolScreenBenchmarks PRIVATE RUX_SOURCE_RESOURCES_DIR="${CMAKE_SOURCE_DIR}/Resources")
-    rux_target_warnings(ToolScreenBenchmarks)
-endif()
+add_executable(ToolScreenBenchmarks ${CMAKE_CURRENT_LIST_DIR}/ToolScreenBenchmarks.cpp)
+target_link_libraries(ToolScreenBenchmarks PRIVATE RUXImageEditor HeadlessHost benchmark::benchmark
+                                                   benchmark::benchmark_main)
+target_compile_definitions(ToolScreenBenchmarks PRIVATE RUX_SOURCE_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/Resources")
+rux_target_warnings(ToolScreenBenchmarks)

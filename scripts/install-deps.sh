@@ -3,9 +3,9 @@
 set -euo pipefail
 source "$(dirname "$0")/install-packages.sh"
 rux_install_packages \
-    cmake ninja-build g++ clang pkg-config \
+    cmake ninja-build g++ clang pkg-config python3 \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libpng-dev libjpeg62-turbo-dev libhwy-dev \
-    libfreetype-dev libfontconfig-dev fonts-dejavu-core \
-    libsdl2-dev xvfb x11-apps \
+    libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation \
+    libsdl2-dev xvfb x11-apps xdotool \
     lomiri-wallpapers-16.04

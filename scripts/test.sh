@@ -47,6 +47,8 @@ run_preset() {
 }
 
 run_preset release 600
+# The library as a host gets it: installed (static and shared), and the example hosts built against it.
+stage bash scripts/check-install.sh
 if [ "${RUX_SANITIZERS:-0}" = 1 ]; then
     run_preset asan 900
     run_preset tsan 900

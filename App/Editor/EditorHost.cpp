@@ -1,5 +1,6 @@
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Editor/EditorHost.h>
+#include <Editor/EditorInput.h>
 #include <Foundation/Log.h>
 #include <Graphics/ImageFile.h>
 #include <Hosts/HeadlessHost.h>
@@ -23,6 +24,13 @@ constexpr int kMaxNumberedNames = 10000;
 bool samePath(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// Said over the editor, which stays open with its edits, so the user can free room and save again.
+void showSaveFailure(RUXImageEditorViewController& editor, const std::string& text) {
+    std::fprintf(stderr, "rux-editor: %s\n", text.c_str());
+    if (editor.isViewLoaded())
+        showNotice(editor.view()->window(), text);
 }
 
 } // namespace
@@ -66,10 +74,11 @@ bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& pat
 }
 
 void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
-    RUXImageEditorViewController&, std::shared_ptr<const Graphics::BitmapImage> image) {
+    RUXImageEditorViewController& editor, std::shared_ptr<const Graphics::BitmapImage> image) {
     if (!image) {
         Foundation::log("rux-editor: the edit could not be rendered; nothing was saved");
         m_saveFailed = true;
+        showSaveFailure(editor, "Not saved: the edit could not be rendered");
         return;
     }
     std::optional<std::string> path = m_savePath;
@@ -83,6 +92,9 @@ void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
             std::filesystem::remove(*path, ignored);
         }
         m_saveFailed = true;
+        const std::filesystem::path folder = std::filesystem::path(path ? *path : m_photoPath).parent_path();
+        showSaveFailure(editor, "Not saved: cannot write in " +
+                                    (folder.empty() ? std::string(".") : folder.filename().string()));
         return;
     }
     m_savedPaths.push_back(*path);
@@ -101,7 +113,7 @@ void SavingDelegate::imageEditorViewControllerDidCancelEditing(RUXImageEditorVie
 Session makeSession(std::shared_ptr<const Graphics::BitmapImage> photo,
                     const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate) {
     Session session;
-    session.editor = RUXImageEditorViewController::create(std::move(photo));
+    session.editor = RUXMainViewController::create(std::move(photo));
     session.editor->setConfiguration(std::make_shared<RUXImageEditorSampleConfiguration>());
     session.editor->setDelegate(delegate);
     session.navigation = Toolkit::NavigationController::create(session.editor);
@@ -142,6 +154,8 @@ int runHeadless(const HeadlessOptions& options) {
     auto delegate = std::make_shared<SavingDelegate>(options.photoPath, options.savePath);
     Session session = makeSession(photo, delegate);
     host->application().setRootViewController(session.navigation);
+    host->setKeyHandler(editorKeyHandler(host->application()));
+    host->setDropHandler(editorDropHandler(host->application(), delegate));
     if (!host->runUntilIdle()) {
         std::fprintf(stderr, "rux-editor: the editor did not settle after opening\n");
         return 1;

@@ -3,7 +3,7 @@
 #include <Graphics/BitmapImage.h>
 #include <Hosts/HeadlessHost.h>
 #include <Toolkit/NavigationController.h>
-#include <View/RUXImageEditorViewController.h>
+#include <View/RUXMainViewController.h>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,7 +26,8 @@ bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& pat
                       const std::string& photoPath);
 
 // The host's delegate: Save writes the picture (to the chosen path, or beside the photo) and says
-// where on stdout; Cancel runs onCancel. Main thread.
+// where on stdout; a save that fails says so over the editor and leaves no file behind, and the
+// editor stays open with its edits. Cancel runs onCancel. Main thread.
 class SavingDelegate : public RUXImageEditorViewControllerDelegate {
 public:
     SavingDelegate(std::string photoPath, std::optional<std::string> savePath)
@@ -37,6 +38,8 @@ public:
     void imageEditorViewControllerDidCancelEditing(RUXImageEditorViewController& editor) override;
 
     std::function<void()> onCancel;
+    // The photo whose edit Save writes from now on (a photo dropped on the window).
+    void setPhotoPath(std::string photoPath) { m_photoPath = std::move(photoPath); }
     // Paths written, in order; and whether any save failed.
     const std::vector<std::string>& savedPaths() const { return m_savedPaths; }
     bool saveFailed() const { return m_saveFailed; }
@@ -54,7 +57,7 @@ private:
 // controller, as a host application shows it. Main thread; the caller owns both.
 struct Session {
     std::shared_ptr<Toolkit::NavigationController> navigation;
-    std::shared_ptr<RUXImageEditorViewController> editor;
+    std::shared_ptr<RUXMainViewController> editor;
 };
 Session makeSession(std::shared_ptr<const Graphics::BitmapImage> photo,
                     const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate);

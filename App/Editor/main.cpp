@@ -2,6 +2,7 @@
 // inside a navigation controller; Save writes NAME-edited.jpg beside the photo, Cancel quits.
 
 #include <Editor/EditorHost.h>
+#include <Editor/EditorInput.h>
 #include <Foundation/Bundle.h>
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +24,10 @@ const char* const kUsage =
     "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [PHOTO]\n"
     "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S] [PHOTO]\n"
     "  Opens the editor on PHOTO (default: %s).\n"
-    "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits.\n"
+    "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits. Keys: Ctrl+Z undo,\n"
+    "  Ctrl+Shift+Z or Ctrl+Y redo, Ctrl+S save, Escape cancel or back, Enter OK, Left/Right move the\n"
+    "  slider, Space held shows the photo before the edit. Drop a photo on the window to open it.\n"
+    "  Without --scale the window takes the display's scale and a size that fits it.\n"
     "  --headless replays the touch script FILE without a display; screenshots it takes go to DIR,\n"
     "  and Save writes to PATH (PNG or JPEG by its extension) instead of beside the photo. The\n"
     "  headless screen is 375 x 667 points at scale S (default 2).\n"
@@ -35,21 +39,6 @@ int usage(const std::string& message) {
     }
     std::fprintf(stderr, kUsage, EditorHost::kDefaultPhotoPath);
     return kExitUsage;
-}
-
-// Resources come from beside the executable when they were installed there, else from the tree.
-void findResources(const char* argv0) {
-    std::error_code error;
-    std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", error);
-    if (error) {
-        exe = std::filesystem::absolute(argv0, error);
-    }
-    const std::filesystem::path beside = exe.parent_path();
-    const std::string folder = std::filesystem::is_directory(beside / "RUXImageEditor.bundle", error)
-                                   ? beside.string()
-                                   : std::string(RUX_SOURCE_RESOURCES_DIR);
-    Foundation::Bundle::setMainBundlePath(folder);
-    Foundation::Bundle::setCodeBundlePath(folder);
 }
 
 struct Arguments {
@@ -144,6 +133,8 @@ int runWindow(Arguments& arguments) {
     delegate->onCancel = [raw] { raw->quit(); };
     EditorHost::Session session = EditorHost::makeSession(photo, delegate);
     host->application().setRootViewController(session.navigation);
+    host->setKeyHandler(EditorHost::editorKeyHandler(host->application()));
+    host->setDropHandler(EditorHost::editorDropHandler(host->application(), delegate));
     host->run();
     return delegate->saveFailed() ? kExitFailure : 0;
 }
@@ -161,7 +152,6 @@ int main(int argc, char** argv) {
         std::printf(kUsage, EditorHost::kDefaultPhotoPath);
         return 0;
     }
-    findResources(argc > 0 ? argv[0] : "rux-editor");
     if (arguments.headless) {
         return EditorHost::runHeadless(arguments.headlessOptions);
     }

@@ -238,23 +238,6 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-// Resources come from beside the executable when they were installed there, else from the tree.
-void findResources(const char* argv0) {
-    std::error_code error;
-    std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", error);
-    if (error) {
-        exe = std::filesystem::absolute(argv0, error);
-    }
-    std::filesystem::path beside = exe.parent_path();
-    if (std::filesystem::is_directory(beside / "RUXImageEditor.bundle", error)) {
-        Foundation::Bundle::setMainBundlePath(beside.string());
-        Foundation::Bundle::setCodeBundlePath(beside.string());
-        return;
-    }
-    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
-    Foundation::Bundle::setCodeBundlePath(RUX_SOURCE_RESOURCES_DIR);
-}
-
 // Runs the edits as the screens would: each tool works on a copy and commits it on OK.
 bool applyEdits(const Options& options, RUXEditManager& manager, RUXImageRenderer& renderer) {
     std::shared_ptr<RUXRotateTransformation> rotate;
@@ -385,7 +368,6 @@ int main(int argc, char** argv) {
         return *exitCode;
     }
     Graphics::setMainScreenScale(options.scale);
-    findResources(argv[0]);
 
     auto photo = Graphics::BitmapImage::createFromFile(options.input);
     if (!photo) {

@@ -19,7 +19,7 @@
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <View/RUXBlurViewController.h>
 #include <View/RUXCropViewController.h>
-#include <View/RUXImageEditorViewController.h>
+#include <View/RUXMainViewController.h>
 #include <View/RUXRotateViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <View/RUXZoomScrollView.h>
@@ -510,7 +510,7 @@ void Soak::check(const char* when) {
 
     // The main screen's own view of the history and of the committed look.
     if (!presentedScreen() && m_session.editor->isViewLoaded()) {
-        RUXImageEditorViewController& editor = *m_session.editor;
+        RUXMainViewController& editor = *m_session.editor;
         if (editor.undoButton()->isEnabled() != m_manager->canUndo() ||
             editor.redoButton()->isEnabled() != m_manager->canRedo()) {
             fail(std::string("after a ") + when + ": the undo/redo buttons say " +
@@ -594,7 +594,7 @@ void Soak::pump() {
 // ---- Choices per screen ----
 
 void Soak::stepOnMain() {
-    RUXImageEditorViewController& editor = *m_session.editor;
+    RUXMainViewController& editor = *m_session.editor;
     const int roll = integer(0, 99);
     if (roll < 26) {
         m_action = "tool button";
@@ -935,8 +935,6 @@ int main(int argc, char** argv) {
         std::printf("%s", kUsage);
         return 0;
     }
-    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
-    Foundation::Bundle::setCodeBundlePath(RUX_SOURCE_RESOURCES_DIR);
 
     std::unique_ptr<Hosts::HeadlessHost> host =
         Hosts::HeadlessHost::create(Hosts::HeadlessHost::defaultPointSize, options.scale);

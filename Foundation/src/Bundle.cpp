@@ -53,6 +53,16 @@ void Bundle::setMainBundlePath(const std::string& path) {
     mainBundleOverride() = path;
 }
 
+bool Bundle::hasMainBundlePath() {
+    std::lock_guard lock(bundleMutex());
+    return !mainBundleOverride().empty();
+}
+
+bool Bundle::hasCodeBundlePath() {
+    std::lock_guard lock(bundleMutex());
+    return !codeBundleOverride().empty();
+}
+
 std::shared_ptr<Bundle> Bundle::codeBundle() {
     std::string path;
     {

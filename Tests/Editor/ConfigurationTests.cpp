@@ -40,9 +40,9 @@ TEST(SampleConfiguration, NamesExactClassesAndEnablesEverything) {
 }
 
 TEST(Colours, ComponentsOfTheLow24Bits) {
-    EXPECT_EQ(RUXColorWithHexCode(0xFF5722), (Toolkit::Color{1.0, 87 / 255.0, 34 / 255.0, 1.0}));
+    EXPECT_EQ(RUXColorWithHexCode(0xFF5722), (Graphics::Color{1.0, 87 / 255.0, 34 / 255.0, 1.0}));
     EXPECT_EQ(RUXColorWithHexCode(0x7F191919), RUXColorWithHexCode(0x191919));
-    EXPECT_EQ(rux_colorWithCode(-1), (Toolkit::Color{1, 1, 1, 1}));
+    EXPECT_EQ(rux_colorWithCode(-1), (Graphics::Color{1, 1, 1, 1}));
 }
 
 TEST(GetImage, ResolvesNamesInTheResourceBundle) {

@@ -99,7 +99,7 @@ TEST_F(EditorHost, CancelEndsTheSession) {
 TEST_F(EditorHost, SavesBesideThePhotoUnderFreshNamesAndNeverOverIt) {
     Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
     auto delegate = std::make_shared<::EditorHost::SavingDelegate>(photo, std::nullopt);
-    auto editor = RUXImageEditorViewController::create(load(photo));
+    auto editor = RUXMainViewController::create(load(photo));
     editor->setDelegate(delegate);
     editor->didPressNextButton();
     editor->didPressNextButton();

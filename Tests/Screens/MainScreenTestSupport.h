@@ -6,7 +6,7 @@
 #include <Graphics/Bitmap.h>
 #include <Hosts/HeadlessHost.h>
 #include <Toolkit/NavigationController.h>
-#include <View/RUXImageEditorViewController.h>
+#include <View/RUXMainViewController.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
@@ -77,7 +77,7 @@ public:
         Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
         host = Hosts::HeadlessHost::create();
         ASSERT_TRUE(host);
-        editor = RUXImageEditorViewController::create(EditorTest::makePhoto(photoWidth, photoHeight));
+        editor = RUXMainViewController::create(EditorTest::makePhoto(photoWidth, photoHeight));
         editor->setConfiguration(configuration ? configuration
                                                : std::make_shared<RUXImageEditorSampleConfiguration>());
         delegate = std::make_shared<RecordingEditorDelegate>();
@@ -130,7 +130,7 @@ public:
     int photoHeight = 200;
     std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration;
     std::unique_ptr<Hosts::HeadlessHost> host;
-    std::shared_ptr<RUXImageEditorViewController> editor;
+    std::shared_ptr<RUXMainViewController> editor;
     std::shared_ptr<RecordingEditorDelegate> delegate;
     std::shared_ptr<Toolkit::NavigationController> navigation;
 };

@@ -212,7 +212,7 @@ protected:
         hostNavigation = Toolkit::NavigationController::create(hostScreen);
         hostNavigation->setNavigationBarHidden(GetParam());
         host->application().setRootViewController(hostNavigation);
-        editor = RUXImageEditorViewController::create(EditorTest::makePhoto(photoWidth, photoHeight));
+        editor = RUXMainViewController::create(EditorTest::makePhoto(photoWidth, photoHeight));
         editor->setConfiguration(std::make_shared<RUXImageEditorSampleConfiguration>());
         navigation = Toolkit::NavigationController::create(editor);
         navigation->setNavigationBarHidden(GetParam());
@@ -267,7 +267,7 @@ protected:
         Foundation::LogCapture capture;
         MainScreenFixture::SetUp();
         editor.reset();
-        editor = RUXImageEditorViewController::create(EditorTest::makePhoto(photoWidth, photoHeight));
+        editor = RUXMainViewController::create(EditorTest::makePhoto(photoWidth, photoHeight));
         navigation = Toolkit::NavigationController::create(editor);
         host->application().setRootViewController(navigation);
         settle();
@@ -286,7 +286,7 @@ TEST(MainScreenBadInput, ANullPhotoOpensEmptyAndSavesNothing) {
     Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
     {
         auto host = Hosts::HeadlessHost::create();
-        auto editor = RUXImageEditorViewController::create(nullptr);
+        auto editor = RUXMainViewController::create(nullptr);
         editor->setConfiguration(std::make_shared<RUXImageEditorSampleConfiguration>());
         auto delegate = std::make_shared<MainScreenTest::RecordingEditorDelegate>();
         editor->setDelegate(delegate);
@@ -304,12 +304,12 @@ TEST(MainScreenBadInput, ANullPhotoOpensEmptyAndSavesNothing) {
 }
 
 TEST(MainScreenColours, ImageForColourFillsEveryPixel) {
-    auto image = RUXImageEditorViewController::imageForUIColor({1, 0, 0, 1}, {3, 2});
+    auto image = RUXMainViewController::imageForUIColor({1, 0, 0, 1}, {3, 2});
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->bitmap()->width(), 3);
     EXPECT_EQ(image->bitmap()->height(), 2);
     EXPECT_EQ(EditorTest::pixel(*image->bitmap(), 2, 1), (EditorTest::Rgba{255, 0, 0, 255}));
-    EXPECT_EQ(RUXImageEditorViewController::imageForUIColor({1, 0, 0, 1}, {0, 2}), nullptr);
+    EXPECT_EQ(RUXMainViewController::imageForUIColor({1, 0, 0, 1}, {0, 2}), nullptr);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <memory>
 #include <string>
 
@@ -8,7 +9,7 @@ namespace Foundation {
 // A directory of resources. Resources are looked up by name and type at the top level of the
 // directory, every time (nothing is cached, so files added later are found). A Bundle is
 // immutable and safe to share between threads.
-class Bundle {
+class RUX_API Bundle {
 public:
     // The host application's bundle: the directory set with setMainBundlePath, by default the
     // directory holding the running executable (the current directory if that cannot be read).
@@ -16,6 +17,8 @@ public:
     static std::shared_ptr<Bundle> mainBundle();
     // An empty path restores the default. Any thread.
     static void setMainBundlePath(const std::string& path);
+    // Whether a main bundle path is set (rather than the default). Any thread.
+    static bool hasMainBundlePath();
 
     // The bundle holding the editor's own code, for resources that ship with the code rather
     // than in the resource bundle: the directory set with setCodeBundlePath, by default the main
@@ -23,6 +26,8 @@ public:
     static std::shared_ptr<Bundle> codeBundle();
     // An empty path restores the default. Any thread.
     static void setCodeBundlePath(const std::string& path);
+    // Whether a code bundle path is set (rather than the default). Any thread.
+    static bool hasCodeBundlePath();
 
     // A bundle over the directory at path, or nullptr (with no log line) if path is not an
     // existing directory. The caller owns it. Any thread.

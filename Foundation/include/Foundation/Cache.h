@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <cstddef>
 #include <list>
 #include <memory>
@@ -12,12 +13,12 @@ namespace Foundation {
 // Empties every live Cache, as the platform does when memory runs short; what was cached is
 // rebuilt by its users on the next miss. Values are released after the caches' locks are
 // dropped, so a value's destructor may use caches. Any thread may call it.
-void purgeCachesForMemoryPressure();
+RUX_API void purgeCachesForMemoryPressure();
 
 namespace detail {
 
 // Lets purgeCachesForMemoryPressure reach every cache whatever its types.
-class PurgeableCache {
+class RUX_API PurgeableCache {
 public:
     PurgeableCache() = default;
     virtual ~PurgeableCache();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <chrono>
 
 namespace Foundation {
@@ -8,7 +9,7 @@ using TimePoint = std::chrono::steady_clock::time_point;
 
 // The time that run-loop timers and animations read: the steady clock, or the newest live
 // ManualClock's time while one exists. Any thread may call it.
-TimePoint currentTime();
+RUX_API TimePoint currentTime();
 
 enum class AutoAdvance { No, Yes };
 
@@ -17,7 +18,7 @@ enum class AutoAdvance { No, Yes };
 // a run loop that would otherwise sleep until its next timer jumps the clock to that timer
 // instead, so animations finish at once and in order. Clocks nest: the newest one is in force.
 // Create and destroy on one thread; advance() and now() may be called from any thread.
-class ManualClock {
+class RUX_API ManualClock {
 public:
     explicit ManualClock(AutoAdvance autoAdvance = AutoAdvance::No);
     ~ManualClock();
@@ -42,6 +43,6 @@ private:
 
 // The ManualClock in force, or nullptr while the real clock is. The pointer stays valid only as
 // long as that clock lives; the run loop uses it on the main thread, where clocks are created.
-ManualClock* currentManualClock();
+RUX_API ManualClock* currentManualClock();
 
 } // namespace Foundation

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <string>
 #include <vector>
 
@@ -7,11 +8,11 @@ namespace Foundation {
 
 // Writes one diagnostic line (printf format, newline added) to stderr, or to the active
 // LogCapture. Any thread may call it; lines are never interleaved.
-void log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+RUX_API void log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // While one exists, log lines go to it instead of stderr (tests use it to check diagnostics).
 // Captures nest: the newest one receives the lines. Create and destroy on one thread.
-class LogCapture {
+class RUX_API LogCapture {
 public:
     LogCapture();
     ~LogCapture();

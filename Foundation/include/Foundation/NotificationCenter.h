@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -7,7 +8,7 @@
 
 namespace Foundation {
 
-struct Notification {
+struct RUX_API Notification {
     std::string name;
     std::shared_ptr<void> object; // the sender, or nullptr
 };
@@ -19,7 +20,7 @@ using ObserverToken = std::uint64_t;
 // An observer removed before or during a post is not called after its removal; one that is
 // running on another thread at the moment of removal may still finish. All functions are safe
 // from any thread.
-class NotificationCenter {
+class RUX_API NotificationCenter {
 public:
     // The process's centre; it lives for the whole process. Any thread.
     static NotificationCenter& defaultCenter();
@@ -47,7 +48,7 @@ private:
 
 // Removes its observer when it goes away, for objects that observe for their whole life.
 // Move-only; create and destroy on any thread.
-class ScopedObserver {
+class RUX_API ScopedObserver {
 public:
     ScopedObserver() = default;
     ScopedObserver(NotificationCenter& center, ObserverToken token) : m_center(&center), m_token(token) {}
@@ -77,7 +78,7 @@ private:
 };
 
 // Posted on the default centre, with no object, each time the host sets the device orientation.
-extern const char* const DeviceOrientationDidChangeNotification;
+RUX_API extern const char* const DeviceOrientationDidChangeNotification;
 
 enum class DeviceOrientation {
     Unknown,
@@ -90,9 +91,9 @@ enum class DeviceOrientation {
 };
 
 // The orientation the host last set; Unknown until it sets one. Any thread.
-DeviceOrientation currentDeviceOrientation();
+RUX_API DeviceOrientation currentDeviceOrientation();
 // Stores the orientation, then posts DeviceOrientationDidChangeNotification on the calling
 // thread (also when the value is unchanged: the host reports, observers decide). Any thread.
-void setCurrentDeviceOrientation(DeviceOrientation orientation);
+RUX_API void setCurrentDeviceOrientation(DeviceOrientation orientation);
 
 } // namespace Foundation

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +11,7 @@ namespace Foundation {
 using TimerId = std::uint64_t;
 
 namespace detail {
-void wakeMainRunLoop();
+RUX_API void wakeMainRunLoop();
 }
 
 // The main thread's run loop: closures posted from any thread and timers, run on the main
@@ -20,7 +21,7 @@ void wakeMainRunLoop();
 //
 // Main-thread-only functions called from another thread do nothing, log one line and answer
 // their neutral result (0, false).
-class RunLoop {
+class RUX_API RunLoop {
 public:
     using Clock = std::chrono::steady_clock;
 

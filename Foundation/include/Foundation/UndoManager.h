@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -22,7 +23,7 @@ namespace Foundation {
 //
 // Main thread only. A call from another thread does nothing, logs one line and answers the
 // neutral result (false, 0); so does a call that breaks the grouping rules (see each function).
-class UndoManager : public std::enable_shared_from_this<UndoManager> {
+class RUX_API UndoManager : public std::enable_shared_from_this<UndoManager> {
 public:
     // A new, empty history: unlimited levels, grouping by event on. Never nullptr; the caller
     // owns it.

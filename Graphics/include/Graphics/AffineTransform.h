@@ -1,7 +1,7 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Geometry.h>
-
 #include <cmath>
 #include <optional>
 
@@ -11,7 +11,7 @@ namespace Graphics {
 // (a·x + c·y + tx, b·x + d·y + ty). Matrices compose as row vectors: concat(t1, t2) applies t1
 // first, then t2; rotated/scaled/translated apply the elementary step first, then the current
 // transform ("elementary × current").
-struct AffineTransform {
+struct RUX_API AffineTransform {
     double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
 
     static constexpr AffineTransform identity() { return {}; }
@@ -30,8 +30,8 @@ struct AffineTransform {
 
     // t1 × t2: apply t1, then t2.
     static constexpr AffineTransform concat(const AffineTransform& t1, const AffineTransform& t2) {
-        return {t1.a * t2.a + t1.b * t2.c,         t1.a * t2.b + t1.b * t2.d,
-                t1.c * t2.a + t1.d * t2.c,         t1.c * t2.b + t1.d * t2.d,
+        return {t1.a * t2.a + t1.b * t2.c,           t1.a * t2.b + t1.b * t2.d,
+                t1.c * t2.a + t1.d * t2.c,           t1.c * t2.b + t1.d * t2.d,
                 t1.tx * t2.a + t1.ty * t2.c + t2.tx, t1.tx * t2.b + t1.ty * t2.d + t2.ty};
     }
     AffineTransform rotated(double angle) const { return concat(makeRotation(angle), *this); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -26,7 +27,7 @@ enum class PixelFormat {
 // A pixel buffer of fixed size and format, first memory row = top row of the picture.
 // What the platform calls an image (the decoded, immutable bitmap) is a Bitmap that nobody writes
 // to any more once it has been handed out; contexts and renderers write only to bitmaps they made.
-class Bitmap {
+class RUX_API Bitmap {
 public:
     // Limit on width × height that create() accepts, so a hostile header cannot make us allocate
     // gigabytes; default 100 megapixels. Any thread may call these.
@@ -49,10 +50,13 @@ public:
 
     const std::uint8_t* data() const { return m_data.get(); }
     std::uint8_t* mutableData() { return m_data.get(); }
-    const std::uint8_t* row(int y) const { return m_data.get() + static_cast<std::size_t>(y) * m_bytesPerRow; }
+    const std::uint8_t* row(int y) const {
+        return m_data.get() + static_cast<std::size_t>(y) * m_bytesPerRow;
+    }
     std::uint8_t* mutableRow(int y) { return m_data.get() + static_cast<std::size_t>(y) * m_bytesPerRow; }
 
-    // A deep copy of the pixels (CGImage copies and CGBitmapContextCreateImage); nullptr on allocation failure.
+    // A deep copy of the pixels (CGImage copies and CGBitmapContextCreateImage); nullptr on allocation
+    // failure.
     std::shared_ptr<Bitmap> copy() const;
 
     Bitmap(const Bitmap&) = delete;

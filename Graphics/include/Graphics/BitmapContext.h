@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/AffineTransform.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/BitmapImage.h>
@@ -16,7 +17,7 @@ enum class LineCap { Butt, Round, Square };
 // space with the origin at the bottom-left and y up (one unit a pixel); the current transform maps
 // user space to device space. Everything drawn is anti-aliased and composited source-over in
 // premultiplied sRGB bytes. Used by one thread at a time.
-class BitmapContext {
+class RUX_API BitmapContext {
 public:
     // A context drawing into target (RGBA8, or Gray8 where the red channel is kept); nullptr for a
     // null target.
@@ -102,11 +103,11 @@ private:
 
 // The platform's image mask from a grey bitmap: a sample s paints with opacity 1 − s (white hides,
 // black shows). A copy of the samples; nullptr unless the bitmap is Gray8.
-std::shared_ptr<const Bitmap> createImageMask(const Bitmap& gray);
+RUX_API std::shared_ptr<const Bitmap> createImageMask(const Bitmap& gray);
 
 // image with mask applied: each pixel's premultiplied colour and alpha scaled by 1 − s, the mask
 // stretched over the image without interpolation. nullptr for a null mask or when memory runs out.
-std::shared_ptr<BitmapImage> createMaskedImage(const BitmapImage& image,
-                                               const std::shared_ptr<const Bitmap>& mask);
+RUX_API std::shared_ptr<BitmapImage> createMaskedImage(const BitmapImage& image,
+                                                       const std::shared_ptr<const Bitmap>& mask);
 
 } // namespace Graphics

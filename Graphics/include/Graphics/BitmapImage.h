@@ -1,8 +1,8 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/Geometry.h>
-
 #include <memory>
 #include <string>
 
@@ -22,12 +22,12 @@ enum class ImageOrientation {
 
 // The scale factor of the main screen (points to pixels); the host sets it, default 2.0.
 // Any thread may call these.
-double mainScreenScale();
-void setMainScreenScale(double scale);
+RUX_API double mainScreenScale();
+RUX_API void setMainScreenScale(double scale);
 
 // A decoded picture: a bitmap with a scale and an orientation (what the platform's UI toolkit calls
 // an image). Immutable; shared between threads freely.
-class BitmapImage {
+class RUX_API BitmapImage {
 public:
     // nullptr when bitmap is null or scale is not a positive finite number.
     static std::shared_ptr<BitmapImage> create(std::shared_ptr<const Bitmap> bitmap, double scale = 1.0,

@@ -1,18 +1,19 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace Graphics {
 
-struct Point {
+struct RUX_API Point {
     double x = 0;
     double y = 0;
     friend constexpr bool operator==(const Point&, const Point&) = default;
 };
 
-struct Size {
+struct RUX_API Size {
     double width = 0;
     double height = 0;
     friend constexpr bool operator==(const Size&, const Size&) = default;
@@ -21,7 +22,7 @@ struct Size {
 // A rectangle with an origin and a size. As in the platform's 2-D library, a rect may have a
 // negative size (the functions below standardise first), there is a null rect (the result of
 // intersecting disjoint rects: origin at +infinity) and an infinite rect.
-struct Rect {
+struct RUX_API Rect {
     Point origin;
     Size size;
 
@@ -40,7 +41,9 @@ struct Rect {
     }
 
     bool isNull() const { return std::isinf(origin.x) || std::isinf(origin.y); }
-    bool isInfinite() const { return size.width >= infinite().size.width || size.height >= infinite().size.height; }
+    bool isInfinite() const {
+        return size.width >= infinite().size.width || size.height >= infinite().size.height;
+    }
     // Empty: null, or zero width or height.
     bool isEmpty() const { return isNull() || size.width == 0 || size.height == 0; }
 

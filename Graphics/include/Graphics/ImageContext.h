@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/Geometry.h>
@@ -10,7 +11,7 @@ namespace Graphics {
 // The platform's image drawing context: a bitmap of a size in points at a scale, drawn into in the
 // UI toolkit's coordinates (origin top-left, y down, in points), from which an image is taken.
 // Used by one thread at a time; any thread may create one.
-class ImageContext {
+class RUX_API ImageContext {
 public:
     // scale 0.0 means mainScreenScale(). The bitmap is (width × scale) × (height × scale) pixels,
     // rounded up, cleared to transparent (opaque: to black with an ignored alpha byte).
@@ -43,6 +44,6 @@ private:
 
 // A copy of image's bitmap turned upright (orientation applied); the bitmap itself when already up.
 // nullptr only when memory runs out. Any thread may call it.
-std::shared_ptr<const Bitmap> uprightBitmap(const BitmapImage& image);
+RUX_API std::shared_ptr<const Bitmap> uprightBitmap(const BitmapImage& image);
 
 } // namespace Graphics

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/AffineTransform.h>
 #include <Graphics/Geometry.h>
 #include <vector>
@@ -10,7 +11,7 @@ enum class FillRule { NonZero, EvenOdd };
 
 // A vector path of straight and curved segments. Curves are flattened as they are added, finely
 // enough for anti-aliased drawing at up to 8× the coordinates' scale.
-class Path {
+class RUX_API Path {
 public:
     struct Subpath {
         std::vector<Point> points;

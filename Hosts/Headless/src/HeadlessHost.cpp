@@ -134,6 +134,28 @@ bool HeadlessHost::touchCancel(int finger) {
     return true;
 }
 
+bool HeadlessHost::keyDown(const KeyChord& chord) {
+    if (!m_keysDown.insert(chord.key).second)
+        return false;
+    const bool used = m_keyHandler && m_keyHandler(chord, KeyPhase::Pressed);
+    settle();
+    return used;
+}
+
+bool HeadlessHost::keyUp(const KeyChord& chord) {
+    if (!m_keysDown.erase(chord.key))
+        return false;
+    const bool used = m_keyHandler && m_keyHandler(chord, KeyPhase::Released);
+    settle();
+    return used;
+}
+
+bool HeadlessHost::drop(const std::string& path) {
+    const bool opened = m_dropHandler && m_dropHandler(path);
+    settle();
+    return opened;
+}
+
 void HeadlessHost::advance(double seconds) {
     if (!(seconds > 0))
         return settle();
@@ -292,6 +314,27 @@ bool HeadlessHost::runCommand(const TouchCommand& command, std::string* error) {
             return fail(error, line, "cannot write the screenshot " + path);
         return true;
     }
+    // A key nobody uses and a file that cannot be opened are the program's to report; the
+    // script goes on as a user would.
+    case TouchCommand::Kind::Key:
+        if (m_keysDown.contains(command.chord.key))
+            return fail(error, line, "the key " + command.chord.key + " is already down");
+        keyDown(command.chord);
+        keyUp(command.chord);
+        return true;
+    case TouchCommand::Kind::KeyDown:
+        if (m_keysDown.contains(command.chord.key))
+            return fail(error, line, "the key " + command.chord.key + " is already down");
+        keyDown(command.chord);
+        return true;
+    case TouchCommand::Kind::KeyUp:
+        if (!m_keysDown.contains(command.chord.key))
+            return fail(error, line, "the key " + command.chord.key + " is not down");
+        keyUp(command.chord);
+        return true;
+    case TouchCommand::Kind::Drop:
+        drop(command.text);
+        return true;
     }
     return fail(error, line, "unknown command");
 }

@@ -21,7 +21,21 @@ constexpr Syntax syntaxes[] = {
     {"up", TouchCommand::Kind::Up, 1, 2},         {"cancel", TouchCommand::Kind::Cancel, 1, 0},
     {"wait", TouchCommand::Kind::Wait, 1, 0},     {"idle", TouchCommand::Kind::Idle, 0, 0},
     {"rotate", TouchCommand::Kind::Rotate, 0, 0}, {"screenshot", TouchCommand::Kind::Screenshot, 0, 0},
+    {"key", TouchCommand::Kind::Key, 0, 0},       {"keydown", TouchCommand::Kind::KeyDown, 0, 0},
+    {"keyup", TouchCommand::Kind::KeyUp, 0, 0},   {"drop", TouchCommand::Kind::Drop, 0, 0},
 };
+
+bool takesChord(TouchCommand::Kind kind) {
+    return kind == TouchCommand::Kind::Key || kind == TouchCommand::Kind::KeyDown ||
+           kind == TouchCommand::Kind::KeyUp;
+}
+
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
 
 constexpr double defaultGestureSeconds = 0.3;
 constexpr double defaultGestureSteps = 10;
@@ -121,6 +135,28 @@ std::optional<TouchScript> parseTouchScript(const std::string& text, std::string
         command.kind = syntax->kind;
         command.line = number;
         const int given = static_cast<int>(args.size()) - 1;
+
+        if (syntax->kind == TouchCommand::Kind::Drop) {
+            command.text = trimmed(trimmed(line).substr(args[0].size()));
+            if (command.text.empty()) {
+                fail(error, number, "drop takes a path");
+                return std::nullopt;
+            }
+            script.commands.push_back(std::move(command));
+            continue;
+        }
+        if (takesChord(syntax->kind)) {
+            std::optional<KeyChord> chord = given == 1 ? parseKeyChord(args[1]) : std::nullopt;
+            if (!chord) {
+                fail(error, number,
+                     given == 1 ? "unknown key \"" + args[1] + "\""
+                                : std::string(syntax->name) + " takes one key");
+                return std::nullopt;
+            }
+            command.chord = std::move(*chord);
+            script.commands.push_back(std::move(command));
+            continue;
+        }
 
         if (syntax->kind == TouchCommand::Kind::Screenshot || syntax->kind == TouchCommand::Kind::Rotate) {
             if (given != 1) {

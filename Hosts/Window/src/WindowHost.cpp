@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 
 namespace Hosts {
 
@@ -39,6 +40,81 @@ bool mirrorModifier(SDL_Keymod mod) {
     return (mod & (KMOD_CTRL | KMOD_ALT)) != 0;
 }
 
+// Desktop displays count 96 dots per inch at their unscaled size.
+constexpr double unscaledDpi = 96;
+// Room left around a zoomed window for its frame and title bar, as a fraction of the display.
+constexpr double frameAllowance = 0.92;
+
+// The chord of a key event in KeyChord's names; nothing for keys the programs have no use for.
+std::optional<KeyChord> chordOf(const SDL_Keysym& key) {
+    std::string name;
+    const SDL_Keycode sym = key.sym;
+    if ((sym >= SDLK_a && sym <= SDLK_z) || (sym >= SDLK_0 && sym <= SDLK_9))
+        name = std::string(1, static_cast<char>(sym));
+    else {
+        switch (sym) {
+        case SDLK_ESCAPE:
+            name = "escape";
+            break;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            name = "enter";
+            break;
+        case SDLK_SPACE:
+            name = "space";
+            break;
+        case SDLK_TAB:
+            name = "tab";
+            break;
+        case SDLK_BACKSPACE:
+            name = "backspace";
+            break;
+        case SDLK_DELETE:
+            name = "delete";
+            break;
+        case SDLK_LEFT:
+            name = "left";
+            break;
+        case SDLK_RIGHT:
+            name = "right";
+            break;
+        case SDLK_UP:
+            name = "up";
+            break;
+        case SDLK_DOWN:
+            name = "down";
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    KeyChord chord;
+    chord.key = std::move(name);
+    chord.ctrl = (key.mod & KMOD_CTRL) != 0;
+    chord.shift = (key.mod & KMOD_SHIFT) != 0;
+    chord.alt = (key.mod & KMOD_ALT) != 0;
+    return chord;
+}
+
+// The scale a window of pointSize should draw at on the display that shows sdlWindow. A drawable
+// larger than the window (Wayland, macOS) gives the display's pixels per point directly; X11
+// reports pixels as window units, so there the display's DPI stands in for it, in whole steps,
+// since fractional ones blur icons drawn for whole scales.
+double displayScale(SDL_Window* sdlWindow, double pixelRatio, Graphics::Size pointSize) {
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(sdlWindow));
+    DisplayRoom room;
+    room.pixelsPerPoint = pixelRatio;
+    float dpi = 0;
+    if (pixelRatio <= 1 && SDL_GetDisplayDPI(display, &dpi, nullptr, nullptr) == 0 && dpi > 0)
+        room.pixelsPerPoint = std::max(1.0, std::round(dpi / unscaledDpi));
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(display, &usable) != 0 && SDL_GetDisplayBounds(display, &usable) != 0)
+        return room.pixelsPerPoint;
+    // Usable bounds come in window units; the room is wanted in pixels.
+    room.usablePixels = {usable.w * pixelRatio, usable.h * pixelRatio};
+    return fittingWindowScale(room, pointSize);
+}
+
 } // namespace
 
 struct WindowHost::State {
@@ -62,6 +138,8 @@ struct WindowHost::State {
     Foundation::TimerId wheelTimer = 0;
     std::map<SDL_FingerID, int> screenFingers;
     int nextScreenFinger = firstScreenFinger;
+    std::function<bool(const KeyChord&, KeyPhase)> keyHandler;
+    std::function<bool(const std::string&)> dropHandler;
 
     ~State() {
         if (wheelTimer)
@@ -218,16 +296,33 @@ struct WindowHost::State {
             }
             break;
         case SDL_KEYDOWN:
-            if ((event.key.keysym.mod & KMOD_CTRL) && event.key.keysym.sym == SDLK_q)
+            if ((event.key.keysym.mod & KMOD_CTRL) && event.key.keysym.sym == SDLK_q) {
                 running = false;
-            else if ((event.key.keysym.mod & KMOD_CTRL) && event.key.keysym.sym == SDLK_r &&
-                     !event.key.repeat)
-                rotate();
-            else
+            } else if ((event.key.keysym.mod & KMOD_CTRL) && event.key.keysym.sym == SDLK_r) {
+                if (!event.key.repeat)
+                    rotate();
+            } else {
                 setMirror(mirrorModifier(static_cast<SDL_Keymod>(event.key.keysym.mod)));
+                if (const std::optional<KeyChord> chord = chordOf(event.key.keysym); chord && keyHandler)
+                    keyHandler(*chord, event.key.repeat ? KeyPhase::Repeated : KeyPhase::Pressed);
+            }
             break;
         case SDL_KEYUP:
             setMirror(mirrorModifier(static_cast<SDL_Keymod>(event.key.keysym.mod)));
+            if (const std::optional<KeyChord> chord = chordOf(event.key.keysym); chord && keyHandler)
+                keyHandler(*chord, KeyPhase::Released);
+            break;
+        case SDL_DROPFILE:
+        case SDL_DROPTEXT:
+            if (event.drop.file) {
+                const std::string path = event.drop.file;
+                SDL_free(event.drop.file);
+                // The program may put a new screen in place; fingers on the old one are let go.
+                if (event.type == SDL_DROPFILE && dropHandler) {
+                    cancelEverything();
+                    dropHandler(path);
+                }
+            }
             break;
         case SDL_MOUSEBUTTONDOWN:
             if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT ||
@@ -295,6 +390,17 @@ struct WindowHost::State {
     }
 };
 
+double fittingWindowScale(const DisplayRoom& display, Graphics::Size pointSize) {
+    const double base = display.pixelsPerPoint;
+    if (!(base > 0 && base < 100) || !(pointSize.width > 0) || !(pointSize.height > 0) ||
+        !(display.usablePixels.width > 0) || !(display.usablePixels.height > 0))
+        return 1;
+    const double room = std::min(display.usablePixels.width * frameAllowance / (pointSize.width * base),
+                                 display.usablePixels.height * frameAllowance / (pointSize.height * base));
+    const double zoom = room >= 1 ? std::floor(room) : room;
+    return std::max(0.25, base * zoom);
+}
+
 WindowHost::WindowHost() : m_state(std::make_unique<State>()) {}
 
 WindowHost::~WindowHost() = default;
@@ -332,14 +438,15 @@ std::unique_ptr<WindowHost> WindowHost::create(const WindowHostOptions& options)
     s.sdlWindow = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                    static_cast<int>(std::lround(options.pointSize.width)),
                                    static_cast<int>(std::lround(options.pointSize.height)),
-                                   SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE);
+                                   SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (s.sdlWindow)
         s.renderer = SDL_CreateRenderer(s.sdlWindow, -1, 0);
     if (!s.renderer) {
         std::fprintf(stderr, "%s: cannot open a window: %s\n", options.title.c_str(), SDL_GetError());
         return nullptr;
     }
-    s.scale = options.scale > 0 ? options.scale : s.pixelRatio();
+    s.scale =
+        options.scale > 0 ? options.scale : displayScale(s.sdlWindow, s.pixelRatio(), options.pointSize);
     auto window = Toolkit::Window::create(options.pointSize, s.scale);
     if (!window) {
         std::fprintf(stderr, "%s: cannot make a %gx%g window at scale %g\n", options.title.c_str(),
@@ -348,6 +455,10 @@ std::unique_ptr<WindowHost> WindowHost::create(const WindowHostOptions& options)
     }
     s.application = Toolkit::Application::create(std::move(window));
     s.fitWindowToPoints();
+    // The window was placed while it was still phone-sized; the zoomed one is centred again, and
+    // only then shown, so that it never appears at the wrong size.
+    SDL_SetWindowPosition(s.sdlWindow, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    SDL_ShowWindow(s.sdlWindow);
     s.quitAfterSeconds = options.quitAfterSeconds;
     s.wakeEvent = SDL_RegisterEvents(1);
     Graphics::setMainScreenScale(s.scale);
@@ -359,6 +470,18 @@ std::unique_ptr<WindowHost> WindowHost::create(const WindowHostOptions& options)
 
 Toolkit::Application& WindowHost::application() {
     return *m_state->application;
+}
+
+double WindowHost::scale() const {
+    return m_state->scale;
+}
+
+void WindowHost::setKeyHandler(std::function<bool(const KeyChord&, KeyPhase)> handler) {
+    m_state->keyHandler = std::move(handler);
+}
+
+void WindowHost::setDropHandler(std::function<bool(const std::string&)> handler) {
+    m_state->dropHandler = std::move(handler);
 }
 
 void WindowHost::quit() {

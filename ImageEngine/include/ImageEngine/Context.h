@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <ImageEngine/Image.h>
 #include <cstddef>
 #include <memory>
@@ -7,7 +8,7 @@
 namespace ImageEngine {
 
 // Renders recipes to bitmaps. One context may render from several threads at once.
-class Context {
+class RUX_API Context {
 public:
     // How a context cuts and spreads its work; the defaults suit interactive rendering, tests and
     // benchmarks pick others. The bytes rendered never depend on these.

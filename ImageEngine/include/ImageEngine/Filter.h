@@ -1,5 +1,7 @@
 #pragma once
 
+#include <Foundation/Export.h>
+#include <Graphics/Color.h>
 #include <ImageEngine/Image.h>
 #include <cstdint>
 #include <map>
@@ -11,7 +13,7 @@
 namespace ImageEngine {
 
 // CIVector: up to four components. vectorWithX:Y: has count 2; vectorWithCGRect: is (x, y, w, h).
-struct Vector {
+struct RUX_API Vector {
     double values[4] = {0, 0, 0, 0};
     int count = 0;
     static Vector make(double x, double y) { return {{x, y, 0, 0}, 2}; }
@@ -21,10 +23,8 @@ struct Vector {
     }
 };
 
-// CIColor: sRGB-encoded red, green, blue and (unencoded) alpha in 0…1, not premultiplied.
-struct Color {
-    double red = 0, green = 0, blue = 0, alpha = 1;
-};
+// CIColor: the graphics layer's colour (sRGB-encoded, alpha unencoded, not premultiplied).
+using Color = Graphics::Color;
 
 // A byte buffer input (the colour cube's data: dimension³ × 4 floats).
 using Data = std::shared_ptr<const std::vector<std::uint8_t>>;
@@ -35,7 +35,7 @@ using FilterValue = std::variant<std::monostate, double, Vector, Color, Graphics
 
 // A named filter with inputs set by key ("inputImage", "inputEV", ...). Not shared between threads:
 // each thread builds its own filters; the images they output are shareable.
-class Filter {
+class RUX_API Filter {
 public:
     // The filter of that name with its inputs at their defaults; nullptr (one log line) for an
     // unknown name. Any thread may call it.

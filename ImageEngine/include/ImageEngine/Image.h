@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/AffineTransform.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/Geometry.h>
@@ -11,7 +12,7 @@ class Node; // the engine's private graph node
 
 // An image recipe: immutable, lazy; nothing is computed until a Context renders it. Coordinates are
 // pixels, origin bottom-left, y up. Shared freely between threads.
-class Image {
+class RUX_API Image {
 public:
     // A recipe of a bitmap with extent (0, 0, width, height); the bitmap's memory row 0 is the top
     // (y = height − 1). The bitmap must not be written to afterwards. nullptr for a null bitmap.

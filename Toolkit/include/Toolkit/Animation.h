@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <cstdint>
 #include <functional>
 
@@ -15,13 +16,13 @@ enum class Animated { No, Yes };
 // tests; callers shape the curve themselves), ending with step(1) and completion(true).
 // seconds <= 0 (or not finite) runs step(1) and completion(true) at once. Returns an id for
 // cancelAnimation, never 0. Main thread only.
-AnimationId animate(double seconds, std::function<void(double progress)> step,
-                    std::function<void(bool finished)> completion = {});
+RUX_API AnimationId animate(double seconds, std::function<void(double progress)> step,
+                            std::function<void(bool finished)> completion = {});
 
 // Stops an animation where it stands and runs its completion with false; unknown ids are ignored.
-void cancelAnimation(AnimationId id);
+RUX_API void cancelAnimation(AnimationId id);
 
 // Whether any animation is still running.
-bool animationsInFlight();
+RUX_API bool animationsInFlight();
 
 } // namespace Toolkit

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Foundation/NotificationCenter.h>
 #include <Toolkit/ViewController.h>
 #include <Toolkit/Window.h>
@@ -11,7 +12,7 @@ namespace Toolkit {
 // touches and draws its framebuffer; the application shows the root screen in the window and
 // keeps the screens' views sized to it. Main thread only: the setters called from another thread
 // do nothing but log one line.
-class Application {
+class RUX_API Application {
 public:
     // An application over window; nullptr (and one log line) when window is nullptr.
     static std::shared_ptr<Application> create(std::shared_ptr<Window> window);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
 #include <Toolkit/Control.h>
 #include <Toolkit/ImageView.h>
@@ -17,7 +18,7 @@ enum class ButtonType { Custom = 0, System = 1 };
 // per state; a state without its own value shows the normal state's. A highlighted button without a
 // highlighted image shows its image darkened, a disabled one without a disabled image shows it faded.
 // The title is the system font at 15 points, white by default. Main thread only.
-class Button : public Control {
+class RUX_API Button : public Control {
 public:
     static std::shared_ptr<Button> create(ButtonType type = ButtonType::Custom,
                                           const Graphics::Rect& frame = {});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/ScrollView.h>
 #include <cstdint>
 #include <functional>
@@ -13,7 +14,7 @@ namespace Toolkit {
 
 class CollectionView;
 
-struct IndexPath {
+struct RUX_API IndexPath {
     std::int64_t section = 0;
     std::int64_t item = 0;
     friend constexpr auto operator<=>(const IndexPath&, const IndexPath&) = default;
@@ -34,7 +35,7 @@ enum class CollectionViewScrollPosition : unsigned {
 // Places items of one size in lines across the scroll direction, line after line along it: each
 // section is a header, the section inset around its lines, and a footer; lines are
 // minimumLineSpacing apart, items within a line minimumInteritemSpacing (both 10 by default).
-class CollectionViewFlowLayout {
+class RUX_API CollectionViewFlowLayout {
 public:
     static std::shared_ptr<CollectionViewFlowLayout> create() {
         return std::make_shared<CollectionViewFlowLayout>();
@@ -63,7 +64,7 @@ private:
 };
 
 // A reusable item view. Its content view fills it; subclasses put their subviews there.
-class CollectionViewCell : public View {
+class RUX_API CollectionViewCell : public View {
 public:
     static std::shared_ptr<CollectionViewCell> create(const Graphics::Rect& frame) {
         std::shared_ptr<CollectionViewCell> cell(new CollectionViewCell(frame));
@@ -91,7 +92,7 @@ private:
     bool m_highlighted = false;
 };
 
-class CollectionViewDataSource {
+class RUX_API CollectionViewDataSource {
 public:
     virtual ~CollectionViewDataSource() = default;
     virtual std::int64_t numberOfSectionsInCollectionView(CollectionView&) { return 1; }
@@ -102,7 +103,7 @@ public:
 };
 
 // Also the collection view's scroll view delegate.
-class CollectionViewDelegate : public ScrollViewDelegate {
+class RUX_API CollectionViewDelegate : public ScrollViewDelegate {
 public:
     virtual bool shouldSelectItemAtIndexPath(CollectionView&, const IndexPath&) { return true; }
     // After a tap selected the item (not after selectItemAtIndexPath).
@@ -114,7 +115,7 @@ public:
 // have cells, and a cell that scrolls away is queued for the next item that needs one. Cells are
 // asked for at the next layout after reloadData, or as items scroll into view. A tap selects an
 // item (one at a time) and tells the delegate. Main thread only.
-class CollectionView : public ScrollView {
+class RUX_API CollectionView : public ScrollView {
 public:
     static std::shared_ptr<CollectionView> create(const Graphics::Rect& frame,
                                                   std::shared_ptr<CollectionViewFlowLayout> layout);

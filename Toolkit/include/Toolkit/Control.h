@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/View.h>
 #include <functional>
 #include <memory>
@@ -45,7 +46,7 @@ constexpr ControlState operator|(ControlState a, ControlState b) {
 // bounds, as on the platform), touch-up-inside or -outside when it lifts, and touch-cancel when a
 // gesture (a scroll) takes the touch away. Highlighted while the finger is down and inside.
 // A disabled control ignores touches. Main thread only.
-class Control : public View {
+class RUX_API Control : public View {
 public:
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled);

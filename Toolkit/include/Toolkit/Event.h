@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Geometry.h>
 #include <memory>
 #include <vector>
@@ -14,7 +15,7 @@ enum class TouchPhase { Began, Moved, Stationary, Ended, Cancelled };
 // One finger on the screen, from the moment it lands until it lifts or the system cancels it. The
 // window creates touches from host input and keeps them up to date; views and gesture recognisers
 // only read them. Main thread only.
-class Touch {
+class RUX_API Touch {
 public:
     int id() const { return m_id; }
     TouchPhase phase() const { return m_phase; }

@@ -1,15 +1,17 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Geometry.h>
 #include <memory>
 #include <string>
 
 namespace Toolkit {
 
-// The system typeface (fontconfig's "sans-serif", regular or bold) at a size in points. Glyphs are
+// The system typeface (Liberation Sans, regular or bold, whose widths match the phone's system
+// font the layouts were made for; fontconfig's "sans-serif" without it) at a size in points. Glyphs are
 // rasterised by FreeType at the screen's pixel size and cached. When no typeface can be found, text
 // measures zero and draws nothing (one log line). Main thread only.
-class Font {
+class RUX_API Font {
 public:
     // A size that is not positive and finite becomes the default, 17 points.
     static std::shared_ptr<const Font> systemFont(double pointSize);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Geometry.h>
 #include <Toolkit/Event.h>
 #include <functional>
@@ -27,7 +28,7 @@ inline constexpr GestureRecognizerState kGestureRecognized = GestureRecognizerSt
 
 // Optional questions a recogniser asks; the defaults are the platform's answers when the delegate
 // does not implement them.
-class GestureRecognizerDelegate {
+class RUX_API GestureRecognizerDelegate {
 public:
     virtual ~GestureRecognizerDelegate() = default;
     // Asked when the recogniser is about to leave Possible; false makes it fail.
@@ -42,7 +43,7 @@ public:
 // each state change. Subclasses (custom recognisers included) override the touch handlers and call
 // setState. The window delivers touches to recognisers before views, and resets a recogniser to
 // Possible when its touch sequence is over. Main thread only.
-class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer> {
+class RUX_API GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer> {
 public:
     virtual ~GestureRecognizer() = default;
     GestureRecognizer(const GestureRecognizer&) = delete;
@@ -133,7 +134,7 @@ private:
 
 // Follows one or more fingers once they have moved a little. Began after the touches' centroid moved
 // more than 10 points (the slop), Changed on every later move, Ended when the last finger lifts.
-class PanGestureRecognizer : public GestureRecognizer {
+class RUX_API PanGestureRecognizer : public GestureRecognizer {
 public:
     static std::shared_ptr<PanGestureRecognizer> create() {
         return std::shared_ptr<PanGestureRecognizer>(new PanGestureRecognizer());
@@ -173,7 +174,7 @@ private:
 // scale 1.0 exactly at that moment; then the ratio of the distance to the distance at the start.
 // When one finger lifts it reports Changed once with one touch and keeps its scale; Ended when the
 // last finger lifts. The location is the centre of the touches.
-class PinchGestureRecognizer : public GestureRecognizer {
+class RUX_API PinchGestureRecognizer : public GestureRecognizer {
 public:
     static std::shared_ptr<PinchGestureRecognizer> create() {
         return std::shared_ptr<PinchGestureRecognizer>(new PinchGestureRecognizer());
@@ -201,7 +202,7 @@ private:
 
 // Quick taps of a number of fingers. Recognised when the required touches lift, with the required
 // tap count, without having moved more than the slop; fails on more fingers or more movement.
-class TapGestureRecognizer : public GestureRecognizer {
+class RUX_API TapGestureRecognizer : public GestureRecognizer {
 public:
     static std::shared_ptr<TapGestureRecognizer> create() {
         return std::shared_ptr<TapGestureRecognizer>(new TapGestureRecognizer());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
 #include <Toolkit/View.h>
 
@@ -10,7 +11,7 @@ enum class ContentMode { ScaleToFill = 0, ScaleAspectFit = 1, ScaleAspectFill = 
 
 // Shows one image in its bounds according to its content mode; like the platform's, it ignores
 // touches until told otherwise. Main thread only.
-class ImageView : public View {
+class RUX_API ImageView : public View {
 public:
     static std::shared_ptr<ImageView> create(const Graphics::Rect& frame = {}) {
         return std::shared_ptr<ImageView>(new ImageView(frame));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/Font.h>
 #include <Toolkit/View.h>
 #include <string>
@@ -11,7 +12,7 @@ enum class TextAlignment { Left = 0, Center = 1, Right = 2, Justified = 3, Natur
 
 // One line of text, vertically centred in the bounds and cut with an ellipsis at the end when it does
 // not fit. Like the platform's, it ignores touches and has no background. Main thread only.
-class Label : public View {
+class RUX_API Label : public View {
 public:
     static std::shared_ptr<Label> create(const Graphics::Rect& frame = {}) {
         return std::shared_ptr<Label>(new Label(frame));

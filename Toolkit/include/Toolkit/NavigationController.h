@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/ViewController.h>
 
 namespace Toolkit {
@@ -13,7 +14,7 @@ class Label;
 // the top screen's view fills the space below the bar, or the whole container while the bar is
 // hidden. Main thread only: pushing, popping and hiding the bar from another thread do nothing
 // but log one line.
-class NavigationController : public ViewController {
+class RUX_API NavigationController : public ViewController {
 public:
     static constexpr double navigationBarHeight = 44;
 

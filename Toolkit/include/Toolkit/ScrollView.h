@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/Animation.h>
 #include <Toolkit/GestureRecognizer.h>
 #include <Toolkit/View.h>
@@ -9,14 +10,14 @@ namespace Toolkit {
 
 class ScrollView;
 
-struct EdgeInsets {
+struct RUX_API EdgeInsets {
     double top = 0, left = 0, bottom = 0, right = 0;
     friend constexpr bool operator==(const EdgeInsets&, const EdgeInsets&) = default;
 };
 
 // What a scroll view tells its delegate and asks it; each default is the platform's behaviour for a
 // delegate that does not implement the method.
-class ScrollViewDelegate {
+class RUX_API ScrollViewDelegate {
 public:
     virtual ~ScrollViewDelegate() = default;
     // After every change of the content offset.
@@ -39,7 +40,7 @@ public:
 // Touches on the content are held back for a moment (delaysContentTouches) so that a drag becomes a
 // scroll rather than a press, and a scroll takes back touches the content already has
 // (canCancelContentTouches). Scroll indicators show while scrolling. Main thread only.
-class ScrollView : public View {
+class RUX_API ScrollView : public View {
 public:
     static std::shared_ptr<ScrollView> create(const Graphics::Rect& frame = {});
     ~ScrollView() override;

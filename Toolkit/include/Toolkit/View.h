@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/AffineTransform.h>
 #include <Graphics/Geometry.h>
 #include <Toolkit/Color.h>
@@ -37,7 +38,7 @@ constexpr bool hasFlag(AutoresizingMask mask, AutoresizingMask flag) {
 // A rectangle of the interface in its superview's coordinates (points, origin top-left, y down).
 // As on the platform, a view keeps its centre, its bounds and a transform about its centre; the frame
 // is derived from them. Every function is for the main thread only.
-class View : public std::enable_shared_from_this<View> {
+class RUX_API View : public std::enable_shared_from_this<View> {
 public:
     static std::shared_ptr<View> create(const Graphics::Rect& frame = {}) {
         return std::shared_ptr<View>(new View(frame));

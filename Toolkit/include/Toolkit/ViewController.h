@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Toolkit/Animation.h>
 #include <Toolkit/View.h>
 #include <functional>
@@ -20,7 +21,7 @@ class NavigationController;
 // controller's viewWillDisappear, the arriving one's viewWillAppear, then (after the animation, if
 // any) the leaving one's viewDidDisappear and the arriving one's viewDidAppear, then the completion.
 // A container passes the callbacks on to the children whose views it shows.
-class ViewController : public std::enable_shared_from_this<ViewController> {
+class RUX_API ViewController : public std::enable_shared_from_this<ViewController> {
 public:
     static std::shared_ptr<ViewController> create() {
         return std::shared_ptr<ViewController>(new ViewController);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Bitmap.h>
 #include <Toolkit/View.h>
 #include <memory>
@@ -14,7 +15,7 @@ struct TouchDispatch;
 // host input into touches for views and gesture recognisers, and composites the tree into its
 // framebuffer, redrawing only what changed. Main thread only: sendTouch, displayIfNeeded and the
 // views' tree and content changes called from another thread do nothing and log one line.
-class Window : public View {
+class RUX_API Window : public View {
 public:
     // nullptr (one log line) when the size or the scale is not positive and finite, or the
     // framebuffer would exceed the bitmap pixel limit.

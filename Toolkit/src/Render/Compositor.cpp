@@ -14,10 +14,6 @@ namespace {
 const Graphics::BitmapContext* g_drawContext = nullptr;
 DrawTarget g_drawTarget;
 
-Graphics::Color toGraphics(Color c) {
-    return {c.red, c.green, c.blue, c.alpha};
-}
-
 // The area the view and its subviews may paint, in the view's coordinates.
 Graphics::Rect subtreeExtent(const View& view,
                              const std::function<Graphics::AffineTransform(const View&)>& toSuper) {
@@ -150,7 +146,7 @@ void Compositor::drawContent(View& view, const Graphics::AffineTransform& viewTo
                     Graphics::AffineTransform::concat(viewToPixel, {1, 0, 0, -1, 0, double(height)}));
                 Graphics::Path path;
                 path.addRoundedRect(view.bounds(), view.cornerRadius());
-                context.setFillColor(toGraphics(background));
+                context.setFillColor(background);
                 context.fillPath(path);
                 context.restoreGState();
             } else {
@@ -216,7 +212,7 @@ void Compositor::drawBorder(View& view, const Graphics::AffineTransform& viewToP
     Graphics::Path ring;
     ring.addRoundedRect(b, view.cornerRadius());
     ring.addRoundedRect(b.insetBy(w, w), std::max(0.0, view.cornerRadius() - w));
-    context.setFillColor(toGraphics(view.borderColor()));
+    context.setFillColor(view.borderColor());
     context.fillPath(ring, Graphics::FillRule::EvenOdd);
     context.restoreGState();
 }

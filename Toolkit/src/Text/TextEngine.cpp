@@ -47,6 +47,13 @@ FT_Library library() {
     return lib;
 }
 
+// The face the layouts were drawn for is a phone's system sans, whose widths are Helvetica's.
+// Liberation Sans (Debian's fonts-liberation) is metric-compatible with Arial, whose advances are
+// Helvetica's, so names sized for the phone fit their labels here too; DejaVu Sans, fontconfig's
+// usual "sans-serif", is about an eighth wider and cuts the longer look names at 10 points. When
+// Liberation Sans is missing, fontconfig's nearest match (whatever "sans-serif" gives) stands in.
+constexpr const char* kFacePatterns[2] = {"Liberation Sans,sans-serif", "Liberation Sans,sans-serif:bold"};
+
 // Both typefaces are looked up once, through a configuration of our own that is released again, so
 // that fontconfig keeps no process-wide state on our behalf.
 std::string findFontFile(bool bold) {
@@ -56,8 +63,7 @@ std::string findFontFile(bool bold) {
         searched = true;
         if (FcConfig* config = FcInitLoadConfigAndFonts()) {
             for (int i = 0; i < 2; ++i) {
-                FcPattern* pattern =
-                    FcNameParse(reinterpret_cast<const FcChar8*>(i ? "sans-serif:bold" : "sans-serif"));
+                FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(kFacePatterns[i]));
                 if (!pattern)
                     continue;
                 FcConfigSubstitute(config, pattern, FcMatchPattern);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Foundation/Clock.h>
+#include <Foundation/Export.h>
 #include <Graphics/Bitmap.h>
 #include <Hosts/TouchScript.h>
 #include <Toolkit/Application.h>
@@ -8,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace Hosts {
@@ -17,7 +19,7 @@ namespace Hosts {
 // lives). While it lives, Graphics::mainScreenScale() answers its scale; the device orientation
 // starts as portrait (landscape for a window wider than tall). Tests and command-line programs use
 // it. Create, use and destroy it on the main thread; one at a time.
-class HeadlessHost {
+class RUX_API HeadlessHost {
 public:
     static constexpr Graphics::Size defaultPointSize{375, 667};
     static constexpr double defaultScale = 2;
@@ -56,6 +58,20 @@ public:
     // See "idle" in TouchScript.h; false when the bound (10 s real time, 60 s of clock for
     // animations) ran out first.
     bool runUntilIdle();
+    // What the keyboard and a dropped file do is the program's: the host only delivers them. A
+    // key handler answers whether it used the key; a drop handler whether it could open the file.
+    using KeyHandler = std::function<bool(const KeyChord& chord, KeyPhase phase)>;
+    using DropHandler = std::function<bool(const std::string& path)>;
+    void setKeyHandler(KeyHandler handler) { m_keyHandler = std::move(handler); }
+    void setDropHandler(DropHandler handler) { m_dropHandler = std::move(handler); }
+    // A key goes down or comes up, then the run loop runs until nothing is due. Answers the
+    // handler's answer (false without one); keyDown also answers false, sending nothing, for a
+    // key already down, and keyUp for a key that is not down.
+    bool keyDown(const KeyChord& chord);
+    bool keyUp(const KeyChord& chord);
+    // Hands the path to the drop handler and settles; false without one or when it refused.
+    bool drop(const std::string& path);
+
     // Displays what changed and answers the framebuffer (owned by the window, which keeps drawing
     // into it).
     std::shared_ptr<const Graphics::Bitmap> display();
@@ -73,6 +89,9 @@ private:
     Foundation::ManualClock m_clock;
     std::shared_ptr<Toolkit::Application> m_application;
     std::map<int, Graphics::Point> m_fingers; // fingers down and where they are
+    std::set<std::string> m_keysDown;         // by key name: modifiers may change while one is down
+    KeyHandler m_keyHandler;
+    DropHandler m_dropHandler;
     std::string m_outputDirectory;
     double m_previousScreenScale = 0;
 };
@@ -82,7 +101,8 @@ private:
 // from argv, runs the script over the screen that makeRoot makes and answers the exit status:
 // 0 on success, 1 when the script fails (the error printed as one line), 2 for bad arguments.
 // Answers nothing when argv has no --script, so the caller can open a window instead.
-std::optional<int> runHeadlessMain(int argc, char** argv,
-                                   const std::function<std::shared_ptr<Toolkit::ViewController>()>& makeRoot);
+RUX_API std::optional<int>
+    RUX_API runHeadlessMain(int argc, char** argv,
+                            const std::function<std::shared_ptr<Toolkit::ViewController>()>& makeRoot);
 
 } // namespace Hosts

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <Foundation/Export.h>
 #include <Graphics/Geometry.h>
+#include <Hosts/KeyChord.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,25 +33,48 @@ namespace Hosts {
 //                                      landscape-right, face-up or face-down
 //   screenshot FILE.png                writes what the window shows (pixels of the host's scale);
 //                                      a relative path is taken from the host's output directory
+//   key CHORD                          a key pressed and released at once (see KeyChord.h:
+//                                      "ctrl+z", "escape", "left")
+//   keydown CHORD, keyup CHORD         a key goes down and stays down, a key that is down comes up
+//   drop PATH                          a file is dropped on the window (the rest of the line is
+//                                      the path, so it may hold spaces)
 //
 // Between the events of a gesture the clock moves on and the run loop runs, so timers,
 // animations and gesture recognisers see the same timing a user would produce.
-struct TouchCommand {
-    enum class Kind { Tap, Drag, Pinch, Hold, Down, Move, Up, Cancel, Wait, Idle, Rotate, Screenshot };
+struct RUX_API TouchCommand {
+    enum class Kind {
+        Tap,
+        Drag,
+        Pinch,
+        Hold,
+        Down,
+        Move,
+        Up,
+        Cancel,
+        Wait,
+        Idle,
+        Rotate,
+        Screenshot,
+        Key,
+        KeyDown,
+        KeyUp,
+        Drop
+    };
     Kind kind = Kind::Idle;
     int line = 0;                      // 1-based line in the script
     std::vector<double> numbers;       // the numeric arguments, defaults filled in
-    std::string text;                  // the file of screenshot, the orientation of rotate
+    std::string text;                  // the file of screenshot and drop, the orientation of rotate
+    KeyChord chord;                    // for key, keydown and keyup
     std::optional<Graphics::Point> at; // for up: where the finger lifts, when given
 };
 
-struct TouchScript {
+struct RUX_API TouchScript {
     std::vector<TouchCommand> commands;
 };
 
 // Parses a whole script. On an unknown command, a missing, extra or malformed argument, a
 // negative duration, a step count outside 1…1000 or a non-finite number, answers nothing and
 // sets error to "line N: what is wrong". Any thread.
-std::optional<TouchScript> parseTouchScript(const std::string& text, std::string* error = nullptr);
+RUX_API std::optional<TouchScript> parseTouchScript(const std::string& text, std::string* error = nullptr);
 
 } // namespace Hosts

@@ -1,0 +1,240 @@
+#include <Editor/EditorInput.h>
+#include <Foundation/RunLoop.h>
+#include <Graphics/BitmapImage.h>
+#include <Toolkit/Label.h>
+#include <Toolkit/NavigationController.h>
+#include <View/RUXImageView.h>
+#include <View/RUXOkCancelBar.h>
+#include <View/RUXSlider.h>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace EditorHost {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kNoticeDuration = 4s;
+constexpr double kNoticeHeight = 32;
+constexpr double kNoticeMargin = 16;
+// Below the editor's top bar, so the notice never hides the buttons it may be about.
+constexpr double kNoticeTop = 56;
+
+// Whether a finger could reach view: it is inside root, and neither it nor anything above it is
+// hidden, transparent or deaf to touches.
+bool reachable(const Toolkit::View& view, const Toolkit::View& root) {
+    for (const Toolkit::View* v = &view; v; v = v->superview().get()) {
+        if (v->isHidden() || v->alpha() <= 0.01 || !v->isUserInteractionEnabled())
+            return false;
+        if (v == &root)
+            return root.window() != nullptr;
+    }
+    return false;
+}
+
+// A press as a finger makes it: down, then up inside; nothing for a button that could not be pressed.
+bool press(const std::shared_ptr<Toolkit::Button>& button, const Toolkit::View& screen) {
+    if (!button || !button->isEnabled() || !reachable(*button, screen))
+        return false;
+    button->sendActionsForControlEvents(Toolkit::ControlEvent::TouchDown);
+    button->sendActionsForControlEvents(Toolkit::ControlEvent::TouchUpInside);
+    return true;
+}
+
+// The first view of class T under root, in the order the views were added.
+template <class T>
+std::shared_ptr<T> findView(const std::shared_ptr<Toolkit::View>& root) {
+    if (auto match = std::dynamic_pointer_cast<T>(root))
+        return match;
+    for (const std::shared_ptr<Toolkit::View>& child : root->subviews())
+        if (auto match = findView<T>(child))
+            return match;
+    return nullptr;
+}
+
+// The screen the user sees: a presented tool screen, else the navigation's top screen.
+std::shared_ptr<Toolkit::ViewController> screenOnTop(Toolkit::Application& application) {
+    std::shared_ptr<Toolkit::ViewController> top = application.topViewController();
+    if (auto navigation = std::dynamic_pointer_cast<Toolkit::NavigationController>(top))
+        return navigation->topViewController();
+    return top;
+}
+
+bool isKey(const Hosts::KeyChord& chord, const char* key, bool ctrl = false, bool shift = false) {
+    return chord.key == key && chord.ctrl == ctrl && chord.shift == shift && !chord.alt;
+}
+
+struct Notice {
+    std::weak_ptr<Toolkit::Label> label;
+    Foundation::TimerId timer = 0;
+};
+
+Notice& notice() {
+    static Notice n;
+    return n;
+}
+
+void removeNotice() {
+    Notice& n = notice();
+    if (n.timer)
+        Foundation::RunLoop::main().cancelTimer(n.timer);
+    n.timer = 0;
+    if (std::shared_ptr<Toolkit::Label> label = n.label.lock())
+        label->removeFromSuperview();
+    n.label.reset();
+}
+
+} // namespace
+
+bool EditorKeyboard::handleKey(Toolkit::Application& application, const Hosts::KeyChord& chord,
+                               Hosts::KeyPhase phase) {
+    if (chord.key == "space" && !chord.ctrl && !chord.alt) {
+        // Modifiers may have changed while Space was held; its release ends the comparison anyway.
+        if (phase == Hosts::KeyPhase::Released)
+            return endComparing();
+        if (phase == Hosts::KeyPhase::Repeated)
+            return !m_comparing.expired();
+    }
+    if (phase == Hosts::KeyPhase::Released)
+        return false;
+    // Only stepping the slider repeats while held; a held Ctrl+Z must not undo everything.
+    if (phase == Hosts::KeyPhase::Repeated && chord.key != "left" && chord.key != "right")
+        return false;
+    std::shared_ptr<Toolkit::ViewController> screen = screenOnTop(application);
+    if (!screen || !screen->isViewLoaded() || !screen->isVisible())
+        return false;
+    if (chord.key == "space" && !chord.ctrl && !chord.alt)
+        return beginComparing(*screen->view());
+    if (auto editor = std::dynamic_pointer_cast<RUXMainViewController>(screen))
+        return handleMainScreenKey(*editor, chord);
+    return handleToolScreenKey(*screen->view(), chord);
+}
+
+bool EditorKeyboard::handleMainScreenKey(RUXMainViewController& editor, const Hosts::KeyChord& chord) {
+    const Toolkit::View& root = *editor.view();
+    if (isKey(chord, "z", true))
+        return press(editor.undoButton(), root);
+    if (isKey(chord, "z", true, true) || isKey(chord, "y", true))
+        return press(editor.redoButton(), root);
+    if (isKey(chord, "s", true))
+        return press(editor.nextButton(), root);
+    if (isKey(chord, "escape"))
+        return press(editor.backButton(), root);
+    return false;
+}
+
+bool EditorKeyboard::handleToolScreenKey(Toolkit::View& screen, const Hosts::KeyChord& chord) {
+    std::shared_ptr<Toolkit::View> root = screen.shared_from_this();
+    if (isKey(chord, "escape") || isKey(chord, "enter")) {
+        std::shared_ptr<RUXOkCancelBar> bar = findView<RUXOkCancelBar>(root);
+        return bar && press(chord.key == "enter" ? bar->okButton() : bar->cancelButton(), screen);
+    }
+    if (isKey(chord, "left") || isKey(chord, "right")) {
+        std::shared_ptr<RUXSlider> slider = findView<RUXSlider>(root);
+        if (!slider || !slider->movingUnit() || !reachable(*slider->movingUnit(), screen))
+            return false;
+        // One whole unit of the value the thumb shows; from a value between two, the next whole one.
+        const double value = slider->currentValue();
+        const double next = chord.key == "right" ? std::floor(value) + 1 : std::ceil(value) - 1;
+        slider->setCurrentValue(next);
+        if (slider->currentValue() == value)
+            return false;
+        // What a drag of the thumb reports at each step.
+        if (std::shared_ptr<RUXSliderDelegate> delegate = slider->delegate())
+            delegate->sliderDidChangeValue(*slider, slider->currentValue());
+        return true;
+    }
+    return false;
+}
+
+bool EditorKeyboard::beginComparing(Toolkit::View& screen) {
+    if (!m_comparing.expired())
+        return true;
+    auto imageView = findView<RUXImageView>(screen.shared_from_this());
+    if (!imageView || !reachable(*imageView, screen))
+        return false;
+    std::shared_ptr<RUXImageViewDelegate> delegate = imageView->delegate();
+    if (!delegate || !delegate->respondsToImageViewDidTouchDown())
+        return false;
+    m_comparing = imageView;
+    delegate->imageViewDidTouchDown(*imageView);
+    return true;
+}
+
+bool EditorKeyboard::endComparing() {
+    std::shared_ptr<RUXImageView> imageView = m_comparing.lock();
+    m_comparing.reset();
+    if (!imageView)
+        return false;
+    std::shared_ptr<RUXImageViewDelegate> delegate = imageView->delegate();
+    if (delegate && delegate->respondsToImageViewDidTouchUp())
+        delegate->imageViewDidTouchUp(*imageView);
+    return true;
+}
+
+void showNotice(const std::shared_ptr<Toolkit::Window>& window, const std::string& text) {
+    removeNotice();
+    if (!window)
+        return;
+    const Graphics::Rect b = window->bounds();
+    auto label = Toolkit::Label::create({b.origin.x + kNoticeMargin, b.origin.y + kNoticeTop,
+                                         b.size.width - 2 * kNoticeMargin, kNoticeHeight});
+    label->setText(text);
+    label->setTextColor(Toolkit::Color::white());
+    label->setBackgroundColor({0.75, 0.16, 0.1, 0.92});
+    label->setCornerRadius(6);
+    label->setTextAlignment(Toolkit::TextAlignment::Center);
+    // It only informs: touches go through to whatever lies beneath.
+    label->setUserInteractionEnabled(false);
+    window->addSubview(label);
+    Notice& n = notice();
+    n.label = label;
+    n.timer = Foundation::RunLoop::main().scheduleTimer(
+        std::chrono::duration_cast<std::chrono::milliseconds>(kNoticeDuration), false, [] {
+            notice().timer = 0;
+            removeNotice();
+        });
+}
+
+std::string currentNotice(const std::shared_ptr<Toolkit::Window>& window) {
+    std::shared_ptr<Toolkit::Label> label = notice().label.lock();
+    return label && window && label->window() == window ? label->text() : std::string();
+}
+
+bool openDroppedPhoto(Toolkit::Application& application, const std::shared_ptr<SavingDelegate>& delegate,
+                      const std::string& path) {
+    std::shared_ptr<Graphics::BitmapImage> photo = Graphics::BitmapImage::createFromFile(path);
+    if (!photo) {
+        std::fprintf(stderr,
+                     "rux-editor: cannot open the dropped file %s as a photo; the current edit is kept\n",
+                     path.c_str());
+        showNotice(application.keyWindow(),
+                   "Cannot open " + std::filesystem::path(path).filename().string() + " as a photo");
+        return false;
+    }
+    delegate->setPhotoPath(path);
+    Session session = makeSession(std::move(photo), delegate);
+    application.setRootViewController(session.navigation);
+    removeNotice();
+    return true;
+}
+
+std::function<bool(const Hosts::KeyChord&, Hosts::KeyPhase)>
+editorKeyHandler(Toolkit::Application& application) {
+    auto keyboard = std::make_shared<EditorKeyboard>();
+    return [&application, keyboard](const Hosts::KeyChord& chord, Hosts::KeyPhase phase) {
+        return keyboard->handleKey(application, chord, phase);
+    };
+}
+
+std::function<bool(const std::string&)> editorDropHandler(Toolkit::Application& application,
+                                                          std::shared_ptr<SavingDelegate> delegate) {
+    return [&application, delegate = std::move(delegate)](const std::string& path) {
+        return openDroppedPhoto(application, delegate, path);
+    };
+}
+
+} // namespace EditorHost
