@@ -2,6 +2,7 @@
 // every C++ object with a destructor in the caller's frame (the State structs), never between the
 // setjmp and a libjpeg call.
 #include "Codecs.h"
+#include "ColorManagement.h"
 #include "Exif.h"
 
 #include <Foundation/Log.h>
@@ -43,6 +44,9 @@ struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    // While the colour profile is gathered: its markers being out of order is the profile's fault,
+    // not the picture's, and must not end the decode.
+    bool toleratingWarnings = false;
 };
 
 [[noreturn]] void onError(j_common_ptr info) {
@@ -54,8 +58,8 @@ struct ErrorManager {
 // Warnings (level −1) include "premature end of data": a truncated file decodes to a grey bottom, which
 // we treat as the failure it is.
 void onMessage(j_common_ptr info, int level) {
-    if (level < 0) {
-        auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    if (level < 0 && !manager->toleratingWarnings) {
         (*info->err->format_message)(info, manager->message);
         std::longjmp(manager->jump, 1);
     }
@@ -86,6 +90,11 @@ struct DecodeState {
     std::shared_ptr<Bitmap> bitmap;
     int orientation = 1;
     bool tooLarge = false;
+    // The embedded ICC profile as libjpeg reassembles it from its APP2 markers (malloc'd).
+    JOCTET* icc = nullptr;
+    unsigned int iccSize = 0;
+    SampleLayout layout = SampleLayout::RGBA;
+    ~DecodeState() { std::free(icc); }
 };
 
 // Returns true on success; no C++ object is created between setjmp and the end.
@@ -103,6 +112,7 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
     state.info.progress = &state.progress.base;
     jpeg_mem_src(&state.info, data, static_cast<unsigned long>(size));
     jpeg_save_markers(&state.info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&state.info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&state.info, TRUE);
 
     // Refuse before anything of the claimed size is allocated.
@@ -117,7 +127,23 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
             state.orientation = exifOrientation(marker->data, marker->data_length);
     state.info.mem->max_memory_to_use = decoderMemoryBound(state.info);
 
-    state.info.out_color_space = JCS_EXT_RGBX;
+    state.error.toleratingWarnings = true;
+    if (!jpeg_read_icc_profile(&state.info, &state.icc, &state.iccSize)) {
+        state.icc = nullptr;
+        state.iccSize = 0;
+    }
+    state.error.toleratingWarnings = false;
+
+    // CMYK has the same four bytes a pixel as our RGBA, so it is decoded straight into the bitmap
+    // and converted there; grey is expanded by libjpeg and converted from its first channel.
+    if (state.info.jpeg_color_space == JCS_CMYK || state.info.jpeg_color_space == JCS_YCCK) {
+        state.info.out_color_space = JCS_CMYK;
+        state.layout = state.info.saw_Adobe_marker ? SampleLayout::CMYKInverted : SampleLayout::CMYK;
+    } else {
+        state.info.out_color_space = JCS_EXT_RGBX;
+        state.layout =
+            state.info.jpeg_color_space == JCS_GRAYSCALE ? SampleLayout::GrayInRGBA : SampleLayout::RGBA;
+    }
     jpeg_start_decompress(&state.info);
     makeOpaqueBitmap(state.bitmap, static_cast<int>(state.info.output_width),
                      static_cast<int>(state.info.output_height));
@@ -204,6 +230,10 @@ std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t si
             Foundation::log("JPEG: cannot decode (%s)", state->error.message);
         return nullptr;
     }
+    ColorSource source;
+    if (state->icc)
+        source.icc.assign(state->icc, state->icc + state->iccSize);
+    convertToSRGB(*state->bitmap, state->layout, source);
     return BitmapImage::create(state->bitmap, scale, orientationFromExif(state->orientation));
 }
 
