@@ -153,8 +153,24 @@ Bytes bigEndian(std::uint32_t value) {
             std::uint8_t(value)};
 }
 
+// The JPEG without the APP2 markers (the sRGB profile) our encoder writes.
+Bytes withoutProfile(const Bytes& jpeg) {
+    Bytes out(jpeg.begin(), jpeg.begin() + 2);
+    std::size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF && jpeg[at + 1] != 0xDA) {
+        const std::size_t end = at + 2 + ((jpeg[at + 2] << 8) | jpeg[at + 3]);
+        if (jpeg[at + 1] != 0xE2)
+            out.insert(out.end(), jpeg.begin() + static_cast<long>(at),
+                       jpeg.begin() + static_cast<long>(end));
+        at = end;
+    }
+    out.insert(out.end(), jpeg.begin() + static_cast<long>(at), jpeg.end());
+    return out;
+}
+
 // The profile split over APP2 markers right after SOI, as cameras and editors write it.
-Bytes jpegWithProfile(const Bytes& jpeg, const Bytes& profile) {
+Bytes jpegWithProfile(const Bytes& tagged, const Bytes& profile) {
+    const Bytes jpeg = withoutProfile(tagged);
     constexpr std::size_t kChunk = 65519;
     const std::size_t count = (profile.size() + kChunk - 1) / kChunk;
     Bytes segments;

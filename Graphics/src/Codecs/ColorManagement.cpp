@@ -334,6 +334,9 @@ const std::vector<std::uint8_t>& sRGBProfileData() {
     static const std::vector<std::uint8_t> data = [] {
         std::vector<std::uint8_t> bytes;
         Profile profile = makeSRGB();
+        // Version 2 is what every reader of JPEG profiles understands.
+        if (profile)
+            cmsSetProfileVersion(profile.get(), 2.1);
         cmsUInt32Number size = 0;
         if (profile && cmsSaveProfileToMem(profile.get(), nullptr, &size) && size > 0) {
             bytes.resize(size);

@@ -122,9 +122,13 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
         jpeg_destroy_decompress(&state.info);
         return false;
     }
+    // APP1 also carries XMP, usually after the Exif: only the first Exif segment counts.
     for (jpeg_saved_marker_ptr marker = state.info.marker_list; marker; marker = marker->next)
-        if (marker->marker == JPEG_APP0 + 1)
+        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 &&
+            std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
             state.orientation = exifOrientation(marker->data, marker->data_length);
+            break;
+        }
     state.info.mem->max_memory_to_use = decoderMemoryBound(state.info);
 
     state.error.toleratingWarnings = true;
@@ -165,6 +169,8 @@ struct EncodeState {
     ErrorManager error;
     unsigned char* output = nullptr;
     unsigned long outputSize = 0;
+    const JOCTET* profile = nullptr;
+    unsigned int profileSize = 0;
 };
 
 bool encodeInto(EncodeState& state, const Bitmap& bitmap, const std::uint8_t* rows, std::size_t rowBytes,
@@ -183,7 +189,12 @@ bool encodeInto(EncodeState& state, const Bitmap& bitmap, const std::uint8_t* ro
     state.info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&state.info);
     jpeg_set_quality(&state.info, quality, TRUE);
+    // From quality 90 the colour keeps full resolution: halving it is what shows at high quality.
+    if (quality >= 90)
+        state.info.comp_info[0].h_samp_factor = state.info.comp_info[0].v_samp_factor = 1;
     jpeg_start_compress(&state.info, TRUE);
+    if (state.profile && state.profileSize > 0)
+        jpeg_write_icc_profile(&state.info, state.profile, state.profileSize);
     while (state.info.next_scanline < state.info.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rows + state.info.next_scanline * rowBytes);
         jpeg_write_scanlines(&state.info, &row, 1);
@@ -237,16 +248,18 @@ std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t si
     return BitmapImage::create(state->bitmap, scale, orientationFromExif(state->orientation));
 }
 
-std::optional<std::vector<std::uint8_t>> encodeJPEG(const Bitmap& bitmap, double quality) {
-    if (std::isnan(quality))
-        quality = 0.9;
-    const int q = static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100));
+std::optional<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality) {
+    const int q = std::clamp(quality, 1, 100);
     // Straight RGB rows: un-premultiply colour, drop alpha.
     const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width()) * 3;
     std::vector<std::uint8_t> rgb(rowBytes * static_cast<std::size_t>(bitmap.height()));
     for (int y = 0; y < bitmap.height(); ++y)
         unpremultiplyRow(bitmap, y, rgb.data() + static_cast<std::size_t>(y) * rowBytes, 3);
     auto state = std::make_unique<EncodeState>();
+    // JPEG has no colour space of its own: without a profile a viewer may guess anything.
+    const std::vector<std::uint8_t>& profile = sRGBProfileData();
+    state->profile = profile.data();
+    state->profileSize = static_cast<unsigned int>(profile.size());
     const bool ok = encodeInto(*state, bitmap, rgb.data(), rowBytes, q);
     std::optional<std::vector<std::uint8_t>> result;
     if (ok && state->output)
@@ -255,6 +268,12 @@ std::optional<std::vector<std::uint8_t>> encodeJPEG(const Bitmap& bitmap, double
         Foundation::log("JPEG: cannot encode a %d x %d bitmap", bitmap.width(), bitmap.height());
     std::free(state->output);
     return result;
+}
+
+std::optional<std::vector<std::uint8_t>> encodeJPEG(const Bitmap& bitmap, double quality) {
+    if (std::isnan(quality))
+        quality = 0.9;
+    return encodeJpeg(bitmap, static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100)));
 }
 
 } // namespace Graphics
