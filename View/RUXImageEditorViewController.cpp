@@ -23,13 +23,21 @@ constexpr double kNavButtonPadding = 24;
 
 std::shared_ptr<RUXImageEditorViewController>
 RUXImageEditorViewController::create(std::shared_ptr<const Graphics::BitmapImage> image) {
-    return std::shared_ptr<RUXImageEditorViewController>(new RUXImageEditorViewController(std::move(image)));
+    return create(std::move(image), RUXOutputResolution::Limited);
 }
 
-RUXImageEditorViewController::RUXImageEditorViewController(std::shared_ptr<const Graphics::BitmapImage> image)
+std::shared_ptr<RUXImageEditorViewController>
+RUXImageEditorViewController::create(std::shared_ptr<const Graphics::BitmapImage> image,
+                                     RUXOutputResolution outputResolution) {
+    return std::shared_ptr<RUXImageEditorViewController>(
+        new RUXImageEditorViewController(std::move(image), outputResolution));
+}
+
+RUXImageEditorViewController::RUXImageEditorViewController(std::shared_ptr<const Graphics::BitmapImage> image,
+                                                           RUXOutputResolution outputResolution)
     : m_editManager(nullptr) {
     m_imageRenderer = RUXImageRenderer::create();
-    m_editManager = RUXEditManager::create(std::move(image));
+    m_editManager = RUXEditManager::create(std::move(image), outputResolution);
 }
 
 std::shared_ptr<RUXImageEditorViewController> RUXImageEditorViewController::self() {

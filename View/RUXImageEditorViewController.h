@@ -44,6 +44,9 @@ public:
     // nullptr photo gives an editor that shows and saves nothing. The caller owns the screen.
     static std::shared_ptr<RUXImageEditorViewController>
     create(std::shared_ptr<const Graphics::BitmapImage> image);
+    // The same, with Save rendering at the given resolution (Limited is what create(image) does).
+    static std::shared_ptr<RUXImageEditorViewController>
+    create(std::shared_ptr<const Graphics::BitmapImage> image, RUXOutputResolution outputResolution);
 
     // Set before the view loads; without one, the view loads with the sample configuration (one
     // log line).
@@ -117,7 +120,8 @@ public:
     void refreshUndoRedoButtons();
 
 protected:
-    explicit RUXImageEditorViewController(std::shared_ptr<const Graphics::BitmapImage> image);
+    RUXImageEditorViewController(std::shared_ptr<const Graphics::BitmapImage> image,
+                                 RUXOutputResolution outputResolution);
 
 private:
     // Presents a new tool screen of that class over this one (unless one is open already); the

@@ -2,6 +2,7 @@
 #include <Editor/EditorHost.h>
 #include <Foundation/Log.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/PhotoOutput.h>
 #include <Hosts/HeadlessHost.h>
 #include <cerrno>
 #include <cstdio>
@@ -16,7 +17,7 @@ namespace EditorHost {
 
 namespace {
 
-constexpr double kJpegQuality = 0.92;
+constexpr int kJpegQuality = 92;
 // Far more edits of one photo than anyone keeps; past it something is wrong with the folder.
 constexpr int kMaxNumberedNames = 10000;
 
@@ -62,7 +63,9 @@ bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& pat
         return false;
     }
     const std::shared_ptr<const Graphics::Bitmap>& bitmap = image.bitmap();
-    return bitmap && Graphics::writeImageFile(*bitmap, path, kJpegQuality);
+    // The photo's metadata is read at save time: the file on disk is what the user will compare with.
+    return bitmap && Graphics::writePhoto(*bitmap, path,
+                                          {kJpegQuality, Graphics::PhotoMetadata::createFromFile(photoPath)});
 }
 
 void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
@@ -101,7 +104,8 @@ void SavingDelegate::imageEditorViewControllerDidCancelEditing(RUXImageEditorVie
 Session makeSession(std::shared_ptr<const Graphics::BitmapImage> photo,
                     const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate) {
     Session session;
-    session.editor = RUXImageEditorViewController::create(std::move(photo));
+    // Our host keeps the photo's own resolution on Save.
+    session.editor = RUXImageEditorViewController::create(std::move(photo), RUXOutputResolution::Original);
     session.editor->setConfiguration(std::make_shared<RUXImageEditorSampleConfiguration>());
     session.editor->setDelegate(delegate);
     session.navigation = Toolkit::NavigationController::create(session.editor);

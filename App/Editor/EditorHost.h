@@ -20,8 +20,9 @@ inline constexpr const char* kDefaultPhotoPath = "/usr/share/backgrounds/aitzgor
 // std::nullopt (one log line) when no name could be reserved. Any thread.
 std::optional<std::string> reserveEditedPath(const std::string& photoPath);
 
-// Writes image to path atomically, encoded by the path's extension (PNG or JPEG). Refuses to write
-// over the photo itself. False with one log line on failure. Any thread.
+// Writes image to path atomically, encoded by the path's extension, keeping the metadata of the
+// photo at photoPath (upright, without its preview). Refuses to write over the photo itself. False
+// with one log line on failure. Any thread.
 bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& path,
                       const std::string& photoPath);
 

@@ -5,6 +5,7 @@
 #include <Foundation/Bundle.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/PhotoOutput.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Transformation/RUXBeautifulBlurTransformation.h>
@@ -34,8 +35,12 @@ const char* const kUsage =
     "usage: rux-render INPUT OUTPUT [--scale S] [--rotate cw|ccw] [--flip h|v] [--crop X,Y,W,H]\n"
     "                  [--brightness V] [--saturation V] [--contrast V] [--look NAME]\n"
     "                  [--focus-blur X,Y[,SCALE]] [--circle-blur X,Y]\n"
-    "                  [--resolution full|screen|thumbnail] [--repeat N] [--time] [--list-looks]\n"
+    "                  [--resolution full|original|screen|thumbnail] [--quality Q] [--strip-metadata]\n"
+    "                  [--repeat N] [--time] [--list-looks]\n"
     "  Edits apply in the order given. OUTPUT is written as PNG or JPEG by its extension (.png, .jpg).\n"
+    "  --resolution: full (default) is what the editor's Save renders, original the photo's own size.\n"
+    "  --quality takes 1..100 for JPEG (default 92). The photo's Exif, XMP and IPTC are kept (upright,\n"
+    "  without the preview) unless --strip-metadata is given.\n"
     "  --crop takes fractions 0..1 of the picture the crop screen shows (rotated, top-left origin).\n"
     "  --look takes a display name (see --list-looks) or a class name.\n"
     "  --focus-blur takes the unit point from the top-left and an optional scale.\n"
@@ -62,7 +67,9 @@ struct Options {
     std::string input, output;
     double scale = 2.0;
     std::vector<Edit> edits;
-    std::string resolution = "screen";
+    std::string resolution = "full";
+    int quality = 92;
+    bool stripMetadata = false;
     int repeat = 1;
     bool time = false;
     bool listLooks = false;
@@ -134,6 +141,8 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         std::string value;
         if (arg == "--time") {
             options.time = true;
+        } else if (arg == "--strip-metadata") {
+            options.stripMetadata = true;
         } else if (arg == "--list-looks") {
             options.listLooks = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -193,10 +202,16 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
                 }
                 options.edits.push_back({Edit::Kind::CircleBlur, *p, {}});
             } else if (arg == "--resolution") {
-                if (value != "full" && value != "screen" && value != "thumbnail") {
-                    return usageError("--resolution takes full, screen or thumbnail");
+                if (value != "full" && value != "original" && value != "screen" && value != "thumbnail") {
+                    return usageError("--resolution takes full, original, screen or thumbnail");
                 }
                 options.resolution = value;
+            } else if (arg == "--quality") {
+                auto q = parseNumber(value);
+                if (!q || *q < 1 || *q > 100 || *q != std::floor(*q)) {
+                    return usageError("--quality takes a whole number from 1 to 100");
+                }
+                options.quality = int(*q);
             } else if (arg == "--repeat") {
                 auto n = parseNumber(value);
                 if (!n || *n < 1 || *n > 10000 || *n != std::floor(*n)) {
@@ -344,7 +359,7 @@ bool applyEdits(const Options& options, RUXEditManager& manager, RUXImageRendere
 
 // A fresh formula for each run, so that no run reuses another's bitmap.
 RUXRenderFormulaPtr formulaForResolution(const std::string& resolution, RUXEditManager& manager) {
-    if (resolution == "full") {
+    if (resolution == "full" || resolution == "original") {
         return manager.resultantImage();
     }
     if (resolution == "thumbnail") {
@@ -357,6 +372,16 @@ RUXRenderFormulaPtr formulaForResolution(const std::string& resolution, RUXEditM
     }
     auto formula = manager.committedImage();
     return RUXRenderFormula::create(formula->originalImage(), *formula->transformations());
+}
+
+// Writes the result with the photo's metadata (unless stripped), atomically.
+bool writeOutput(const Options& options, const Graphics::Bitmap& rendered) {
+    Graphics::PhotoOutputOptions output;
+    output.quality = options.quality;
+    if (!options.stripMetadata) {
+        output.metadata = Graphics::PhotoMetadata::createFromFile(options.input);
+    }
+    return Graphics::writePhoto(rendered, options.output, output);
 }
 
 } // namespace
@@ -374,7 +399,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "rux-render: cannot read the image %s\n", options.input.c_str());
         return kExitFailure;
     }
-    auto manager = RUXEditManager::create(photo);
+    auto manager =
+        RUXEditManager::create(photo, options.resolution == "original" ? RUXOutputResolution::Original
+                                                                       : RUXOutputResolution::Limited);
     auto renderer = RUXImageRenderer::create();
     if (!applyEdits(options, *manager, *renderer)) {
         return kExitFailure;
@@ -393,7 +420,7 @@ int main(int argc, char** argv) {
             return kExitFailure;
         }
     }
-    if (!Graphics::writeImageFile(*rendered->bitmap(), options.output)) {
+    if (!writeOutput(options, *rendered->bitmap())) {
         std::fprintf(stderr, "rux-render: cannot write %s\n", options.output.c_str());
         return kExitFailure;
     }

@@ -79,7 +79,7 @@ TEST_F(EditorHost, AScriptedSessionSavesWhatRuxRenderMakesOfTheSameEdits) {
     EXPECT_TRUE(std::filesystem::exists(path("main.png")));
 
     const ToolRun render = runProgram(RUX_RENDER_PATH, photo + " " + path("rendered.png") +
-                                                           " --look Cantata --resolution full --scale 2");
+                                                           " --look Cantata --resolution original --scale 2");
     ASSERT_EQ(render.exitCode, 0) << render.output;
     const auto saved = load(path("saved.png")), rendered = load(path("rendered.png"));
     ASSERT_TRUE(saved && rendered);
