@@ -2,7 +2,8 @@
 # Builds the libFuzzer programs (clang, ASan + UBSan) and runs each for a bounded time, one after
 # the other, starting from the seed corpora in fuzz/corpus. Not part of CI.
 #
-#   bash scripts/fuzz.sh [target ...]     targets: decode-png decode-jpeg lookup-table overlay edit-session
+#   bash scripts/fuzz.sh [target ...]     targets: decode-png decode-jpeg decode-webp decode-heif metadata
+#                                         lookup-table overlay edit-session
 #
 # FUZZ_SECONDS   time per target (default 600)
 # FUZZ_NICE      niceness of the fuzzers (default 15; the machine is shared)
@@ -19,7 +20,7 @@ cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-600}"
 niceness="${FUZZ_NICE:-15}"
 build="${FUZZ_BUILD:-build/fuzz}"
-all=(decode-png decode-jpeg lookup-table overlay edit-session)
+all=(decode-png decode-jpeg decode-webp decode-heif metadata lookup-table overlay edit-session)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
@@ -46,6 +47,7 @@ for t in "${targets[@]}"; do
     case "$t" in
     decode-png) options+=(-dict=fuzz/png.dict -max_len=65536) ;;
     decode-jpeg) options+=(-dict=fuzz/jpeg.dict -max_len=65536) ;;
+    decode-webp | decode-heif | metadata) options+=(-max_len=65536) ;;
     lookup-table) options+=(-dict=fuzz/png.dict -max_len=32768) ;;
     *) options+=(-max_len=4096) ;;
     esac

@@ -37,9 +37,11 @@ const char* const kUsage =
     "                  [--focus-blur X,Y[,SCALE]] [--circle-blur X,Y]\n"
     "                  [--resolution full|original|screen|thumbnail] [--quality Q] [--strip-metadata]\n"
     "                  [--repeat N] [--time] [--list-looks]\n"
-    "  Edits apply in the order given. OUTPUT is written as PNG or JPEG by its extension (.png, .jpg).\n"
+    "  Edits apply in the order given. OUTPUT is written as PNG, JPEG or WebP by its extension\n"
+    "  (.png, .jpg, .webp); INPUT may be PNG, JPEG, WebP, HEIC/HEIF or AVIF.\n"
     "  --resolution: full (default) is what the editor's Save renders, original the photo's own size.\n"
-    "  --quality takes 1..100 for JPEG (default 92). The photo's Exif, XMP and IPTC are kept (upright,\n"
+    "  --quality takes 1..100 for JPEG and WebP (default 92). The photo's Exif, XMP and IPTC are kept "
+    "(upright,\n"
     "  without the preview) unless --strip-metadata is given.\n"
     "  --crop takes fractions 0..1 of the picture the crop screen shows (rotated, top-left origin).\n"
     "  --look takes a display name (see --list-looks) or a class name.\n"
@@ -246,7 +248,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     options.input = positional[0];
     options.output = positional[1];
     if (!Graphics::imageFileTypeForPath(options.output)) {
-        return usageError("OUTPUT must end in .png, .jpg or .jpeg");
+        return usageError("OUTPUT must end in .png, .jpg, .jpeg or .webp");
     }
     return std::nullopt;
 }

@@ -80,6 +80,8 @@ const char* extensionOf(ImageFileType type) {
         return ".png";
     case ImageFileType::JPEG:
         return ".jpg";
+    case ImageFileType::WebP:
+        return ".webp";
     }
     return "";
 }
@@ -137,7 +139,8 @@ TEST_P(PhotoOutput, WithoutMetadataNothingIsKept) {
     EXPECT_FALSE(PhotoMetadata::createFromData(bytes->data(), bytes->size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, PhotoOutput, testing::Values(ImageFileType::PNG, ImageFileType::JPEG),
+INSTANTIATE_TEST_SUITE_P(Formats, PhotoOutput,
+                         testing::Values(ImageFileType::PNG, ImageFileType::JPEG, ImageFileType::WebP),
                          [](const auto& info) { return std::string(extensionOf(info.param)).substr(1); });
 
 TEST(PhotoOutputJpeg, QualityAndChromaFollowTheOptions) {

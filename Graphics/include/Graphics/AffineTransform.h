@@ -1,7 +1,6 @@
 #pragma once
 
 #include <Graphics/Geometry.h>
-
 #include <cmath>
 #include <optional>
 
@@ -30,8 +29,8 @@ struct AffineTransform {
 
     // t1 × t2: apply t1, then t2.
     static constexpr AffineTransform concat(const AffineTransform& t1, const AffineTransform& t2) {
-        return {t1.a * t2.a + t1.b * t2.c,         t1.a * t2.b + t1.b * t2.d,
-                t1.c * t2.a + t1.d * t2.c,         t1.c * t2.b + t1.d * t2.d,
+        return {t1.a * t2.a + t1.b * t2.c,           t1.a * t2.b + t1.b * t2.d,
+                t1.c * t2.a + t1.d * t2.c,           t1.c * t2.b + t1.d * t2.d,
                 t1.tx * t2.a + t1.ty * t2.c + t2.tx, t1.tx * t2.b + t1.ty * t2.d + t2.ty};
     }
     AffineTransform rotated(double angle) const { return concat(makeRotation(angle), *this); }

@@ -49,10 +49,13 @@ public:
 
     const std::uint8_t* data() const { return m_data.get(); }
     std::uint8_t* mutableData() { return m_data.get(); }
-    const std::uint8_t* row(int y) const { return m_data.get() + static_cast<std::size_t>(y) * m_bytesPerRow; }
+    const std::uint8_t* row(int y) const {
+        return m_data.get() + static_cast<std::size_t>(y) * m_bytesPerRow;
+    }
     std::uint8_t* mutableRow(int y) { return m_data.get() + static_cast<std::size_t>(y) * m_bytesPerRow; }
 
-    // A deep copy of the pixels (CGImage copies and CGBitmapContextCreateImage); nullptr on allocation failure.
+    // A deep copy of the pixels (CGImage copies and CGBitmapContextCreateImage); nullptr on allocation
+    // failure.
     std::shared_ptr<Bitmap> copy() const;
 
     Bitmap(const Bitmap&) = delete;

@@ -2,7 +2,6 @@
 
 #include <Graphics/Bitmap.h>
 #include <Graphics/Geometry.h>
-
 #include <memory>
 #include <string>
 

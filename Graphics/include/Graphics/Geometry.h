@@ -40,7 +40,9 @@ struct Rect {
     }
 
     bool isNull() const { return std::isinf(origin.x) || std::isinf(origin.y); }
-    bool isInfinite() const { return size.width >= infinite().size.width || size.height >= infinite().size.height; }
+    bool isInfinite() const {
+        return size.width >= infinite().size.width || size.height >= infinite().size.height;
+    }
     // Empty: null, or zero width or height.
     bool isEmpty() const { return isNull() || size.width == 0 || size.height == 0; }
 

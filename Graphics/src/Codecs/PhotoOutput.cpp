@@ -15,6 +15,9 @@ std::optional<std::vector<std::uint8_t>> encodePhoto(const Bitmap& bitmap, Image
     case ImageFileType::JPEG:
         bytes = encodeJpeg(bitmap, options.quality);
         break;
+    case ImageFileType::WebP:
+        bytes = encodeWebp(bitmap, options.quality);
+        break;
     }
     if (bytes && options.metadata)
         options.metadata->writeInto(*bytes, bitmap.width(), bitmap.height());

@@ -141,19 +141,6 @@ bool decodeInto(DecodeState& state) {
     return true;
 }
 
-void premultiply(Bitmap& bitmap) {
-    for (int y = 0; y < bitmap.height(); ++y) {
-        std::uint8_t* p = bitmap.mutableRow(y);
-        for (int x = 0; x < bitmap.width(); ++x, p += 4) {
-            const unsigned a = p[3];
-            if (a == 255)
-                continue;
-            for (int c = 0; c < 3; ++c)
-                p[c] = static_cast<std::uint8_t>((p[c] * a + 127) / 255);
-        }
-    }
-}
-
 struct Writer {
     std::vector<std::uint8_t>* out;
 };
@@ -197,18 +184,6 @@ bool encodeInto(EncodeState& state, int width, int height, int colorType, png_by
     return true;
 }
 
-bool isOpaque(const Bitmap& bitmap) {
-    if (bitmap.format() != PixelFormat::RGBA8 || bitmap.alphaInfo() == AlphaInfo::NoneSkipLast)
-        return true;
-    for (int y = 0; y < bitmap.height(); ++y) {
-        const std::uint8_t* p = bitmap.row(y);
-        for (int x = 0; x < bitmap.width(); ++x)
-            if (p[x * 4 + 3] != 255)
-                return false;
-    }
-    return true;
-}
-
 } // namespace
 
 bool isPngData(const std::uint8_t* data, std::size_t size) {
@@ -229,13 +204,13 @@ std::shared_ptr<BitmapImage> decodePng(const std::uint8_t* data, std::size_t siz
     convertToSRGB(*state->bitmap,
                   state->gray && !state->color.icc.empty() ? SampleLayout::GrayInRGBA : SampleLayout::RGBA,
                   state->color);
-    premultiply(*state->bitmap);
+    premultiplyBitmap(*state->bitmap);
     return BitmapImage::create(state->bitmap, scale);
 }
 
 std::optional<std::vector<std::uint8_t>> encodePNG(const Bitmap& bitmap) {
     const bool gray = bitmap.format() == PixelFormat::Gray8;
-    const bool opaque = gray || isOpaque(bitmap);
+    const bool opaque = gray || isOpaqueBitmap(bitmap);
     const int channels = gray ? 1 : opaque ? 3 : 4;
     const int colorType = gray ? PNG_COLOR_TYPE_GRAY : opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA;
     const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width()) * channels;
