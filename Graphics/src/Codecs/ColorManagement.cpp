@@ -6,7 +6,9 @@
 #include <Foundation/Log.h>
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <lcms2.h>
 #include <map>
 #include <memory>
@@ -283,50 +285,120 @@ void plainCMYKRow(std::uint8_t* p, int width, bool inverted) {
     }
 }
 
-template <typename RowFunction>
-void forEachRowBand(Bitmap& bitmap, RowFunction&& convertRows) {
+void convertRows(Bitmap& bitmap, const Conversion& conversion, SampleLayout layout, int first, int last) {
+    const bool cmyk = layout == SampleLayout::CMYK || layout == SampleLayout::CMYKInverted;
+    const int width = bitmap.width();
+    for (int y = first; y < last; ++y) {
+        std::uint8_t* row = bitmap.mutableRow(y);
+        if (!conversion.transform) {
+            plainCMYKRow(row, width, layout == SampleLayout::CMYKInverted);
+            continue;
+        }
+        // In place: lcms reads each pixel before it writes it, and leaves the fourth byte alone.
+        cmsDoTransform(conversion.transform, row, row, static_cast<cmsUInt32Number>(width));
+        if (cmyk)
+            for (int x = 0; x < width; ++x)
+                row[x * 4 + 3] = 255;
+    }
+}
+
+// Whether anything is to be done for these samples: CMYK always needs converting, RGB and grey only
+// under a profile that is not sRGB.
+std::shared_ptr<Conversion> neededConversion(const Bitmap& bitmap, SampleLayout layout,
+                                             const ColorSource& source) {
+    if (bitmap.format() != PixelFormat::RGBA8)
+        return nullptr;
+    const bool cmyk = layout == SampleLayout::CMYK || layout == SampleLayout::CMYKInverted;
+    if (source.empty() && !cmyk)
+        return nullptr;
+    std::shared_ptr<Conversion> conversion = conversionFor(layout, source);
+    return conversion->transform || cmyk ? conversion : nullptr;
+}
+
+} // namespace
+
+// Bands wait in a queue that pool tasks and the finishing decoder both drain, so that finishing
+// never depends on a pool thread being free (a decoder may itself run on the pool).
+class BandConverter : public std::enable_shared_from_this<BandConverter> {
+public:
+    BandConverter(std::shared_ptr<Bitmap> bitmap, std::shared_ptr<Conversion> conversion, SampleLayout layout)
+        : m_bitmap(std::move(bitmap)), m_conversion(std::move(conversion)), m_layout(layout) {}
+
+    void add(int first, int last) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.emplace_back(first, last);
+        }
+        Foundation::dispatchAsyncGlobal([self = shared_from_this()] { self->runOne(); });
+    }
+
+    bool runOne() {
+        std::pair<int, int> band;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.empty())
+                return false;
+            band = m_queue.front();
+            m_queue.pop_front();
+            ++m_running;
+        }
+        convertRows(*m_bitmap, *m_conversion, m_layout, band.first, band.second);
+        std::lock_guard lock(m_mutex);
+        if (--m_running == 0)
+            m_idle.notify_all();
+        return true;
+    }
+
+    void finish() {
+        while (runOne()) {
+        }
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [&] { return m_running == 0; });
+    }
+
+private:
+    std::shared_ptr<Bitmap> m_bitmap;
+    std::shared_ptr<Conversion> m_conversion;
+    SampleLayout m_layout;
+    std::mutex m_mutex;
+    std::condition_variable m_idle;
+    std::deque<std::pair<int, int>> m_queue;
+    int m_running = 0;
+};
+
+void startBandConversion(std::shared_ptr<BandConverter>& out, const std::shared_ptr<Bitmap>& bitmap,
+                         SampleLayout layout, const ColorSource& source) {
+    out.reset();
+    if (!bitmap)
+        return;
+    if (std::shared_ptr<Conversion> conversion = neededConversion(*bitmap, layout, source))
+        out = std::make_shared<BandConverter>(bitmap, std::move(conversion), layout);
+}
+
+void convertBand(BandConverter& converter, int firstRow, int endRow) {
+    if (firstRow < endRow)
+        converter.add(firstRow, endRow);
+}
+
+void finishBandConversion(BandConverter& converter) {
+    converter.finish();
+}
+
+void convertToSRGB(Bitmap& bitmap, SampleLayout layout, const ColorSource& source) {
+    const std::shared_ptr<Conversion> conversion = neededConversion(bitmap, layout, source);
+    if (!conversion)
+        return;
     const int height = bitmap.height();
     const std::uint64_t pixels =
         static_cast<std::uint64_t>(bitmap.width()) * static_cast<std::uint64_t>(height);
     if (pixels < 256u * 256u || height <= kRowsPerTask) {
-        convertRows(0, height);
+        convertRows(bitmap, *conversion, layout, 0, height);
         return;
     }
     const std::size_t bands = static_cast<std::size_t>((height + kRowsPerTask - 1) / kRowsPerTask);
     Foundation::parallelFor(bands, [&](std::size_t band) {
         const int first = static_cast<int>(band) * kRowsPerTask;
-        convertRows(first, std::min(height, first + kRowsPerTask));
-    });
-}
-
-} // namespace
-
-void convertToSRGB(Bitmap& bitmap, SampleLayout layout, const ColorSource& source) {
-    if (bitmap.format() != PixelFormat::RGBA8)
-        return;
-    const bool cmyk = layout == SampleLayout::CMYK || layout == SampleLayout::CMYKInverted;
-    if (source.empty() && !cmyk)
-        return;
-    const std::shared_ptr<Conversion> conversion = conversionFor(layout, source);
-    const int width = bitmap.width();
-    if (!conversion->transform) {
-        if (cmyk)
-            forEachRowBand(bitmap, [&](int first, int last) {
-                for (int y = first; y < last; ++y)
-                    plainCMYKRow(bitmap.mutableRow(y), width, layout == SampleLayout::CMYKInverted);
-            });
-        return;
-    }
-    cmsHTRANSFORM transform = conversion->transform;
-    forEachRowBand(bitmap, [&](int first, int last) {
-        for (int y = first; y < last; ++y) {
-            std::uint8_t* row = bitmap.mutableRow(y);
-            // In place: lcms reads each pixel before it writes it, and leaves the fourth byte alone.
-            cmsDoTransform(transform, row, row, static_cast<cmsUInt32Number>(width));
-            if (cmyk)
-                for (int x = 0; x < width; ++x)
-                    row[x * 4 + 3] = 255;
-        }
+        convertRows(bitmap, *conversion, layout, first, std::min(height, first + kRowsPerTask));
     });
 }
 

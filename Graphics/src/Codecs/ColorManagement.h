@@ -3,6 +3,7 @@
 #include <Graphics/Bitmap.h>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -38,6 +39,18 @@ enum class SampleLayout {
 // and the pixels are taken as sRGB (CMYK then gets a plain ink-to-light conversion). Transforms are
 // cached per distinct source and run across the shared pool. Any thread may call it.
 void convertToSRGB(Bitmap& bitmap, SampleLayout layout, const ColorSource& source);
+
+// The same conversion done band by band while a decoder is still producing later rows, so that
+// converting overlaps decoding. A decoder calls startBandConversion once the bitmap exists (out stays
+// nullptr when there is nothing to convert), convertBand for each band of rows it has finished, and
+// finishBandConversion (also after a failure) before it hands the bitmap out; that runs what is
+// left on the calling thread and waits for bands already running. These are plain functions so that
+// decoders may call them between libjpeg calls.
+class BandConverter;
+void startBandConversion(std::shared_ptr<BandConverter>& out, const std::shared_ptr<Bitmap>& bitmap,
+                         SampleLayout layout, const ColorSource& source);
+void convertBand(BandConverter& converter, int firstRow, int endRow);
+void finishBandConversion(BandConverter& converter);
 
 // The bytes of the sRGB profile our outputs embed where their format needs one to say so; empty
 // if lcms cannot write it. Any thread.

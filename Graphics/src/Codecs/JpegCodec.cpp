@@ -22,6 +22,9 @@ namespace {
 // minutes.
 constexpr int kMaxProgressiveScans = 100;
 
+// Rows handed to the pool for colour conversion at a time.
+constexpr int kRowsPerBand = 64;
+
 // What libjpeg may allocate for one picture. Progressive and multi-scan files keep every coefficient
 // until the last scan (a 64-coefficient block of 2-byte values per 8 x 8 pixels and component); we
 // decode to RGB, so a file libjpeg accepts has at most three components, each at most at full
@@ -94,8 +97,18 @@ struct DecodeState {
     JOCTET* icc = nullptr;
     unsigned int iccSize = 0;
     SampleLayout layout = SampleLayout::RGBA;
+    // Converts bands of rows to sRGB on the pool while later rows are still being decoded.
+    std::shared_ptr<BandConverter> converter;
     ~DecodeState() { std::free(icc); }
 };
+
+// Called between libjpeg calls: the ColorSource lives and dies inside this frame.
+void startConversion(DecodeState& state) {
+    ColorSource source;
+    if (state.icc)
+        source.icc.assign(state.icc, state.icc + state.iccSize);
+    startBandConversion(state.converter, state.bitmap, state.layout, source);
+}
 
 // Returns true on success; no C++ object is created between setjmp and the end.
 bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) {
@@ -155,9 +168,17 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
         jpeg_destroy_decompress(&state.info);
         return false;
     }
+    startConversion(state);
+    int bandStart = 0;
     while (state.info.output_scanline < state.info.output_height) {
         JSAMPROW row = state.bitmap->mutableRow(static_cast<int>(state.info.output_scanline));
         jpeg_read_scanlines(&state.info, &row, 1);
+        const int decoded = static_cast<int>(state.info.output_scanline);
+        if (state.converter &&
+            (decoded - bandStart >= kRowsPerBand || state.info.output_scanline == state.info.output_height)) {
+            convertBand(*state.converter, bandStart, decoded);
+            bandStart = decoded;
+        }
     }
     jpeg_finish_decompress(&state.info);
     jpeg_destroy_decompress(&state.info);
@@ -233,7 +254,10 @@ bool isJpegData(const std::uint8_t* data, std::size_t size) {
 
 std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t size, double scale) {
     auto state = std::make_unique<DecodeState>();
-    if (!decodeInto(*state, data, size)) {
+    const bool decoded = decodeInto(*state, data, size);
+    if (state->converter)
+        finishBandConversion(*state->converter);
+    if (!decoded) {
         if (state->tooLarge)
             Foundation::log("JPEG: %u x %u is over the pixel limit", state->info.image_width,
                             state->info.image_height);
@@ -241,10 +265,6 @@ std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t si
             Foundation::log("JPEG: cannot decode (%s)", state->error.message);
         return nullptr;
     }
-    ColorSource source;
-    if (state->icc)
-        source.icc.assign(state->icc, state->icc + state->iccSize);
-    convertToSRGB(*state->bitmap, state->layout, source);
     return BitmapImage::create(state->bitmap, scale, orientationFromExif(state->orientation));
 }
 
