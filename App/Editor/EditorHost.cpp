@@ -57,15 +57,19 @@ std::optional<std::string> reserveEditedPath(const std::string& photoPath) {
 }
 
 bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& path,
-                      const std::string& photoPath) {
+                      const std::string& photoPath, bool keepMetadata) {
     if (samePath(path, photoPath)) {
         Foundation::log("rux-editor: refusing to write the edit over the photo %s", photoPath.c_str());
         return false;
     }
     const std::shared_ptr<const Graphics::Bitmap>& bitmap = image.bitmap();
     // The photo's metadata is read at save time: the file on disk is what the user will compare with.
-    return bitmap && Graphics::writePhoto(*bitmap, path,
-                                          {kJpegQuality, Graphics::PhotoMetadata::createFromFile(photoPath)});
+    Graphics::PhotoOutputOptions output;
+    output.quality = kJpegQuality;
+    if (keepMetadata) {
+        output.metadata = Graphics::PhotoMetadata::createFromFile(photoPath);
+    }
+    return bitmap && Graphics::writePhoto(*bitmap, path, output);
 }
 
 void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
@@ -80,7 +84,7 @@ void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
     if (!path) {
         path = reserveEditedPath(m_photoPath);
     }
-    if (!path || !writeEditedImage(*image, *path, m_photoPath)) {
+    if (!path || !writeEditedImage(*image, *path, m_photoPath, m_keepsMetadata)) {
         if (path && reserved) {
             std::error_code ignored;
             std::filesystem::remove(*path, ignored);
@@ -144,6 +148,7 @@ int runHeadless(const HeadlessOptions& options) {
         host->setOutputDirectory(options.screenshotDirectory);
     }
     auto delegate = std::make_shared<SavingDelegate>(options.photoPath, options.savePath);
+    delegate->setKeepsMetadata(options.keepMetadata);
     Session session = makeSession(photo, delegate);
     host->application().setRootViewController(session.navigation);
     if (!host->runUntilIdle()) {

@@ -24,7 +24,7 @@ std::optional<std::string> reserveEditedPath(const std::string& photoPath);
 // photo at photoPath (upright, without its preview). Refuses to write over the photo itself. False
 // with one log line on failure. Any thread.
 bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& path,
-                      const std::string& photoPath);
+                      const std::string& photoPath, bool keepMetadata = true);
 
 // The host's delegate: Save writes the picture (to the chosen path, or beside the photo) and says
 // where on stdout; Cancel runs onCancel. Main thread.
@@ -38,6 +38,8 @@ public:
     void imageEditorViewControllerDidCancelEditing(RUXImageEditorViewController& editor) override;
 
     std::function<void()> onCancel;
+    // Whether saves keep the photo's Exif, XMP and IPTC (default yes).
+    void setKeepsMetadata(bool keeps) { m_keepsMetadata = keeps; }
     // Paths written, in order; and whether any save failed.
     const std::vector<std::string>& savedPaths() const { return m_savedPaths; }
     bool saveFailed() const { return m_saveFailed; }
@@ -49,6 +51,7 @@ private:
     std::vector<std::string> m_savedPaths;
     bool m_saveFailed = false;
     bool m_cancelled = false;
+    bool m_keepsMetadata = true;
 };
 
 // The editor on photo with the sample configuration and delegate, inside a navigation
@@ -67,6 +70,7 @@ struct HeadlessOptions {
     std::string photoPath = kDefaultPhotoPath;
     // Pixels per point of the screen (and of the screenshots).
     double scale = Hosts::HeadlessHost::defaultScale;
+    bool keepMetadata = true;
 };
 
 // Replays the script over the editor on the headless host (375 × 667 points) and

@@ -20,11 +20,13 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoWindow = 3;
 
 const char* const kUsage =
-    "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [PHOTO]\n"
-    "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S] [PHOTO]\n"
+    "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [--strip-metadata] [PHOTO]\n"
+    "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S]\n"
+    "                  [--strip-metadata] [PHOTO]\n"
     "  Opens the editor on PHOTO (default: %s).\n"
     "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits. Save keeps the\n"
-    "  photo's own size and its Exif, XMP and IPTC (upright, without the old preview).\n"
+    "  photo's own size and its Exif, XMP and IPTC (upright, without the old preview) unless\n"
+    "  --strip-metadata is given.\n"
     "  --headless replays the touch script FILE without a display; screenshots it takes go to DIR,\n"
     "  and Save writes to PATH (PNG or JPEG by its extension) instead of beside the photo. The\n"
     "  headless screen is 375 x 667 points at scale S (default 2).\n"
@@ -74,6 +76,8 @@ bool parse(int argc, char** argv, Arguments& arguments, std::string& problem) {
             return true;
         } else if (arg == "--headless") {
             arguments.headless = true;
+        } else if (arg == "--strip-metadata") {
+            arguments.headlessOptions.keepMetadata = false;
         } else if (arg == "--script" && hasValue) {
             arguments.headlessOptions.scriptPath = value();
         } else if (arg == "--screenshots" && hasValue) {
@@ -141,6 +145,7 @@ int runWindow(Arguments& arguments) {
         return kExitFailure;
     }
     auto delegate = std::make_shared<EditorHost::SavingDelegate>(arguments.photo, std::nullopt);
+    delegate->setKeepsMetadata(arguments.headlessOptions.keepMetadata);
     Hosts::WindowHost* raw = host.get();
     delegate->onCancel = [raw] { raw->quit(); };
     EditorHost::Session session = EditorHost::makeSession(photo, delegate);
