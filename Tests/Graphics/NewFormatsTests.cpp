@@ -3,9 +3,11 @@
 #include <Foundation/Log.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/PhotoMetadata.h>
 #include <Graphics/PhotoOutput.h>
 #include <cmath>
 #include <cstring>
+#include <exiv2/exiv2.hpp>
 #include <functional>
 #include <gtest/gtest.h>
 #include <lcms2.h>
@@ -33,7 +35,8 @@ std::shared_ptr<Bitmap> smoothPicture() {
     return bitmap;
 }
 
-Bytes encodeHeif(const Bitmap& picture, heif_compression_format format, const Bytes& icc = {}) {
+Bytes encodeHeif(const Bitmap& picture, heif_compression_format format, const Bytes& icc = {},
+                 const Bytes& exif = {}) {
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
     heif_context_get_encoder_for_format(context, format, &encoder);
@@ -49,7 +52,11 @@ Bytes encodeHeif(const Bitmap& picture, heif_compression_format format, const By
             std::memcpy(plane + y * stride + x * 3, picture.row(y) + x * 4, 3);
     if (!icc.empty())
         heif_image_set_raw_color_profile(image, "prof", icc.data(), icc.size());
-    heif_context_encode_image(context, image, encoder, nullptr, nullptr);
+    heif_image_handle* handle = nullptr;
+    heif_context_encode_image(context, image, encoder, nullptr, &handle);
+    if (!exif.empty())
+        heif_context_add_exif_metadata(context, handle, exif.data(), static_cast<int>(exif.size()));
+    heif_image_handle_release(handle);
     Bytes out;
     heif_writer writer{1, [](heif_context*, const void* data, size_t size, void* userdata) {
                            auto* bytes = static_cast<Bytes*>(userdata);
@@ -165,6 +172,31 @@ TEST(NewFormats, TaggedHeicIsConvertedToSRGB) {
     cmsFreeToneCurve(curve);
     EXPECT_LE(difference(*taggedImage->bitmap(), *expected).worst, 1);
     EXPECT_GT(difference(*taggedImage->bitmap(), *plainImage->bitmap()).worst, 10);
+}
+
+// Exif in a HEIC is a 4-byte offset and a TIFF block in an item of its own; libheif hands it to us.
+TEST(NewFormats, HeicExifIsKept) {
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = "Apple";
+    exif["Exif.Image.Model"] = "iPhone 15";
+    exif["Exif.Image.Orientation"] = static_cast<std::uint16_t>(6);
+    Exiv2::Blob tiff;
+    Exiv2::ExifParser::encode(tiff, Exiv2::bigEndian, exif);
+    const Bytes heic =
+        encodeHeif(*smoothPicture(), heif_compression_HEVC, {}, Bytes(tiff.begin(), tiff.end()));
+    auto metadata = PhotoMetadata::createFromData(heic.data(), heic.size());
+    ASSERT_TRUE(metadata);
+    EXPECT_EQ(metadata->value("Exif.Image.Model"), "iPhone 15");
+    // The container's own turn (none here) decides; Exif's orientation is not applied on top.
+    auto image = BitmapImage::createFromData(heic.data(), heic.size());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->orientation(), ImageOrientation::Up);
+    EXPECT_EQ(image->bitmap()->width(), kWidth);
+    const auto jpeg = encodePhoto(*image->bitmap(), ImageFileType::JPEG, {92, metadata});
+    auto kept = PhotoMetadata::createFromData(jpeg->data(), jpeg->size());
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->value("Exif.Image.Make"), "Apple");
+    EXPECT_EQ(kept->value("Exif.Image.Orientation"), "1");
 }
 
 } // namespace

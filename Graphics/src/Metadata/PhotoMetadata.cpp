@@ -3,7 +3,12 @@
 #include <Foundation/Log.h>
 #include <Graphics/PhotoMetadata.h>
 #include <climits>
+#include <cstring>
 #include <exiv2/exiv2.hpp>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <libheif/heif.h>
 #include <mutex>
 
 namespace Graphics {
@@ -66,6 +71,62 @@ void describeEditedCopy(PhotoMetadata::Contents& metadata, int width, int height
     eraseIfPresent<Exiv2::XmpData, Exiv2::XmpKey>(xmp, "Xmp.photoshop.ICCProfile");
 }
 
+struct HeifContextDeleter {
+    void operator()(heif_context* context) const { heif_context_free(context); }
+};
+struct HeifHandleDeleter {
+    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+};
+
+bool isHeif(const std::uint8_t* data, std::size_t size) {
+    if (size < 12 || std::memcmp(data + 4, "ftyp", 4) != 0)
+        return false;
+    const heif_filetype_result type =
+        heif_check_filetype(data, static_cast<int>(std::min<std::size_t>(size, 4096)));
+    return type == heif_filetype_yes_supported || type == heif_filetype_maybe;
+}
+
+std::vector<std::uint8_t> heifBlock(heif_image_handle* handle, heif_item_id id) {
+    std::vector<std::uint8_t> bytes(heif_image_handle_get_metadata_size(handle, id));
+    if (bytes.empty() || heif_image_handle_get_metadata(handle, id, bytes.data()).code != heif_error_Ok)
+        bytes.clear();
+    return bytes;
+}
+
+// Exiv2 finds no Exif in the HEIF files we meet; libheif, which decodes them, hands over the primary
+// image's Exif block (a 4-byte offset to the TIFF header, then the block) and its XMP.
+void readHeifMetadata(const std::uint8_t* data, std::size_t size, PhotoMetadata::Contents& contents) {
+    std::unique_ptr<heif_context, HeifContextDeleter> context(heif_context_alloc());
+    heif_image_handle* rawHandle = nullptr;
+    if (!context ||
+        heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr).code !=
+            heif_error_Ok ||
+        heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok || !rawHandle)
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    std::unique_ptr<heif_image_handle, HeifHandleDeleter> handle(rawHandle);
+    heif_item_id ids[16];
+    const int exifCount = heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), "Exif", ids, 16);
+    if (exifCount > 0) {
+        const std::vector<std::uint8_t> block = heifBlock(handle.get(), ids[0]);
+        if (block.size() >= 4) {
+            const std::uint64_t offset =
+                4 + ((std::uint64_t{block[0]} << 24) | (block[1] << 16) | (block[2] << 8) | block[3]);
+            if (offset < block.size())
+                Exiv2::ExifParser::decode(contents.exif, block.data() + offset,
+                                          static_cast<std::uint32_t>(block.size() - offset));
+        }
+    }
+    const int mimeCount = heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), "mime", ids, 16);
+    for (int i = 0; i < std::min(mimeCount, 16); ++i) {
+        const char* type = heif_image_handle_get_metadata_content_type(handle.get(), ids[i]);
+        if (type && std::strcmp(type, "application/rdf+xml") == 0) {
+            const std::vector<std::uint8_t> block = heifBlock(handle.get(), ids[i]);
+            Exiv2::XmpParser::decode(contents.xmp, std::string(block.begin(), block.end()));
+            break;
+        }
+    }
+}
+
 } // namespace
 
 PhotoMetadata::PhotoMetadata(std::unique_ptr<Contents> contents) : m_contents(std::move(contents)) {}
@@ -78,6 +139,12 @@ std::shared_ptr<const PhotoMetadata> PhotoMetadata::createFromData(const std::ui
     prepareExiv2();
     auto contents = std::make_unique<Contents>();
     try {
+        if (isHeif(data, size)) {
+            readHeifMetadata(data, size, *contents);
+            if (contents->exif.empty() && contents->xmp.empty())
+                return nullptr;
+            return std::shared_ptr<const PhotoMetadata>(new PhotoMetadata(std::move(contents)));
+        }
         auto image = Exiv2::ImageFactory::open(data, static_cast<long>(size));
         if (!image.get())
             return nullptr;
@@ -98,26 +165,17 @@ std::shared_ptr<const PhotoMetadata> PhotoMetadata::createFromData(const std::ui
 }
 
 std::shared_ptr<const PhotoMetadata> PhotoMetadata::createFromFile(const std::string& path) {
-    prepareExiv2();
-    std::unique_ptr<Contents> contents = std::make_unique<Contents>();
-    try {
-        auto image = Exiv2::ImageFactory::open(path, false);
-        if (!image.get())
-            return nullptr;
-        image->readMetadata();
-        contents->exif = image->exifData();
-        contents->xmp = image->xmpData();
-        contents->iptc = image->iptcData();
-    } catch (const std::exception& error) {
-        Foundation::log("Metadata: %s unreadable, none kept (%s)", path.c_str(), error.what());
-        return nullptr;
-    } catch (...) {
-        Foundation::log("Metadata: %s unreadable, none kept", path.c_str());
+    // The same bound as the image loader's: no photo we accept comes near it.
+    constexpr std::uintmax_t kMaxFileBytes = 1ull << 30;
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    std::ifstream file(path, std::ios::binary);
+    if (error || size > kMaxFileBytes || !file) {
+        Foundation::log("Metadata: cannot open %s, none kept", path.c_str());
         return nullptr;
     }
-    if (contents->exif.empty() && contents->xmp.empty() && contents->iptc.empty())
-        return nullptr;
-    return std::shared_ptr<const PhotoMetadata>(new PhotoMetadata(std::move(contents)));
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+    return createFromData(bytes.data(), bytes.size());
 }
 
 std::optional<std::string> PhotoMetadata::value(const std::string& key) const {
