@@ -47,12 +47,14 @@ ColorSource colorOf(const heif_image_handle* handle) {
         break;
     }
     case heif_color_profile_type_nclx: {
+        // libheif may hand out a description together with an error (values it does not know):
+        // ours to free either way.
         heif_color_profile_nclx* raw = nullptr;
-        if (heif_image_handle_get_nclx_color_profile(handle, &raw).code == heif_error_Ok && raw) {
-            std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(raw);
+        const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &raw);
+        std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(raw);
+        if (error.code == heif_error_Ok && nclx)
             source.cicp = std::array<int, 2>{static_cast<int>(nclx->color_primaries),
                                              static_cast<int>(nclx->transfer_characteristics)};
-        }
         break;
     }
     default:
