@@ -55,6 +55,7 @@ for t in "${targets[@]}"; do
     echo "== fuzz-$t for ${seconds}s (log: $log)"
     started=$SECONDS
     if ! ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" UBSAN_OPTIONS="print_stacktrace=1" \
+        LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan-suppressions.txt" \
         nice -n "$niceness" "$build/fuzz/fuzz-$t" "${options[@]}" "$corpus" >"$log" 2>&1; then
         status=1
         echo "!! fuzz-$t failed; see $log and $artifacts"
