@@ -34,6 +34,27 @@ bool overLimit(int width, int height) {
            static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > Bitmap::pixelLimit();
 }
 
+// The alpha plane is an image of its own, which libheif decodes at whatever size it claims; it is
+// held to the same limit as the picture before anything is decoded.
+bool auxiliaryImagesWithinLimit(const heif_image_handle* handle) {
+    constexpr int kMaxAuxiliaryImages = 16;
+    heif_item_id ids[kMaxAuxiliaryImages];
+    const int count = heif_image_handle_get_list_of_auxiliary_image_IDs(handle, 0, ids, kMaxAuxiliaryImages);
+    for (int i = 0; i < count; ++i) {
+        heif_image_handle* raw = nullptr;
+        if (heif_image_handle_get_auxiliary_image_handle(handle, ids[i], &raw).code != heif_error_Ok || !raw)
+            continue;
+        std::unique_ptr<heif_image_handle, HandleDeleter> auxiliary(raw);
+        const int width = heif_image_handle_get_width(auxiliary.get());
+        const int height = heif_image_handle_get_height(auxiliary.get());
+        if (overLimit(width, height)) {
+            Foundation::log("HEIF: an auxiliary image of %d x %d is over the pixel limit", width, height);
+            return false;
+        }
+    }
+    return true;
+}
+
 ColorSource colorOf(const heif_image_handle* handle) {
     ColorSource source;
     switch (heif_image_handle_get_color_profile_type(handle)) {
@@ -96,6 +117,8 @@ std::shared_ptr<BitmapImage> decodeHeif(const std::uint8_t* data, std::size_t si
         Foundation::log("HEIF: %d x %d is over the pixel limit", claimedWidth, claimedHeight);
         return nullptr;
     }
+    if (!auxiliaryImagesWithinLimit(handle.get()))
+        return nullptr;
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
     heif_image* rawImage = nullptr;
