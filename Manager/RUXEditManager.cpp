@@ -27,12 +27,36 @@ ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Gr
     return drawn ? ImageEngine::Image::createWithBitmap(drawn->bitmap()) : nullptr;
 }
 
+ImageEngine::ImagePtr
+RUXEditManager::uprightImage(const std::shared_ptr<const Graphics::BitmapImage>& image) {
+    if (!image || !image->bitmap()) {
+        return nullptr;
+    }
+    if (image->orientation() == Graphics::ImageOrientation::Up) {
+        return ImageEngine::Image::createWithBitmap(image->bitmap());
+    }
+    const Graphics::Size size = image->size();
+    auto context = Graphics::ImageContext::create(size, false, image->scale());
+    if (!context) {
+        return nullptr;
+    }
+    context->drawImage(*image, Graphics::Rect(0, 0, size.width, size.height));
+    auto drawn = context->makeImage();
+    return drawn ? ImageEngine::Image::createWithBitmap(drawn->bitmap()) : nullptr;
+}
+
 std::shared_ptr<RUXEditManager> RUXEditManager::create(std::shared_ptr<const Graphics::BitmapImage> image) {
+    return create(std::move(image), RUXOutputResolution::Limited);
+}
+
+std::shared_ptr<RUXEditManager> RUXEditManager::create(std::shared_ptr<const Graphics::BitmapImage> image,
+                                                       RUXOutputResolution outputResolution) {
     std::shared_ptr<RUXEditManager> manager(new RUXEditManager);
     const double scale = Graphics::mainScreenScale();
     manager->m_thumbnailImage = resizeImage(image, 44 * scale + 44 * scale);
     manager->m_lowResImage = resizeImage(image, 640.0);
-    manager->m_fullImage = resizeImage(image, 1024.0);
+    manager->m_fullImage =
+        outputResolution == RUXOutputResolution::Original ? uprightImage(image) : resizeImage(image, 1024.0);
     manager->m_undoManager = Foundation::UndoManager::create();
     manager->m_undoManager->setLevelsOfUndo(100);
     // The normalisation is there from the start and never undone.

@@ -20,6 +20,10 @@
 // list, from just before or just after a concurrent change.
 class RUXRecipe;
 
+// What Save (resultantImage) renders at: the output limit of 1024 points on the shorter side, or
+// the photo's own pixels, upright, for hosts that keep the photo's resolution.
+enum class RUXOutputResolution { Limited, Original };
+
 class RUX_API RUXEditManager : public std::enable_shared_from_this<RUXEditManager> {
 public:
     // Resizes the photo for thumbnails (88 points × the main screen's scale on the shorter
@@ -29,6 +33,14 @@ public:
     // renderer answers nullptr). A 1 × 1 point photo is kept at 1 × 1 point at every resolution.
     // Main thread; the caller owns the manager.
     static std::shared_ptr<RUXEditManager> create(std::shared_ptr<const Graphics::BitmapImage> image);
+    // The same, with the output at the given resolution; Original shares the photo's bitmap when it
+    // is already upright, else makes one upright copy.
+    static std::shared_ptr<RUXEditManager> create(std::shared_ptr<const Graphics::BitmapImage> image,
+                                                  RUXOutputResolution outputResolution);
+
+    // A recipe of the photo drawn upright at one pixel per pixel. nullptr for a null photo or one
+    // over the pixel limit. Any thread.
+    static ImageEngine::ImagePtr uprightImage(const std::shared_ptr<const Graphics::BitmapImage>& image);
 
     // A recipe of the photo drawn upright with its shorter side brought down to maxSize points,
     // at the main screen's scale. nullptr for a null photo or one whose result would exceed the

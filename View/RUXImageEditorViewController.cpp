@@ -23,20 +23,29 @@ constexpr double kNavButtonPadding = 24;
 
 std::shared_ptr<RUXImageEditorViewController>
 RUXImageEditorViewController::create(std::shared_ptr<const Graphics::BitmapImage> image) {
-    return RUXMainViewController::create(std::move(image));
+    return create(std::move(image), RUXOutputResolution::Limited);
+}
+
+std::shared_ptr<RUXImageEditorViewController>
+RUXImageEditorViewController::create(std::shared_ptr<const Graphics::BitmapImage> image,
+                                     RUXOutputResolution outputResolution) {
+    return RUXMainViewController::create(std::move(image), outputResolution);
 }
 
 RUXImageEditorViewController::~RUXImageEditorViewController() = default;
 
 std::shared_ptr<RUXMainViewController>
-RUXMainViewController::create(std::shared_ptr<const Graphics::BitmapImage> image) {
-    return std::shared_ptr<RUXMainViewController>(new RUXMainViewController(std::move(image)));
+RUXMainViewController::create(std::shared_ptr<const Graphics::BitmapImage> image,
+                              RUXOutputResolution outputResolution) {
+    return std::shared_ptr<RUXMainViewController>(
+        new RUXMainViewController(std::move(image), outputResolution));
 }
 
-RUXMainViewController::RUXMainViewController(std::shared_ptr<const Graphics::BitmapImage> image)
+RUXMainViewController::RUXMainViewController(std::shared_ptr<const Graphics::BitmapImage> image,
+                                             RUXOutputResolution outputResolution)
     : m_editManager(nullptr) {
     m_imageRenderer = RUXImageRenderer::create();
-    m_editManager = RUXEditManager::create(std::move(image));
+    m_editManager = RUXEditManager::create(std::move(image), outputResolution);
 }
 
 std::shared_ptr<RUXMainViewController> RUXMainViewController::self() {

@@ -33,6 +33,9 @@ public:
     // nullptr photo gives an editor that shows and saves nothing. The caller owns the screen.
     static std::shared_ptr<RUXImageEditorViewController>
     create(std::shared_ptr<const Graphics::BitmapImage> image);
+    // The same, with Save rendering at the given resolution (Limited is what create(image) does).
+    static std::shared_ptr<RUXImageEditorViewController>
+    create(std::shared_ptr<const Graphics::BitmapImage> image, RUXOutputResolution outputResolution);
 
     // The screen's titles, look names and enabled tools. Set before the screen is shown; without one
     // the screen uses the sample configuration (one log line). Shared, never copied.

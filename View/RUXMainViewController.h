@@ -1,13 +1,13 @@
 #pragma once
 
-#include <Foundation/Export.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
+#include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Toolkit/Button.h>
-#include <View/RUXImageEditorViewController.h>
 #include <View/RUXFilterBar.h>
+#include <View/RUXImageEditorViewController.h>
 #include <View/RUXImageView.h>
 #include <View/RUXToolbar.h>
 #include <memory>
@@ -21,14 +21,16 @@
 // controller it hides the bar while shown and restores the bar's state when it leaves. Main
 // thread only, except where noted.
 class RUX_API RUXMainViewController final : public RUXImageEditorViewController,
-                                     public RUXImageViewDelegate,
-                                     public RUXToolbarDelegate,
-                                     public RUXFilterBarDelegate,
-                                     public RUXPreviewImageRenderer {
+                                            public RUXImageViewDelegate,
+                                            public RUXToolbarDelegate,
+                                            public RUXFilterBarDelegate,
+                                            public RUXPreviewImageRenderer {
 public:
     // What RUXImageEditorViewController::create makes, with its inner parts reachable. Never nullptr.
     // The caller owns the screen.
-    static std::shared_ptr<RUXMainViewController> create(std::shared_ptr<const Graphics::BitmapImage> image);
+    static std::shared_ptr<RUXMainViewController>
+    create(std::shared_ptr<const Graphics::BitmapImage> image,
+           RUXOutputResolution outputResolution = RUXOutputResolution::Limited);
 
     const std::shared_ptr<RUXEditManager>& editManager() const override { return m_editManager; }
     const std::shared_ptr<RUXImageRenderer>& imageRenderer() const { return m_imageRenderer; }
@@ -88,7 +90,8 @@ public:
     void refreshUndoRedoButtons();
 
 private:
-    explicit RUXMainViewController(std::shared_ptr<const Graphics::BitmapImage> image);
+    RUXMainViewController(std::shared_ptr<const Graphics::BitmapImage> image,
+                          RUXOutputResolution outputResolution);
 
     // Presents a new tool screen of that class over this one (unless one is open already); the
     // presentation keeps it.

@@ -1,3 +1,5 @@
 add_executable(GraphicsBenchmarks ${CMAKE_CURRENT_LIST_DIR}/GraphicsBenchmarks.cpp)
-target_link_libraries(GraphicsBenchmarks PRIVATE Graphics benchmark::benchmark benchmark::benchmark_main)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
+target_link_libraries(GraphicsBenchmarks PRIVATE Graphics PkgConfig::LCMS2 benchmark::benchmark benchmark::benchmark_main)
 rux_target_warnings(GraphicsBenchmarks)

@@ -8,9 +8,13 @@
 // tests, which replay the seed corpora and every input that once failed.
 namespace RUXFuzz {
 
-// Bytes through the platform image loader (PNG or JPEG, chosen by content) under a small pixel
-// limit; a decoded image is then drawn upright into a tiny context.
+// Bytes through the platform image loader (PNG, JPEG, WebP, HEIF or AVIF, chosen by content) under a small
+// pixel limit; a decoded image is then drawn upright into a tiny context.
 int decodeImage(const std::uint8_t* data, std::size_t size);
+
+// Bytes as a photo file whose Exif, XMP and IPTC are read and written into an edited copy of each
+// output format; the copy must open upright.
+int photoMetadata(const std::uint8_t* data, std::size_t size);
 
 // A lookup-table image of any size, tile count and pixel format, or a PNG, turned into cube data
 // and applied; also the engine's colour cube with any dimension and data length.

@@ -2,8 +2,8 @@
 # Builds the libFuzzer programs (clang, ASan + UBSan) and runs each for a bounded time, one after
 # the other, starting from the seed corpora in fuzz/corpus. Not part of CI.
 #
-#   bash scripts/fuzz.sh [target ...]     targets: decode-png decode-jpeg lookup-table overlay edit-session
-#                                         recipe cube-file
+#   bash scripts/fuzz.sh [target ...]     targets: decode-png decode-jpeg decode-webp decode-heif metadata
+#                                         lookup-table overlay edit-session recipe cube-file
 #
 # FUZZ_SECONDS   time per target (default 600)
 # FUZZ_NICE      niceness of the fuzzers (default 15; the machine is shared)
@@ -20,7 +20,7 @@ cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-600}"
 niceness="${FUZZ_NICE:-15}"
 build="${FUZZ_BUILD:-build/fuzz}"
-all=(decode-png decode-jpeg lookup-table overlay edit-session recipe cube-file)
+all=(decode-png decode-jpeg decode-webp decode-heif metadata lookup-table overlay edit-session recipe cube-file)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
@@ -47,6 +47,7 @@ for t in "${targets[@]}"; do
     case "$t" in
     decode-png) options+=(-dict=fuzz/png.dict -max_len=65536) ;;
     decode-jpeg) options+=(-dict=fuzz/jpeg.dict -max_len=65536) ;;
+    decode-webp | decode-heif | metadata) options+=(-max_len=65536) ;;
     lookup-table) options+=(-dict=fuzz/png.dict -max_len=32768) ;;
     *) options+=(-max_len=4096) ;;
     esac
@@ -54,6 +55,7 @@ for t in "${targets[@]}"; do
     echo "== fuzz-$t for ${seconds}s (log: $log)"
     started=$SECONDS
     if ! ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" UBSAN_OPTIONS="print_stacktrace=1" \
+        LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan-suppressions.txt" \
         nice -n "$niceness" "$build/fuzz/fuzz-$t" "${options[@]}" "$corpus" >"$log" 2>&1; then
         status=1
         echo "!! fuzz-$t failed; see $log and $artifacts"

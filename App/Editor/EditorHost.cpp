@@ -3,6 +3,7 @@
 #include <Editor/EditorInput.h>
 #include <Foundation/Log.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/PhotoOutput.h>
 #include <Hosts/HeadlessHost.h>
 #include <cerrno>
 #include <cstdio>
@@ -17,7 +18,7 @@ namespace EditorHost {
 
 namespace {
 
-constexpr double kJpegQuality = 0.92;
+constexpr int kJpegQuality = 92;
 // Far more edits of one photo than anyone keeps; past it something is wrong with the folder.
 constexpr int kMaxNumberedNames = 10000;
 
@@ -64,13 +65,19 @@ std::optional<std::string> reserveEditedPath(const std::string& photoPath) {
 }
 
 bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& path,
-                      const std::string& photoPath) {
+                      const std::string& photoPath, bool keepMetadata) {
     if (samePath(path, photoPath)) {
         Foundation::log("rux-editor: refusing to write the edit over the photo %s", photoPath.c_str());
         return false;
     }
     const std::shared_ptr<const Graphics::Bitmap>& bitmap = image.bitmap();
-    return bitmap && Graphics::writeImageFile(*bitmap, path, kJpegQuality);
+    // The photo's metadata is read at save time: the file on disk is what the user will compare with.
+    Graphics::PhotoOutputOptions output;
+    output.quality = kJpegQuality;
+    if (keepMetadata) {
+        output.metadata = Graphics::PhotoMetadata::createFromFile(photoPath);
+    }
+    return bitmap && Graphics::writePhoto(*bitmap, path, output);
 }
 
 void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
@@ -86,7 +93,7 @@ void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
     if (!path) {
         path = reserveEditedPath(m_photoPath);
     }
-    if (!path || !writeEditedImage(*image, *path, m_photoPath)) {
+    if (!path || !writeEditedImage(*image, *path, m_photoPath, m_keepsMetadata)) {
         if (path && reserved) {
             std::error_code ignored;
             std::filesystem::remove(*path, ignored);
@@ -116,7 +123,8 @@ void SavingDelegate::imageEditorViewControllerDidCancelEditing(RUXImageEditorVie
 Session makeSession(std::shared_ptr<const Graphics::BitmapImage> photo,
                     const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate) {
     Session session;
-    session.editor = RUXMainViewController::create(std::move(photo));
+    // Our host keeps the photo's own resolution on Save.
+    session.editor = RUXMainViewController::create(std::move(photo), RUXOutputResolution::Original);
     session.editor->setConfiguration(std::make_shared<RUXImageEditorSampleConfiguration>());
     session.editor->setDelegate(delegate);
     session.navigation = Toolkit::NavigationController::create(session.editor);
@@ -155,6 +163,7 @@ int runHeadless(const HeadlessOptions& options) {
         host->setOutputDirectory(options.screenshotDirectory);
     }
     auto delegate = std::make_shared<SavingDelegate>(options.photoPath, options.savePath);
+    delegate->setKeepsMetadata(options.keepMetadata);
     Session session = makeSession(photo, delegate);
     if (!prepareEditor(*session.editor, options.recipe, error)) {
         std::fprintf(stderr, "rux-editor: %s\n", error.c_str());

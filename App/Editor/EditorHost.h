@@ -21,10 +21,11 @@ inline constexpr const char* kDefaultPhotoPath = "/usr/share/backgrounds/aitzgor
 // std::nullopt (one log line) when no name could be reserved. Any thread.
 std::optional<std::string> reserveEditedPath(const std::string& photoPath);
 
-// Writes image to path atomically, encoded by the path's extension (PNG or JPEG). Refuses to write
-// over the photo itself. False with one log line on failure. Any thread.
+// Writes image to path atomically, encoded by the path's extension, keeping the metadata of the
+// photo at photoPath (upright, without its preview). Refuses to write over the photo itself. False
+// with one log line on failure. Any thread.
 bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& path,
-                      const std::string& photoPath);
+                      const std::string& photoPath, bool keepMetadata = true);
 
 // The host's delegate: Save writes the picture (to the chosen path, or beside the photo) and its
 // recipe beside it (see recipePathForImage), and says where the picture went on stdout; a save that
@@ -42,6 +43,8 @@ public:
     std::function<void()> onCancel;
     // The photo whose edit Save writes from now on (a photo dropped on the window).
     void setPhotoPath(std::string photoPath) { m_photoPath = std::move(photoPath); }
+    // Whether saves keep the photo's Exif, XMP and IPTC (default yes).
+    void setKeepsMetadata(bool keeps) { m_keepsMetadata = keeps; }
     // Paths written, in order; and whether any save failed.
     const std::vector<std::string>& savedPaths() const { return m_savedPaths; }
     bool saveFailed() const { return m_saveFailed; }
@@ -53,6 +56,7 @@ private:
     std::vector<std::string> m_savedPaths;
     bool m_saveFailed = false;
     bool m_cancelled = false;
+    bool m_keepsMetadata = true;
 };
 
 // The editor on photo with the sample configuration and delegate, inside a navigation
@@ -72,6 +76,7 @@ struct HeadlessOptions {
     // Pixels per point of the screen (and of the screenshots).
     double scale = Hosts::HeadlessHost::defaultScale;
     RecipeOptions recipe;
+    bool keepMetadata = true;
 };
 
 // Replays the script over the editor on the headless host (375 × 667 points) and

@@ -22,10 +22,13 @@ constexpr int kExitNoWindow = 3;
 
 const char* const kUsage =
     "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [--recipe FILE] [--look-file F.cube]\n"
-    "                  [PHOTO]\n"
-    "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S] [PHOTO]\n"
+    "                  [--strip-metadata] [PHOTO]\n"
+    "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S]\n"
+    "                  [--strip-metadata] [PHOTO]\n"
     "  Opens the editor on PHOTO (default: %s).\n"
-    "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits. Keys: Ctrl+Z undo,\n"
+    "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits. Save keeps the\n"
+    "  photo's own size and its Exif, XMP and IPTC (upright, without the old preview) unless\n"
+    "  --strip-metadata is given. Keys: Ctrl+Z undo,\n"
     "  Ctrl+Shift+Z or Ctrl+Y redo, Ctrl+S save, Escape cancel or back, Enter OK, Left/Right move the\n"
     "  slider, Space held shows the photo before the edit. Drop a photo on the window to open it.\n"
     "  Without --scale the window takes the display's scale and a size that fits it.\n"
@@ -67,6 +70,8 @@ bool parse(int argc, char** argv, Arguments& arguments, std::string& problem) {
             return true;
         } else if (arg == "--headless") {
             arguments.headless = true;
+        } else if (arg == "--strip-metadata") {
+            arguments.headlessOptions.keepMetadata = false;
         } else if (arg == "--script" && hasValue) {
             arguments.headlessOptions.scriptPath = value();
         } else if (arg == "--screenshots" && hasValue) {
@@ -138,6 +143,7 @@ int runWindow(Arguments& arguments) {
         return kExitFailure;
     }
     auto delegate = std::make_shared<EditorHost::SavingDelegate>(arguments.photo, std::nullopt);
+    delegate->setKeepsMetadata(arguments.headlessOptions.keepMetadata);
     Hosts::WindowHost* raw = host.get();
     delegate->onCancel = [raw] { raw->quit(); };
     EditorHost::Session session = EditorHost::makeSession(photo, delegate);

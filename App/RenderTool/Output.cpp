@@ -1,6 +1,8 @@
 #include "Output.h"
 
 #include <Graphics/ImageFile.h>
+#include <Graphics/PhotoMetadata.h>
+#include <Graphics/PhotoOutput.h>
 #include <filesystem>
 
 namespace RenderTool {
@@ -19,16 +21,21 @@ bool isSameFile(const std::string& a, const std::string& b) {
 }
 
 bool saveRenderedImage(const Graphics::BitmapImage& image, const std::string& inputPath,
-                       const std::string& outputPath, std::string& error) {
+                       const std::string& outputPath, const SaveOptions& options, std::string& error) {
     if (isSameFile(inputPath, outputPath)) {
         error = "refusing to write over the input " + inputPath;
         return false;
     }
     if (!Graphics::imageFileTypeForPath(outputPath)) {
-        error = "cannot write " + outputPath + ": only .png, .jpg and .jpeg are written";
+        error = "cannot write " + outputPath + ": only .png, .jpg, .jpeg and .webp are written";
         return false;
     }
-    if (!image.bitmap() || !Graphics::writeImageFile(*image.bitmap(), outputPath)) {
+    Graphics::PhotoOutputOptions output;
+    output.quality = options.quality;
+    if (!options.stripMetadata) {
+        output.metadata = Graphics::PhotoMetadata::createFromFile(inputPath);
+    }
+    if (!image.bitmap() || !Graphics::writePhoto(*image.bitmap(), outputPath, output)) {
         error = "cannot write " + outputPath;
         return false;
     }

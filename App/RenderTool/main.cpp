@@ -9,6 +9,7 @@
 #include <Foundation/Bundle.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/PhotoOutput.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Transformation/RUXBeautifulBlurTransformation.h>
@@ -40,8 +41,14 @@ const char* const kUsage =
     "usage: rux-render INPUT OUTPUT [--scale S] [--rotate cw|ccw] [--flip h|v] [--crop X,Y,W,H]\n"
     "                  [--brightness V] [--saturation V] [--contrast V] [--look NAME]\n"
     "                  [--focus-blur X,Y[,SCALE]] [--circle-blur X,Y]\n"
-    "                  [--resolution full|screen|thumbnail] [--repeat N] [--time] [--list-looks]\n"
-    "  Edits apply in the order given. OUTPUT is written as PNG or JPEG by its extension (.png, .jpg).\n"
+    "                  [--resolution full|original|screen|thumbnail] [--quality Q] [--strip-metadata]\n"
+    "                  [--repeat N] [--time] [--list-looks]\n"
+    "  Edits apply in the order given. OUTPUT is written as PNG, JPEG or WebP by its extension\n"
+    "  (.png, .jpg, .webp); INPUT may be PNG, JPEG, WebP, HEIC/HEIF or AVIF.\n"
+    "  --resolution: full (default) is what the editor's Save renders, original the photo's own size.\n"
+    "  --quality takes 1..100 for JPEG and WebP (default 92). The photo's Exif, XMP and IPTC are kept "
+    "(upright,\n"
+    "  without the preview) unless --strip-metadata is given.\n"
     "  --crop takes fractions 0..1 of the picture the crop screen shows (rotated, top-left origin).\n"
     "  --look takes a display name (see --list-looks) or a class name.\n"
     "  --focus-blur takes the unit point from the top-left and an optional scale.\n"
@@ -54,7 +61,7 @@ const char* const kUsage =
     "  --save-recipe FILE  writes the recipe of the edits applied (JSON)\n"
     "  --look-file F.cube  applies a 3D .cube lookup table as the look (in the order given)\n"
     "\n"
-    "Batch: rux-render --recipe FILE [--output-dir DIR] [--format png|jpg] [--jobs N] [--shard I/N]\n"
+    "Batch: rux-render --recipe FILE [--output-dir DIR] [--format png|jpg|webp] [--jobs N] [--shard I/N]\n"
     "                  [edits] INPUT...\n"
     "  Renders every INPUT into DIR (default: the working directory) under its own name, in its\n"
     "  own format unless --format, never over an input. --jobs photos at a time (default: the\n"
@@ -83,7 +90,9 @@ struct Options {
     std::string input, output;
     double scale = 2.0;
     std::vector<Edit> edits;
-    std::string resolution = "screen";
+    std::string resolution = "full";
+    int quality = 92;
+    bool stripMetadata = false;
     int repeat = 1;
     bool time = false;
     bool listLooks = false;
@@ -171,11 +180,8 @@ std::optional<std::string> parseRecipeOrBatchOption(const std::string& arg, cons
         options.batchOptions.outputDirectory = value;
         options.batch = true;
     } else if (arg == "--format") {
-        if (value == "webp") {
-            return "--format webp: this build writes no WebP";
-        }
-        if (value != "png" && value != "jpg") {
-            return "--format takes png or jpg";
+        if (value != "png" && value != "jpg" && value != "webp") {
+            return "--format takes png, jpg or webp";
         }
         options.batchOptions.format = value;
         options.batch = true;
@@ -246,6 +252,8 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         std::string value;
         if (arg == "--time") {
             options.time = true;
+        } else if (arg == "--strip-metadata") {
+            options.stripMetadata = true;
         } else if (arg == "--list-looks") {
             options.listLooks = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -305,10 +313,16 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
                 }
                 options.edits.push_back({Edit::Kind::CircleBlur, *p, {}});
             } else if (arg == "--resolution") {
-                if (value != "full" && value != "screen" && value != "thumbnail") {
-                    return usageError("--resolution takes full, screen or thumbnail");
+                if (value != "full" && value != "original" && value != "screen" && value != "thumbnail") {
+                    return usageError("--resolution takes full, original, screen or thumbnail");
                 }
                 options.resolution = value;
+            } else if (arg == "--quality") {
+                auto q = parseNumber(value);
+                if (!q || *q < 1 || *q > 100 || *q != std::floor(*q)) {
+                    return usageError("--quality takes a whole number from 1 to 100");
+                }
+                options.quality = int(*q);
             } else if (auto problem = parseRecipeOrBatchOption(arg, value, options)) {
                 if (!problem->empty()) {
                     return usageError(*problem);
@@ -354,7 +368,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     options.input = positional[0];
     options.output = positional[1];
     if (!Graphics::imageFileTypeForPath(options.output)) {
-        return usageError("OUTPUT must end in .png, .jpg or .jpeg");
+        return usageError("OUTPUT must end in .png, .jpg, .jpeg or .webp");
     }
     return std::nullopt;
 }
@@ -458,7 +472,7 @@ bool applyEdits(const Options& options, RUXEditManager& manager, RUXImageRendere
 
 // A fresh formula for each run, so that no run reuses another's bitmap.
 RUXRenderFormulaPtr formulaForResolution(const std::string& resolution, RUXEditManager& manager) {
-    if (resolution == "full") {
+    if (resolution == "full" || resolution == "original") {
         return manager.resultantImage();
     }
     if (resolution == "thumbnail") {
@@ -489,6 +503,14 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+RUXOutputResolution outputResolution(const Options& options) {
+    return options.resolution == "original" ? RUXOutputResolution::Original : RUXOutputResolution::Limited;
+}
+
+RenderTool::SaveOptions saveOptionsOf(const Options& options) {
+    return {options.quality, options.stripMetadata};
+}
+
 } // namespace
 
 // Every input edited alike and written into the output folder.
@@ -496,11 +518,16 @@ int runBatch(const Options& options) {
     auto renderer = RUXImageRenderer::create();
     auto prepare = [&](std::shared_ptr<const Graphics::BitmapImage> photo,
                        std::string&) -> RUXRenderFormulaPtr {
-        auto manager = RUXEditManager::create(std::move(photo));
+        auto manager = RUXEditManager::create(std::move(photo), outputResolution(options));
         return applyEdits(options, *manager, *renderer) ? formulaForResolution(options.resolution, *manager)
                                                         : nullptr;
     };
-    return RenderTool::runBatch(options.batchOptions, prepare, RenderTool::saveRenderedImage);
+    const RenderTool::SaveOptions saveOptions = saveOptionsOf(options);
+    auto save = [saveOptions](const Graphics::BitmapImage& image, const std::string& input,
+                              const std::string& output, std::string& error) {
+        return RenderTool::saveRenderedImage(image, input, output, saveOptions, error);
+    };
+    return RenderTool::runBatch(options.batchOptions, prepare, save);
 }
 
 int main(int argc, char** argv) {
@@ -518,7 +545,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "rux-render: cannot read the image %s\n", options.input.c_str());
         return kExitFailure;
     }
-    auto manager = RUXEditManager::create(photo);
+    auto manager = RUXEditManager::create(photo, outputResolution(options));
     auto renderer = RUXImageRenderer::create();
     if (!applyEdits(options, *manager, *renderer)) {
         return kExitFailure;
@@ -540,7 +567,8 @@ int main(int argc, char** argv) {
         }
     }
     std::string error;
-    if (!RenderTool::saveRenderedImage(*rendered, options.input, options.output, error)) {
+    if (!RenderTool::saveRenderedImage(*rendered, options.input, options.output, saveOptionsOf(options),
+                                       error)) {
         std::fprintf(stderr, "rux-render: %s\n", error.c_str());
         return kExitFailure;
     }

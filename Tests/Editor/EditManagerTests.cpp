@@ -206,6 +206,30 @@ TEST(EditManager, OrientationIsAppliedWhenResizing) {
     EXPECT_EQ(RUXEditManager::resizeImage(nullptr, 640), nullptr);
 }
 
+TEST(EditManager, OriginalOutputIsThePhotosOwnPixelsUpright) {
+    ScreenScale scale(2);
+    auto bitmap = makeBitmap(3000, 1200, [](int x, int) {
+        return x < 1500 ? Rgba{255, 0, 0, 255} : Rgba{0, 0, 255, 255};
+    });
+    // An upright photo is shared, not copied.
+    auto upright =
+        RUXEditManager::create(Graphics::BitmapImage::create(bitmap), RUXOutputResolution::Original);
+    EXPECT_EQ(upright->fullImage()->extent(), Graphics::Rect(0, 0, 3000, 1200));
+    EXPECT_EQ(upright->lowResImage()->extent(), Graphics::Rect(0, 0, 3200, 1280));
+    // A turned one is turned once, at one pixel per pixel whatever the screen's scale.
+    auto turned =
+        RUXEditManager::create(Graphics::BitmapImage::create(bitmap, 1.0, Graphics::ImageOrientation::Right),
+                               RUXOutputResolution::Original);
+    auto rendered = RUXImageRenderer::create()->renderedImage(turned->resultantImage());
+    ASSERT_TRUE(rendered);
+    const Graphics::Bitmap& saved = *rendered->bitmap();
+    ASSERT_EQ(saved.width(), 1200);
+    ASSERT_EQ(saved.height(), 3000);
+    EXPECT_GT(pixel(saved, 600, 10)[0], 200);
+    EXPECT_GT(pixel(saved, 600, 2990)[2], 200);
+    EXPECT_EQ(RUXEditManager::create(nullptr, RUXOutputResolution::Original)->fullImage(), nullptr);
+}
+
 TEST(EditManager, NoPhotoRendersNothing) {
     auto manager = RUXEditManager::create(nullptr);
     auto renderer = RUXImageRenderer::create();

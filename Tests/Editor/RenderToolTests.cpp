@@ -1,8 +1,10 @@
 #include "EditorTestSupport.h"
 
 #include <Graphics/ImageFile.h>
+#include <Graphics/PhotoMetadata.h>
 #include <cstdio>
 #include <cstdlib>
+#include <exiv2/exiv2.hpp>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -56,7 +58,8 @@ TEST_F(RenderTool, BadArgumentsPrintUsageAndExitTwo) {
          {"", "only-one.png", "a.png b.gif", "a.png b.png --rotate left", "a.png b.png --crop 0.1,0.2,0.3",
           "a.png b.png --crop 0,0,2,1", "a.png b.png --look Nonesuch", "a.png b.png --scale 0",
           "a.png b.png --repeat 0", "a.png b.png --resolution huge", "a.png b.png --brightness",
-          "a.png b.png --bogus 1", "a.png b.png --focus-blur 0.5"}) {
+          "a.png b.png --bogus 1", "a.png b.png --focus-blur 0.5", "a.png b.png --quality 0",
+          "a.png b.png --quality 101", "a.png b.png --quality 9.5"}) {
         ToolRun run = runTool(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_NE(run.output.find("usage: rux-render"), std::string::npos) << arguments;
@@ -140,6 +143,64 @@ TEST_F(RenderTool, CropAndTurnsFrameTheRegionTheScreenWouldShow) {
         EXPECT_LE(maxDifference(pixel(bitmap, w / 4, h / 4), c.topLeft), 2) << c.arguments;
         EXPECT_LE(maxDifference(pixel(bitmap, 3 * w / 4, 3 * h / 4), c.bottomRight), 2) << c.arguments;
     }
+}
+
+// A camera's photo stored sideways (Orientation 6), larger than the output limit on its shorter side.
+std::string writeCameraPhoto(const std::string& file) {
+    auto stored = makeBitmap(1400, 1100, [](int x, int y) {
+        return x < 100 && y < 100 ? Rgba{255, 0, 0, 255} : Rgba{40, 90, 200, 255};
+    });
+    const auto jpeg = *Graphics::encodeJPEG(*stored, 0.9);
+    auto image = Exiv2::ImageFactory::open(jpeg.data(), static_cast<long>(jpeg.size()));
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = "Canon";
+    exif["Exif.Image.Model"] = "Canon EOS R6";
+    exif["Exif.Image.DateTime"] = "2024:06:01 08:09:10";
+    exif["Exif.Image.Orientation"] = static_cast<std::uint16_t>(6);
+    image->setExifData(exif);
+    image->writeMetadata();
+    Exiv2::BasicIo& io = image->io();
+    io.open();
+    std::vector<std::uint8_t> bytes(io.size());
+    io.read(bytes.data(), static_cast<long>(bytes.size()));
+    io.close();
+    EXPECT_TRUE(Graphics::writeFileAtomically(file, bytes));
+    return file;
+}
+
+TEST_F(RenderTool, OriginalResolutionKeepsThePhotosSizeAndMetadata) {
+    const std::string photo = writeCameraPhoto(path("camera.jpg"));
+    struct Case {
+        std::string arguments, output;
+        int width, height;
+        bool metadata;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"--resolution original", "original.jpg", 1100, 1400, true},
+             {"--resolution original --quality 60 --strip-metadata", "stripped.jpg", 1100, 1400, false},
+             // The default is what the editor's Save renders: 1024 points on the shorter side.
+             {"--scale 1 --look March", "full.png", 1024, 1304, true},
+             {"--resolution original --crop 0.5,0,0.5,0.5", "cropped.png", 550, 700, true}}) {
+        ToolRun run = runTool(photo + " " + path(c.output) + " " + c.arguments);
+        ASSERT_EQ(run.exitCode, 0) << c.arguments << "\n" << run.output;
+        auto written = Graphics::BitmapImage::createFromFile(path(c.output));
+        ASSERT_TRUE(written) << c.arguments;
+        EXPECT_EQ(written->orientation(), Graphics::ImageOrientation::Up);
+        const Graphics::Bitmap& bitmap = *written->bitmap();
+        EXPECT_EQ(bitmap.width(), c.width) << c.arguments;
+        EXPECT_EQ(bitmap.height(), c.height) << c.arguments;
+        // Turned once: the stored top-left corner is now at the top right.
+        EXPECT_GT(pixel(bitmap, c.width - 10, 10)[0], 200) << c.arguments;
+        auto metadata = Graphics::PhotoMetadata::createFromFile(path(c.output));
+        EXPECT_EQ(metadata != nullptr, c.metadata) << c.arguments;
+        if (metadata) {
+            EXPECT_EQ(metadata->value("Exif.Image.Model"), "Canon EOS R6");
+            EXPECT_EQ(metadata->value("Exif.Image.DateTime"), "2024:06:01 08:09:10");
+            EXPECT_EQ(metadata->value("Exif.Image.Orientation"), "1");
+        }
+    }
+    EXPECT_LT(std::filesystem::file_size(path("stripped.jpg")),
+              std::filesystem::file_size(path("original.jpg")));
 }
 
 TEST_F(RenderTool, ListsTheLooks) {

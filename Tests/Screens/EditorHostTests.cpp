@@ -5,7 +5,9 @@
 #include <Editor/EditorHost.h>
 #include <Foundation/Log.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/PhotoMetadata.h>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -80,7 +82,7 @@ TEST_F(EditorHost, AScriptedSessionSavesWhatRuxRenderMakesOfTheSameEdits) {
     EXPECT_TRUE(std::filesystem::exists(path("main.png")));
 
     const ToolRun render = runProgram(RUX_RENDER_PATH, photo + " " + path("rendered.png") +
-                                                           " --look Cantata --resolution full --scale 2");
+                                                           " --look Cantata --resolution original --scale 2");
     ASSERT_EQ(render.exitCode, 0) << render.output;
     const auto saved = load(path("saved.png")), rendered = load(path("rendered.png"));
     ASSERT_TRUE(saved && rendered);
@@ -153,6 +155,34 @@ TEST_F(EditorHost, SavesBesideThePhotoUnderFreshNamesAndNeverOverIt) {
     }
     EXPECT_TRUE(overwriting->saveFailed());
     EXPECT_TRUE(samePixels(before->bitmap().get(), load(photo)->bitmap().get()));
+    Foundation::Bundle::setMainBundlePath("");
+}
+
+TEST_F(EditorHost, SavesAtThePhotosOwnSizeWithItsMetadataUnlessStripped) {
+    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
+    const char* data = std::getenv("RUX_TEST_DATA");
+    // 16 × 12 stored, Orientation 8 (turned counter-clockwise to show), make "Seed".
+    const std::string camera = std::string(data ? data : "Tests/Data") + "/images/camera-orientation8.jpg";
+    for (bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "kept" : "stripped");
+        const std::string saved = path(keep ? "kept.jpg" : "stripped.jpg");
+        auto delegate = std::make_shared<::EditorHost::SavingDelegate>(camera, saved);
+        delegate->setKeepsMetadata(keep);
+        auto session = ::EditorHost::makeSession(load(camera), delegate);
+        session.editor->didPressNextButton();
+        ASSERT_FALSE(delegate->saveFailed());
+        const auto written = load(saved);
+        ASSERT_TRUE(written);
+        EXPECT_EQ(written->orientation(), Graphics::ImageOrientation::Up);
+        EXPECT_EQ(written->bitmap()->width(), 12);
+        EXPECT_EQ(written->bitmap()->height(), 16);
+        const auto metadata = Graphics::PhotoMetadata::createFromFile(saved);
+        ASSERT_EQ(metadata != nullptr, keep);
+        if (metadata) {
+            EXPECT_EQ(metadata->value("Exif.Image.Make"), "Seed");
+            EXPECT_EQ(metadata->value("Exif.Image.Orientation"), "1");
+        }
+    }
     Foundation::Bundle::setMainBundlePath("");
 }
 

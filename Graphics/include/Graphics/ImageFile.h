@@ -9,9 +9,10 @@
 
 namespace Graphics {
 
-enum class ImageFileType { PNG, JPEG };
+enum class ImageFileType { PNG, JPEG, WebP };
 
-// The file type a path names by its extension (.png; .jpg or .jpeg, any case); empty for others.
+// The file type a path names by its extension (.png; .jpg or .jpeg; .webp; any case); empty for
+// others.
 RUX_API std::optional<ImageFileType> imageFileTypeForPath(const std::string& path);
 
 // PNG bytes of an RGBA8 or Gray8 bitmap (premultiplied colour is un-premultiplied; an opaque bitmap is
@@ -27,6 +28,7 @@ RUX_API std::optional<std::vector<std::uint8_t>> encodeJPEG(const Bitmap& bitmap
 RUX_API bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Encodes by the path's extension and writes atomically; false on an unknown extension or failure.
+// WebP takes jpegQuality as its quality too.
 RUX_API bool writeImageFile(const Bitmap& bitmap, const std::string& path, double jpegQuality = 0.92);
 
 } // namespace Graphics

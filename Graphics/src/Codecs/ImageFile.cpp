@@ -3,6 +3,7 @@
 #include <Foundation/Log.h>
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -52,6 +53,31 @@ void unpremultiplyRow(const Bitmap& bitmap, int y, std::uint8_t* out, int channe
     }
 }
 
+void premultiplyBitmap(Bitmap& bitmap) {
+    for (int y = 0; y < bitmap.height(); ++y) {
+        std::uint8_t* p = bitmap.mutableRow(y);
+        for (int x = 0; x < bitmap.width(); ++x, p += 4) {
+            const unsigned a = p[3];
+            if (a == 255)
+                continue;
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<std::uint8_t>((p[c] * a + 127) / 255);
+        }
+    }
+}
+
+bool isOpaqueBitmap(const Bitmap& bitmap) {
+    if (bitmap.format() != PixelFormat::RGBA8 || bitmap.alphaInfo() == AlphaInfo::NoneSkipLast)
+        return true;
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const std::uint8_t* p = bitmap.row(y);
+        for (int x = 0; x < bitmap.width(); ++x)
+            if (p[x * 4 + 3] != 255)
+                return false;
+    }
+    return true;
+}
+
 std::shared_ptr<BitmapImage> BitmapImage::createFromData(const std::uint8_t* data, std::size_t size,
                                                          double scale) {
     if (!data || size == 0) {
@@ -62,7 +88,11 @@ std::shared_ptr<BitmapImage> BitmapImage::createFromData(const std::uint8_t* dat
         return decodePng(data, size, scale);
     if (isJpegData(data, size))
         return decodeJpeg(data, size, scale);
-    Foundation::log("Image: data is neither PNG nor JPEG");
+    if (isWebpData(data, size))
+        return decodeWebp(data, size, scale);
+    if (isHeifData(data, size))
+        return decodeHeif(data, size, scale);
+    Foundation::log("Image: data is not PNG, JPEG, WebP, HEIF or AVIF");
     return nullptr;
 }
 
@@ -96,6 +126,8 @@ std::optional<ImageFileType> imageFileTypeForPath(const std::string& path) {
         return ImageFileType::PNG;
     if (extension == ".jpg" || extension == ".jpeg")
         return ImageFileType::JPEG;
+    if (extension == ".webp")
+        return ImageFileType::WebP;
     return std::nullopt;
 }
 
@@ -127,11 +159,22 @@ bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t
 bool writeImageFile(const Bitmap& bitmap, const std::string& path, double jpegQuality) {
     const std::optional<ImageFileType> type = imageFileTypeForPath(path);
     if (!type) {
-        Foundation::log("Write: %s has neither a .png nor a .jpg extension", path.c_str());
+        Foundation::log("Write: %s has none of the extensions .png, .jpg, .jpeg, .webp", path.c_str());
         return false;
     }
-    std::optional<std::vector<std::uint8_t>> bytes =
-        *type == ImageFileType::PNG ? encodePNG(bitmap) : encodeJPEG(bitmap, jpegQuality);
+    std::optional<std::vector<std::uint8_t>> bytes;
+    switch (*type) {
+    case ImageFileType::PNG:
+        bytes = encodePNG(bitmap);
+        break;
+    case ImageFileType::JPEG:
+        bytes = encodeJPEG(bitmap, jpegQuality);
+        break;
+    case ImageFileType::WebP:
+        bytes = encodeWebp(bitmap,
+                           std::isnan(jpegQuality) ? 90 : static_cast<int>(std::lround(jpegQuality * 100)));
+        break;
+    }
     return bytes && writeFileAtomically(path, *bytes);
 }
 

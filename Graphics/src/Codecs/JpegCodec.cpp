@@ -2,6 +2,7 @@
 // every C++ object with a destructor in the caller's frame (the State structs), never between the
 // setjmp and a libjpeg call.
 #include "Codecs.h"
+#include "ColorManagement.h"
 #include "Exif.h"
 
 #include <Foundation/Log.h>
@@ -20,6 +21,9 @@ namespace {
 // real encoders write about ten, so a hundred is generous and stops a few-kilobyte file from costing
 // minutes.
 constexpr int kMaxProgressiveScans = 100;
+
+// Rows handed to the pool for colour conversion at a time.
+constexpr int kRowsPerBand = 64;
 
 // What libjpeg may allocate for one picture. Progressive and multi-scan files keep every coefficient
 // until the last scan (a 64-coefficient block of 2-byte values per 8 x 8 pixels and component); we
@@ -43,6 +47,9 @@ struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    // While the colour profile is gathered: its markers being out of order is the profile's fault,
+    // not the picture's, and must not end the decode.
+    bool toleratingWarnings = false;
 };
 
 [[noreturn]] void onError(j_common_ptr info) {
@@ -54,8 +61,8 @@ struct ErrorManager {
 // Warnings (level −1) include "premature end of data": a truncated file decodes to a grey bottom, which
 // we treat as the failure it is.
 void onMessage(j_common_ptr info, int level) {
-    if (level < 0) {
-        auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    if (level < 0 && !manager->toleratingWarnings) {
         (*info->err->format_message)(info, manager->message);
         std::longjmp(manager->jump, 1);
     }
@@ -86,7 +93,22 @@ struct DecodeState {
     std::shared_ptr<Bitmap> bitmap;
     int orientation = 1;
     bool tooLarge = false;
+    // The embedded ICC profile as libjpeg reassembles it from its APP2 markers (malloc'd).
+    JOCTET* icc = nullptr;
+    unsigned int iccSize = 0;
+    SampleLayout layout = SampleLayout::RGBA;
+    // Converts bands of rows to sRGB on the pool while later rows are still being decoded.
+    std::shared_ptr<BandConverter> converter;
+    ~DecodeState() { std::free(icc); }
 };
+
+// Called between libjpeg calls: the ColorSource lives and dies inside this frame.
+void startConversion(DecodeState& state) {
+    ColorSource source;
+    if (state.icc)
+        source.icc.assign(state.icc, state.icc + state.iccSize);
+    startBandConversion(state.converter, state.bitmap, state.layout, source);
+}
 
 // Returns true on success; no C++ object is created between setjmp and the end.
 bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) {
@@ -103,6 +125,7 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
     state.info.progress = &state.progress.base;
     jpeg_mem_src(&state.info, data, static_cast<unsigned long>(size));
     jpeg_save_markers(&state.info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&state.info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&state.info, TRUE);
 
     // Refuse before anything of the claimed size is allocated.
@@ -112,12 +135,32 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
         jpeg_destroy_decompress(&state.info);
         return false;
     }
+    // APP1 also carries XMP, usually after the Exif: only the first Exif segment counts.
     for (jpeg_saved_marker_ptr marker = state.info.marker_list; marker; marker = marker->next)
-        if (marker->marker == JPEG_APP0 + 1)
+        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 &&
+            std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
             state.orientation = exifOrientation(marker->data, marker->data_length);
+            break;
+        }
     state.info.mem->max_memory_to_use = decoderMemoryBound(state.info);
 
-    state.info.out_color_space = JCS_EXT_RGBX;
+    state.error.toleratingWarnings = true;
+    if (!jpeg_read_icc_profile(&state.info, &state.icc, &state.iccSize)) {
+        state.icc = nullptr;
+        state.iccSize = 0;
+    }
+    state.error.toleratingWarnings = false;
+
+    // CMYK has the same four bytes a pixel as our RGBA, so it is decoded straight into the bitmap
+    // and converted there; grey is expanded by libjpeg and converted from its first channel.
+    if (state.info.jpeg_color_space == JCS_CMYK || state.info.jpeg_color_space == JCS_YCCK) {
+        state.info.out_color_space = JCS_CMYK;
+        state.layout = state.info.saw_Adobe_marker ? SampleLayout::CMYKInverted : SampleLayout::CMYK;
+    } else {
+        state.info.out_color_space = JCS_EXT_RGBX;
+        state.layout =
+            state.info.jpeg_color_space == JCS_GRAYSCALE ? SampleLayout::GrayInRGBA : SampleLayout::RGBA;
+    }
     jpeg_start_decompress(&state.info);
     makeOpaqueBitmap(state.bitmap, static_cast<int>(state.info.output_width),
                      static_cast<int>(state.info.output_height));
@@ -125,9 +168,17 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
         jpeg_destroy_decompress(&state.info);
         return false;
     }
+    startConversion(state);
+    int bandStart = 0;
     while (state.info.output_scanline < state.info.output_height) {
         JSAMPROW row = state.bitmap->mutableRow(static_cast<int>(state.info.output_scanline));
         jpeg_read_scanlines(&state.info, &row, 1);
+        const int decoded = static_cast<int>(state.info.output_scanline);
+        if (state.converter &&
+            (decoded - bandStart >= kRowsPerBand || state.info.output_scanline == state.info.output_height)) {
+            convertBand(*state.converter, bandStart, decoded);
+            bandStart = decoded;
+        }
     }
     jpeg_finish_decompress(&state.info);
     jpeg_destroy_decompress(&state.info);
@@ -139,6 +190,8 @@ struct EncodeState {
     ErrorManager error;
     unsigned char* output = nullptr;
     unsigned long outputSize = 0;
+    const JOCTET* profile = nullptr;
+    unsigned int profileSize = 0;
 };
 
 bool encodeInto(EncodeState& state, const Bitmap& bitmap, const std::uint8_t* rows, std::size_t rowBytes,
@@ -157,7 +210,12 @@ bool encodeInto(EncodeState& state, const Bitmap& bitmap, const std::uint8_t* ro
     state.info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&state.info);
     jpeg_set_quality(&state.info, quality, TRUE);
+    // From quality 90 the colour keeps full resolution: halving it is what shows at high quality.
+    if (quality >= 90)
+        state.info.comp_info[0].h_samp_factor = state.info.comp_info[0].v_samp_factor = 1;
     jpeg_start_compress(&state.info, TRUE);
+    if (state.profile && state.profileSize > 0)
+        jpeg_write_icc_profile(&state.info, state.profile, state.profileSize);
     while (state.info.next_scanline < state.info.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rows + state.info.next_scanline * rowBytes);
         jpeg_write_scanlines(&state.info, &row, 1);
@@ -196,7 +254,10 @@ bool isJpegData(const std::uint8_t* data, std::size_t size) {
 
 std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t size, double scale) {
     auto state = std::make_unique<DecodeState>();
-    if (!decodeInto(*state, data, size)) {
+    const bool decoded = decodeInto(*state, data, size);
+    if (state->converter)
+        finishBandConversion(*state->converter);
+    if (!decoded) {
         if (state->tooLarge)
             Foundation::log("JPEG: %u x %u is over the pixel limit", state->info.image_width,
                             state->info.image_height);
@@ -207,16 +268,18 @@ std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t si
     return BitmapImage::create(state->bitmap, scale, orientationFromExif(state->orientation));
 }
 
-std::optional<std::vector<std::uint8_t>> encodeJPEG(const Bitmap& bitmap, double quality) {
-    if (std::isnan(quality))
-        quality = 0.9;
-    const int q = static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100));
+std::optional<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality) {
+    const int q = std::clamp(quality, 1, 100);
     // Straight RGB rows: un-premultiply colour, drop alpha.
     const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width()) * 3;
     std::vector<std::uint8_t> rgb(rowBytes * static_cast<std::size_t>(bitmap.height()));
     for (int y = 0; y < bitmap.height(); ++y)
         unpremultiplyRow(bitmap, y, rgb.data() + static_cast<std::size_t>(y) * rowBytes, 3);
     auto state = std::make_unique<EncodeState>();
+    // JPEG has no colour space of its own: without a profile a viewer may guess anything.
+    const std::vector<std::uint8_t>& profile = sRGBProfileData();
+    state->profile = profile.data();
+    state->profileSize = static_cast<unsigned int>(profile.size());
     const bool ok = encodeInto(*state, bitmap, rgb.data(), rowBytes, q);
     std::optional<std::vector<std::uint8_t>> result;
     if (ok && state->output)
@@ -225,6 +288,12 @@ std::optional<std::vector<std::uint8_t>> encodeJPEG(const Bitmap& bitmap, double
         Foundation::log("JPEG: cannot encode a %d x %d bitmap", bitmap.width(), bitmap.height());
     std::free(state->output);
     return result;
+}
+
+std::optional<std::vector<std::uint8_t>> encodeJPEG(const Bitmap& bitmap, double quality) {
+    if (std::isnan(quality))
+        quality = 0.9;
+    return encodeJpeg(bitmap, static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100)));
 }
 
 } // namespace Graphics

@@ -1,8 +1,10 @@
 // PNG through libpng. As with JPEG, libpng reports errors by longjmp: the decoding frame keeps its
 // C++ objects in a State struct owned by the caller.
 #include "Codecs.h"
+#include "ColorManagement.h"
 
 #include <Foundation/Log.h>
+#include <array>
 #include <cstring>
 #include <png.h>
 
@@ -15,13 +17,13 @@ namespace {
 constexpr png_uint_32 kMaxCachedChunks = 256;
 constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
 
-// Ancillary chunks we never use (text, colour profiles, palettes of suggestions, times, physical
-// sizes, EXIF). libpng reads each of these whole into a buffer of the length the chunk header
-// claims before it has seen the data, so a 60-byte file claiming a 700 MB text chunk costs 700 MB;
-// told to ignore them, it skips them in small steps instead.
-constexpr png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0tIME\0hIST\0pCAL\0sCAL\0eXIf\0oFFs\0"
-                                      "pHYs\0sBIT\0bKGD\0cHRM\0gAMA\0sRGB";
-constexpr int kIgnoredChunkCount = 17;
+// Ancillary chunks we never use (text, palettes of suggestions, times, physical sizes, EXIF); the
+// colour chunks are read (the profile is bounded by kMaxChunkBytes). libpng reads each of these whole into a
+// buffer of the length the chunk header claims before it has seen the data, so a 60-byte file claiming a 700
+// MB text chunk costs 700 MB; told to ignore them, it skips them in small steps instead.
+constexpr png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0tIME\0hIST\0pCAL\0sCAL\0eXIf\0oFFs\0"
+                                      "pHYs\0sBIT\0bKGD";
+constexpr int kIgnoredChunkCount = 13;
 
 struct Reader {
     const std::uint8_t* data;
@@ -43,7 +45,12 @@ void onError(png_structp png, png_const_charp message) {
     png_longjmp(png, 1);
 }
 
-void onWarning(png_structp, png_const_charp) {}
+// libpng drops a colour profile it finds unusable with a warning; that is the one we report, since
+// the picture then shows as sRGB. Other warnings concern nothing the picture depends on.
+void onWarning(png_structp, png_const_charp message) {
+    if (std::strncmp(message, "iCCP", 4) == 0)
+        Foundation::log("PNG: the colour profile is unusable (%s), taken as sRGB", message);
+}
 
 struct DecodeState {
     png_structp png = nullptr;
@@ -54,7 +61,27 @@ struct DecodeState {
     std::unique_ptr<png_bytep[]> rows;
     png_uint_32 width = 0, height = 0;
     bool tooLarge = false;
+    bool gray = false;
+    ColorSource color;
 };
+
+// Copies what the file says about its colour (called between libpng calls, holding nothing).
+void captureColor(DecodeState& state) {
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(state.png, state.info, &name, &compression, &profile, &length) && profile && length > 0)
+        state.color.icc.assign(profile, profile + length);
+    int intent = 0;
+    state.color.srgbChunk = png_get_sRGB(state.png, state.info, &intent) != 0;
+    double gamma = 0;
+    if (png_get_gAMA(state.png, state.info, &gamma))
+        state.color.fileGamma = gamma;
+    std::array<double, 8> c{};
+    if (png_get_cHRM(state.png, state.info, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], &c[7]))
+        state.color.chromaticities = c;
+}
 
 void makeRows(DecodeState& state) {
     state.rows.reset(new png_bytep[state.height]);
@@ -90,8 +117,10 @@ bool decodeInto(DecodeState& state) {
         png_destroy_read_struct(&state.png, &state.info, nullptr);
         return false;
     }
+    captureColor(state);
     // Everything becomes 8-bit RGBA.
     const int colorType = png_get_color_type(state.png, state.info);
+    state.gray = colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA;
     png_set_expand(state.png);
     png_set_strip_16(state.png);
     if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
@@ -110,19 +139,6 @@ bool decodeInto(DecodeState& state) {
     png_read_end(state.png, nullptr);
     png_destroy_read_struct(&state.png, &state.info, nullptr);
     return true;
-}
-
-void premultiply(Bitmap& bitmap) {
-    for (int y = 0; y < bitmap.height(); ++y) {
-        std::uint8_t* p = bitmap.mutableRow(y);
-        for (int x = 0; x < bitmap.width(); ++x, p += 4) {
-            const unsigned a = p[3];
-            if (a == 255)
-                continue;
-            for (int c = 0; c < 3; ++c)
-                p[c] = static_cast<std::uint8_t>((p[c] * a + 127) / 255);
-        }
-    }
 }
 
 struct Writer {
@@ -168,18 +184,6 @@ bool encodeInto(EncodeState& state, int width, int height, int colorType, png_by
     return true;
 }
 
-bool isOpaque(const Bitmap& bitmap) {
-    if (bitmap.format() != PixelFormat::RGBA8 || bitmap.alphaInfo() == AlphaInfo::NoneSkipLast)
-        return true;
-    for (int y = 0; y < bitmap.height(); ++y) {
-        const std::uint8_t* p = bitmap.row(y);
-        for (int x = 0; x < bitmap.width(); ++x)
-            if (p[x * 4 + 3] != 255)
-                return false;
-    }
-    return true;
-}
-
 } // namespace
 
 bool isPngData(const std::uint8_t* data, std::size_t size) {
@@ -197,13 +201,16 @@ std::shared_ptr<BitmapImage> decodePng(const std::uint8_t* data, std::size_t siz
             Foundation::log("PNG: cannot decode (%s)", state->message[0] ? state->message : "out of memory");
         return nullptr;
     }
-    premultiply(*state->bitmap);
+    convertToSRGB(*state->bitmap,
+                  state->gray && !state->color.icc.empty() ? SampleLayout::GrayInRGBA : SampleLayout::RGBA,
+                  state->color);
+    premultiplyBitmap(*state->bitmap);
     return BitmapImage::create(state->bitmap, scale);
 }
 
 std::optional<std::vector<std::uint8_t>> encodePNG(const Bitmap& bitmap) {
     const bool gray = bitmap.format() == PixelFormat::Gray8;
-    const bool opaque = gray || isOpaque(bitmap);
+    const bool opaque = gray || isOpaqueBitmap(bitmap);
     const int channels = gray ? 1 : opaque ? 3 : 4;
     const int colorType = gray ? PNG_COLOR_TYPE_GRAY : opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA;
     const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width()) * channels;
