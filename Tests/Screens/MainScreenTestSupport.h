@@ -75,7 +75,7 @@ class MainScreenFixture : public ::testing::Test {
 public:
     void SetUp() override {
         Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
-        host = Hosts::HeadlessHost::create();
+        host = Hosts::HeadlessHost::create(Hosts::HeadlessHost::defaultPointSize, screenScale);
         ASSERT_TRUE(host);
         editor = RUXMainViewController::create(EditorTest::makePhoto(photoWidth, photoHeight));
         editor->setConfiguration(configuration ? configuration
@@ -128,6 +128,8 @@ public:
 
     int photoWidth = 300;
     int photoHeight = 200;
+    // Pixels per point of the screen; the reference screenshots use 1 to stay small.
+    double screenScale = Hosts::HeadlessHost::defaultScale;
     std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration;
     std::unique_ptr<Hosts::HeadlessHost> host;
     std::shared_ptr<RUXMainViewController> editor;

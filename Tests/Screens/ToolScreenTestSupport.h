@@ -56,7 +56,7 @@ public:
 
     void SetUp() override {
         Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
-        host = Hosts::HeadlessHost::create(kScreenSize, 2);
+        host = Hosts::HeadlessHost::create(kScreenSize, screenScale);
         ASSERT_TRUE(host);
         root = Toolkit::ViewController::create();
         host->application().setRootViewController(root);
@@ -116,6 +116,8 @@ public:
     int photoHeight = 200;
     // Pixels per point of the photo; at 2 a photo below 640 × 2 pixels reaches the screen unresized.
     double photoScale = 2;
+    // Pixels per point of the screen; the reference screenshots use 1 to stay small.
+    double screenScale = 2;
     std::unique_ptr<Hosts::HeadlessHost> host;
     std::shared_ptr<Toolkit::ViewController> root;
     std::shared_ptr<RUXEditManager> editManager;
