@@ -4,6 +4,7 @@
 #include <Foundation/RunLoop.h>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
@@ -129,8 +130,12 @@ TEST_F(RunLoopTest, RunUntilIdleIgnoresTimersDueLater) {
 
 TEST_F(RunLoopTest, WorkPostedFromAnotherThreadWakesASleepingLoop) {
     std::atomic<bool> done{false};
+    // The post waits until the loop has run, so that it lands on a loop already waiting for work
+    // rather than on one that would find it on its first look.
+    std::latch loopRunning(1);
+    loop().post([&] { loopRunning.count_down(); });
     std::thread poster([&] {
-        std::this_thread::sleep_for(20ms);
+        loopRunning.wait();
         loop().post([&] { done = true; });
     });
     EXPECT_TRUE(loop().runUntil([&] { return done.load(); }, 30s));

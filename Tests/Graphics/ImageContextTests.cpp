@@ -1,6 +1,8 @@
 #include <Foundation/Log.h>
 #include <Graphics/ImageContext.h>
+#include <Support/ScreenScaleGuard.h>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace Graphics;
 
@@ -72,14 +74,13 @@ TEST(ImageContext, ReductionAveragesTheCoveredArea) {
 }
 
 TEST(ImageContext, ScaleZeroUsesTheMainScreenAndBadSizesAnswerNil) {
-    const double saved = mainScreenScale();
-    setMainScreenScale(3.0);
+    std::optional<TestSupport::MainScreenScale> screenScale(std::in_place, 3.0);
     auto context = ImageContext::create({10, 5}, true, 0.0);
     ASSERT_TRUE(context);
     EXPECT_EQ(context->bitmap().width(), 30);
     EXPECT_EQ(context->bitmap().height(), 15);
     EXPECT_EQ(context->bitmap().row(0)[3], 255);
-    setMainScreenScale(saved);
+    screenScale.reset();
     Foundation::LogCapture capture;
     EXPECT_EQ(ImageContext::create({0, 5}, false, 1.0), nullptr);
     EXPECT_EQ(ImageContext::create({5, 5}, false, -1.0), nullptr);

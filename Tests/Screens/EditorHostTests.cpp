@@ -97,7 +97,7 @@ TEST_F(EditorHost, CancelEndsTheSession) {
 }
 
 TEST_F(EditorHost, SavesBesideThePhotoUnderFreshNamesAndNeverOverIt) {
-    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
+    const TestSupport::MainBundlePath resources(RUX_SOURCE_RESOURCES_DIR);
     auto delegate = std::make_shared<::EditorHost::SavingDelegate>(photo, std::nullopt);
     auto editor = RUXMainViewController::create(load(photo));
     editor->setDelegate(delegate);
@@ -121,7 +121,6 @@ TEST_F(EditorHost, SavesBesideThePhotoUnderFreshNamesAndNeverOverIt) {
     }
     EXPECT_TRUE(overwriting->saveFailed());
     EXPECT_TRUE(samePixels(before->bitmap().get(), load(photo)->bitmap().get()));
-    Foundation::Bundle::setMainBundlePath("");
 }
 
 struct BadRun {
