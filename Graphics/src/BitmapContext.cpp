@@ -21,7 +21,8 @@ std::unique_ptr<BitmapContext> BitmapContext::create(std::shared_ptr<Bitmap> tar
     return std::unique_ptr<BitmapContext>(new BitmapContext(std::move(target)));
 }
 
-std::unique_ptr<BitmapContext> BitmapContext::create(int width, int height, bool opaque) {
+std::unique_ptr<BitmapContext> BitmapContext::create(int width, int height, Opacity opacity) {
+    const bool opaque = opacity == Opacity::Opaque;
     std::shared_ptr<Bitmap> bitmap = Bitmap::create(
         width, height, PixelFormat::RGBA8, opaque ? AlphaInfo::NoneSkipLast : AlphaInfo::PremultipliedLast);
     if (!bitmap)

@@ -110,7 +110,7 @@ TEST(BitmapContext, ImagesDrawUprightAndMasksPaintWithOneMinusTheSample) {
     EXPECT_EQ(m[4], 127); // premultiplied colour scales with it
 
     // Drawn over blue, the half-masked pixel mixes the two.
-    auto over = BitmapContext::create(3, 1, true);
+    auto over = BitmapContext::create(3, 1, Graphics::Opacity::Opaque);
     over->setFillColor({0, 0, 1, 1});
     over->fillRect({0, 0, 3, 1});
     over->drawImage({0, 0, 3, 1}, *masked);

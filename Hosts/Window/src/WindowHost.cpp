@@ -133,8 +133,8 @@ int WindowHost::run() {
     Foundation::TimerId quitTimer = 0;
     if (s.quitAfterSeconds > 0)
         quitTimer = loop.scheduleTimer(
-            std::chrono::milliseconds(static_cast<std::int64_t>(s.quitAfterSeconds * 1000)), false,
-            [state] { state->running = false; });
+            std::chrono::milliseconds(static_cast<std::int64_t>(s.quitAfterSeconds * 1000)),
+            Foundation::Repeats::No, [state] { state->running = false; });
 
     s.running = true;
     s.present(FrameUpload::CopyFramebuffer);

@@ -114,7 +114,7 @@ void WindowHost::State::wheel(double notches) {
     if (wheelTimer)
         loop.cancelTimer(wheelTimer);
     wheelTimer = loop.scheduleTimer(std::chrono::duration_cast<std::chrono::milliseconds>(wheelPinchRest),
-                                    false, [this] {
+                                    Foundation::Repeats::No, [this] {
                                         wheelTimer = 0;
                                         endWheelPinch();
                                     });

@@ -42,7 +42,7 @@ protected:
         if (ScrollView* s = scrollView(); s && !s->m_dragging && !s->m_zooming && !s->m_animation) {
             const Graphics::Point clamped = s->clampedOffset(s->contentOffset());
             if (clamped != s->contentOffset())
-                s->animateOffsetTo(clamped, kBounceSeconds, true);
+                s->animateOffsetTo(clamped, kBounceSeconds, ScrollView::OffsetMotion::Decelerating);
         }
     }
 };
@@ -186,7 +186,7 @@ void ScrollView::setContentOffset(Graphics::Point offset, Animated animated) {
         return;
     if (animated == Animated::Yes) {
         stopAnimations();
-        animateOffsetTo(offset, kBounceSeconds, false);
+        animateOffsetTo(offset, kBounceSeconds, OffsetMotion::Requested);
         return;
     }
     setBounds({offset, bounds().size});
@@ -207,7 +207,8 @@ void ScrollView::stopAnimations() {
     m_zoomBouncing = false;
 }
 
-void ScrollView::animateOffsetTo(Graphics::Point target, double seconds, bool decelerating) {
+void ScrollView::animateOffsetTo(Graphics::Point target, double seconds, OffsetMotion motion) {
+    const bool decelerating = motion == OffsetMotion::Decelerating;
     const Graphics::Point start = contentOffset();
     std::weak_ptr<ScrollView> weak = std::static_pointer_cast<ScrollView>(shared_from_this());
     m_decelerating = decelerating;
@@ -308,7 +309,7 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
     if (std::shared_ptr<ScrollViewDelegate> d = delegate())
         d->scrollViewDidEndDragging(*this, moves);
     if (moves)
-        animateOffsetTo(target, glide ? kGlideSeconds : kBounceSeconds, true);
+        animateOffsetTo(target, glide ? kGlideSeconds : kBounceSeconds, OffsetMotion::Decelerating);
     else
         setIndicatorsVisible(false);
 }

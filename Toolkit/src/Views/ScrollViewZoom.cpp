@@ -167,7 +167,7 @@ void ScrollView::handlePinch(PinchGestureRecognizer& pinch) {
             d->scrollViewDidEndZooming(*self, self->zoomingView(), self->m_zoomScale);
         const Graphics::Point clamped = self->clampedOffset(self->contentOffset());
         if (clamped != self->contentOffset())
-            self->animateOffsetTo(clamped, kBounceSeconds, true);
+            self->animateOffsetTo(clamped, kBounceSeconds, OffsetMotion::Decelerating);
         else
             self->setIndicatorsVisible(false);
     };
