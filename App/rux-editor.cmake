@@ -1,7 +1,9 @@
 # rux-editor: the host application. Opens the editor on a photo in an SDL2 window, or replays a
 # touch script on the headless host.
 add_library(RUXEditorHost STATIC ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorHost.cpp
-                          ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorInput.cpp)
+                          ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorInput.cpp
+                          ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorRecipe.cpp
+                          ${CMAKE_CURRENT_LIST_DIR}/Common/RecipeFile.cpp)
 target_include_directories(RUXEditorHost PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(RUXEditorHost PUBLIC RUXImageEditor HeadlessHost)
 rux_target_warnings(RUXEditorHost)

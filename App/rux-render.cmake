@@ -1,2 +1,6 @@
 # rux-render: the editing core driven from the command line, without screens.
 rux_add_editor_program(rux-render ${CMAKE_CURRENT_LIST_DIR}/RenderTool/main.cpp RUXImageEditorCore)
+target_sources(rux-render PRIVATE ${CMAKE_CURRENT_LIST_DIR}/RenderTool/Batch.cpp
+                                  ${CMAKE_CURRENT_LIST_DIR}/RenderTool/Output.cpp
+                                  ${CMAKE_CURRENT_LIST_DIR}/Common/RecipeFile.cpp)
+target_include_directories(rux-render PRIVATE ${CMAKE_CURRENT_LIST_DIR})

@@ -39,7 +39,20 @@ std::optional<std::string> RUXImageEditorSampleConfiguration::nameForClassName(c
 
 std::optional<std::string>
 RUXImageEditorSampleConfiguration::nameForTransformation(const RUXImageTransformation& transformation) const {
+    if (auto* userLook = dynamic_cast<const RUXUserLookTransformation*>(&transformation)) {
+        return userLook->name();
+    }
     return nameForClassName(transformation.transformationClass().name);
+}
+
+std::vector<RUXTransformationPtr> RUXImageEditorSampleConfiguration::userLooks() const {
+    return m_userLooks;
+}
+
+void RUXImageEditorSampleConfiguration::addUserLook(std::shared_ptr<RUXUserLookTransformation> look) {
+    if (look) {
+        m_userLooks.push_back(std::move(look));
+    }
 }
 
 bool RUXImageEditorSampleConfiguration::isTransformationEnabled(const RUXClass&) const {

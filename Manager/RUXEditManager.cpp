@@ -1,6 +1,7 @@
 #include <Foundation/Log.h>
 #include <Graphics/ImageContext.h>
 #include <Manager/RUXEditManager.h>
+#include <Manager/RUXRecipe.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <algorithm>
 #include <cmath>
@@ -104,6 +105,47 @@ void RUXEditManager::setTransformationForType(const RUXTransformationPtr& t, RUX
         m_thumbnailCache.removeAllObjects();
     }
     droppedFormula = std::move(m_committedImage);
+}
+
+bool RUXEditManager::commitTransformations(const RUXTransformationList& transformations) {
+    std::vector<RUXTransformationType> types;
+    for (const auto& t : transformations) {
+        if (!t || t->type() == RUXTransformationTypeNormalize ||
+            std::find(types.begin(), types.end(), t->type()) != types.end()) {
+            Foundation::log("A list with %s cannot be committed; the committed list is unchanged",
+                            !t ? "an empty entry"
+                            : t->type() == RUXTransformationTypeNormalize
+                                ? "a normalisation"
+                                : "two transformations of one type");
+            return false;
+        }
+        types.push_back(t->type());
+    }
+    // Each slot set registers its own way back; the outer group makes them one step, undone together.
+    m_undoManager->setGroupsByEvent(false);
+    m_undoManager->beginUndoGrouping();
+    for (RUXTransformationType type :
+         {RUXTransformationTypeBlur, RUXTransformationTypeBrightness, RUXTransformationTypeContrast,
+          RUXTransformationTypeSaturation, RUXTransformationTypeFilter, RUXTransformationTypeRotate,
+          RUXTransformationTypeCrop}) {
+        auto wanted = std::find_if(transformations.begin(), transformations.end(),
+                                   [type](const RUXTransformationPtr& t) { return t->type() == type; });
+        RUXTransformationPtr next = wanted != transformations.end() ? *wanted : nullptr;
+        if (next != getTransformationWithType(type)) {
+            setTransformationForType(next, type);
+        }
+    }
+    m_undoManager->endUndoGrouping();
+    m_undoManager->setGroupsByEvent(true);
+    return true;
+}
+
+std::shared_ptr<const RUXRecipe> RUXEditManager::recipe() const {
+    return RUXRecipe::createWithTransformations(transformations());
+}
+
+bool RUXEditManager::applyRecipe(const RUXRecipe& recipe) {
+    return commitTransformations(recipe.transformations());
 }
 
 bool RUXEditManager::canUndo() const {

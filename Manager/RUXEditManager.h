@@ -18,6 +18,8 @@
 // Every function is for the main thread except thumbnailPreviewImageWithTransformation, which
 // the filter strip calls from pool threads; the list is guarded so those tasks always see a whole
 // list, from just before or just after a concurrent change.
+class RUXRecipe;
+
 class RUX_API RUXEditManager : public std::enable_shared_from_this<RUXEditManager> {
 public:
     // Resizes the photo for thumbnails (88 points × the main screen's scale on the shorter
@@ -54,6 +56,19 @@ public:
     bool canRedo() const;
     void undo();
     void redo();
+
+    // Makes the committed list hold exactly the transformations given (the normalisation stays),
+    // as one undoable step: undo brings the whole previous list back. Slots the list leaves out are
+    // emptied. False, with one log line and nothing changed, when the list holds a nullptr, a
+    // normalisation or two transformations of one type. A list equal to the committed one records
+    // no step. Main thread.
+    bool commitTransformations(const RUXTransformationList& transformations);
+
+    // Opt-in recipes: the committed list written down, and a recipe's list committed as one
+    // undoable step (see commitTransformations). recipe() answers nullptr, with one log line, when
+    // the list holds a class a recipe cannot record; the caller owns it. Main thread.
+    std::shared_ptr<const RUXRecipe> recipe() const;
+    bool applyRecipe(const RUXRecipe& recipe);
 
     // Queries on the live list; nullptr when nothing matches. Exact class: subclasses do not match.
     RUXTransformationPtr getTransformationWithClass(const RUXClass& transformationClass) const;

@@ -10,6 +10,13 @@
 #include <Utility/RUXResourceLocation.h>
 #include <algorithm>
 #include <cmath>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+#include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <new>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
@@ -88,6 +95,338 @@ void accumulateRows(const std::uint8_t* const* rows, const std::int16_t* taps, i
     }
 }
 
+// Whether this processor runs the vector path (it needs AVX2).
+bool vectorPathAvailable();
+
+// Whether the vector path gives accumulateRows's sums for this kernel: it pairs mirrored taps under
+// one weight, so the weights must be symmetric, and non-negative so that no 16-bit pair sum or 32-bit
+// total can wrap where accumulateRows's would not.
+bool vectorPathFits(const std::vector<std::int16_t>& weights) {
+    if (!vectorPathAvailable()) {
+        return false;
+    }
+    const std::size_t n = weights.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        if (weights[k] < 0 || weights[k] != weights[n - 1 - k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Sixteen bytes widened to sixteen 16-bit lanes.
+__attribute__((target("avx2"), always_inline)) inline __m256i widen(const std::uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// out[i] for i in [begin, end): the same integer sums and rounding as accumulateRows. Mirrored taps
+// share a weight, so their bytes are added first (at most 510, a 16-bit lane); then each
+// multiply-add instruction weights two such terms at once into 32-bit sums. A block of 32 outputs
+// keeps its sums in registers while every tap is added. Only called where the processor has AVX2
+// (vectorPathAvailable).
+__attribute__((target("avx2"))) void accumulateRowsExactly(const std::uint8_t* const* rows,
+                                                           const std::int16_t* weights, int tapCount,
+                                                           std::size_t begin, std::size_t end,
+                                                           float inverseDivisor, std::uint8_t* out) {
+    constexpr std::size_t kBlock = 32;
+    const int half = tapCount / 2;
+    // Terms: the mirrored pairs, then the centre alone; taken two at a time, the last one with a
+    // weight of 0 when their number is odd.
+    const int terms = half + 1;
+    auto termRows = [&](int t, const std::uint8_t*& a, const std::uint8_t*& b) {
+        if (t < half) {
+            a = rows[t];
+            b = rows[tapCount - 1 - t];
+        } else {
+            a = rows[half];
+            b = nullptr;
+        }
+    };
+    auto termWeight = [&](int t) {
+        return t < terms ? static_cast<std::int16_t>(weights[t]) : std::int16_t(0);
+    };
+    std::size_t i = begin;
+    for (; i + kBlock <= end; i += kBlock) {
+        // sums[h][q]: half h of the block (16 outputs), q = 0 for the low four of each 128-bit half
+        // of a vector and 1 for the high four (the order the interleaving leaves them in).
+        __m256i sums[2][2] = {{_mm256_setzero_si256(), _mm256_setzero_si256()},
+                              {_mm256_setzero_si256(), _mm256_setzero_si256()}};
+        for (int t = 0; t < terms; t += 2) {
+            const __m256i w = _mm256_set1_epi32(static_cast<std::int32_t>(
+                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(termWeight(t + 1))) << 16) |
+                static_cast<std::uint16_t>(termWeight(t))));
+            const std::uint8_t *a0, *b0, *a1 = nullptr, *b1 = nullptr;
+            termRows(t, a0, b0);
+            if (t + 1 < terms) {
+                termRows(t + 1, a1, b1);
+            }
+            for (std::size_t h = 0; h < 2; ++h) {
+                const std::size_t at = i + h * 16;
+                __m256i first = widen(a0 + at);
+                if (b0) {
+                    first = _mm256_add_epi16(first, widen(b0 + at));
+                }
+                __m256i second = _mm256_setzero_si256();
+                if (a1) {
+                    second = widen(a1 + at);
+                    if (b1) {
+                        second = _mm256_add_epi16(second, widen(b1 + at));
+                    }
+                }
+                sums[h][0] =
+                    _mm256_add_epi32(sums[h][0], _mm256_madd_epi16(_mm256_unpacklo_epi16(first, second), w));
+                sums[h][1] =
+                    _mm256_add_epi32(sums[h][1], _mm256_madd_epi16(_mm256_unpackhi_epi16(first, second), w));
+            }
+        }
+        // The same rounding as accumulateRows (a multiply, then an add, then truncation), eight
+        // lanes at a time. Packing the low sums with the high ones puts the outputs back in order.
+        const __m256 scale = _mm256_set1_ps(inverseDivisor), halfStep = _mm256_set1_ps(0.5f),
+                     top = _mm256_set1_ps(255.0f);
+        auto rounded = [&](__m256i sum) __attribute__((target("avx2"))) {
+            const __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(sum), scale), halfStep);
+            return _mm256_cvttps_epi32(_mm256_min_ps(v, top));
+        };
+        for (std::size_t h = 0; h < 2; ++h) {
+            const __m256i words = _mm256_packus_epi32(rounded(sums[h][0]), rounded(sums[h][1]));
+            const __m256i bytes = _mm256_packus_epi16(words, words);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i + h * 16), _mm256_castsi256_si128(bytes));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i + h * 16 + 8),
+                             _mm256_extracti128_si256(bytes, 1));
+        }
+    }
+    for (; i < end; ++i) {
+        std::int32_t sum = static_cast<std::int32_t>(weights[half]) * rows[half][i];
+        for (int k = 0; k < half; ++k) {
+            sum += static_cast<std::int32_t>(weights[k]) * (int(rows[k][i]) + int(rows[tapCount - 1 - k][i]));
+        }
+        float value = float(sum) * inverseDivisor + 0.5f;
+        out[i] = static_cast<std::uint8_t>(std::min(value, 255.0f));
+    }
+}
+
+// GCC 12's AVX-512 conversion intrinsics start from an undefined vector that its flow analysis
+// reports as uninitialised; the warning is spurious there.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// Thirty-two bytes widened to thirty-two 16-bit lanes.
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline __m512i widen32(const std::uint8_t* p) {
+    return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+}
+
+// accumulateRowsExactly with 512-bit vectors: blocks of 64 outputs, the same terms, sums and
+// rounding. Only called where the processor has AVX-512 with byte and word instructions.
+__attribute__((target("avx512f,avx512bw"))) void
+accumulateRowsExactly512(const std::uint8_t* const* rows, const std::int16_t* weights, int tapCount,
+                         std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out) {
+    constexpr std::size_t kBlock = 64;
+    const int half = tapCount / 2;
+    const int terms = half + 1;
+    auto termRows = [&](int t, const std::uint8_t*& a, const std::uint8_t*& b) {
+        if (t < half) {
+            a = rows[t];
+            b = rows[tapCount - 1 - t];
+        } else {
+            a = rows[half];
+            b = nullptr;
+        }
+    };
+    auto termWeight = [&](int t) { return t < terms ? weights[t] : std::int16_t(0); };
+    std::size_t i = begin;
+    for (; i + kBlock <= end; i += kBlock) {
+        __m512i sums[2][2] = {{_mm512_setzero_si512(), _mm512_setzero_si512()},
+                              {_mm512_setzero_si512(), _mm512_setzero_si512()}};
+        for (int t = 0; t < terms; t += 2) {
+            const __m512i w = _mm512_set1_epi32(static_cast<std::int32_t>(
+                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(termWeight(t + 1))) << 16) |
+                static_cast<std::uint16_t>(termWeight(t))));
+            const std::uint8_t *a0, *b0, *a1 = nullptr, *b1 = nullptr;
+            termRows(t, a0, b0);
+            if (t + 1 < terms) {
+                termRows(t + 1, a1, b1);
+            }
+            for (std::size_t h = 0; h < 2; ++h) {
+                const std::size_t at = i + h * 32;
+                __m512i first = widen32(a0 + at);
+                if (b0) {
+                    first = _mm512_add_epi16(first, widen32(b0 + at));
+                }
+                __m512i second = _mm512_setzero_si512();
+                if (a1) {
+                    second = widen32(a1 + at);
+                    if (b1) {
+                        second = _mm512_add_epi16(second, widen32(b1 + at));
+                    }
+                }
+                sums[h][0] =
+                    _mm512_add_epi32(sums[h][0], _mm512_madd_epi16(_mm512_unpacklo_epi16(first, second), w));
+                sums[h][1] =
+                    _mm512_add_epi32(sums[h][1], _mm512_madd_epi16(_mm512_unpackhi_epi16(first, second), w));
+            }
+        }
+        const __m512 scale = _mm512_set1_ps(inverseDivisor), halfStep = _mm512_set1_ps(0.5f),
+                     top = _mm512_set1_ps(255.0f);
+        auto rounded = [&](__m512i sum) __attribute__((target("avx512f,avx512bw"))) {
+            const __m512 v = _mm512_add_ps(_mm512_mul_ps(_mm512_cvtepi32_ps(sum), scale), halfStep);
+            return _mm512_cvttps_epi32(_mm512_min_ps(v, top));
+        };
+        for (std::size_t h = 0; h < 2; ++h) {
+            // Each 128-bit lane packs its low four sums with its high four: 32 words in order.
+            const __m512i words = _mm512_packus_epi32(rounded(sums[h][0]), rounded(sums[h][1]));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + h * 32), _mm512_cvtepi16_epi8(words));
+        }
+    }
+    if (i < end) {
+        accumulateRowsExactly(rows, weights, tapCount, i, end, inverseDivisor, out);
+    }
+}
+
+#pragma GCC diagnostic pop
+
+using Accumulate = void (*)(const std::uint8_t* const*, const std::int16_t*, int, std::size_t, std::size_t,
+                            float, std::uint8_t*);
+// The widest accumulation this processor runs.
+Accumulate accumulation() {
+    static const Accumulate chosen = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f")
+                                         ? accumulateRowsExactly512
+                                         : accumulateRowsExactly;
+    return chosen;
+}
+
+bool vectorPathAvailable() {
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
+}
+#else
+using Accumulate = void (*)(const std::uint8_t* const*, const std::int16_t*, int, std::size_t, std::size_t,
+                            float, std::uint8_t*);
+Accumulate accumulation() {
+    return nullptr;
+}
+bool vectorPathAvailable() {
+    return false;
+}
+#endif
+
+// Both passes on the vector path: vertically from source rows into middle rows, then horizontally
+// from middle rows into output rows (a row is copied into a padded buffer first, so output may be
+// middle). The vertical pass walks the picture in column strips, so the rows a band of outputs
+// reads stay in the second-level cache while the band is computed.
+using RowOf = std::function<const std::uint8_t*(int)>;
+using MutableRowOf = std::function<std::uint8_t*(int)>;
+void convolveExactly(int width, int height, const RowOf& source, const MutableRowOf& middle,
+                     const MutableRowOf& output, const std::vector<std::int16_t>& weights,
+                     float inverseDivisor) {
+    constexpr std::size_t kRowsPerTask = 16, kStrip = 1024;
+    const int taps = int(weights.size()), half = taps / 2;
+    const Accumulate accumulate = accumulation();
+    const std::size_t rowLength = std::size_t(width) * 4;
+    const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
+        for (std::size_t strip = 0; strip < rowLength; strip += kStrip) {
+            const std::size_t stripEnd = std::min(rowLength, strip + kStrip);
+            for (int y = y0; y < y1; ++y) {
+                for (int k = 0; k < taps; ++k) {
+                    rows[std::size_t(k)] = source(std::clamp(y + k - half, 0, height - 1));
+                }
+                accumulate(rows.data(), weights.data(), taps, strip, stripEnd, inverseDivisor, middle(y));
+            }
+        }
+    });
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<std::uint8_t> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
+        std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* row = middle(y);
+            for (int x = 0; x < half; ++x) {
+                std::copy(row, row + 4, padded.data() + 4 * x);
+                std::copy(row + rowLength - 4, row + rowLength, padded.data() + 4 * (half + width + x));
+            }
+            std::copy(row, row + rowLength, padded.data() + 4 * half);
+            for (int k = 0; k < taps; ++k) {
+                rows[std::size_t(k)] = padded.data() + 4 * k;
+            }
+            accumulate(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor, output(y));
+        }
+    });
+}
+
+// The sharp picture blurred into a new bitmap; on the vector path the first pass reads the sharp
+// picture and writes the new one directly, with no copy and no full-size scratch. nullptr when
+// there is no memory for it.
+std::shared_ptr<Graphics::Bitmap> blurredCopy(const Graphics::Bitmap& sharp,
+                                              const RUXBeautifulBlurTransformation::Kernel& kernel) {
+    if (kernel.weights.size() > 1 && kernel.weights.size() % 2 == 1 && kernel.divisor > 0 &&
+        vectorPathFits(kernel.weights)) {
+        auto blurred = Graphics::Bitmap::create(sharp.width(), sharp.height(), sharp.format(),
+                                                sharp.alphaInfo(), sharp.colorSpace());
+        if (!blurred) {
+            return nullptr;
+        }
+        Graphics::Bitmap& target = *blurred;
+        auto targetRow = [&target](int y) { return target.mutableRow(y); };
+        convolveExactly(
+            sharp.width(), sharp.height(), [&sharp](int y) { return sharp.row(y); }, targetRow, targetRow,
+            kernel.weights, 1.0f / float(kernel.divisor));
+        return blurred;
+    }
+    auto blurred = sharp.copy();
+    if (!blurred) {
+        return nullptr;
+    }
+    // A failed pass leaves the picture as the last successful one did; the render goes on with it.
+    if (auto error = RUXBeautifulBlurTransformation::convolve(*blurred, kernel);
+        error != RUXBeautifulBlurTransformation::ConvolutionResult::Done) {
+        Foundation::log("error from convolution %ld", static_cast<long>(error));
+    }
+    return blurred;
+}
+
+// The sharp picture painted over the (opaque) blurred one with opacity 1 − mask, written over the
+// blurred one; each byte is read before it is written.
+void blendInto(const Graphics::Bitmap& sharp, Graphics::Bitmap& blurred, const Graphics::Bitmap& mask) {
+    const int width = blurred.width();
+    Foundation::parallelFor(std::size_t(blurred.height()), [&](std::size_t yIndex) {
+        const int y = int(yIndex);
+        const std::uint8_t* s = sharp.row(y);
+        const std::uint8_t* m = mask.row(y);
+        std::uint8_t* out = blurred.mutableRow(y);
+        for (int x = 0; x < width; ++x) {
+            const int coverage = 255 - m[x];
+            const int sharpAlpha = s[4 * x + 3] * coverage / 255;
+            for (int c = 0; c < 3; ++c) {
+                int v = (s[4 * x + c] * coverage + out[4 * x + c] * (255 - sharpAlpha) + 127) / 255;
+                out[4 * x + c] = std::uint8_t(std::min(v, 255));
+            }
+            out[4 * x + 3] = 255;
+        }
+    });
+}
+
+// The circle art of a bundle at the screen's scale, read once: a full render would otherwise decode
+// the file every time. A missing file is not remembered, so it is looked for again next time.
+std::shared_ptr<const Graphics::BitmapImage> circleArt(const std::string& bundlePath) {
+    static std::mutex mutex;
+    static std::map<std::pair<std::string, double>, std::shared_ptr<const Graphics::BitmapImage>> cache;
+    const auto key = std::make_pair(bundlePath, Graphics::mainScreenScale());
+    {
+        std::lock_guard lock(mutex);
+        if (auto it = cache.find(key); it != cache.end()) {
+            return it->second;
+        }
+    }
+    std::shared_ptr<const Graphics::BitmapImage> art = RUXImageFromBundle(bundlePath, "circle", "png");
+    if (art) {
+        std::lock_guard lock(mutex);
+        cache.emplace(key, art);
+    }
+    return art;
+}
+
 } // namespace
 
 RUXBeautifulBlurTransformation::ConvolutionResult
@@ -113,6 +452,13 @@ RUXBeautifulBlurTransformation::convolve(Graphics::Bitmap& bitmap, const Kernel&
     }
     constexpr std::size_t kRowsPerTask = 16;
     const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
+    if (vectorPathFits(kernel.weights)) {
+        convolveExactly(
+            width, height, [&bitmap](int y) { return bitmap.row(y); },
+            [&vertical, rowLength](int y) { return vertical.data() + rowLength * std::size_t(y); },
+            [&bitmap](int y) { return bitmap.mutableRow(y); }, kernel.weights, inverseDivisor);
+        return ConvolutionResult::Done;
+    }
 
     // Vertical pass into the scratch buffer: each output row is a weighted sum of whole rows,
     // the rows beyond the edges repeating the edge rows.
@@ -258,7 +604,10 @@ RUXBeautifulBlurTransformation::circleMask(int width, int height, Graphics::Poin
     const double sx = art.width() / target.width(), sy = art.height() / target.height();
     // Draw the art stretched into the target (top-left origin, as the mask's rows run), sampled
     // bilinearly at pixel centres and laid over the white.
-    for (int y = y0; y < y1; ++y) {
+    // Rows are independent, so they are drawn on the pool: this is a large part of a full-size
+    // render that would otherwise run on one core.
+    Foundation::parallelFor(std::size_t(std::max(0, y1 - y0)), [&](std::size_t index) {
+        const int y = y0 + int(index);
         std::uint8_t* row = mask->mutableRow(y);
         const double v = (y + 0.5 - target.minY()) * sy - 0.5;
         const int v0 = int(std::floor(v));
@@ -279,7 +628,7 @@ RUXBeautifulBlurTransformation::circleMask(int width, int height, Graphics::Poin
             double level = mix(l00 * a00, l10 * a10, l01 * a01, l11 * a11) + (1 - alpha);
             row[x] = std::uint8_t(std::lround(std::clamp(level, 0.0, 1.0) * 255));
         }
-    }
+    });
     return mask;
 }
 
@@ -291,27 +640,11 @@ std::shared_ptr<Graphics::Bitmap> RUXBeautifulBlurTransformation::blurImage(cons
         mask.height() != height) {
         return nullptr;
     }
-    auto result = Graphics::Bitmap::create(width, height);
+    auto result = blurred.copy();
     if (!result) {
         return nullptr;
     }
-    Foundation::parallelFor(std::size_t(height), [&](std::size_t yIndex) {
-        const int y = int(yIndex);
-        const std::uint8_t* s = sharp.row(y);
-        const std::uint8_t* b = blurred.row(y);
-        const std::uint8_t* m = mask.row(y);
-        std::uint8_t* out = result->mutableRow(y);
-        for (int x = 0; x < width; ++x) {
-            // The sharp picture is painted over the (opaque) blurred one with opacity 1 − s.
-            const int coverage = 255 - m[x];
-            const int sharpAlpha = s[4 * x + 3] * coverage / 255;
-            for (int c = 0; c < 3; ++c) {
-                int v = (s[4 * x + c] * coverage + b[4 * x + c] * (255 - sharpAlpha) + 127) / 255;
-                out[4 * x + c] = std::uint8_t(std::min(v, 255));
-            }
-            out[4 * x + 3] = 255;
-        }
-    });
+    blendInto(sharp, *result, mask);
     return result;
 }
 
@@ -329,15 +662,10 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
     if (!sharp) {
         return image;
     }
-    // The sharp picture is the same render; copy it rather than rendering the input twice.
-    auto blurred = sharp->copy();
+    // The blurred picture is made from the same render rather than rendering the input twice.
+    auto blurred = blurredCopy(*sharp, kernelOfSize(kernelSizeForSize(sharp->width(), sharp->height())));
     if (!blurred) {
         return image;
-    }
-    // A failed pass leaves the picture as the last successful one did; the render goes on with it.
-    if (auto error = convolve(*blurred, kernelOfSize(kernelSizeForSize(sharp->width(), sharp->height())));
-        error != ConvolutionResult::Done) {
-        Foundation::log("error from convolution %ld", static_cast<long>(error));
     }
 
     Graphics::Point center;
@@ -348,15 +676,16 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
         }
         center = m_point;
     }
-    auto circle = RUXImageFromBundle(RUXCodeBundlePath(), "circle", "png");
+    auto circle = circleArt(RUXCodeBundlePath());
     auto mask = circleMask(sharp->width(), sharp->height(), center, circle);
     if (!mask) {
         return image;
     }
-    auto composite = blurImage(*sharp, *blurred, *mask);
-    if (!composite) {
+    if (mask->width() != blurred->width() || mask->height() != blurred->height()) {
         return image;
     }
+    blendInto(*sharp, *blurred, *mask);
+    auto composite = std::move(blurred);
     // The composite's pixels stand where the input's extent was.
     auto result = ImageEngine::Image::createWithBitmap(std::move(composite));
     if (result && (extent.origin.x != 0 || extent.origin.y != 0)) {

@@ -80,6 +80,12 @@ std::vector<RUXTransformationPtr> RUXFilterBar::enabledFilters() const {
             filters.push_back(lookClass->create());
         }
     }
+    // The host's own looks follow; anything that would not fill the look slot is left out.
+    for (const RUXTransformationPtr& look : m_configuration->userLooks()) {
+        if (look && look->type() == RUXTransformationTypeFilter) {
+            filters.push_back(look);
+        }
+    }
     return filters;
 }
 

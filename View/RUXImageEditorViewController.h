@@ -3,6 +3,7 @@
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
+#include <Manager/RUXEditManager.h>
 #include <Toolkit/ViewController.h>
 #include <Utility/RUXResourceLocation.h>
 #include <memory>
@@ -47,6 +48,11 @@ public:
     void setDelegate(const std::shared_ptr<RUXImageEditorViewControllerDelegate>& delegate) {
         m_delegate = delegate;
     }
+
+    // The edit manager holding the photo's edits, for a host that keeps them (a recipe written beside
+    // the saved picture, say): read its list or its recipe; edits committed to it show when the
+    // screen next appears. Never nullptr; shared with the screen.
+    virtual const std::shared_ptr<RUXEditManager>& editManager() const = 0;
 
     ~RUXImageEditorViewController() override;
 

@@ -30,7 +30,7 @@ public:
     // The caller owns the screen.
     static std::shared_ptr<RUXMainViewController> create(std::shared_ptr<const Graphics::BitmapImage> image);
 
-    const std::shared_ptr<RUXEditManager>& editManager() const { return m_editManager; }
+    const std::shared_ptr<RUXEditManager>& editManager() const override { return m_editManager; }
     const std::shared_ptr<RUXImageRenderer>& imageRenderer() const { return m_imageRenderer; }
     // nullptr until the view has loaded.
     const std::shared_ptr<RUXImageView>& imageView() const { return m_imageView; }

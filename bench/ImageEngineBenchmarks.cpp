@@ -1,4 +1,6 @@
-// The editor's chains through the engine at screen and full size, and the bandwidth floor.
+// Engine chains built by hand at screen and full size: the simpler chain the OpenCV and libvips
+// runs repeat, each filter alone, and the bandwidth floor. The lists the editor commits are
+// measured through the edit manager in RealPathBenchmarks.
 #include "ImageEngineBenchmarkInputs.h"
 #include "Pipeline/Simd.h"
 
@@ -69,18 +71,6 @@ ImagePtr overlayAndFocus(ImagePtr image) {
                  {{"inputImage", image}, {"inputBackgroundImage", blurred}, {"inputMaskImage", mask}});
 }
 
-// Quarter turn, crop, move back to the origin, colour chain with a look and its overlay, focus blur.
-ImagePtr heaviestChain(int w, int h) {
-    // The source is stored turned, so the output has the benchmark's width and height.
-    auto image = Image::createWithBitmap(photo(h + 8, w + 8));
-    image = image->imageByApplyingTransform(AffineTransform::makeRotation(-M_PI / 2));
-    // Turned clockwise, the (h + 8) × (w + 8) source covers (0, −(h + 8), w + 8, h + 8); keep the
-    // middle w × h and move it back to the origin.
-    image = image->imageByCroppingToRect(Rect(4, -(h + 4), w, h));
-    image = image->imageByApplyingTransform(AffineTransform::makeTranslation(-4, h + 4));
-    return overlayAndFocus(colourChain(image));
-}
-
 void render(benchmark::State& state, const ImagePtr& image) {
     auto context = Context::create();
     // The first render grows each worker's scratch buffers; the editor renders again and again, so
@@ -89,16 +79,6 @@ void render(benchmark::State& state, const ImagePtr& image) {
     EngineBench::ProcessorTime processorTime(state);
     for (auto _ : state)
         benchmark::DoNotOptimize(context->createCGImage(image, image->extent()));
-}
-
-void HeaviestChain(benchmark::State& state) {
-    auto image = heaviestChain(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    if (image->extent() !=
-        Rect(0, 0, static_cast<double>(state.range(0)), static_cast<double>(state.range(1)))) {
-        state.SkipWithError("the chain does not cover the benchmark's size");
-        return;
-    }
-    render(state, image);
 }
 
 // Blur σ 2.5 + colour chain + overlay + radial-mask blend (no geometry).
@@ -209,7 +189,6 @@ void Memcpy(benchmark::State& state) {
 }
 
 #define SIZES Args({1920, 1280})->Args({3072, 2048})->Unit(benchmark::kMillisecond)->UseRealTime()
-BENCHMARK(HeaviestChain)->SIZES;
 BENCHMARK(SimplerChain)->SIZES;
 BENCHMARK(PerPixelChain)->SIZES;
 BENCHMARK(Blur)->SIZES;

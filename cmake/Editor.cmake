@@ -35,7 +35,10 @@ target_include_directories(RUXImageEditorCore PUBLIC
     $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include/generated>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/RUXImageEditor>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-target_link_libraries(RUXImageEditorCore PUBLIC ImageEngine Graphics Foundation PRIVATE ${CMAKE_DL_LIBS})
+# Recipes are read and written with nlohmann-json; no public header names it.
+find_package(nlohmann_json 3 REQUIRED)
+target_link_libraries(RUXImageEditorCore PUBLIC ImageEngine Graphics Foundation
+                                         PRIVATE nlohmann_json::nlohmann_json ${CMAKE_DL_LIBS})
 rux_library_properties(RUXImageEditorCore Core RUXImageEditorCore)
 add_dependencies(RUXImageEditorCore RUXResources)
 # A host built beside the editor (add_subdirectory, FetchContent) finds the build tree's copy.

@@ -23,4 +23,12 @@ int overlay(const std::uint8_t* data, std::size_t size);
 // at tiny sizes, checking the edit list's invariants after every step.
 int editSession(const std::uint8_t* data, std::size_t size);
 
+// Bytes as a recipe document; one that is read must be a valid list, write back to a document that
+// reads the same, commit as one undoable step on a tiny photo and render.
+int recipe(const std::uint8_t* data, std::size_t size);
+
+// Bytes as a .cube file; a table that is read must suit the engine's colour cube (a size of 2 to
+// 64, exactly size³ finite, opaque entries) and render a small picture to its own size.
+int cubeFile(const std::uint8_t* data, std::size_t size);
+
 } // namespace RUXFuzz

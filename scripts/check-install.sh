@@ -73,6 +73,27 @@ check_prefix() {
     test -s "$work/$kind-editor.png"
 }
 
+# A host that builds the editor beside itself (add_subdirectory): it configures from another project's
+# top level, with the editor's tests, benchmarks and tools off by default.
+mkdir -p "$work/subdirectory"
+cat >"$work/subdirectory/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.25)
+project(SubdirectoryHost LANGUAGES CXX)
+set(CMAKE_CXX_STANDARD 20)
+add_subdirectory("$root" rux)
+add_executable(apply-look "$root/examples/apply-look/main.cpp")
+target_link_libraries(apply-look PRIVATE RUXImageEditor::Core)
+foreach(target RUXImageEditor::Core RUXImageEditor::Editor RUXImageEditor::HeadlessHost)
+    if(NOT TARGET \${target})
+        message(FATAL_ERROR "\${target} is missing")
+    endif()
+endforeach()
+if(RUX_BUILD_TESTS OR RUX_BUILD_BENCHMARKS OR RUX_BUILD_TOOLS)
+    message(FATAL_ERROR "a subproject builds its tests, benchmarks or tools by default")
+endif()
+CMAKE
+cmake -S "$work/subdirectory" -B "$work/subdirectory/build" -G Ninja >/dev/null
+
 # Static: the release build's libraries.
 cmake --install build/release --prefix "$work/static" >/dev/null
 check_prefix static "$work/static"

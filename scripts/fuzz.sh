@@ -3,6 +3,7 @@
 # the other, starting from the seed corpora in fuzz/corpus. Not part of CI.
 #
 #   bash scripts/fuzz.sh [target ...]     targets: decode-png decode-jpeg lookup-table overlay edit-session
+#                                         recipe cube-file
 #
 # FUZZ_SECONDS   time per target (default 600)
 # FUZZ_NICE      niceness of the fuzzers (default 15; the machine is shared)
@@ -19,7 +20,7 @@ cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-600}"
 niceness="${FUZZ_NICE:-15}"
 build="${FUZZ_BUILD:-build/fuzz}"
-all=(decode-png decode-jpeg lookup-table overlay edit-session)
+all=(decode-png decode-jpeg lookup-table overlay edit-session recipe cube-file)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 

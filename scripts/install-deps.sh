@@ -5,7 +5,7 @@ source "$(dirname "$0")/install-packages.sh"
 rux_install_packages \
     cmake ninja-build g++ clang pkg-config python3 \
     libgtest-dev libgmock-dev libbenchmark-dev \
-    libpng-dev libjpeg62-turbo-dev libhwy-dev \
+    libpng-dev libjpeg62-turbo-dev libhwy-dev nlohmann-json3-dev \
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation \
     libsdl2-dev xvfb x11-apps xdotool \
     lomiri-wallpapers-16.04

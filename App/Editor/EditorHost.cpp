@@ -98,6 +98,9 @@ void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
         return;
     }
     m_savedPaths.push_back(*path);
+    if (!writeRecipeForImage(editor, *path)) {
+        m_saveFailed = true;
+    }
     std::printf("Saved the edited photo (%d x %d) to %s\n", image->bitmap()->width(),
                 image->bitmap()->height(), path->c_str());
     std::fflush(stdout);
@@ -153,6 +156,10 @@ int runHeadless(const HeadlessOptions& options) {
     }
     auto delegate = std::make_shared<SavingDelegate>(options.photoPath, options.savePath);
     Session session = makeSession(photo, delegate);
+    if (!prepareEditor(*session.editor, options.recipe, error)) {
+        std::fprintf(stderr, "rux-editor: %s\n", error.c_str());
+        return 1;
+    }
     host->application().setRootViewController(session.navigation);
     host->setKeyHandler(editorKeyHandler(host->application()));
     host->setDropHandler(editorDropHandler(host->application(), delegate));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Editor/EditorRecipe.h>
 #include <Graphics/BitmapImage.h>
 #include <Hosts/HeadlessHost.h>
 #include <Toolkit/NavigationController.h>
@@ -25,9 +26,10 @@ std::optional<std::string> reserveEditedPath(const std::string& photoPath);
 bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& path,
                       const std::string& photoPath);
 
-// The host's delegate: Save writes the picture (to the chosen path, or beside the photo) and says
-// where on stdout; a save that fails says so over the editor and leaves no file behind, and the
-// editor stays open with its edits. Cancel runs onCancel. Main thread.
+// The host's delegate: Save writes the picture (to the chosen path, or beside the photo) and its
+// recipe beside it (see recipePathForImage), and says where the picture went on stdout; a save that
+// fails says so over the editor and leaves no file behind, and the editor stays open with its edits.
+// Cancel runs onCancel. Main thread.
 class SavingDelegate : public RUXImageEditorViewControllerDelegate {
 public:
     SavingDelegate(std::string photoPath, std::optional<std::string> savePath)
@@ -69,6 +71,7 @@ struct HeadlessOptions {
     std::string photoPath = kDefaultPhotoPath;
     // Pixels per point of the screen (and of the screenshots).
     double scale = Hosts::HeadlessHost::defaultScale;
+    RecipeOptions recipe;
 };
 
 // Replays the script over the editor on the headless host (375 × 667 points) and

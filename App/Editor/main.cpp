@@ -21,17 +21,22 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoWindow = 3;
 
 const char* const kUsage =
-    "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [PHOTO]\n"
+    "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [--recipe FILE] [--look-file F.cube]\n"
+    "                  [PHOTO]\n"
     "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S] [PHOTO]\n"
     "  Opens the editor on PHOTO (default: %s).\n"
     "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits. Keys: Ctrl+Z undo,\n"
     "  Ctrl+Shift+Z or Ctrl+Y redo, Ctrl+S save, Escape cancel or back, Enter OK, Left/Right move the\n"
     "  slider, Space held shows the photo before the edit. Drop a photo on the window to open it.\n"
     "  Without --scale the window takes the display's scale and a size that fits it.\n"
+    "  Save also writes the recipe of the edits beside the picture, as NAME-edited.recipe.json (the\n"
+    "  picture's name with .recipe.json for its extension); rux-render --recipe replays it.\n"
+    "  --recipe FILE opens the photo with the recipe's edits committed as one step (undo removes them).\n"
+    "  --look-file F.cube (repeatable) offers a 3D .cube look after the built-in looks.\n"
     "  --headless replays the touch script FILE without a display; screenshots it takes go to DIR,\n"
     "  and Save writes to PATH (PNG or JPEG by its extension) instead of beside the photo. The\n"
     "  headless screen is 375 x 667 points at scale S (default 2).\n"
-    "  Exit status: 0 done, 1 a photo, script or save failed, 2 bad arguments, 3 no window.\n";
+    "  Exit status: 0 done, 1 a photo, script, recipe, look or save failed, 2 bad arguments, 3 no window.\n";
 
 int usage(const std::string& message) {
     if (!message.empty()) {
@@ -68,6 +73,10 @@ bool parse(int argc, char** argv, Arguments& arguments, std::string& problem) {
             arguments.headlessOptions.screenshotDirectory = value();
         } else if (arg == "--save" && hasValue) {
             arguments.headlessOptions.savePath = value();
+        } else if (arg == "--recipe" && hasValue) {
+            arguments.headlessOptions.recipe.recipePath = value();
+        } else if (arg == "--look-file" && hasValue) {
+            arguments.headlessOptions.recipe.lookFiles.push_back(value());
         } else if (arg == "--scale" && hasValue) {
             double scale = 0;
             if (std::sscanf(value().c_str(), "%lf", &scale) != 1 || !(scale > 0 && scale <= 4)) {
@@ -132,6 +141,11 @@ int runWindow(Arguments& arguments) {
     Hosts::WindowHost* raw = host.get();
     delegate->onCancel = [raw] { raw->quit(); };
     EditorHost::Session session = EditorHost::makeSession(photo, delegate);
+    std::string error;
+    if (!EditorHost::prepareEditor(*session.editor, arguments.headlessOptions.recipe, error)) {
+        std::fprintf(stderr, "rux-editor: %s\n", error.c_str());
+        return kExitFailure;
+    }
     host->application().setRootViewController(session.navigation);
     host->setKeyHandler(EditorHost::editorKeyHandler(host->application()));
     host->setDropHandler(EditorHost::editorDropHandler(host->application(), delegate));

@@ -1,6 +1,10 @@
 // rux-render: edits a photo through the edit manager exactly as the editor's screens would, with
 // no user interface, and writes the result.
 
+#include "Batch.h"
+#include "Output.h"
+
+#include <Common/RecipeFile.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Foundation/Bundle.h>
 #include <Graphics/BitmapImage.h>
@@ -14,11 +18,13 @@
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXUserLookTransformation.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -40,7 +46,21 @@ const char* const kUsage =
     "  --look takes a display name (see --list-looks) or a class name.\n"
     "  --focus-blur takes the unit point from the top-left and an optional scale.\n"
     "  --circle-blur takes the point in pixels of the rendered picture from its top-left (0,0: centre).\n"
-    "  --time prints the median render time over --repeat runs (decoding and encoding excluded).\n";
+    "  --time prints the median render time over --repeat runs (decoding and encoding excluded),\n"
+    "  and the median processor time the process spent on each (all threads).\n"
+    "\n"
+    "Recipes and looks of your own:\n"
+    "  --recipe FILE       applies the recipe's edits before any edit given here\n"
+    "  --save-recipe FILE  writes the recipe of the edits applied (JSON)\n"
+    "  --look-file F.cube  applies a 3D .cube lookup table as the look (in the order given)\n"
+    "\n"
+    "Batch: rux-render --recipe FILE [--output-dir DIR] [--format png|jpg] [--jobs N] [--shard I/N]\n"
+    "                  [edits] INPUT...\n"
+    "  Renders every INPUT into DIR (default: the working directory) under its own name, in its\n"
+    "  own format unless --format, never over an input. --jobs photos at a time (default: the\n"
+    "  cores). --shard I/N (0-based) takes every N-th input of the sorted list from the I-th on.\n"
+    "  Batch mode is chosen by any of these options, or by one INPUT or more than two with --recipe.\n"
+    "  Exit status: 0 all written, 1 a photo (or recipe or look file) failed, 2 bad arguments.\n";
 
 struct Edit {
     enum class Kind {
@@ -52,9 +72,10 @@ struct Edit {
         Contrast,
         Look,
         FocusBlur,
-        CircleBlur
+        CircleBlur,
+        LookFile
     } kind;
-    std::vector<double> numbers;
+    std::vector<double> numbers; // LookFile: the index of its look in Options::lookFiles
     std::string text;
 };
 
@@ -66,6 +87,14 @@ struct Options {
     int repeat = 1;
     bool time = false;
     bool listLooks = false;
+    // Recipes and batch.
+    std::string recipePath, saveRecipePath;
+    std::shared_ptr<const RUXRecipe> recipe;
+    std::vector<std::shared_ptr<RUXUserLookTransformation>> lookFiles;
+    bool batch = false;
+    RenderTool::BatchOptions batchOptions;
+    std::pair<int, int> shard{0, 1};
+    std::vector<std::string> positional;
 };
 
 int usageError(const std::string& message) {
@@ -117,6 +146,89 @@ const RUXClass* lookClassNamed(const std::string& name) {
         return byClassName;
     }
     return nullptr;
+}
+
+// One of the recipe, look-file and batch options with its value: std::nullopt when arg is none of
+// them, an empty string when it was taken, else what is wrong with it.
+std::optional<std::string> parseRecipeOrBatchOption(const std::string& arg, const std::string& value,
+                                                    Options& options) {
+    if (arg == "--recipe") {
+        options.recipePath = value;
+    } else if (arg == "--save-recipe") {
+        options.saveRecipePath = value;
+    } else if (arg == "--look-file") {
+        // Recorded by absolute path, so a recipe saved from it finds it from anywhere.
+        std::error_code ignored;
+        std::string error;
+        auto look = RUXUserLookTransformation::createWithCubeFile(
+            std::filesystem::absolute(value, ignored).string(), "", error);
+        if (!look) {
+            return "--look-file: " + error;
+        }
+        options.edits.push_back({Edit::Kind::LookFile, {double(options.lookFiles.size())}, value});
+        options.lookFiles.push_back(look);
+    } else if (arg == "--output-dir") {
+        options.batchOptions.outputDirectory = value;
+        options.batch = true;
+    } else if (arg == "--format") {
+        if (value == "webp") {
+            return "--format webp: this build writes no WebP";
+        }
+        if (value != "png" && value != "jpg") {
+            return "--format takes png or jpg";
+        }
+        options.batchOptions.format = value;
+        options.batch = true;
+    } else if (arg == "--jobs") {
+        auto n = parseNumber(value);
+        if (!n || *n < 1 || *n > 256 || *n != std::floor(*n)) {
+            return "--jobs takes a whole number from 1 to 256";
+        }
+        options.batchOptions.jobs = int(*n);
+        options.batch = true;
+    } else if (arg == "--shard") {
+        auto shard = RenderTool::parseShard(value);
+        if (!shard) {
+            return "--shard takes I/N with 0 <= I < N";
+        }
+        options.shard = *shard;
+        options.batch = true;
+    } else {
+        return std::nullopt;
+    }
+    return std::string();
+}
+
+// Reads the recipe and settles batch mode once every argument is known; answers an exit code
+// when the program should stop now.
+std::optional<int> finishRecipeAndBatchOptions(Options& options) {
+    const std::size_t count = options.positional.size();
+    if (!options.recipePath.empty() && count != 2) {
+        options.batch = true;
+    }
+    if (options.batch) {
+        if (options.recipePath.empty()) {
+            return usageError("batch mode needs --recipe FILE");
+        }
+        if (count == 0) {
+            return usageError("batch mode needs at least one INPUT");
+        }
+        if (!options.saveRecipePath.empty() || options.repeat != 1 || options.time) {
+            return usageError("--save-recipe, --repeat and --time are for a single photo");
+        }
+    }
+    if (!options.recipePath.empty()) {
+        std::string error;
+        options.recipe = RecipeFile::read(options.recipePath, options.lookFiles, error);
+        if (!options.recipe) {
+            return usageError(error);
+        }
+    }
+    if (options.batch) {
+        options.batchOptions.inputs =
+            RenderTool::shardOf(options.positional, options.shard.first, options.shard.second);
+    }
+    return std::nullopt;
 }
 
 // Parses the command line; answers an exit code when the program should stop now.
@@ -197,6 +309,10 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
                     return usageError("--resolution takes full, screen or thumbnail");
                 }
                 options.resolution = value;
+            } else if (auto problem = parseRecipeOrBatchOption(arg, value, options)) {
+                if (!problem->empty()) {
+                    return usageError(*problem);
+                }
             } else if (arg == "--repeat") {
                 auto n = parseNumber(value);
                 if (!n || *n < 1 || *n > 10000 || *n != std::floor(*n)) {
@@ -225,6 +341,13 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         std::printf("\t%s\n", RUXFilterCustom::classDescriptor().name);
         return 0;
     }
+    options.positional = positional;
+    if (auto exitCode = finishRecipeAndBatchOptions(options)) {
+        return exitCode;
+    }
+    if (options.batch) {
+        return std::nullopt;
+    }
     if (positional.size() != 2) {
         return usageError("expected INPUT and OUTPUT");
     }
@@ -236,8 +359,13 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-// Runs the edits as the screens would: each tool works on a copy and commits it on OK.
+// Runs the edits as the screens would: each tool works on a copy and commits it on OK. A recipe
+// goes first, committed as one step.
 bool applyEdits(const Options& options, RUXEditManager& manager, RUXImageRenderer& renderer) {
+    if (options.recipe && !manager.applyRecipe(*options.recipe)) {
+        std::fprintf(stderr, "rux-render: the recipe could not be applied\n");
+        return false;
+    }
     std::shared_ptr<RUXRotateTransformation> rotate;
     auto commitRotate = [&] {
         if (rotate) {
@@ -301,6 +429,9 @@ bool applyEdits(const Options& options, RUXEditManager& manager, RUXImageRendere
             // The filter strip commits its own instance of the look.
             manager.commitTransformation(lookClassNamed(edit.text)->create());
             break;
+        case Edit::Kind::LookFile:
+            manager.commitTransformation(options.lookFiles[std::size_t(edit.numbers[0])]);
+            break;
         case Edit::Kind::FocusBlur: {
             auto blur = std::static_pointer_cast<RUXBlurTransformation>(
                 manager.getOrCreateTransformationWithClass(RUXBlurTransformation::classDescriptor()));
@@ -342,7 +473,35 @@ RUXRenderFormulaPtr formulaForResolution(const std::string& resolution, RUXEditM
     return RUXRenderFormula::create(formula->originalImage(), *formula->transformations());
 }
 
+// The processor time of the whole process (every thread) so far, in milliseconds: beside the wall
+// time it shows how much of a render ran in parallel and what it costs on a busy machine.
+double processCpuMilliseconds() {
+    timespec now{};
+    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now) != 0) {
+        return 0;
+    }
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 } // namespace
+
+// Every input edited alike and written into the output folder.
+int runBatch(const Options& options) {
+    auto renderer = RUXImageRenderer::create();
+    auto prepare = [&](std::shared_ptr<const Graphics::BitmapImage> photo,
+                       std::string&) -> RUXRenderFormulaPtr {
+        auto manager = RUXEditManager::create(std::move(photo));
+        return applyEdits(options, *manager, *renderer) ? formulaForResolution(options.resolution, *manager)
+                                                        : nullptr;
+    };
+    return RenderTool::runBatch(options.batchOptions, prepare, RenderTool::saveRenderedImage);
+}
 
 int main(int argc, char** argv) {
     Options options;
@@ -350,6 +509,9 @@ int main(int argc, char** argv) {
         return *exitCode;
     }
     Graphics::setMainScreenScale(options.scale);
+    if (options.batch) {
+        return runBatch(options);
+    }
 
     auto photo = Graphics::BitmapImage::createFromFile(options.input);
     if (!photo) {
@@ -362,12 +524,14 @@ int main(int argc, char** argv) {
         return kExitFailure;
     }
 
-    std::vector<double> times;
+    std::vector<double> times, cpuTimes;
     std::shared_ptr<const Graphics::BitmapImage> rendered;
     for (int run = 0; run < options.repeat; ++run) {
         auto formula = formulaForResolution(options.resolution, *manager);
         auto start = std::chrono::steady_clock::now();
+        double cpuStart = processCpuMilliseconds();
         rendered = renderer->renderedImage(formula);
+        cpuTimes.push_back(processCpuMilliseconds() - cpuStart);
         auto end = std::chrono::steady_clock::now();
         times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
         if (!rendered) {
@@ -375,15 +539,22 @@ int main(int argc, char** argv) {
             return kExitFailure;
         }
     }
-    if (!Graphics::writeImageFile(*rendered->bitmap(), options.output)) {
-        std::fprintf(stderr, "rux-render: cannot write %s\n", options.output.c_str());
+    std::string error;
+    if (!RenderTool::saveRenderedImage(*rendered, options.input, options.output, error)) {
+        std::fprintf(stderr, "rux-render: %s\n", error.c_str());
         return kExitFailure;
     }
+    if (!options.saveRecipePath.empty()) {
+        auto recipe = manager->recipe();
+        if (!recipe || !RecipeFile::write(*recipe, options.saveRecipePath, error)) {
+            std::fprintf(stderr, "rux-render: %s\n",
+                         recipe ? error.c_str() : "the edits cannot be written as a recipe");
+            return kExitFailure;
+        }
+    }
     if (options.time) {
-        std::sort(times.begin(), times.end());
-        std::size_t n = times.size();
-        double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-        std::printf("render: %.1f ms (%zu runs)\n", median, n);
+        std::printf("render: %.1f ms (%zu runs)\n", median(times), times.size());
+        std::printf("render cpu: %.1f ms (all threads, median)\n", median(cpuTimes));
     }
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <Graphics/Bitmap.h>
 #include <Graphics/BitmapImage.h>
 #include <Hosts/HeadlessHost.h>
+#include <ImageEngine/Context.h>
 #include <Toolkit/CollectionView.h>
 #include <Toolkit/NavigationController.h>
 #include <Transformation/RUXNormalizeTransformation.h>
@@ -744,9 +745,12 @@ void Soak::stepOnCrop(RUXCropViewController& screen) {
 
 // ---- The loop ----
 
+// Beside the resident memory, the render scratch the image engine holds: it should stay a few
+// tiles' worth per thread, so growth elsewhere is easy to tell apart.
 void Soak::report(const char* label, double seconds) const {
-    std::printf("%-16s step %7ld  %8.1f s  RSS %7.1f MB  peak %7.1f MB\n", label, m_step, seconds,
-                megabytes(statusKilobytes("VmRSS")), megabytes(statusKilobytes("VmHWM")));
+    std::printf("%-16s step %7ld  %8.1f s  RSS %7.1f MB  peak %7.1f MB  engine scratch %5.1f MB\n", label,
+                m_step, seconds, megabytes(statusKilobytes("VmRSS")), megabytes(statusKilobytes("VmHWM")),
+                double(ImageEngine::Context::scratchBytesHeld()) / (1024.0 * 1024.0));
     std::fflush(stdout);
 }
 

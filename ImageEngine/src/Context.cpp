@@ -50,6 +50,10 @@ Context::Context() : Context(RenderOptions{}) {}
 
 Context::~Context() = default;
 
+std::size_t Context::scratchBytesHeld() {
+    return ImageEngine::scratchBytesHeld();
+}
+
 std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
                                                          const Graphics::Rect& rect) const {
     if (!image || !image->node() || rect.isEmpty() || rect.isInfinite())
@@ -90,6 +94,9 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
             state.renderInput(*plan.root(), span);
             encodeTile(span, target, *bitmap);
         }
+        // A large render must not pin its tiles' memory on this thread for the rest of the
+        // session; a few tiles' worth stays so that the next preview does not map it again.
+        ScratchPool::forThisThread().trim(kKeptScratchBytesPerThread);
     };
     std::size_t threads = options.maxThreads > 0 ? static_cast<std::size_t>(options.maxThreads)
                                                  : Foundation::globalQueueThreadCount() + 1;

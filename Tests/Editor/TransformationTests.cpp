@@ -360,6 +360,54 @@ TEST(CircleBlur, ConvolutionIsEdgeExtendedAndMatchesADirectSum) {
     EXPECT_EQ(pixel(*flat, 5, 3), (Rgba{90, 90, 90, 255}));
 }
 
+// The blur's pixels are those of the integer kernel summed exactly: each pass a weighted sum of
+// edge-extended bytes, divided and rounded once. Busy pictures whose rows do not divide into the
+// blur's blocks, with the kernels of small and large pictures, and one lopsided kernel.
+TEST(CircleBlur, ConvolutionGivesTheIntegerKernelsPixelsExactly) {
+    using Kernel = RUXBeautifulBlurTransformation::Kernel;
+    auto pass = [](const std::vector<std::uint8_t>& in, int w, int h, const Kernel& kernel, bool vertical) {
+        const int taps = int(kernel.weights.size()), half = taps / 2;
+        std::vector<std::uint8_t> out(in.size());
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 4; ++c) {
+                    std::int64_t sum = 0;
+                    for (int k = 0; k < taps; ++k) {
+                        int sx = vertical ? x : std::clamp(x + k - half, 0, w - 1);
+                        int sy = vertical ? std::clamp(y + k - half, 0, h - 1) : y;
+                        sum += kernel.weights[std::size_t(k)] * in[(std::size_t(sy) * w + sx) * 4 + c];
+                    }
+                    float v = float(sum) * (1.0f / float(kernel.divisor)) + 0.5f;
+                    out[(std::size_t(y) * w + x) * 4 + c] = std::uint8_t(std::min(v, 255.0f));
+                }
+        return out;
+    };
+    struct Case {
+        int w, h;
+        Kernel kernel;
+    };
+    const Case cases[] = {{300, 23, RUXBeautifulBlurTransformation::kernelOfSize(9)},
+                          {70, 180, RUXBeautifulBlurTransformation::kernelOfSize(163)},
+                          {331, 5, RUXBeautifulBlurTransformation::kernelOfSize(81)},
+                          {40, 30, Kernel{{3, 200, 7, 1, 90}, 301}}};
+    for (const Case& c : cases) {
+        auto bitmap = makeBitmap(c.w, c.h, [](int x, int y) {
+            return Rgba{std::uint8_t(x * 37 + y * 11), std::uint8_t(x * y + 5), std::uint8_t((x ^ y) * 3),
+                        std::uint8_t(255 - (x + y) % 7)};
+        });
+        std::vector<std::uint8_t> bytes;
+        for (int y = 0; y < c.h; ++y)
+            bytes.insert(bytes.end(), bitmap->row(y), bitmap->row(y) + c.w * 4);
+        const auto want = pass(pass(bytes, c.w, c.h, c.kernel, true), c.w, c.h, c.kernel, false);
+        ASSERT_EQ(RUXBeautifulBlurTransformation::convolve(*bitmap, c.kernel),
+                  RUXBeautifulBlurTransformation::ConvolutionResult::Done);
+        std::vector<std::uint8_t> got;
+        for (int y = 0; y < c.h; ++y)
+            got.insert(got.end(), bitmap->row(y), bitmap->row(y) + c.w * 4);
+        EXPECT_EQ(got, want) << c.w << " x " << c.h << ", " << c.kernel.weights.size() << " taps";
+    }
+}
+
 TEST(CircleBlur, MaskDrawsTheCircleGrownBy500AroundThePoint) {
     // A 100 × 100 black circle image covers 1100 × 1100 around the point.
     auto circle = Graphics::BitmapImage::create(makeBitmap(100, 100, [](int, int) {

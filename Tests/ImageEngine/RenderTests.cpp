@@ -37,21 +37,33 @@ ImagePtr focusChain(int w, int h) {
                  {{"inputImage", colour}, {"inputBackgroundImage", blur}, {"inputMaskImage", mask}});
 }
 
+// Turns on tiles (a quarter turn carrying a rounding residue, copied in bands of rows), then a
+// rotation and a shear, resampled by the vector path.
+ImagePtr turnedAndRotated(int w, int h) {
+    const double c = std::cos(-1.5707963267948966), s = std::sin(-1.5707963267948966);
+    auto image = apply("CIExposureAdjust", {{"inputImage", imageOf(patternBitmap(w, h))}, {"inputEV", 0.2}});
+    image = image->imageByApplyingTransform({c, s, -s, c, 0, 0});
+    image = image->imageByApplyingTransform(AffineTransform::makeRotation(0.4).translated(3.5, -2));
+    return image->imageByApplyingTransform({1, 0.2, -0.3, 1, 0, 0});
+}
+
 TEST(Render, SameBytesForAnyTilingAndThreadCount) {
-    auto image = focusChain(61, 47);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->extent(), Rect(0, 0, 47, 61));
-    auto reference = render(image, image->extent(), {.tileWidth = 512, .tileHeight = 512, .maxThreads = 1});
-    ASSERT_TRUE(reference);
-    const Context::RenderOptions variants[] = {{.tileWidth = 16, .tileHeight = 16, .maxThreads = 1},
-                                               {.tileWidth = 7, .tileHeight = 13, .maxThreads = 2},
-                                               {.tileWidth = 32, .tileHeight = 5, .maxThreads = 3},
-                                               {.tileWidth = 9, .tileHeight = 64, .maxThreads = 8},
-                                               {}};
-    for (const auto& options : variants) {
-        auto bitmap = render(image, image->extent(), options);
-        EXPECT_EQ(bytesOf(*bitmap), bytesOf(*reference))
-            << options.tileWidth << "x" << options.tileHeight << " on " << options.maxThreads;
+    EXPECT_EQ(focusChain(61, 47)->extent(), Rect(0, 0, 47, 61));
+    for (const ImagePtr& image : {focusChain(61, 47), turnedAndRotated(53, 37)}) {
+        ASSERT_TRUE(image);
+        const Rect rect = image->extent().integral();
+        auto reference = render(image, rect, {.tileWidth = 512, .tileHeight = 512, .maxThreads = 1});
+        ASSERT_TRUE(reference);
+        const Context::RenderOptions variants[] = {{.tileWidth = 16, .tileHeight = 16, .maxThreads = 1},
+                                                   {.tileWidth = 7, .tileHeight = 13, .maxThreads = 2},
+                                                   {.tileWidth = 32, .tileHeight = 5, .maxThreads = 3},
+                                                   {.tileWidth = 9, .tileHeight = 64, .maxThreads = 8},
+                                                   {}};
+        for (const auto& options : variants) {
+            auto bitmap = render(image, rect, options);
+            EXPECT_EQ(bytesOf(*bitmap), bytesOf(*reference))
+                << options.tileWidth << "x" << options.tileHeight << " on " << options.maxThreads;
+        }
     }
 }
 

@@ -47,16 +47,16 @@ TEST_P(FuzzReplay, SeedsAndPastFailuresRunClean) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay,
-                         testing::Values(Target{"decode-png", RUXFuzz::decodeImage},
-                                         Target{"decode-jpeg", RUXFuzz::decodeImage},
-                                         Target{"lookup-table", RUXFuzz::lookupTable},
-                                         Target{"overlay", RUXFuzz::overlay},
-                                         Target{"edit-session", RUXFuzz::editSession}),
-                         [](const testing::TestParamInfo<Target>& info) {
-                             std::string name = info.param.name;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Targets, FuzzReplay,
+    testing::Values(Target{"decode-png", RUXFuzz::decodeImage}, Target{"decode-jpeg", RUXFuzz::decodeImage},
+                    Target{"lookup-table", RUXFuzz::lookupTable}, Target{"overlay", RUXFuzz::overlay},
+                    Target{"edit-session", RUXFuzz::editSession}, Target{"recipe", RUXFuzz::recipe},
+                    Target{"cube-file", RUXFuzz::cubeFile}),
+    [](const testing::TestParamInfo<Target>& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,6 +88,37 @@ TEST_F(EditorHost, AScriptedSessionSavesWhatRuxRenderMakesOfTheSameEdits) {
     EXPECT_FALSE(samePixels(saved->bitmap().get(), load(photo)->bitmap().get())) << "no look was applied";
 }
 
+// Save writes the recipe beside the picture; opening the photo with that recipe shows the same
+// edit, and one undo takes all of it away.
+TEST_F(EditorHost, SaveWritesTheRecipeThatReopensAsOneUndoableStep) {
+    const std::string pickAndSave = writeScript("idle\ntap 98 569\nidle\ntap 345 18\nidle\n");
+    ToolRun run = runProgram(RUX_EDITOR_PATH, "--headless --script " + pickAndSave + " --save " +
+                                                  path("first.png") + " " + photo);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_TRUE(std::filesystem::exists(path("first.recipe.json")));
+
+    const std::string saveUndoSave =
+        writeScript("idle\ntap 345 18\nidle\ntap 140 30\nidle\ntap 345 18\nidle\n");
+    std::filesystem::copy_file(path("first.recipe.json"), path("look.json"));
+    run = runProgram(RUX_EDITOR_PATH, "--headless --script " + saveUndoSave + " --save " + path("again.png") +
+                                          " --recipe " + path("look.json") + " " + photo);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The script saved twice over again.png: first with the recipe, then after the undo.
+    const auto first = load(path("first.png")), undone = load(path("again.png"));
+    ASSERT_TRUE(first && undone);
+    EXPECT_NE(run.output.find("again.png"), std::string::npos);
+    std::ifstream recipe(path("again.recipe.json"));
+    const std::string text{std::istreambuf_iterator<char>(recipe), {}};
+    EXPECT_NE(text.find("\"transformations\": []"), std::string::npos) << text;
+    EXPECT_FALSE(samePixels(first->bitmap().get(), undone->bitmap().get()));
+
+    const std::string justSave = writeScript("idle\ntap 345 18\nidle\n");
+    run = runProgram(RUX_EDITOR_PATH, "--headless --script " + justSave + " --save " + path("replayed.png") +
+                                          " --recipe " + path("look.json") + " " + photo);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(samePixels(first->bitmap().get(), load(path("replayed.png"))->bitmap().get()));
+}
+
 TEST_F(EditorHost, CancelEndsTheSession) {
     const std::string script = writeScript("idle\ntap 20 30\nscreenshot after-cancel.png\n");
     const ToolRun editor = runProgram(RUX_EDITOR_PATH, "--headless --script " + script + " --screenshots " +
@@ -160,7 +192,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{"MissingScript", "--headless --script {dir}/none.txt {photo}", 1},
         BadRun{"BadScript", "--headless --script {dir}/bad.txt {photo}", 1},
         BadRun{"UnwritableSave", "--headless --script {dir}/save.txt --save {dir}/no/such/x.png {photo}", 1},
-        BadRun{"UnknownSaveType", "--headless --script {dir}/save.txt --save {dir}/x.gif {photo}", 1}),
+        BadRun{"UnknownSaveType", "--headless --script {dir}/save.txt --save {dir}/x.gif {photo}", 1},
+        BadRun{"MissingRecipe", "--headless --script {script} --recipe {dir}/none.json {photo}", 1},
+        BadRun{"CorruptRecipe", "--headless --script {script} --recipe {dir}/save.txt {photo}", 1},
+        BadRun{"CorruptLookFile", "--headless --script {script} --look-file {dir}/save.txt {photo}", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <Foundation/RunLoop.h>
 #include <Toolkit/CollectionView.h>
 #include <Transformation/RUXFilters.h>
+#include <Transformation/RUXUserLookTransformation.h>
 #include <View/RUXFilterBar.h>
 #include <View/RUXFilterBarCell.h>
 #include <atomic>
@@ -231,6 +232,41 @@ TEST_F(FilterBar, ThumbnailsOutliveNeitherTheProviderNorTheCells) {
     bar.reset();
     settle();
     EXPECT_TRUE(weak.expired());
+}
+
+} // namespace
+
+namespace {
+
+// Looks of the host's own come after the built-in ones, under their own names, with thumbnails;
+// picking one reports that very object.
+TEST_F(FilterBar, UserLooksFollowTheBuiltInLooksWithThumbnails) {
+    auto configuration = std::make_shared<RUXImageEditorSampleConfiguration>();
+    auto table = std::make_shared<RUXCubeLookupTable>();
+    table->dimension = 2;
+    table->data = std::make_shared<std::vector<std::uint8_t>>(8 * 16);
+    auto dusk = std::make_shared<RUXUserLookTransformation>("Dusk", "dusk.cube", table);
+    auto film = std::make_shared<RUXUserLookTransformation>("Film", "", table);
+    configuration->addUserLook(dusk);
+    configuration->addUserLook(nullptr);
+    configuration->addUserLook(film);
+    bar = RUXFilterBar::create({0, 0, 1100, 80}, configuration);
+    bar->setPreviewImageRenderer(thumbnails);
+    bar->setDelegate(choices);
+    bar->layoutIfNeeded();
+    bar->collectionView()->layoutIfNeeded();
+
+    ASSERT_EQ(bar->filters().size(), 16u);
+    EXPECT_EQ(bar->filters()[14], dusk);
+    EXPECT_EQ(bar->filters()[15], film);
+    ASSERT_NE(cellAt(15), nullptr);
+    EXPECT_EQ(cellAt(14)->text(), "Dusk");
+    EXPECT_EQ(cellAt(15)->text(), "Film");
+    settle();
+    EXPECT_EQ(cellAt(15)->image(), thumbnails->pictureFor(film));
+    tapItem(14);
+    ASSERT_EQ(choices->chosen.size(), 1u);
+    EXPECT_EQ(choices->chosen[0], dusk);
 }
 
 } // namespace

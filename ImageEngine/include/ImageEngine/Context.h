@@ -2,6 +2,7 @@
 
 #include <Foundation/Export.h>
 #include <ImageEngine/Image.h>
+#include <cstddef>
 #include <memory>
 
 namespace ImageEngine {
@@ -28,6 +29,12 @@ public:
     // the pixel limit. The caller owns the result. Any thread may call it; the work runs in tiles on
     // the shared pool and the caller's thread.
     std::shared_ptr<Graphics::Bitmap> createCGImage(const ImagePtr& image, const Graphics::Rect& rect) const;
+
+    // The bytes of scratch memory the engine's threads hold, in use by renders or kept for the next
+    // one. Between renders it stays within kKeptScratchBytesPerThread for each thread that has
+    // rendered, however large the renders were. Never fails; any thread.
+    static std::size_t scratchBytesHeld();
+    static constexpr std::size_t kKeptScratchBytesPerThread = std::size_t{8} << 20;
 
     Context();
     explicit Context(const RenderOptions& options);

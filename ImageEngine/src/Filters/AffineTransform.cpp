@@ -43,23 +43,44 @@ public:
     }
 
 private:
-    // Pixel copies: a step right in the output is a whole-pixel step in x or y of the source.
+    // Pixel copies: a step right or up in the output is a whole-pixel step in x or y of the source.
     void renderExact(const PixelSpan& source, const PixelSpan& out) const {
         const Graphics::AffineTransform& m = m_inverse;
-        const std::ptrdiff_t step =
-            static_cast<std::ptrdiff_t>(m.a) * 4 +
-            static_cast<std::ptrdiff_t>(m.b) * static_cast<std::ptrdiff_t>(source.stride);
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            Graphics::Point first = m.applyToPoint({out.rect.x + 0.5, y + 0.5});
-            const float* s =
-                source.at(static_cast<int>(std::floor(first.x)), static_cast<int>(std::floor(first.y)));
-            float* pixel = out.row(y);
-            if (step == 4) {
-                std::memcpy(pixel, s, static_cast<std::size_t>(out.rect.w) * 4 * sizeof(float));
-                continue;
+        const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(source.stride);
+        const std::ptrdiff_t stepX =
+            static_cast<std::ptrdiff_t>(m.a) * 4 + static_cast<std::ptrdiff_t>(m.b) * stride;
+        const std::ptrdiff_t stepY =
+            static_cast<std::ptrdiff_t>(m.c) * 4 + static_cast<std::ptrdiff_t>(m.d) * stride;
+        Graphics::Point first = m.applyToPoint({out.rect.x + 0.5, out.rect.y + 0.5});
+        const float* origin =
+            source.at(static_cast<int>(std::floor(first.x)), static_cast<int>(std::floor(first.y)));
+        const std::size_t width = static_cast<std::size_t>(out.rect.w);
+        if (stepX == 4 || stepX == -4) {
+            for (int row = 0; row < out.rect.h; ++row) {
+                const float* s = origin + row * stepY;
+                float* pixel = out.row(out.rect.y + row);
+                if (stepX == 4) {
+                    std::memcpy(pixel, s, width * 4 * sizeof(float));
+                    continue;
+                }
+                for (std::size_t x = 0; x < width; ++x, pixel += 4, s -= 4)
+                    std::memcpy(pixel, s, 4 * sizeof(float));
             }
-            for (int x = 0; x < out.rect.w; ++x, pixel += 4, s += step)
-                std::memcpy(pixel, s, 4 * sizeof(float));
+            return;
+        }
+        // A quarter turn: output rows run along source columns. Going down a band of output rows
+        // for each column reads a short run of one source row and writes every output row of the
+        // band in order, so both sides stay in cache lines already loaded.
+        constexpr int kBand = 8;
+        for (int band = 0; band < out.rect.h; band += kBand) {
+            const int rows = std::min(kBand, out.rect.h - band);
+            float* targets[kBand];
+            for (int r = 0; r < rows; ++r)
+                targets[r] = out.row(out.rect.y + band + r);
+            const float* column = origin + band * stepY;
+            for (std::size_t x = 0; x < width; ++x, column += stepX)
+                for (int r = 0; r < rows; ++r)
+                    std::memcpy(targets[r] + x * 4, column + r * stepY, 4 * sizeof(float));
         }
     }
 
@@ -89,14 +110,37 @@ private:
         }
     }
 
+    // Each position comes from its own pixel centre in double precision, as on the scalar path; the
+    // blends of the pixels whose four taps lie in the source run as vectors, the few at its edge
+    // (where rounding of the mapped rect left a tap outside) one channel at a time.
     void renderRotated(const PixelSpan& source, const PixelSpan& out) const {
         const Graphics::AffineTransform& m = m_inverse;
+        const PixelRect& r = source.rect;
+        const std::size_t width = static_cast<std::size_t>(out.rect.w);
+        thread_local std::vector<std::ptrdiff_t> offsets;
+        thread_local std::vector<float> weightsX, weightsY;
+        offsets.resize(width);
+        weightsX.resize(width);
+        weightsY.resize(width);
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            float* pixel = out.row(y);
-            for (int x = out.rect.x; x < out.rect.maxX(); ++x, pixel += 4) {
-                Graphics::Point q = m.applyToPoint({x + 0.5, y + 0.5});
-                sample(source, q.x - 0.5, q.y - 0.5, pixel);
+            float* row = out.row(y);
+            for (std::size_t i = 0; i < width; ++i) {
+                Graphics::Point q = m.applyToPoint({out.rect.x + static_cast<double>(i) + 0.5, y + 0.5});
+                const double fx = q.x - 0.5, fy = q.y - 0.5;
+                const double floorX = std::floor(fx), floorY = std::floor(fy);
+                if (floorX >= r.x && floorX + 1 < r.maxX() && floorY >= r.y && floorY + 1 < r.maxY()) {
+                    offsets[i] = (static_cast<std::ptrdiff_t>(floorY) - r.y) *
+                                     static_cast<std::ptrdiff_t>(source.stride) +
+                                 (static_cast<std::ptrdiff_t>(floorX) - r.x) * 4;
+                    weightsX[i] = static_cast<float>(fx - floorX);
+                    weightsY[i] = static_cast<float>(fy - floorY);
+                } else {
+                    offsets[i] = -1;
+                    sample(source, fx, fy, row + i * 4);
+                }
             }
+            Simd::bilinearGatherRow(source.data, static_cast<std::ptrdiff_t>(source.stride), offsets.data(),
+                                    weightsX.data(), weightsY.data(), width, row);
         }
     }
 
@@ -203,9 +247,12 @@ protected:
 
 } // namespace
 
-NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& transform) {
+NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& given) {
     if (!input)
         return nullptr;
+    // A turn or mirror carrying rounding residues is rendered, and its extent computed, as the exact
+    // one it stands for, so it copies pixels instead of resampling them.
+    const Graphics::AffineTransform transform = snappedToPixelGrid(given).value_or(given);
     if (transform.isIdentity())
         return input;
     if (NodePtr folded = foldTransformIntoSource(input, transform))

@@ -75,9 +75,18 @@ protected:
 
 } // namespace
 
-NodePtr makeCropNode(const NodePtr& input, const Graphics::Rect& rect) {
+NodePtr makeCropNode(const NodePtr& input, const Graphics::Rect& given) {
     if (!input)
         return nullptr;
+    // A pixel is kept when its centre is inside, so moving an edge that lies within the tolerance of
+    // a whole pixel onto it keeps the same pixels; it lets a crop mapped through a turn with rounding
+    // residues fold into a bitmap read.
+    Graphics::Rect rect = given;
+    if (!given.isNull() && !given.isInfinite() && !given.isEmpty()) {
+        Graphics::Rect s = given.standardized();
+        double x0 = snappedToWholePixel(s.minX()), y0 = snappedToWholePixel(s.minY());
+        rect = Graphics::Rect(x0, y0, snappedToWholePixel(s.maxX()) - x0, snappedToWholePixel(s.maxY()) - y0);
+    }
     if (NodePtr folded = foldCropIntoSource(input, rect))
         return folded;
     return std::make_shared<CropNode>(input, rect);

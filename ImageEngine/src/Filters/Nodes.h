@@ -6,6 +6,7 @@
 #include <Graphics/Bitmap.h>
 #include <ImageEngine/Filter.h>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace ImageEngine {
@@ -18,6 +19,21 @@ NodePtr makeCropNode(const NodePtr& input, const Graphics::Rect& rect);
 // True when every pixel centre maps onto a pixel centre: quarter turns, mirrors and whole-pixel
 // moves, which resample nothing.
 bool mapsPixelCentresOntoCentres(const Graphics::AffineTransform& transform);
+
+// How far a matrix may be from one that maps centres onto centres and still be rendered as that
+// one. Turns built by multiplying rotations carry residues of cos(pi/2) (about 6e-17, a few times
+// that after several turns) where a 0 belongs, and the moves that follow them carry those residues
+// times the picture's size. Coordinates stay below kPixelBound = 2^29, so a linear entry off by at
+// most 2^-45 moves a point by at most 2^-16 of a pixel, two of them by 2^-15, and a translation off
+// by 2^-20 adds 2^-20: together under 2^-14 of a pixel, which moves a bilinear weight so little that
+// no 8-bit value could change (255 x 2^-14 is 1/64 of a level), 64 times finer than 1/256 of a
+// pixel.
+constexpr double kLinearTolerance = 0x1p-45;
+constexpr double kTranslationTolerance = 0x1p-20;
+// v rounded to the whole number within kTranslationTolerance of it, else v.
+double snappedToWholePixel(double v);
+// The centre-to-centre matrix within the tolerances of transform, or nullopt when there is none.
+std::optional<Graphics::AffineTransform> snappedToPixelGrid(const Graphics::AffineTransform& transform);
 // A bitmap source read through the transform (or cropped to the rect) when the step can be folded
 // into the read: the input is a source, the transform maps centres onto centres, the rect has
 // whole-pixel edges. nullptr when it cannot.

@@ -1,7 +1,11 @@
 #include "Pipeline/Node.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace ImageEngine {
@@ -31,15 +35,52 @@ void copySpan(const PixelSpan& src, const PixelSpan& dst) {
                     static_cast<std::size_t>(dst.rect.w) * 4 * sizeof(float));
 }
 
+namespace {
+
+std::atomic<std::size_t> g_scratchBytes{0};
+
+} // namespace
+
+ScratchStorage::ScratchStorage(std::size_t floats) : m_floats(floats) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    m_bytes = (std::max<std::size_t>(floats, 1) * sizeof(float) + page - 1) / page * page;
+    void* memory = mmap(nullptr, m_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        throw std::bad_alloc();
+    m_data = static_cast<float*>(memory);
+    g_scratchBytes.fetch_add(m_bytes, std::memory_order_relaxed);
+}
+
+ScratchStorage::~ScratchStorage() {
+    munmap(m_data, m_bytes);
+    g_scratchBytes.fetch_sub(m_bytes, std::memory_order_relaxed);
+}
+
+std::size_t scratchBytesHeld() {
+    return g_scratchBytes.load(std::memory_order_relaxed);
+}
+
 ScratchPool::Buffer::Buffer(ScratchPool& pool, std::size_t floats) : m_pool(pool) {
-    if (!pool.m_free.empty()) {
-        m_storage = std::move(pool.m_free.back());
-        pool.m_free.pop_back();
+    // The smallest idle buffer that is large enough; a new one when none is (the pool stays small,
+    // so a scan is cheap).
+    auto best = pool.m_free.end();
+    for (auto it = pool.m_free.begin(); it != pool.m_free.end(); ++it)
+        if ((*it)->floats() >= floats && (best == pool.m_free.end() || (*it)->floats() < (*best)->floats()))
+            best = it;
+    if (best != pool.m_free.end()) {
+        m_storage = std::move(*best);
+        pool.m_free.erase(best);
     } else {
-        m_storage = std::make_unique<std::vector<float>>();
+        if (!pool.m_free.empty()) {
+            // Replace the largest idle buffer, which is too small anyway, so the pool does not grow
+            // by one buffer for every size it meets.
+            auto largest =
+                std::max_element(pool.m_free.begin(), pool.m_free.end(),
+                                 [](const auto& a, const auto& b) { return a->floats() < b->floats(); });
+            pool.m_free.erase(largest);
+        }
+        m_storage = std::make_unique<ScratchStorage>(floats);
     }
-    if (m_storage->size() < floats)
-        m_storage->resize(floats);
 }
 
 ScratchPool::Buffer::~Buffer() {
@@ -49,6 +90,16 @@ ScratchPool::Buffer::~Buffer() {
 ScratchPool& ScratchPool::forThisThread() {
     thread_local ScratchPool pool;
     return pool;
+}
+
+void ScratchPool::trim(std::size_t maxBytes) {
+    std::sort(m_free.begin(), m_free.end(),
+              [](const auto& a, const auto& b) { return a->bytes() < b->bytes(); });
+    std::size_t kept = 0;
+    std::size_t count = 0;
+    while (count < m_free.size() && kept + m_free[count]->bytes() <= maxBytes)
+        kept += m_free[count++]->bytes();
+    m_free.resize(count);
 }
 
 RenderPlan::RenderPlan(const NodePtr& root) : m_root(root) {

@@ -101,8 +101,32 @@ private:
 
 using NodePtr = std::shared_ptr<const Node>;
 
+// Page-backed float memory for the scratch pools, mapped and unmapped directly so that what a pool
+// gives back leaves the process at once (the allocator would keep large freed blocks in its arenas).
+// Every live block counts towards scratchBytesHeld().
+class ScratchStorage {
+public:
+    // Throws std::bad_alloc when the system has no memory left, like any allocation.
+    explicit ScratchStorage(std::size_t floats);
+    ~ScratchStorage();
+    ScratchStorage(const ScratchStorage&) = delete;
+    ScratchStorage& operator=(const ScratchStorage&) = delete;
+    float* data() const { return m_data; }
+    std::size_t floats() const { return m_floats; }
+    std::size_t bytes() const { return m_bytes; }
+
+private:
+    float* m_data = nullptr;
+    std::size_t m_floats = 0;
+    std::size_t m_bytes = 0;
+};
+
+// The bytes of every ScratchStorage alive in the process.
+std::size_t scratchBytesHeld();
+
 // Float buffers for one thread's tiles, reused across tiles and renders so that the hot path
-// does not allocate.
+// does not allocate. What a render leaves behind is trimmed when the thread's part of the render
+// ends, so a large render does not pin its memory for the rest of the session.
 class ScratchPool {
 public:
     class Buffer {
@@ -118,14 +142,17 @@ public:
 
     private:
         ScratchPool& m_pool;
-        std::unique_ptr<std::vector<float>> m_storage;
+        std::unique_ptr<ScratchStorage> m_storage;
     };
 
     // The pool of the calling thread.
     static ScratchPool& forThisThread();
 
+    // Frees idle buffers, largest first, until those kept take at most maxBytes.
+    void trim(std::size_t maxBytes);
+
 private:
-    std::vector<std::unique_ptr<std::vector<float>>> m_free;
+    std::vector<std::unique_ptr<ScratchStorage>> m_free;
 };
 
 // What a render knows before it starts: every node of the graph once, inputs after the nodes that

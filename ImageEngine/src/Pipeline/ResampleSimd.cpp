@@ -66,6 +66,25 @@ void bilinearRow(const float* bottom, const float* top, const std::int32_t* offs
     }
 }
 
+void bilinearGatherRow(const float* source, std::ptrdiff_t rowStride, const std::ptrdiff_t* offsets,
+                       const float* weightsX, const float* weightsY, std::size_t count, float* rgba) {
+    const hn::CappedTag<float, 4> d;
+    const std::size_t n = hn::Lanes(d);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (offsets[i] < 0)
+            continue;
+        const auto wx = hn::Set(d, weightsX[i]), wy = hn::Set(d, weightsY[i]);
+        for (std::size_t c = 0; c < 4; c += n) {
+            const float* b = source + offsets[i] + c;
+            const float* t = b + rowStride;
+            const auto b0 = hn::LoadU(d, b), t0 = hn::LoadU(d, t);
+            const auto low = hn::MulAdd(hn::Sub(hn::LoadU(d, b + 4), b0), wx, b0);
+            const auto high = hn::MulAdd(hn::Sub(hn::LoadU(d, t + 4), t0), wx, t0);
+            hn::StoreU(hn::MulAdd(hn::Sub(high, low), wy, low), d, rgba + i * 4 + c);
+        }
+    }
+}
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -74,6 +93,12 @@ namespace ImageEngine {
 
 HWY_EXPORT(symmetricConvolve);
 HWY_EXPORT(bilinearRow);
+HWY_EXPORT(bilinearGatherRow);
+
+void Simd::bilinearGatherRow(const float* source, std::ptrdiff_t rowStride, const std::ptrdiff_t* offsets,
+                             const float* weightsX, const float* weightsY, std::size_t count, float* rgba) {
+    HWY_DYNAMIC_DISPATCH(bilinearGatherRow)(source, rowStride, offsets, weightsX, weightsY, count, rgba);
+}
 
 void Simd::bilinearRow(const float* bottom, const float* top, const std::int32_t* offsets,
                        const float* weights, float rowWeight, std::size_t count, float* rgba) {

@@ -74,6 +74,13 @@ void symmetricConvolve(const float* const* sources, const float* weights, int ta
 void bilinearRow(const float* bottom, const float* top, const std::int32_t* offsets, const float* weights,
                  float rowWeight, std::size_t count, float* rgba);
 
+// One output row of a bilinear map with rotation or shear: pixel i blends the source pixel at
+// offsets[i] (in floats) with the one to its right, and the two above them (rowStride floats on),
+// by weightsX[i] across and weightsY[i] up. Pixels with a negative offset are left as they are
+// (the caller fills those, whose taps fall outside the source).
+void bilinearGatherRow(const float* source, std::ptrdiff_t rowStride, const std::ptrdiff_t* offsets,
+                       const float* weightsX, const float* weightsY, std::size_t count, float* rgba);
+
 // Name of the instruction set the kernels run with on this machine ("AVX3", "AVX2", ...).
 const char* targetName();
 

@@ -84,6 +84,25 @@ bool mapsPixelCentresOntoCentres(const Graphics::AffineTransform& t) {
            std::abs(t.ty) < kPixelBound;
 }
 
+double snappedToWholePixel(double v) {
+    double whole = std::round(v);
+    return std::abs(v - whole) <= kTranslationTolerance ? whole : v;
+}
+
+std::optional<Graphics::AffineTransform> snappedToPixelGrid(const Graphics::AffineTransform& t) {
+    auto unit = [](double v) {
+        for (double target : {0.0, 1.0, -1.0})
+            if (std::abs(v - target) <= kLinearTolerance)
+                return target;
+        return v;
+    };
+    Graphics::AffineTransform snapped{
+        unit(t.a), unit(t.b), unit(t.c), unit(t.d), snappedToWholePixel(t.tx), snappedToWholePixel(t.ty)};
+    if (!mapsPixelCentresOntoCentres(snapped))
+        return std::nullopt;
+    return snapped;
+}
+
 NodePtr makeSourceNode(std::shared_ptr<const Graphics::Bitmap> bitmap) {
     if (!bitmap)
         return nullptr;

@@ -1,0 +1,184 @@
+// Geometry as the editor builds it: turns composed from rotations that leave rounding residues,
+// the rotated resampling path against a double-precision reference, and the scratch memory a render
+// leaves behind.
+#include "Filters/Nodes.h"
+#include "ImageEngine/Support.h"
+#include "Pipeline/Node.h"
+#include "Pipeline/Simd.h"
+
+#include <Foundation/Dispatch.h>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <hwy/targets.h>
+#include <sstream>
+#include <string>
+
+using namespace ImageEngine;
+using namespace EngineTest;
+using Graphics::AffineTransform;
+using Graphics::Rect;
+
+namespace {
+
+// The rotate tool's matrix: each request composes an elementary rotation by ±pi/2, computed with
+// sin and cos and never rounded, or a mirror scale, in front of the matrix so far. The exact matrix
+// is the same product over whole numbers.
+struct Sequence {
+    AffineTransform residue, exact;
+};
+
+Sequence compose(const std::string& steps) {
+    Sequence s;
+    int flipDirection = 1, rotateDirection = 1;
+    std::istringstream words(steps);
+    for (std::string word; words >> word;) {
+        if (word == "cw" || word == "ccw") {
+            const int sign = (word == "cw" ? -1 : 1) * rotateDirection;
+            const double angle = sign * 1.5707963267948966;
+            const double c = std::cos(angle), si = std::sin(angle);
+            s.residue = AffineTransform::concat({c, si, -si, c, 0, 0}, s.residue);
+            s.exact = AffineTransform::concat({0, double(sign), double(-sign), 0, 0, 0}, s.exact);
+            flipDirection = -flipDirection;
+        } else {
+            const double sx = word == "h" ? -flipDirection : flipDirection, sy = -sx;
+            s.residue = AffineTransform::concat(AffineTransform::makeScale(sx, sy), s.residue);
+            s.exact = AffineTransform::concat(AffineTransform::makeScale(sx, sy), s.exact);
+            rotateDirection = -rotateDirection;
+        }
+    }
+    return s;
+}
+
+// What a render of [rotate, crop, normalise] does with a matrix: turn, keep a rectangle of the
+// turned picture (mapped through the same matrix, so it carries the same residues), move the
+// result back to the origin.
+ImagePtr turnCropNormalise(ImagePtr image, const AffineTransform& m, int w, int h) {
+    image = image->imageByApplyingTransform(m);
+    image = image->imageByCroppingToRect(m.applyToRect(Rect(2, 1, w - 5, h - 3)));
+    const Rect extent = image->extent();
+    return image->imageByApplyingTransform(AffineTransform::makeTranslation(-extent.minX(), -extent.minY()));
+}
+
+class RotateSequenceTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(RotateSequenceTest, ResidueMatricesRenderTheBytesOfExactOnes) {
+    const int w = 13, h = 8;
+    const Sequence s = compose(GetParam());
+    auto bitmap = imageOf(patternBitmap(w, h));
+    // Read straight from the bitmap, and on tiles after a step that keeps every value.
+    for (ImagePtr source : {bitmap, apply("CIExposureAdjust", {{"inputImage", bitmap}, {"inputEV", 0.0}})}) {
+        auto residue = turnCropNormalise(source, s.residue, w, h);
+        auto exact = turnCropNormalise(source, s.exact, w, h);
+        ASSERT_TRUE(residue && exact);
+        ASSERT_EQ(residue->extent(), exact->extent());
+        EXPECT_EQ(residue->extent().origin, Graphics::Point(0, 0));
+        auto got = render(residue, residue->extent(), {.tileWidth = 5, .tileHeight = 3});
+        auto want = render(exact, exact->extent(), {.tileWidth = 7, .tileHeight = 4});
+        ASSERT_TRUE(got && want);
+        EXPECT_EQ(bytesOf(*got), bytesOf(*want));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sequences, RotateSequenceTest,
+                         testing::Values("cw", "ccw", "cw cw", "cw cw cw", "cw cw cw cw", "h", "v h", "cw h",
+                                         "cw h cw", "ccw v cw h ccw", "h cw cw v ccw ccw ccw"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 c = c == ' ' ? '_' : c;
+                             return name;
+                         });
+
+// A turn held a little too far from exact (beyond rounding) is resampled, not copied.
+TEST(RotateSequence, MatricesBeyondTheToleranceAreResampled) {
+    const AffineTransform nearly{1e-9, -1, 1, 1e-9, 0, 0};
+    EXPECT_FALSE(snappedToPixelGrid(nearly));
+    EXPECT_TRUE(snappedToPixelGrid({6e-17, -1, 1, -6e-17, 3072 + 1e-13, -2e-13}));
+    EXPECT_FALSE(snappedToPixelGrid({1, 0, 0, 1, 0.25, 0}));
+}
+
+std::vector<float> renderFloats(const NodePtr& node, const PixelRect& rect) {
+    std::vector<float> pixels(static_cast<std::size_t>(rect.w) * static_cast<std::size_t>(rect.h) * 4);
+    RenderPlan plan(node);
+    RenderState state(plan, rect);
+    state.renderInput(*node, {pixels.data(), static_cast<std::size_t>(rect.w) * 4, rect});
+    return pixels;
+}
+
+// Every pixel of a rotated, sheared or scaled picture is the bilinear blend of the four source
+// pixels around its mapped centre (transparent beyond the source), on every instruction set, within
+// float rounding of a double-precision computation.
+TEST(RotatedPath, MatchesTheDoublePrecisionBlendOnEveryInstructionSet) {
+    const int w = 29, h = 17;
+    NodePtr source = nodeOf(imageOf(patternBitmap(w, h)));
+    const PixelRect sourceRect{0, 0, w, h};
+    const std::vector<float> linear = renderFloats(source, sourceRect);
+    auto tap = [&](int x, int y, int c) -> double {
+        if (x < 0 || y < 0 || x >= w || y >= h)
+            return 0;
+        return linear[(static_cast<std::size_t>(y) * w + x) * 4 + c];
+    };
+    const AffineTransform transforms[] = {
+        AffineTransform::makeRotation(0.4),
+        AffineTransform::makeRotation(-1.2).scaled(1.7, 0.6),
+        AffineTransform{1, 0.3, -0.45, 1, 2.25, -1.5},
+        AffineTransform::makeRotation(M_PI / 4).translated(100.3, -40.7),
+        AffineTransform::makeRotation(1e-3),
+        AffineTransform::makeScale(-1, 1).rotated(2.5).scaled(0.4, 0.4),
+    };
+    for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        for (const AffineTransform& transform : transforms) {
+            NodePtr node = makeAffineNode(source, transform);
+            const PixelRect rect = node->bounds();
+            const std::vector<float> got = renderFloats(node, rect);
+            const AffineTransform inverse = *transform.inverted();
+            double worst = 0;
+            for (int y = rect.y; y < rect.maxY(); ++y)
+                for (int x = rect.x; x < rect.maxX(); ++x) {
+                    Graphics::Point q = inverse.applyToPoint({x + 0.5, y + 0.5});
+                    const double fx = q.x - 0.5, fy = q.y - 0.5;
+                    const int x0 = static_cast<int>(std::floor(fx)), y0 = static_cast<int>(std::floor(fy));
+                    const double wx = fx - x0, wy = fy - y0;
+                    for (int c = 0; c < 4; ++c) {
+                        double bottom = tap(x0, y0, c) * (1 - wx) + tap(x0 + 1, y0, c) * wx;
+                        double top = tap(x0, y0 + 1, c) * (1 - wx) + tap(x0 + 1, y0 + 1, c) * wx;
+                        double want = bottom * (1 - wy) + top * wy;
+                        std::size_t i =
+                            (static_cast<std::size_t>(y - rect.y) * static_cast<std::size_t>(rect.w) +
+                             (x - rect.x)) *
+                                4 +
+                            c;
+                        worst = std::max(worst, std::abs(got[i] - want));
+                    }
+                }
+            // Values lie in 0…1; the weights are rounded to float, and each blend adds a rounding.
+            EXPECT_LT(worst, 4e-7) << hwy::TargetName(target) << " a=" << transform.a << " b=" << transform.b;
+        }
+    }
+    hwy::SetSupportedTargetsForTest(0);
+}
+
+// A render far larger than a tile leaves only a bounded amount of scratch behind, and a small
+// render after it does not bring it back.
+TEST(Scratch, HeldMemoryIsBoundedAfterLargeAndSmallRenders) {
+    const std::size_t threads = Foundation::globalQueueThreadCount() + 1;
+    const std::size_t bound = threads * Context::kKeptScratchBytesPerThread;
+    auto large = imageOf(patternBitmap(1100, 1000));
+    auto blurred =
+        apply("CIGaussianBlur",
+              {{"inputImage", apply("CIExposureAdjust", {{"inputImage", large}, {"inputEV", 0.3}})},
+               {"inputRadius", 3.0}});
+    // One tile of 1100 × 1000 float pixels is 17.6 MB, over the per-thread bound on its own.
+    auto bitmap = render(blurred, large->extent(), {.tileWidth = 1100, .tileHeight = 1000, .maxThreads = 1});
+    ASSERT_TRUE(bitmap);
+    EXPECT_LE(Context::scratchBytesHeld(), bound);
+    auto small =
+        apply("CIExposureAdjust", {{"inputImage", imageOf(patternBitmap(40, 30))}, {"inputEV", 0.3}});
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(render(small, small->extent()));
+    EXPECT_LE(Context::scratchBytesHeld(), bound);
+    EXPECT_GT(Context::scratchBytesHeld(), 0u) << "a few tiles' worth stays for the next render";
+}
+
+} // namespace

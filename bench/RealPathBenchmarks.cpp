@@ -1,0 +1,195 @@
+// The editor's renders as users get them: lists committed through the edit manager exactly as the
+// screens and rux-render commit them, rendered by the renderer at screen size (the manager's
+// low-resolution source) and at full size (Save), from a 3072 × 2048 photo. The OpenCV and libvips
+// chains, when built in, run in the same process for comparison.
+
+#include "ImageEngineBenchmarkInputs.h"
+
+#include <Foundation/Bundle.h>
+#include <Graphics/BitmapImage.h>
+#include <Manager/RUXEditManager.h>
+#include <Manager/RUXImageRenderer.h>
+#include <Transformation/RUXBeautifulBlurTransformation.h>
+#include <Transformation/RUXBlurTransformation.h>
+#include <Transformation/RUXCropTransformation.h>
+#include <Transformation/RUXFilters.h>
+#include <Transformation/RUXNormalizeTransformation.h>
+#include <Transformation/RUXRotateTransformation.h>
+#include <Transformation/RUXScalarAdjustments.h>
+#include <benchmark/benchmark.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kPhotoWidth = 3072, kPhotoHeight = 2048;
+
+enum Edit : int { Turn, Crop, Brightness, Saturation, Contrast, Look, FocusBlur, CircleBlur, EditCount };
+
+const char* const kEditNames[] = {"turn",     "crop", "brightness", "saturation",
+                                  "contrast", "look", "focus blur", "circle blur"};
+
+const std::vector<Edit> kHeaviestList{Turn, Crop, Brightness, Saturation, Contrast, Look, FocusBlur};
+
+struct Session {
+    std::shared_ptr<RUXEditManager> manager;
+    std::shared_ptr<RUXImageRenderer> renderer;
+};
+
+// Commits one edit the way its tool screen does: a copy of the committed transformation (or a new
+// one), changed, then committed.
+void commit(Session& session, Edit edit) {
+    RUXEditManager& manager = *session.manager;
+    auto copyOf = [&](const RUXClass& c) { return manager.getOrCreateTransformationWithClass(c); };
+    switch (edit) {
+    case Turn: {
+        auto rotate = std::static_pointer_cast<RUXRotateTransformation>(
+            copyOf(RUXRotateTransformation::classDescriptor()));
+        rotate->rotateClockwise90Degrees();
+        manager.commitTransformation(rotate);
+        break;
+    }
+    case Crop: {
+        // The crop screen frames the middle 80 % of the picture it shows (geometry and colour,
+        // no crop), in that picture's top-left-origin coordinates.
+        auto formula = manager.imageWithTransformationClasses(
+            {&RUXRotateTransformation::classDescriptor(), &RUXNormalizeTransformation::classDescriptor(),
+             &RUXBrightnessTransformation::classDescriptor(), &RUXSaturationTransformation::classDescriptor(),
+             &RUXContrastTransformation::classDescriptor()});
+        auto picture = session.renderer->renderedImage(formula);
+        const double w = picture->bitmap()->width(), h = picture->bitmap()->height();
+        auto crop =
+            std::static_pointer_cast<RUXCropTransformation>(copyOf(RUXCropTransformation::classDescriptor()));
+        crop->setCropRect(Graphics::Rect(0.1 * w, 0.1 * h, 0.8 * w, 0.8 * h), Graphics::Rect(0, 0, w, h),
+                          *formula->metadata());
+        manager.commitTransformation(crop);
+        break;
+    }
+    case Brightness:
+    case Saturation:
+    case Contrast: {
+        const RUXClass& c = edit == Brightness   ? RUXBrightnessTransformation::classDescriptor()
+                            : edit == Saturation ? RUXSaturationTransformation::classDescriptor()
+                                                 : RUXContrastTransformation::classDescriptor();
+        auto scalar = std::static_pointer_cast<RUXScalarTransformation>(copyOf(c));
+        scalar->setValue(edit == Brightness ? 0.3f : edit == Saturation ? 1.2f : 1.1f);
+        manager.commitTransformation(scalar);
+        break;
+    }
+    case Look:
+        // An overlay look: a colour table and a picture blended over the result.
+        manager.commitTransformation(std::make_shared<RUXFilterVivid>());
+        break;
+    case FocusBlur: {
+        auto blur =
+            std::static_pointer_cast<RUXBlurTransformation>(copyOf(RUXBlurTransformation::classDescriptor()));
+        blur->setPoint({0.5, 0.5});
+        manager.commitTransformation(blur);
+        break;
+    }
+    case CircleBlur: {
+        auto blur = std::static_pointer_cast<RUXBeautifulBlurTransformation>(
+            copyOf(RUXBeautifulBlurTransformation::classDescriptor()));
+        blur->setPoint({0, 0});
+        manager.commitTransformation(blur);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+Session sessionWith(const std::vector<Edit>& edits) {
+    Graphics::setMainScreenScale(2);
+    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
+    Session session{
+        RUXEditManager::create(Graphics::BitmapImage::create(EngineBench::photo(kPhotoWidth, kPhotoHeight))),
+        RUXImageRenderer::create()};
+    for (Edit edit : edits)
+        commit(session, edit);
+    return session;
+}
+
+std::string describe(const std::vector<Edit>& edits) {
+    std::string text;
+    for (Edit edit : edits)
+        text += (text.empty() ? "" : ", ") + std::string(kEditNames[edit]);
+    return text.empty() ? "nothing committed" : text;
+}
+
+// A fresh formula for every render, as the screens get after each commit; the first render (which
+// also loads the look's table and overlay) is left out.
+void renderRepeatedly(benchmark::State& state, Session& session, bool full, const std::string& label) {
+    auto formula = [&] {
+        if (full)
+            return session.manager->resultantImage();
+        auto committed = session.manager->committedImage();
+        return RUXRenderFormula::create(committed->originalImage(), *committed->transformations());
+    };
+    auto first = session.renderer->renderedImage(formula());
+    if (!first) {
+        state.SkipWithError("the list did not render");
+        return;
+    }
+    {
+        EngineBench::ProcessorTime processorTime(state);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(session.renderer->renderedImage(formula()));
+    }
+    state.SetLabel(label + " (" + std::to_string(first->bitmap()->width()) + " x " +
+                   std::to_string(first->bitmap()->height()) + ")");
+}
+
+// The heaviest list the screens commit; arg 0: screen, 1: full size (Save).
+void RealHeaviestList(benchmark::State& state) {
+    Session session = sessionWith(kHeaviestList);
+    renderRepeatedly(state, session, state.range(0) == 1, describe(kHeaviestList));
+}
+BENCHMARK(RealHeaviestList)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One edit alone at screen size (EditCount: nothing but the normalisation every list holds), then
+// the same with a quarter turn committed too, so the turn's share of any render shows.
+void RealSingleEdit(benchmark::State& state) {
+    std::vector<Edit> edits;
+    if (state.range(1) == 1)
+        edits.push_back(Turn);
+    if (state.range(0) < EditCount && !(state.range(0) == Turn && !edits.empty()))
+        edits.push_back(static_cast<Edit>(state.range(0)));
+    Session session = sessionWith(edits);
+    renderRepeatedly(state, session, false, describe(edits));
+}
+BENCHMARK(RealSingleEdit)
+    ->ArgsProduct({benchmark::CreateDenseRange(Turn, EditCount, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The slider screen while a finger moves the brightness slider: each step sets a new value on the
+// screen's working copy and renders its high-quality preview, with a turn, a crop, a look and a
+// focus blur committed.
+void RealSliderStep(benchmark::State& state) {
+    Session session = sessionWith({Turn, Crop, Look, FocusBlur});
+    auto brightness = std::static_pointer_cast<RUXScalarTransformation>(
+        session.manager->getOrCreateTransformationWithClass(RUXBrightnessTransformation::classDescriptor()));
+    auto step = [&, value = 0.0f]() mutable {
+        value = value >= 1.0f ? -1.0f : value + 0.05f;
+        brightness->setValue(value);
+        return session.renderer->renderedImage(
+            session.manager->highQualityPreviewImageWithTransformation(brightness));
+    };
+    step();
+    EngineBench::ProcessorTime processorTime(state);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(step());
+    state.SetLabel("brightness slider over turn, crop, look, focus blur");
+}
+BENCHMARK(RealSliderStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The circle blur alone at full size (Save), beside the focus blur alone, the bound it is held to.
+void RealFullSizeBlur(benchmark::State& state) {
+    std::vector<Edit> edits{state.range(0) == 0 ? FocusBlur : CircleBlur};
+    Session session = sessionWith(edits);
+    renderRepeatedly(state, session, true, describe(edits));
+}
+BENCHMARK(RealFullSizeBlur)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
