@@ -71,7 +71,7 @@ void PrintTo(const ToolShot& shot, std::ostream* out) {
 
 class EachToolScreen : public ToolScreenShot, public ::testing::WithParamInterface<ToolShot> {};
 
-TEST_P(EachToolScreen, AsItAppears) {
+TEST_P(EachToolScreen, MatchesItsReference) {
     GetParam().present(*this);
     EXPECT_TRUE(screenMatchesReference(*host));
 }
@@ -81,12 +81,29 @@ ToolShot shot(const char* name) {
     return {name, [](ScreenTest::ToolScreenFixture& fixture) { fixture.present<Screen>(); }};
 }
 
+// A scalar screen after its slider's thumb was dragged from the middle three quarters of the way to
+// the right end, so that the picture shows the adjustment and the slider its new value.
+template <class Screen>
+ToolShot dragged(const char* name) {
+    return {name, [](ScreenTest::ToolScreenFixture& fixture) {
+                fixture.present<Screen>();
+                fixture.host->touchDown(1, {160, 480});
+                fixture.host->touchMove(1, {200, 480});
+                fixture.host->touchMove(1, {262, 480});
+                fixture.host->touchUp(1);
+                fixture.settle();
+            }};
+}
+
 // The crop screen's picture is also the crop grid's: the rule of thirds is drawn over the window
 // whenever the screen shows.
 INSTANTIATE_TEST_SUITE_P(Screens, EachToolScreen,
                          ::testing::Values(shot<RUXBrightnessViewController>("Brightness"),
                                            shot<RUXContrastViewController>("Contrast"),
                                            shot<RUXSaturationViewController>("Saturation"),
+                                           dragged<RUXBrightnessViewController>("BrightnessRaised"),
+                                           dragged<RUXContrastViewController>("ContrastRaised"),
+                                           dragged<RUXSaturationViewController>("SaturationRaised"),
                                            shot<RUXBlurViewController>("Blur"),
                                            shot<RUXRotateViewController>("Rotate"),
                                            shot<RUXCropViewController>("CropWithGrid")),
