@@ -18,7 +18,7 @@ ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Gr
     // The shorter side comes down to maxSize; nothing is enlarged.
     const double factor = std::min(std::max(maxSize / size.width, maxSize / size.height), 1.0);
     const Graphics::Size target{size.width * factor, size.height * factor};
-    auto context = Graphics::ImageContext::create(target, false, 0.0);
+    auto context = Graphics::ImageContext::create(target, Graphics::Opacity::Translucent, 0.0);
     if (!context) {
         return nullptr;
     }

@@ -54,7 +54,7 @@ std::shared_ptr<RUXMainViewController> RUXMainViewController::self() {
 
 std::shared_ptr<Graphics::BitmapImage> RUXMainViewController::imageForUIColor(Toolkit::Color colour,
                                                                               Graphics::Size size) {
-    auto context = Graphics::ImageContext::create(size, false, 1.0);
+    auto context = Graphics::ImageContext::create(size, Graphics::Opacity::Translucent, 1.0);
     if (!context) {
         return nullptr;
     }

@@ -43,7 +43,7 @@ int decodeImage(const std::uint8_t* data, std::size_t size) {
         }
     }
     // Drawing turns the picture upright and resamples it, as the editor does with a host's photo.
-    auto context = Graphics::ImageContext::create({7, 5}, false, 1.0);
+    auto context = Graphics::ImageContext::create({7, 5}, Graphics::Opacity::Translucent, 1.0);
     RUX_FUZZ_CHECK(context);
     context->drawImage(*image, Graphics::Rect(0, 0, 7, 5));
     auto drawn = context->makeImage();

@@ -193,7 +193,7 @@ void showNotice(const std::shared_ptr<Toolkit::Window>& window, const std::strin
     Notice& n = notice();
     n.label = label;
     n.timer = Foundation::RunLoop::main().scheduleTimer(
-        std::chrono::duration_cast<std::chrono::milliseconds>(kNoticeDuration), false, [] {
+        std::chrono::duration_cast<std::chrono::milliseconds>(kNoticeDuration), Foundation::Repeats::No, [] {
             notice().timer = 0;
             removeNotice();
         });

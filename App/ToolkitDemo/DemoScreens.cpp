@@ -15,7 +15,7 @@ constexpr Toolkit::Color accent{1, 0x57 / 255.0, 0x22 / 255.0, 1};
 
 // A 300 × 200 picture made here, so the demo needs no files: colour bands under a white disc.
 std::shared_ptr<const Graphics::BitmapImage> makePicture() {
-    auto context = Graphics::BitmapContext::create(300, 200, true);
+    auto context = Graphics::BitmapContext::create(300, 200, Graphics::Opacity::Opaque);
     if (!context)
         return nullptr;
     const Graphics::Color bands[] = {Graphics::Color::fromHex(0x2962FF), Graphics::Color::fromHex(0x00C853),

@@ -102,11 +102,12 @@ void RunLoop::post(std::function<void()> work) {
     m_state->notify();
 }
 
-TimerId RunLoop::scheduleTimer(std::chrono::milliseconds interval, bool repeats, std::function<void()> fn) {
+TimerId RunLoop::scheduleTimer(std::chrono::milliseconds interval, Repeats repeats,
+                               std::function<void()> fn) {
     if (interval.count() < 0) {
         interval = std::chrono::milliseconds(0);
     }
-    if (repeats && interval.count() < 1) {
+    if (repeats == Repeats::Yes && interval.count() < 1) {
         // A zero repeat would be due on every turn and the loop could never become idle.
         interval = std::chrono::milliseconds(1);
     }
@@ -114,7 +115,7 @@ TimerId RunLoop::scheduleTimer(std::chrono::milliseconds interval, bool repeats,
     {
         std::lock_guard lock(m_state->mutex);
         id = m_state->nextTimerId++;
-        m_state->timers.emplace(id, Timer{currentTime() + interval, interval, repeats,
+        m_state->timers.emplace(id, Timer{currentTime() + interval, interval, repeats == Repeats::Yes,
                                           std::make_shared<std::function<void()>>(std::move(fn))});
     }
     m_state->notify();

@@ -131,7 +131,8 @@ std::shared_ptr<const Bitmap> uprightBitmap(const BitmapImage& image) {
     return upright;
 }
 
-std::unique_ptr<ImageContext> ImageContext::create(Size pointSize, bool opaque, double scale) {
+std::unique_ptr<ImageContext> ImageContext::create(Size pointSize, Opacity opacity, double scale) {
+    const bool opaque = opacity == Opacity::Opaque;
     if (scale == 0.0)
         scale = mainScreenScale();
     const double pixelWidth = std::ceil(pointSize.width * scale - 1e-9);

@@ -55,7 +55,8 @@ void Path::curveTo(Point c1, Point c2, Point end) {
     }
 }
 
-void Path::addArc(Point center, double radius, double startAngle, double endAngle, bool clockwise) {
+void Path::addArc(Point center, double radius, double startAngle, double endAngle, ArcDirection direction) {
+    const bool clockwise = direction == ArcDirection::Clockwise;
     double sweep = endAngle - startAngle;
     if (clockwise && sweep > 0)
         sweep -= 2 * std::numbers::pi * std::ceil(sweep / (2 * std::numbers::pi));
@@ -108,10 +109,10 @@ void Path::addRoundedRect(const Rect& rect, double cornerRadius) {
     }
     const double pi = std::numbers::pi;
     m_subpaths.push_back({{}, false});
-    addArc({r.maxX() - radius, r.minY() + radius}, radius, -pi / 2, 0, false);
-    addArc({r.maxX() - radius, r.maxY() - radius}, radius, 0, pi / 2, false);
-    addArc({r.minX() + radius, r.maxY() - radius}, radius, pi / 2, pi, false);
-    addArc({r.minX() + radius, r.minY() + radius}, radius, pi, 3 * pi / 2, false);
+    addArc({r.maxX() - radius, r.minY() + radius}, radius, -pi / 2, 0, ArcDirection::CounterClockwise);
+    addArc({r.maxX() - radius, r.maxY() - radius}, radius, 0, pi / 2, ArcDirection::CounterClockwise);
+    addArc({r.minX() + radius, r.maxY() - radius}, radius, pi / 2, pi, ArcDirection::CounterClockwise);
+    addArc({r.minX() + radius, r.minY() + radius}, radius, pi, 3 * pi / 2, ArcDirection::CounterClockwise);
     closeSubpath();
 }
 

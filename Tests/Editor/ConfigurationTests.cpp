@@ -50,7 +50,14 @@ TEST(GetImage, ResolvesNamesInTheResourceBundle) {
     auto root = std::filesystem::temp_directory_path() / ("rux-get-image-" + std::to_string(::getpid()));
     auto bundle = root / "RUXImageEditor.bundle";
     std::filesystem::create_directories(bundle);
-    Foundation::Bundle::setMainBundlePath(root.string());
+    struct RemoveWhenDone {
+        std::filesystem::path path;
+        ~RemoveWhenDone() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    } removeRoot{root};
+    const TestSupport::MainBundlePath resources(root.string());
     EXPECT_EQ(RUXGetImage("icon"), nullptr);
 
     // Copy one real PNG of the tree under test names.
@@ -76,8 +83,6 @@ TEST(GetImage, ResolvesNamesInTheResourceBundle) {
     // Without the resource bundle nothing resolves.
     std::filesystem::remove_all(bundle);
     EXPECT_EQ(RUXGetImage("icon"), nullptr);
-    Foundation::Bundle::setMainBundlePath("");
-    std::filesystem::remove_all(root);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <ImageEngine/Context.h>
 #include <ImageEngine/Image.h>
 #include <Manager/RUXImageRenderer.h>
+#include <Support/GlobalStateGuards.h>
+#include <Support/ScreenScaleGuard.h>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -73,13 +75,6 @@ inline void expectRectNear(const Graphics::Rect& actual, const Graphics::Rect& e
     EXPECT_NEAR(actual.size.height, expected.size.height, tolerance) << "height";
 }
 
-// Restores the main screen's scale when a test changes it.
-struct ScreenScale {
-    explicit ScreenScale(double scale) : saved(Graphics::mainScreenScale()) {
-        Graphics::setMainScreenScale(scale);
-    }
-    ~ScreenScale() { Graphics::setMainScreenScale(saved); }
-    double saved;
-};
+using ScreenScale = TestSupport::MainScreenScale;
 
 } // namespace EditorTest

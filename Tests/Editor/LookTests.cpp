@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -200,7 +201,7 @@ TEST(Look, OverlayIsScaledToCoverTheImage) {
 
 TEST(Look, TableAndOverlayLoadOnceUnderConcurrentFirstUse) {
     // The tree's resource bundle, when it is there; the test only needs some table to load.
-    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
+    std::optional<TestSupport::MainBundlePath> resources(RUX_SOURCE_RESOURCES_DIR);
     auto look = std::make_shared<RUXFilterTokyo>();
     std::vector<std::shared_ptr<RUXFilterLookupTable>> tables(8);
     std::vector<ImageEngine::ImagePtr> overlays(8);
@@ -210,7 +211,7 @@ TEST(Look, TableAndOverlayLoadOnceUnderConcurrentFirstUse) {
         tables[i] = look->lookupTable();
         overlays[i] = look->overlayImage();
     });
-    Foundation::Bundle::setMainBundlePath("");
+    resources.reset();
     if (!tables[0]) {
         GTEST_SKIP() << "no resource bundle in the tree";
     }

@@ -119,8 +119,7 @@ struct RoundTripCase {
 
 class RecipeRoundTrip : public testing::TestWithParam<RoundTripCase> {
 protected:
-    void SetUp() override { Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR); }
-    void TearDown() override { Foundation::Bundle::setMainBundlePath(""); }
+    TestSupport::MainBundlePath m_resources{RUX_SOURCE_RESOURCES_DIR};
     ScreenScale m_scale{1.0};
 };
 

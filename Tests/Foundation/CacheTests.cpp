@@ -2,6 +2,7 @@
 #include <Foundation/Dispatch.h>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <latch>
 #include <memory>
 #include <string>
 #include <thread>
@@ -49,7 +50,7 @@ TEST(Cache, KeysMatchByIdentityAndStayAliveWhileCached) {
     EXPECT_EQ(cache.objectForKey(nullptr), nullptr);
 }
 
-TEST(Cache, OverTheBudgetTheLeastRecentlyUsedGoFirst) {
+TEST(Cache, OverTheCostLimitTheLeastRecentlyUsedGoFirst) {
     Cache<Key, Value> cache;
     cache.setTotalCostLimit(10);
     auto a = key("a"), b = key("b"), c = key("c"), huge = key("huge");
@@ -66,8 +67,11 @@ TEST(Cache, OverTheBudgetTheLeastRecentlyUsedGoFirst) {
     cache.setObject(huge, value(4), 11);
     EXPECT_EQ(cache.count(), 0u);
     EXPECT_EQ(cache.totalCost(), 0u);
+}
 
-    cache.setTotalCostLimit(0);
+TEST(Cache, OverTheCountLimitTheLeastRecentlyUsedGoFirst) {
+    Cache<Key, Value> cache;
+    auto a = key("a"), b = key("b"), c = key("c");
     cache.setCountLimit(2);
     cache.setObject(a, value(1), 100);
     cache.setObject(b, value(2), 100);
@@ -131,17 +135,42 @@ TEST(Cache, ConcurrentReadersWritersAndPurgesKeepItConsistent) {
     EXPECT_EQ(cache.totalCost(), cache.count());
 }
 
-TEST(Cache, CachesComingAndGoingDuringPurges) {
+// Caches made and destroyed while another thread purges must neither be missed by a purge nor be
+// touched after they are gone (the sanitizer builds see the latter).
+TEST(Cache, CachesComingAndGoingDuringPurgesAreAllPurged) {
     std::atomic<bool> stop{false};
+    std::atomic<long> purges{0};
+    std::latch purging(1);
     std::thread purger([&] {
+        purging.count_down();
         while (!stop) {
             purgeCachesForMemoryPressure();
+            ++purges;
         }
     });
+    purging.wait();
+    int wrongValues = 0;
     for (int i = 0; i < 200; ++i) {
         Cache<Key, Value> cache;
-        cache.setObject(key("a"), value(i));
+        auto k = key("a");
+        cache.setObject(k, value(i));
+        // Either still there with its own value, or purged.
+        if (auto v = cache.objectForKey(k); v && v->number != i) {
+            ++wrongValues;
+        }
+    }
+    EXPECT_EQ(wrongValues, 0);
+
+    // A cache made while purges run is reached by a purge that starts after it was filled.
+    Cache<Key, Value> survivor;
+    auto k = key("b");
+    survivor.setObject(k, value(1));
+    const long seen = purges.load();
+    while (purges.load() < seen + 2) {
+        std::this_thread::yield();
     }
     stop = true;
     purger.join();
+    EXPECT_EQ(survivor.objectForKey(k), nullptr);
+    EXPECT_EQ(survivor.count(), 0u);
 }

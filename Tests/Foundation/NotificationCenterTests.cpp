@@ -1,5 +1,6 @@
 #include <Foundation/Dispatch.h>
 #include <Foundation/NotificationCenter.h>
+#include <Support/GlobalStateGuards.h>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
@@ -42,8 +43,14 @@ TEST(NotificationCenter, HandlersMayRemoveAddAndPostDuringDelivery) {
     center.addObserver("inner", [&](const Notification&) { heard += "inner "; });
     center.post("n");
     EXPECT_EQ(heard, "first inner ");
-    center.removeObserver(second); // already gone: ignored
+
+    // Removing a token twice, or one never handed out, leaves the others alone; the observer added
+    // during the first delivery hears the second.
+    center.removeObserver(second);
     center.removeObserver(12345);
+    heard.clear();
+    center.post("n");
+    EXPECT_EQ(heard, "first inner late ");
 }
 
 TEST(NotificationCenter, ScopedObserverStopsDeliveryWhenItGoes) {
@@ -59,6 +66,7 @@ TEST(NotificationCenter, ScopedObserverStopsDeliveryWhenItGoes) {
 }
 
 TEST(NotificationCenter, SettingTheDeviceOrientationPostsOnTheDefaultCenter) {
+    const TestSupport::DeviceOrientation restoreOrientation;
     auto& center = NotificationCenter::defaultCenter();
     std::vector<DeviceOrientation> seen;
     ScopedObserver observer(
@@ -70,7 +78,6 @@ TEST(NotificationCenter, SettingTheDeviceOrientationPostsOnTheDefaultCenter) {
     EXPECT_EQ(seen, (std::vector<DeviceOrientation>{DeviceOrientation::LandscapeLeft,
                                                     DeviceOrientation::LandscapeLeft,
                                                     DeviceOrientation::Portrait}));
-    setCurrentDeviceOrientation(DeviceOrientation::Unknown);
 }
 
 TEST(NotificationCenter, PostsAddsAndRemovesFromManyThreads) {

@@ -4,6 +4,7 @@
 #include <Foundation/RunLoop.h>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,7 +24,7 @@ protected:
         loop().runUntilIdle();
     }
     static RunLoop& loop() { return RunLoop::main(); }
-    TimerId schedule(std::chrono::milliseconds interval, bool repeats, std::function<void()> fn) {
+    TimerId schedule(std::chrono::milliseconds interval, Repeats repeats, std::function<void()> fn) {
         TimerId id = loop().scheduleTimer(interval, repeats, std::move(fn));
         m_timers.push_back(id);
         return id;
@@ -37,8 +38,8 @@ protected:
 TEST_F(RunLoopTest, TimersFireAsTheManualClockAdvances) {
     ManualClock clock;
     std::string fired;
-    schedule(100ms, false, [&] { fired += "once "; });
-    TimerId tick = schedule(30ms, true, [&] { fired += "tick "; });
+    schedule(100ms, Repeats::No, [&] { fired += "once "; });
+    TimerId tick = schedule(30ms, Repeats::Yes, [&] { fired += "tick "; });
 
     // Each step: how far to move the clock, then what one turn of the loop must have run.
     struct Step {
@@ -71,12 +72,12 @@ TEST_F(RunLoopTest, ATimerCanCancelItselfAndAnotherDueInTheSameTurn) {
     int otherRuns = 0;
     TimerId other = 0;
     TimerId self = 0;
-    self = schedule(10ms, true, [&] {
+    self = schedule(10ms, Repeats::Yes, [&] {
         ++selfRuns;
         loop().cancelTimer(self);
         loop().cancelTimer(other);
     });
-    other = schedule(20ms, false, [&] { ++otherRuns; });
+    other = schedule(20ms, Repeats::No, [&] { ++otherRuns; });
     clock.advance(50ms);
     loop().runOnce();
     clock.advance(50ms);
@@ -89,7 +90,7 @@ TEST_F(RunLoopTest, AutoAdvancingClockLetsRunUntilFinishAnAnimation) {
     ManualClock clock(AutoAdvance::Yes);
     const TimePoint start = clock.now();
     int frames = 0;
-    TimerId frame = schedule(16ms, true, [&] { ++frames; });
+    TimerId frame = schedule(16ms, Repeats::Yes, [&] { ++frames; });
     EXPECT_TRUE(loop().runUntil([&] { return frames == 10; }));
     loop().cancelTimer(frame);
     EXPECT_EQ(frames, 10);
@@ -102,7 +103,7 @@ TEST_F(RunLoopTest, RunUntilGivesUpAtItsBoundAndRunUntilIdleOnEndlessWork) {
     // A stopped manual clock must not stall the bound either.
     {
         ManualClock clock;
-        schedule(10ms, false, [] {});
+        schedule(10ms, Repeats::No, [] {});
         EXPECT_FALSE(loop().runUntil([] { return false; }, 20ms));
     }
 
@@ -121,7 +122,7 @@ TEST_F(RunLoopTest, RunUntilGivesUpAtItsBoundAndRunUntilIdleOnEndlessWork) {
 TEST_F(RunLoopTest, RunUntilIdleIgnoresTimersDueLater) {
     ManualClock clock;
     int runs = 0;
-    schedule(10ms, true, [&] { ++runs; });
+    schedule(10ms, Repeats::Yes, [&] { ++runs; });
     loop().post([&] { ++runs; });
     EXPECT_TRUE(loop().runUntilIdle());
     EXPECT_EQ(runs, 1);
@@ -129,8 +130,12 @@ TEST_F(RunLoopTest, RunUntilIdleIgnoresTimersDueLater) {
 
 TEST_F(RunLoopTest, WorkPostedFromAnotherThreadWakesASleepingLoop) {
     std::atomic<bool> done{false};
+    // The post waits until the loop has run, so that it lands on a loop already waiting for work
+    // rather than on one that would find it on its first look.
+    std::latch loopRunning(1);
+    loop().post([&] { loopRunning.count_down(); });
     std::thread poster([&] {
-        std::this_thread::sleep_for(20ms);
+        loopRunning.wait();
         loop().post([&] { done = true; });
     });
     EXPECT_TRUE(loop().runUntil([&] { return done.load(); }, 30s));

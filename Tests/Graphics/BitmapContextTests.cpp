@@ -83,7 +83,7 @@ TEST(BitmapContext, StateClipAndTransformAreSavedAndRestored) {
     EXPECT_EQ(context->bitmap().row(7)[0], 0);
 }
 
-TEST(BitmapContext, ImagesDrawUprightAndMasksPaintWithOneMinusTheSample) {
+TEST(BitmapContext, ImagesDrawUprightInAYUpContext) {
     // A 1 × 2 image, white on top of black, drawn into a y-up context, keeps white on top.
     auto pixels = Bitmap::create(1, 2);
     std::uint8_t* top = pixels->mutableRow(0);
@@ -94,7 +94,9 @@ TEST(BitmapContext, ImagesDrawUprightAndMasksPaintWithOneMinusTheSample) {
     context->drawImage({0, 0, 1, 4}, *image);
     EXPECT_EQ(context->bitmap().row(0)[0], 255);
     EXPECT_EQ(context->bitmap().row(3)[0], 0);
+}
 
+TEST(BitmapContext, MasksPaintWithOneMinusTheSample) {
     // Mask samples 0, 128 and 255: shown fully, half, hidden.
     auto mask = Bitmap::create(3, 1, PixelFormat::Gray8);
     mask->mutableRow(0)[0] = 0, mask->mutableRow(0)[1] = 128, mask->mutableRow(0)[2] = 255;
@@ -110,13 +112,16 @@ TEST(BitmapContext, ImagesDrawUprightAndMasksPaintWithOneMinusTheSample) {
     EXPECT_EQ(m[4], 127); // premultiplied colour scales with it
 
     // Drawn over blue, the half-masked pixel mixes the two.
-    auto over = BitmapContext::create(3, 1, true);
+    auto over = BitmapContext::create(3, 1, Graphics::Opacity::Opaque);
     over->setFillColor({0, 0, 1, 1});
     over->fillRect({0, 0, 3, 1});
     over->drawImage({0, 0, 3, 1}, *masked);
     EXPECT_NEAR(over->bitmap().row(0)[4], 127, 1);
     EXPECT_NEAR(over->bitmap().row(0)[6], 128, 1);
+}
 
+TEST(BitmapContext, OnlyAGreyBitmapMakesAMask) {
+    auto red = Bitmap::create(3, 1);
     Foundation::LogCapture capture;
     EXPECT_EQ(createImageMask(*red), nullptr);
     EXPECT_EQ(createMaskedImage(*BitmapImage::create(red), nullptr), nullptr);

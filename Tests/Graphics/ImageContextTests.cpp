@@ -1,6 +1,8 @@
 #include <Foundation/Log.h>
 #include <Graphics/ImageContext.h>
+#include <Support/ScreenScaleGuard.h>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace Graphics;
 
@@ -42,7 +44,7 @@ TEST(ImageContext, OrientationTurnsThePictureUpright) {
     };
     for (const auto& [orientation, expected] : cases) {
         auto image = numbered(orientation);
-        auto context = ImageContext::create(image->size(), false, 1.0);
+        auto context = ImageContext::create(image->size(), Graphics::Opacity::Translucent, 1.0);
         ASSERT_TRUE(context);
         context->drawImage(*image, {0, 0, image->size().width, image->size().height});
         EXPECT_EQ(reds(context->bitmap()), expected) << static_cast<int>(orientation);
@@ -59,7 +61,7 @@ TEST(ImageContext, ReductionAveragesTheCoveredArea) {
             p[3] = 255;
         }
     auto image = BitmapImage::create(bitmap);
-    auto context = ImageContext::create({4, 4}, false, 2.0);
+    auto context = ImageContext::create({4, 4}, Graphics::Opacity::Translucent, 2.0);
     ASSERT_TRUE(context);
     ASSERT_EQ(context->bitmap().width(), 8);
     context->drawImage(*image, {0, 0, 4, 4});
@@ -72,18 +74,17 @@ TEST(ImageContext, ReductionAveragesTheCoveredArea) {
 }
 
 TEST(ImageContext, ScaleZeroUsesTheMainScreenAndBadSizesAnswerNil) {
-    const double saved = mainScreenScale();
-    setMainScreenScale(3.0);
-    auto context = ImageContext::create({10, 5}, true, 0.0);
+    std::optional<TestSupport::MainScreenScale> screenScale(std::in_place, 3.0);
+    auto context = ImageContext::create({10, 5}, Graphics::Opacity::Opaque, 0.0);
     ASSERT_TRUE(context);
     EXPECT_EQ(context->bitmap().width(), 30);
     EXPECT_EQ(context->bitmap().height(), 15);
     EXPECT_EQ(context->bitmap().row(0)[3], 255);
-    setMainScreenScale(saved);
+    screenScale.reset();
     Foundation::LogCapture capture;
-    EXPECT_EQ(ImageContext::create({0, 5}, false, 1.0), nullptr);
-    EXPECT_EQ(ImageContext::create({5, 5}, false, -1.0), nullptr);
-    EXPECT_EQ(ImageContext::create({std::nan(""), 5}, false, 1.0), nullptr);
+    EXPECT_EQ(ImageContext::create({0, 5}, Graphics::Opacity::Translucent, 1.0), nullptr);
+    EXPECT_EQ(ImageContext::create({5, 5}, Graphics::Opacity::Translucent, -1.0), nullptr);
+    EXPECT_EQ(ImageContext::create({std::nan(""), 5}, Graphics::Opacity::Translucent, 1.0), nullptr);
 }
 
 TEST(ImageContext, DrawingIsClippedAndCompositedSourceOver) {
@@ -93,7 +94,7 @@ TEST(ImageContext, DrawingIsClippedAndCompositedSourceOver) {
             std::uint8_t* p = red->mutableRow(y) + x * 4;
             p[0] = 128, p[3] = 128; // half-transparent red, premultiplied
         }
-    auto context = ImageContext::create({4, 4}, true, 1.0);
+    auto context = ImageContext::create({4, 4}, Graphics::Opacity::Opaque, 1.0);
     // Half of it hangs off the left edge; the rest lands on opaque black.
     context->drawImage(*BitmapImage::create(red), {-2, 0, 4, 4});
     EXPECT_EQ(context->bitmap().row(0)[0], 128);

@@ -189,11 +189,11 @@ TEST(OutOfRange, ImageContextRefusesSizesItCannotMake) {
         {{4, 4}, 1e300},  {{1e5, 1e5}, 1.0}, {{1e-12, 1}, 1.0},
     };
     for (const auto& [size, scale] : refused)
-        EXPECT_EQ(ImageContext::create(size, false, scale), nullptr)
+        EXPECT_EQ(ImageContext::create(size, Graphics::Opacity::Translucent, scale), nullptr)
             << size.width << " x " << size.height << " @ " << scale;
     EXPECT_EQ(capture.lines().size(), std::size(refused));
     // A fraction of a pixel rounds up to one.
-    auto tiny = ImageContext::create({0.2, 0.2}, false, 1.0);
+    auto tiny = ImageContext::create({0.2, 0.2}, Graphics::Opacity::Translucent, 1.0);
     ASSERT_TRUE(tiny);
     EXPECT_EQ(tiny->bitmap().width(), 1);
 }
@@ -214,13 +214,13 @@ TEST(OutOfRange, DrawingIntoUnusableRectsLeavesTheContextUnchanged) {
     };
     Foundation::LogCapture quiet;
     for (const Rect& rect : unusable) {
-        auto context = ImageContext::create({4, 4}, false, 2.0);
+        auto context = ImageContext::create({4, 4}, Graphics::Opacity::Translucent, 2.0);
         context->drawImage(*image, rect);
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
                 ASSERT_EQ(context->bitmap().row(y)[4 * x + 3], 0) << rect.origin.x << ", " << rect.size.width;
     }
-    auto context = ImageContext::create({4, 4}, false, 1.0);
+    auto context = ImageContext::create({4, 4}, Graphics::Opacity::Translucent, 1.0);
     context->drawImage(*image, Rect(3, 3, 2, 2));
     EXPECT_EQ(context->bitmap().row(3)[4 * 3 + 3], 255);
     EXPECT_EQ(context->bitmap().row(2)[4 * 2 + 3], 0);
@@ -262,7 +262,7 @@ TEST(OutOfRange, BitmapContextDrawingWithUnusableValues) {
         },
         [](BitmapContext& c, double v) {
             Path path;
-            path.addArc({4, 4}, v, 0, v, false);
+            path.addArc({4, 4}, v, 0, v, ArcDirection::CounterClockwise);
             c.strokePath(path);
         },
         [](BitmapContext& c, double v) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <latch>
 #include <thread>
 
 namespace {
@@ -201,9 +202,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(HeadlessHostTest, IdleWaitsForBackgroundWorkHandedBackToTheMainThread) {
     std::atomic<int> stage{0};
     auto square = screen->square;
-    Foundation::dispatchAsyncGlobal([&stage, square] {
-        // Long enough that the main thread runs dry before the task is done.
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The task waits until the main thread has started on the script, so that the main thread runs
+    // out of its own work before the task hands anything back.
+    auto scriptRunning = std::make_shared<std::latch>(1);
+    Foundation::performOnMainThread([scriptRunning] { scriptRunning->count_down(); }, Foundation::Wait::No);
+    Foundation::dispatchAsyncGlobal([&stage, square, scriptRunning] {
+        scriptRunning->wait();
         Foundation::performOnMainThread(
             [&stage, square] {
                 square->setBackgroundColor({1, 1, 0, 1});

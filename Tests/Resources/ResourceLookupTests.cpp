@@ -6,6 +6,8 @@
 
 #include <Foundation/Bundle.h>
 #include <Graphics/BitmapImage.h>
+#include <Support/GlobalStateGuards.h>
+#include <Support/ScreenScaleGuard.h>
 #include <Utility/RUXImageUtility.h>
 #include <algorithm>
 #include <cmath>
@@ -18,16 +20,9 @@ namespace {
 using namespace ResourceArt;
 
 class ResourceLookup : public testing::TestWithParam<double> {
-protected:
-    void SetUp() override {
-        m_savedScale = Graphics::mainScreenScale();
-        Graphics::setMainScreenScale(GetParam());
-        Foundation::Bundle::setMainBundlePath(RUX_RESOURCES_DIR);
-    }
-    void TearDown() override { Graphics::setMainScreenScale(m_savedScale); }
-
 private:
-    double m_savedScale = 1.0;
+    TestSupport::MainScreenScale m_screenScale{GetParam()};
+    TestSupport::MainBundlePath m_resources{RUX_RESOURCES_DIR};
 };
 
 TEST_P(ResourceLookup, IconsResolveAtTheScreenScaleWithTheirPointSize) {

@@ -105,6 +105,7 @@ TEST_F(ZoomView, SizeChangesAndDeviceTurnsRefitToTheSmallestZoom) {
     zoom->setFrame({0, 44, 320, 500});
     EXPECT_NEAR(zoom->zoomScale(), 320.0 / 750, 1e-12);
     zoom->setZoomScale(2, Toolkit::Animated::No);
+    const TestSupport::DeviceOrientation restoreOrientation;
     Foundation::setCurrentDeviceOrientation(Foundation::DeviceOrientation::Portrait);
     EXPECT_NEAR(zoom->zoomScale(), 320.0 / 750, 1e-12);
 }

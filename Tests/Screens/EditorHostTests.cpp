@@ -131,7 +131,7 @@ TEST_F(EditorHost, CancelEndsTheSession) {
 }
 
 TEST_F(EditorHost, SavesBesideThePhotoUnderFreshNamesAndNeverOverIt) {
-    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
+    const TestSupport::MainBundlePath resources(RUX_SOURCE_RESOURCES_DIR);
     auto delegate = std::make_shared<::EditorHost::SavingDelegate>(photo, std::nullopt);
     auto editor = RUXMainViewController::create(load(photo));
     editor->setDelegate(delegate);
@@ -155,7 +155,6 @@ TEST_F(EditorHost, SavesBesideThePhotoUnderFreshNamesAndNeverOverIt) {
     }
     EXPECT_TRUE(overwriting->saveFailed());
     EXPECT_TRUE(samePixels(before->bitmap().get(), load(photo)->bitmap().get()));
-    Foundation::Bundle::setMainBundlePath("");
 }
 
 TEST_F(EditorHost, SavesAtThePhotosOwnSizeWithItsMetadataUnlessStripped) {

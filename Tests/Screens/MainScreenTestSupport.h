@@ -74,8 +74,7 @@ inline bool samePixels(const std::shared_ptr<const Graphics::BitmapImage>& a,
 class MainScreenFixture : public ::testing::Test {
 public:
     void SetUp() override {
-        Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
-        host = Hosts::HeadlessHost::create();
+        host = Hosts::HeadlessHost::create(Hosts::HeadlessHost::defaultPointSize, screenScale);
         ASSERT_TRUE(host);
         editor = RUXMainViewController::create(EditorTest::makePhoto(photoWidth, photoHeight));
         editor->setConfiguration(configuration ? configuration
@@ -92,7 +91,6 @@ public:
             EXPECT_TRUE(host->runUntilIdle());
         }
         host.reset();
-        Foundation::Bundle::setMainBundlePath("");
     }
 
     // Runs until every background render and thumbnail has been shown.
@@ -126,8 +124,12 @@ public:
         return editor->imageRenderer()->renderedImage(formula);
     }
 
+    // The source tree's resource bundle, for every test; restored after TearDown.
+    TestSupport::MainBundlePath resources{RUX_SOURCE_RESOURCES_DIR};
     int photoWidth = 300;
     int photoHeight = 200;
+    // Pixels per point of the screen; the reference screenshots use 1 to stay small.
+    double screenScale = Hosts::HeadlessHost::defaultScale;
     std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration;
     std::unique_ptr<Hosts::HeadlessHost> host;
     std::shared_ptr<RUXMainViewController> editor;

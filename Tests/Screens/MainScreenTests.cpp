@@ -204,7 +204,6 @@ TEST_F(MainScreen, CancelOnlyTellsTheDelegate) {
 class NavigationBarRestore : public MainScreenFixture, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
-        Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
         host = Hosts::HeadlessHost::create();
         ASSERT_TRUE(host);
         // The host's own screen first, with its bar as the parameter says.
@@ -283,7 +282,7 @@ TEST_F(MainScreenWithoutConfiguration, FallsBackToTheSampleConfigurationWithOneL
 }
 
 TEST(MainScreenBadInput, ANullPhotoOpensEmptyAndSavesNothing) {
-    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
+    const TestSupport::MainBundlePath resources(RUX_SOURCE_RESOURCES_DIR);
     {
         auto host = Hosts::HeadlessHost::create();
         auto editor = RUXMainViewController::create(nullptr);
@@ -300,7 +299,6 @@ TEST(MainScreenBadInput, ANullPhotoOpensEmptyAndSavesNothing) {
         ASSERT_EQ(delegate->savedImages.size(), 1u);
         EXPECT_EQ(delegate->savedImages[0], nullptr);
     }
-    Foundation::Bundle::setMainBundlePath("");
 }
 
 TEST(MainScreenColours, ImageForColourFillsEveryPixel) {

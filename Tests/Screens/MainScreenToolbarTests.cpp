@@ -32,7 +32,6 @@ struct ToolbarCase {
 class Toolbar : public ::testing::TestWithParam<ToolbarCase> {
 protected:
     void SetUp() override {
-        Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
         host = Hosts::HeadlessHost::create({GetParam().width, 200}, 2);
         ASSERT_TRUE(host);
         auto screen = Toolkit::ViewController::create();
@@ -43,10 +42,8 @@ protected:
         toolbar->setFrame({0, 0, GetParam().width, 48});
         ASSERT_TRUE(host->runUntilIdle());
     }
-    void TearDown() override {
-        host.reset();
-        Foundation::Bundle::setMainBundlePath("");
-    }
+    void TearDown() override { host.reset(); }
+    TestSupport::MainBundlePath resources{RUX_SOURCE_RESOURCES_DIR};
     void run(const std::string& script) {
         std::string error;
         EXPECT_TRUE(host->runScript(script, &error)) << error;

@@ -25,9 +25,10 @@ bool sameRotation(const RUXRotateTransformation& a, const RUXRotateTransformatio
 }
 
 TEST(RotateButtonsBar, FourEqualButtonsWithPressedIcons) {
-    Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
-    auto bar = RUXRotateButtonsBar::create({0, 440, 320, 80});
-    Foundation::Bundle::setMainBundlePath("");
+    auto bar = [] {
+        const TestSupport::MainBundlePath resources(RUX_SOURCE_RESOURCES_DIR);
+        return RUXRotateButtonsBar::create({0, 440, 320, 80});
+    }();
     ASSERT_EQ(bar->contents()->subviews().size(), 4u);
     EXPECT_EQ(bar->contents()->frame(), Rect(0, 0, 320, 80));
     for (std::size_t i = 0; i < 4; ++i) {

@@ -55,8 +55,7 @@ public:
     static constexpr Graphics::Size kScreenSize{320, 568};
 
     void SetUp() override {
-        Foundation::Bundle::setMainBundlePath(RUX_SOURCE_RESOURCES_DIR);
-        host = Hosts::HeadlessHost::create(kScreenSize, 2);
+        host = Hosts::HeadlessHost::create(kScreenSize, screenScale);
         ASSERT_TRUE(host);
         root = Toolkit::ViewController::create();
         host->application().setRootViewController(root);
@@ -71,7 +70,6 @@ public:
             host->runUntilIdle();
         }
         host.reset();
-        Foundation::Bundle::setMainBundlePath("");
     }
 
     // What the main screen does on appearing: the committed picture becomes the renderer's last
@@ -112,10 +110,14 @@ public:
         return view->convertPointToView({b.midX(), b.midY()}, nullptr);
     }
 
+    // The source tree's resource bundle, for every test; restored after TearDown.
+    TestSupport::MainBundlePath resources{RUX_SOURCE_RESOURCES_DIR};
     int photoWidth = 300;
     int photoHeight = 200;
     // Pixels per point of the photo; at 2 a photo below 640 × 2 pixels reaches the screen unresized.
     double photoScale = 2;
+    // Pixels per point of the screen; the reference screenshots use 1 to stay small.
+    double screenScale = 2;
     std::unique_ptr<Hosts::HeadlessHost> host;
     std::shared_ptr<Toolkit::ViewController> root;
     std::shared_ptr<RUXEditManager> editManager;

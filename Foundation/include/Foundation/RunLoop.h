@@ -8,6 +8,9 @@
 
 namespace Foundation {
 
+// Whether a timer fires once or every interval until cancelled.
+enum class Repeats { No, Yes };
+
 using TimerId = std::uint64_t;
 
 namespace detail {
@@ -32,10 +35,10 @@ public:
     // Any thread may call it.
     void post(std::function<void()> work);
 
-    // Schedules fn after interval (and then every interval while repeats is true; a repeating
+    // Schedules fn after interval (and then every interval with Repeats::Yes; a repeating
     // interval below 1 ms counts as 1 ms); fn runs on the main thread. Returns an id for
     // cancelTimer, never 0. Any thread may call it.
-    TimerId scheduleTimer(std::chrono::milliseconds interval, bool repeats, std::function<void()> fn);
+    TimerId scheduleTimer(std::chrono::milliseconds interval, Repeats repeats, std::function<void()> fn);
     // Cancels a timer, also from inside its own fn; an unknown or finished id is ignored.
     // Any thread may call it.
     void cancelTimer(TimerId id);

@@ -13,6 +13,9 @@ enum class AlphaInfo {
     NoneSkipLast,      // opaque: the fourth byte is ignored (kept 255)
 };
 
+// Whether a new drawing surface starts transparent or opaque (black, its alpha ignored).
+enum class Opacity { Translucent, Opaque };
+
 enum class ColorSpace {
     DeviceRGB, // sRGB-encoded colour, what photos and the screen use
     LinearSRGB,

@@ -24,7 +24,8 @@ public:
     static std::unique_ptr<BitmapContext> create(std::shared_ptr<Bitmap> target);
     // A new transparent (or opaque black) RGBA8 bitmap of that size, and a context on it; nullptr
     // when the bitmap cannot be made.
-    static std::unique_ptr<BitmapContext> create(int width, int height, bool opaque = false);
+    static std::unique_ptr<BitmapContext> create(int width, int height,
+                                                 Opacity opacity = Opacity::Translucent);
 
     Bitmap& bitmap() { return *m_bitmap; }
     const std::shared_ptr<Bitmap>& sharedBitmap() const { return m_bitmap; }

@@ -7,6 +7,9 @@
 
 namespace Graphics {
 
+// The way an arc turns from its start angle to its end angle, in a y-up space.
+enum class ArcDirection { CounterClockwise, Clockwise };
+
 enum class FillRule { NonZero, EvenOdd };
 
 // A vector path of straight and curved segments. Curves are flattened as they are added, finely
@@ -25,7 +28,7 @@ public:
     void curveTo(Point control1, Point control2, Point end);
     // An arc about center from startAngle to endAngle (radians, counter-clockwise positive in a y-up
     // space); joined to the current point by a line when a subpath is open.
-    void addArc(Point center, double radius, double startAngle, double endAngle, bool clockwise);
+    void addArc(Point center, double radius, double startAngle, double endAngle, ArcDirection direction);
     void closeSubpath();
 
     void addRect(const Rect& rect);

@@ -59,7 +59,8 @@ private:
     void setNeedsTitleUpdate();
     void layoutContainer();
     // Slides between the two screens' views; finish runs when they stand in place.
-    void slide(bool pushing, Animated animated, std::function<void()> finish);
+    enum class SlideDirection { Push, Pop };
+    void slide(SlideDirection direction, Animated animated, std::function<void()> finish);
 
     std::vector<std::shared_ptr<ViewController>> m_stack;
     std::shared_ptr<View> m_bar;

@@ -132,7 +132,10 @@ private:
     void applyZoom(double scale, Graphics::Point anchor, Graphics::Point position);
     Graphics::Point clampedOffset(Graphics::Point offset) const;
     void stopAnimations();
-    void animateOffsetTo(Graphics::Point target, double seconds, bool decelerating);
+    // Whether the animation is the content gliding to rest (a fling or a bounce back from an edge),
+    // which a touch may stop, or a move the program asked for.
+    enum class OffsetMotion { Requested, Decelerating };
+    void animateOffsetTo(Graphics::Point target, double seconds, OffsetMotion motion);
     void finishScrolling();
     void setIndicatorsVisible(bool visible);
 

@@ -10,6 +10,9 @@
 
 namespace Toolkit {
 
+// Which way a screen is going in an appearance transition.
+enum class AppearanceTransition { Appearing, Disappearing };
+
 class NavigationController;
 
 // Owns one screen's view and receives its life-cycle callbacks. Main thread only: presenting and
@@ -92,7 +95,7 @@ public:
     // Used by containers and Application: run the appearance callbacks of this screen and of its
     // children whose views are in this screen's view. A call that would not change the state
     // (appearing twice) does nothing, so callbacks always come in pairs.
-    void beginAppearanceTransition(bool appearing, Animated animated);
+    void beginAppearanceTransition(AppearanceTransition transition, Animated animated);
     void endAppearanceTransition();
 
 protected:

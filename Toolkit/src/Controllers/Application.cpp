@@ -33,7 +33,7 @@ void Application::setRootViewController(const std::shared_ptr<ViewController>& c
         // What the old root presents goes first, so that every screen shown gets its disappearance.
         if (old->presentedViewController())
             old->dismissViewController(Animated::No);
-        old->beginAppearanceTransition(false, Animated::No);
+        old->beginAppearanceTransition(AppearanceTransition::Disappearing, Animated::No);
         if (old->isViewLoaded())
             old->view()->removeFromSuperview();
         m_root.reset();
@@ -45,7 +45,7 @@ void Application::setRootViewController(const std::shared_ptr<ViewController>& c
     const std::shared_ptr<View> view = controller->view();
     view->setFrame(m_window->bounds());
     view->setAutoresizingMask(AutoresizingMask::FlexibleWidth | AutoresizingMask::FlexibleHeight);
-    controller->beginAppearanceTransition(true, Animated::No);
+    controller->beginAppearanceTransition(AppearanceTransition::Appearing, Animated::No);
     m_window->addSubview(view);
     m_window->layoutIfNeeded();
     controller->endAppearanceTransition();

@@ -151,20 +151,20 @@ void NavigationController::pushViewController(const std::shared_ptr<ViewControll
     if (!from) {
         layoutContainer();
         if (isVisible()) {
-            controller->beginAppearanceTransition(true, Animated::No);
+            controller->beginAppearanceTransition(AppearanceTransition::Appearing, Animated::No);
             controller->endAppearanceTransition();
         }
         return;
     }
     const bool shown = isVisible();
     if (shown) {
-        from->beginAppearanceTransition(false, animated);
-        controller->beginAppearanceTransition(true, animated);
+        from->beginAppearanceTransition(AppearanceTransition::Disappearing, animated);
+        controller->beginAppearanceTransition(AppearanceTransition::Appearing, animated);
     }
     m_incoming = controller;
     m_outgoing = from;
     m_pushing = true;
-    slide(true, shown ? animated : Animated::No, [from, controller, shown] {
+    slide(SlideDirection::Push, shown ? animated : Animated::No, [from, controller, shown] {
         if (from->isViewLoaded())
             from->view()->removeFromSuperview();
         if (shown) {
@@ -192,13 +192,13 @@ std::shared_ptr<ViewController> NavigationController::popViewController(Animated
     view()->insertSubviewBelow(to->view(), from->view());
     const bool shown = isVisible();
     if (shown) {
-        from->beginAppearanceTransition(false, animated);
-        to->beginAppearanceTransition(true, animated);
+        from->beginAppearanceTransition(AppearanceTransition::Disappearing, animated);
+        to->beginAppearanceTransition(AppearanceTransition::Appearing, animated);
     }
     m_incoming = to;
     m_outgoing = from;
     m_pushing = false;
-    slide(false, shown ? animated : Animated::No, [from, to, shown] {
+    slide(SlideDirection::Pop, shown ? animated : Animated::No, [from, to, shown] {
         if (from->isViewLoaded())
             from->view()->removeFromSuperview();
         from->removeFromParentViewController();
@@ -210,7 +210,8 @@ std::shared_ptr<ViewController> NavigationController::popViewController(Animated
     return from;
 }
 
-void NavigationController::slide(bool pushing, Animated animated, std::function<void()> finish) {
+void NavigationController::slide(SlideDirection direction, Animated animated, std::function<void()> finish) {
+    const bool pushing = direction == SlideDirection::Push;
     m_pushing = pushing;
     m_slideProgress = 0;
     std::weak_ptr<NavigationController> weak =

@@ -139,8 +139,8 @@ std::vector<std::shared_ptr<ViewController>> ViewController::childrenForAppearan
     return shown;
 }
 
-void ViewController::beginAppearanceTransition(bool appearing, Animated animated) {
-    if (appearing) {
+void ViewController::beginAppearanceTransition(AppearanceTransition transition, Animated animated) {
+    if (transition == AppearanceTransition::Appearing) {
         if (m_appearance == Appearance::Appearing || m_appearance == Appearance::Appeared)
             return;
         m_appearance = Appearance::Appearing;
@@ -154,7 +154,7 @@ void ViewController::beginAppearanceTransition(bool appearing, Animated animated
         viewWillDisappear(animated);
     }
     for (const auto& child : childrenForAppearance())
-        child->beginAppearanceTransition(appearing, animated);
+        child->beginAppearanceTransition(transition, animated);
 }
 
 void ViewController::endAppearanceTransition() {
@@ -204,8 +204,8 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
     view->setFrame(animated == Animated::Yes ? bounds.offsetBy(0, bounds.height()) : bounds);
     view->setAutoresizingMask(AutoresizingMask::FlexibleWidth | AutoresizingMask::FlexibleHeight);
 
-    presenter->beginAppearanceTransition(false, animated);
-    controller->beginAppearanceTransition(true, animated);
+    presenter->beginAppearanceTransition(AppearanceTransition::Disappearing, animated);
+    controller->beginAppearanceTransition(AppearanceTransition::Appearing, animated);
     window->addSubview(view);
 
     if (animated == Animated::No) {
@@ -274,8 +274,8 @@ void ViewController::dismissViewController(Animated animated, std::function<void
         window->insertSubviewBelow(presenterView, topView);
     }
 
-    top->beginAppearanceTransition(false, animated);
-    presenter->beginAppearanceTransition(true, animated);
+    top->beginAppearanceTransition(AppearanceTransition::Disappearing, animated);
+    presenter->beginAppearanceTransition(AppearanceTransition::Appearing, animated);
 
     auto finish = [presenter, chain, completion = std::move(completion)]() mutable {
         presenter->m_inTransition = false;

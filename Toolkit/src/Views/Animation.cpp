@@ -75,7 +75,8 @@ AnimationId animate(double seconds, std::function<void(double progress)> step,
     animation.seconds = seconds;
     animation.step = std::move(step);
     animation.completion = std::move(completion);
-    animation.timer = Foundation::RunLoop::main().scheduleTimer(kFrameInterval, true, [id] { tick(id); });
+    animation.timer = Foundation::RunLoop::main().scheduleTimer(kFrameInterval, Foundation::Repeats::Yes,
+                                                                [id] { tick(id); });
     return id;
 }
 

@@ -71,8 +71,8 @@ void ImageView::drawImage(Graphics::BitmapContext& context, const Graphics::Rect
         if (w >= 1 && h >= 1 && (w * 2 < m_upright->width() || h * 2 < m_upright->height())) {
             if (!m_reduced || m_reduced->width() != w || m_reduced->height() != h) {
                 m_reduced.reset();
-                if (std::unique_ptr<Graphics::ImageContext> reducer =
-                        Graphics::ImageContext::create({double(w), double(h)}, false, 1.0)) {
+                if (std::unique_ptr<Graphics::ImageContext> reducer = Graphics::ImageContext::create(
+                        {double(w), double(h)}, Graphics::Opacity::Translucent, 1.0)) {
                     reducer->drawImage(*m_image, {0, 0, double(w), double(h)});
                     if (std::shared_ptr<Graphics::BitmapImage> reduced = reducer->makeImage())
                         m_reduced = reduced->bitmap();

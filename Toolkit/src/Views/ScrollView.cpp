@@ -1,3 +1,5 @@
+#include "ScrollMotion.h"
+
 #include <Graphics/BitmapContext.h>
 #include <Graphics/Path.h>
 #include <Toolkit/ScrollView.h>
@@ -7,43 +9,7 @@
 
 namespace Toolkit {
 
-namespace {
-
-// How long content touches wait for a possible scroll before the content gets them.
-constexpr double kContentTouchDelay = 0.15;
-// The pan recogniser's slop, in points.
-constexpr double kPanSlop = 10;
-// Rubber band: the further past the edge, the less the content follows, approaching one bounds
-// length at most.
-constexpr double kRubberBand = 0.55;
-// A fling glides this many seconds' worth of its release velocity.
-constexpr double kGlideFactor = 0.35;
-constexpr double kGlideSeconds = 0.6;
-constexpr double kBounceSeconds = 0.3;
-constexpr double kZoomSeconds = 0.3;
-constexpr double kMinimumFlingVelocity = 50;
-// Pinching past a zoom limit scales only by this power of the excess, so it feels elastic.
-constexpr double kZoomRubberExponent = 0.4;
-constexpr double kIndicatorThickness = 2.5;
-constexpr double kIndicatorInset = 3;
-constexpr double kIndicatorMinimumLength = 36;
-
-double rubberBand(double excess, double dimension) {
-    if (dimension <= 0)
-        return 0;
-    const double magnitude = (1 - 1 / (std::abs(excess) * kRubberBand / dimension + 1)) * dimension;
-    return excess < 0 ? -magnitude : magnitude;
-}
-
-double easeOut(double p) {
-    return 1 - (1 - p) * (1 - p) * (1 - p);
-}
-
-double lerp(double a, double b, double t) {
-    return a + (b - a) * t;
-}
-
-} // namespace
+using namespace ScrollMotion;
 
 class ScrollViewPanRecognizer : public PanGestureRecognizer {
 public:
@@ -76,7 +42,7 @@ protected:
         if (ScrollView* s = scrollView(); s && !s->m_dragging && !s->m_zooming && !s->m_animation) {
             const Graphics::Point clamped = s->clampedOffset(s->contentOffset());
             if (clamped != s->contentOffset())
-                s->animateOffsetTo(clamped, kBounceSeconds, true);
+                s->animateOffsetTo(clamped, kBounceSeconds, ScrollView::OffsetMotion::Decelerating);
         }
     }
 };
@@ -137,7 +103,7 @@ void ScrollView::installRecognizers() {
     addGestureRecognizer(m_pinch);
 }
 
-// ---- Properties ----
+// Properties
 
 void ScrollView::setContentSize(Graphics::Size size) {
     if (!std::isfinite(size.width) || !std::isfinite(size.height))
@@ -190,7 +156,7 @@ std::shared_ptr<View> ScrollView::hitTest(Graphics::Point pointInView) {
     return hit && m_decelerating ? shared_from_this() : hit;
 }
 
-// ---- Offsets ----
+// Offsets and their animation
 
 Graphics::Point ScrollView::minimumContentOffset() const {
     return {-m_contentInset.left, -m_contentInset.top};
@@ -220,7 +186,7 @@ void ScrollView::setContentOffset(Graphics::Point offset, Animated animated) {
         return;
     if (animated == Animated::Yes) {
         stopAnimations();
-        animateOffsetTo(offset, kBounceSeconds, false);
+        animateOffsetTo(offset, kBounceSeconds, OffsetMotion::Requested);
         return;
     }
     setBounds({offset, bounds().size});
@@ -241,7 +207,8 @@ void ScrollView::stopAnimations() {
     m_zoomBouncing = false;
 }
 
-void ScrollView::animateOffsetTo(Graphics::Point target, double seconds, bool decelerating) {
+void ScrollView::animateOffsetTo(Graphics::Point target, double seconds, OffsetMotion motion) {
+    const bool decelerating = motion == OffsetMotion::Decelerating;
     const Graphics::Point start = contentOffset();
     std::weak_ptr<ScrollView> weak = std::static_pointer_cast<ScrollView>(shared_from_this());
     m_decelerating = decelerating;
@@ -270,7 +237,7 @@ void ScrollView::animateOffsetTo(Graphics::Point target, double seconds, bool de
         });
 }
 
-// ---- Panning ----
+// Panning
 
 bool ScrollView::panShouldBegin(const Touches& touches) const {
     if (!m_scrollEnabled || (!canScrollHorizontally() && !canScrollVertically()))
@@ -342,227 +309,9 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
     if (std::shared_ptr<ScrollViewDelegate> d = delegate())
         d->scrollViewDidEndDragging(*this, moves);
     if (moves)
-        animateOffsetTo(target, glide ? kGlideSeconds : kBounceSeconds, true);
+        animateOffsetTo(target, glide ? kGlideSeconds : kBounceSeconds, OffsetMotion::Decelerating);
     else
         setIndicatorsVisible(false);
-}
-
-// ---- Zooming ----
-
-std::shared_ptr<View> ScrollView::zoomingView() {
-    std::shared_ptr<ScrollViewDelegate> d = delegate();
-    std::shared_ptr<View> view = d ? d->viewForZoomingInScrollView(*this) : nullptr;
-    return view && view->superview().get() == this ? view : nullptr;
-}
-
-bool ScrollView::pinchShouldBegin() const {
-    std::shared_ptr<ScrollViewDelegate> d = delegate();
-    return d && m_minimumZoomScale < m_maximumZoomScale &&
-           d->viewForZoomingInScrollView(const_cast<ScrollView&>(*this)) != nullptr;
-}
-
-void ScrollView::applyZoom(double scale, Graphics::Point anchor, Graphics::Point position) {
-    std::shared_ptr<View> view = zoomingView();
-    m_zoomScale = scale;
-    if (!view)
-        return;
-    // The zooming view keeps its top-left corner; only its size follows the scale.
-    const Graphics::Point origin = view->frame().origin;
-    view->setTransform(Graphics::AffineTransform::makeScale(scale, scale));
-    view->setFrame({origin, view->frame().size});
-    setContentSize(view->frame().size);
-    const Graphics::Point p = view->convertPointToView(anchor, shared_from_this());
-    setBounds({{p.x - position.x, p.y - position.y}, bounds().size});
-    if (std::shared_ptr<ScrollViewDelegate> d = delegate())
-        d->scrollViewDidZoom(*this);
-}
-
-void ScrollView::setZoomScale(double scale, Animated animated) {
-    if (!std::isfinite(scale) || scale <= 0)
-        return;
-    const double target = std::max(m_minimumZoomScale, std::min(m_maximumZoomScale, scale));
-    std::shared_ptr<View> view = zoomingView();
-    if (!view) {
-        m_zoomScale = target;
-        return;
-    }
-    stopAnimations();
-    const Graphics::Rect b = bounds();
-    const Graphics::Point position{b.width() / 2, b.height() / 2};
-    const Graphics::Point anchor = view->convertPointFromView({b.midX(), b.midY()}, shared_from_this());
-    if (animated == Animated::No) {
-        applyZoom(target, anchor, position);
-        setBounds({clampedOffset(contentOffset()), bounds().size});
-        return;
-    }
-    const double start = m_zoomScale;
-    std::weak_ptr<ScrollView> weak = std::static_pointer_cast<ScrollView>(shared_from_this());
-    m_animation = animate(
-        kZoomSeconds,
-        [weak, start, target, anchor, position](double p) {
-            if (std::shared_ptr<ScrollView> self = weak.lock())
-                self->applyZoom(lerp(start, target, easeOut(p)), anchor, position);
-        },
-        [weak](bool finished) {
-            std::shared_ptr<ScrollView> self = weak.lock();
-            if (!self || !finished)
-                return;
-            self->m_animation = 0;
-            self->setBounds({self->clampedOffset(self->contentOffset()), self->bounds().size});
-            if (std::shared_ptr<ScrollViewDelegate> d = self->delegate())
-                d->scrollViewDidEndZooming(*self, self->zoomingView(), self->m_zoomScale);
-        });
-}
-
-void ScrollView::zoomToRect(const Graphics::Rect& rect, Animated animated) {
-    std::shared_ptr<View> view = zoomingView();
-    const Graphics::Rect r = rect.standardized();
-    if (!view || r.isNull() || r.width() <= 0 || r.height() <= 0 || !std::isfinite(r.width()) ||
-        !std::isfinite(r.height()))
-        return;
-    stopAnimations();
-    const Graphics::Rect b = bounds();
-    const double fit = std::min(b.width() / r.width(), b.height() / r.height());
-    const double target = std::max(m_minimumZoomScale, std::min(m_maximumZoomScale, fit));
-    const Graphics::Point anchor{r.midX(), r.midY()};
-    const Graphics::Point position{b.width() / 2, b.height() / 2};
-    if (animated == Animated::No) {
-        applyZoom(target, anchor, position);
-        setBounds({clampedOffset(contentOffset()), bounds().size});
-        return;
-    }
-    // Where the rect's centre shows now, so that the animation slides it to the middle while zooming.
-    const Graphics::Point now = view->convertPointToView(anchor, shared_from_this());
-    const Graphics::Point startPosition{now.x - b.minX(), now.y - b.minY()};
-    const double start = m_zoomScale;
-    std::weak_ptr<ScrollView> weak = std::static_pointer_cast<ScrollView>(shared_from_this());
-    m_animation = animate(
-        kZoomSeconds,
-        [weak, start, target, anchor, position, startPosition](double p) {
-            if (std::shared_ptr<ScrollView> self = weak.lock()) {
-                const double e = easeOut(p);
-                self->applyZoom(lerp(start, target, e), anchor,
-                                {lerp(startPosition.x, position.x, e), lerp(startPosition.y, position.y, e)});
-            }
-        },
-        [weak](bool finished) {
-            std::shared_ptr<ScrollView> self = weak.lock();
-            if (!self || !finished)
-                return;
-            self->m_animation = 0;
-            self->setBounds({self->clampedOffset(self->contentOffset()), self->bounds().size});
-            if (std::shared_ptr<ScrollViewDelegate> d = self->delegate())
-                d->scrollViewDidEndZooming(*self, self->zoomingView(), self->m_zoomScale);
-        });
-}
-
-void ScrollView::handlePinch(PinchGestureRecognizer& pinch) {
-    std::shared_ptr<View> view = zoomingView();
-    if (!view)
-        return;
-    const std::shared_ptr<const View> self = shared_from_this();
-    const Graphics::Point location = pinch.locationInView(self);
-    const Graphics::Point position{location.x - bounds().minX(), location.y - bounds().minY()};
-    const GestureRecognizerState state = pinch.state();
-    if (state == GestureRecognizerState::Began) {
-        stopAnimations();
-        m_zooming = true;
-        m_pinchStartScale = m_zoomScale;
-        m_pinchAnchor = view->convertPointFromView(location, self);
-        if (std::shared_ptr<ScrollViewDelegate> d = delegate())
-            d->scrollViewWillBeginZooming(*this, view);
-    }
-    if (state == GestureRecognizerState::Began || state == GestureRecognizerState::Changed) {
-        if (pinch.numberOfTouches() < 2)
-            return;
-        double scale = m_pinchStartScale * pinch.scale();
-        if (scale > m_maximumZoomScale)
-            scale = m_bouncesZoom
-                        ? m_maximumZoomScale * std::pow(scale / m_maximumZoomScale, kZoomRubberExponent)
-                        : m_maximumZoomScale;
-        else if (scale < m_minimumZoomScale)
-            scale = m_bouncesZoom
-                        ? m_minimumZoomScale * std::pow(scale / m_minimumZoomScale, kZoomRubberExponent)
-                        : m_minimumZoomScale;
-        applyZoom(scale, m_pinchAnchor, position);
-        return;
-    }
-    if (state != GestureRecognizerState::Ended && state != GestureRecognizerState::Cancelled)
-        return;
-    m_zooming = false;
-    const double target = std::max(m_minimumZoomScale, std::min(m_maximumZoomScale, m_zoomScale));
-    const double start = m_zoomScale;
-    const Graphics::Point anchor = m_pinchAnchor;
-    std::weak_ptr<ScrollView> weak = std::static_pointer_cast<ScrollView>(shared_from_this());
-    // Back within the limits, then back within the scrollable area.
-    auto settle = [weak](bool finished) {
-        std::shared_ptr<ScrollView> self = weak.lock();
-        if (!self || !finished)
-            return;
-        self->m_animation = 0;
-        self->m_zoomBouncing = false;
-        if (std::shared_ptr<ScrollViewDelegate> d = self->delegate())
-            d->scrollViewDidEndZooming(*self, self->zoomingView(), self->m_zoomScale);
-        const Graphics::Point clamped = self->clampedOffset(self->contentOffset());
-        if (clamped != self->contentOffset())
-            self->animateOffsetTo(clamped, kBounceSeconds, true);
-        else
-            self->setIndicatorsVisible(false);
-    };
-    if (target == start) {
-        settle(true);
-        return;
-    }
-    m_zoomBouncing = true;
-    m_animation = animate(
-        kBounceSeconds,
-        [weak, start, target, anchor, position](double p) {
-            if (std::shared_ptr<ScrollView> s = weak.lock())
-                s->applyZoom(lerp(start, target, easeOut(p)), anchor, position);
-        },
-        settle);
-}
-
-// ---- Indicators ----
-
-void ScrollView::setIndicatorsVisible(bool visible) {
-    if (visible == m_indicatorsVisible)
-        return;
-    m_indicatorsVisible = visible;
-    setNeedsDisplay();
-}
-
-void ScrollView::drawOverSubviews(Graphics::BitmapContext& context) {
-    if (!m_indicatorsVisible)
-        return;
-    const Graphics::Rect b = bounds();
-    const Graphics::Point lo = minimumContentOffset(), hi = maximumContentOffset();
-    context.setFillColor({0, 0, 0, 0.35});
-    auto bar = [&](double visible, double total, double offset, double low, double high, bool horizontal) {
-        if (total <= visible || visible <= 2 * kIndicatorInset)
-            return;
-        const double track = visible - 2 * kIndicatorInset;
-        const double length =
-            std::clamp(track * visible / total, std::min(kIndicatorMinimumLength, track), track);
-        const double t = high > low ? std::clamp((offset - low) / (high - low), 0.0, 1.0) : 0;
-        const double start = kIndicatorInset + t * (track - length);
-        Graphics::Path path;
-        if (horizontal)
-            path.addRoundedRect({b.minX() + start, b.maxY() - kIndicatorInset - kIndicatorThickness, length,
-                                 kIndicatorThickness},
-                                kIndicatorThickness / 2);
-        else
-            path.addRoundedRect({b.maxX() - kIndicatorInset - kIndicatorThickness, b.minY() + start,
-                                 kIndicatorThickness, length},
-                                kIndicatorThickness / 2);
-        context.fillPath(path);
-    };
-    if (m_showsHorizontalIndicator)
-        bar(b.width(), m_contentSize.width + m_contentInset.left + m_contentInset.right, contentOffset().x,
-            lo.x, hi.x, true);
-    if (m_showsVerticalIndicator)
-        bar(b.height(), m_contentSize.height + m_contentInset.top + m_contentInset.bottom, contentOffset().y,
-            lo.y, hi.y, false);
 }
 
 } // namespace Toolkit

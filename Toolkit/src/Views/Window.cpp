@@ -189,8 +189,8 @@ void Window::sendTouch(int touchId, TouchPhase phase, Graphics::Point location, 
                 std::weak_ptr<View> weakSelf = weak_from_this();
                 const Touch* raw = touch.get();
                 it->second.delayTimer = Foundation::RunLoop::main().scheduleTimer(
-                    std::chrono::milliseconds(static_cast<long long>(std::lround(delay * 1000))), false,
-                    [weakSelf, touchId, raw] {
+                    std::chrono::milliseconds(static_cast<long long>(std::lround(delay * 1000))),
+                    Foundation::Repeats::No, [weakSelf, touchId, raw] {
                         if (std::shared_ptr<View> self = weakSelf.lock())
                             static_cast<Window&>(*self).deliverDelayedTouch(touchId, raw);
                     });

@@ -1,0 +1,124 @@
+#include "MainScreenTestSupport.h"
+#include "ToolScreenTestSupport.h"
+
+#include <Support/ReferenceImage.h>
+#include <Toolkit/CollectionView.h>
+#include <View/RUXBlurViewController.h>
+#include <View/RUXCropViewController.h>
+#include <View/RUXFilterBar.h>
+#include <View/RUXRotateViewController.h>
+#include <View/RUXScalarTransformationViewControllerBase.h>
+#include <functional>
+
+// Whole screens compared with the pictures under Tests/Reference. They catch what the layout and
+// state tests cannot: a view drawn in the wrong colour, a missing line, text that no longer fits, a
+// preview that stops showing its effect.
+//
+// The tolerance: the screens are drawn by our own rasteriser and rendered by our own engine, so on
+// one machine a screenshot is the same bytes every time. What may move between machines is the
+// engine's SIMD path (a different instruction set rounds a filter's intermediate values a level
+// differently, and a chain of filters can add a few of those) and the font library's anti-aliasing
+// of glyph edges. Six levels per channel absorb the first; the second touches a few dozen edge
+// pixels at most, so up to 60 pixels (under 0.05 % of a screen) may differ by more. A real fault
+// is larger than that: the thinnest thing drawn, a one-point grid line across the crop window, is
+// 320 pixels at scale 1.
+namespace {
+
+constexpr TestSupport::ImageTolerance kScreenTolerance{6, 60};
+
+::testing::AssertionResult screenMatchesReference(Hosts::HeadlessHost& host) {
+    const std::shared_ptr<const Graphics::Bitmap> screen = host.display();
+    if (!screen) {
+        return ::testing::AssertionFailure() << "the headless window has no pixels";
+    }
+    return TestSupport::matchesReference(*screen, TestSupport::currentTestFileName(), kScreenTolerance,
+                                         RUX_REFERENCE_DIR, RUX_SCREENSHOT_OUTPUT_DIR);
+}
+
+class MainScreenShot : public MainScreenTest::MainScreenFixture {
+public:
+    MainScreenShot() { screenScale = 1; }
+};
+
+TEST_F(MainScreenShot, OpeningShowsPhotoToolbarAndLookStrip) {
+    EXPECT_TRUE(screenMatchesReference(*host));
+}
+
+TEST_F(MainScreenShot, LookStripScrolledToItsEnd) {
+    ASSERT_TRUE(editor->filterBar());
+    const std::shared_ptr<Toolkit::CollectionView>& strip = editor->filterBar()->collectionView();
+    ASSERT_TRUE(strip);
+    const double end = strip->contentSize().width - strip->bounds().width();
+    ASSERT_GT(end, 0) << "the strip must be wider than the screen for this picture to mean anything";
+    strip->setContentOffset({end, 0});
+    settle();
+    EXPECT_TRUE(screenMatchesReference(*host));
+}
+
+class ToolScreenShot : public ScreenTest::ToolScreenFixture {
+public:
+    ToolScreenShot() { screenScale = 1; }
+};
+
+struct ToolShot {
+    const char* name;
+    std::function<void(ScreenTest::ToolScreenFixture&)> present;
+};
+
+void PrintTo(const ToolShot& shot, std::ostream* out) {
+    *out << shot.name;
+}
+
+class EachToolScreen : public ToolScreenShot, public ::testing::WithParamInterface<ToolShot> {};
+
+TEST_P(EachToolScreen, MatchesItsReference) {
+    GetParam().present(*this);
+    EXPECT_TRUE(screenMatchesReference(*host));
+}
+
+template <class Screen>
+ToolShot shot(const char* name) {
+    return {name, [](ScreenTest::ToolScreenFixture& fixture) { fixture.present<Screen>(); }};
+}
+
+// A scalar screen after its slider's thumb was dragged from the middle three quarters of the way to
+// the right end, so that the picture shows the adjustment and the slider its new value.
+template <class Screen>
+ToolShot dragged(const char* name) {
+    return {name, [](ScreenTest::ToolScreenFixture& fixture) {
+                fixture.present<Screen>();
+                fixture.host->touchDown(1, {160, 480});
+                fixture.host->touchMove(1, {200, 480});
+                fixture.host->touchMove(1, {262, 480});
+                fixture.host->touchUp(1);
+                fixture.settle();
+            }};
+}
+
+// The crop screen's picture is also the crop grid's: the rule of thirds is drawn over the window
+// whenever the screen shows.
+INSTANTIATE_TEST_SUITE_P(Screens, EachToolScreen,
+                         ::testing::Values(shot<RUXBrightnessViewController>("Brightness"),
+                                           shot<RUXContrastViewController>("Contrast"),
+                                           shot<RUXSaturationViewController>("Saturation"),
+                                           dragged<RUXBrightnessViewController>("BrightnessRaised"),
+                                           dragged<RUXContrastViewController>("ContrastRaised"),
+                                           dragged<RUXSaturationViewController>("SaturationRaised"),
+                                           shot<RUXBlurViewController>("Blur"),
+                                           shot<RUXRotateViewController>("Rotate"),
+                                           shot<RUXCropViewController>("CropWithGrid")),
+                         [](const ::testing::TestParamInfo<ToolShot>& info) { return info.param.name; });
+
+// While a finger drags the focus point the screen shows the quick preview: a light veil that is
+// clear around the point and thickens outwards.
+TEST_F(ToolScreenShot, BlurVeilWhileDragging) {
+    present<RUXBlurViewController>();
+    host->touchDown(1, {100, 200});
+    host->touchMove(1, {110, 210});
+    host->touchMove(1, {120, 220});
+    settle();
+    EXPECT_TRUE(screenMatchesReference(*host));
+    host->touchUp(1);
+}
+
+} // namespace
