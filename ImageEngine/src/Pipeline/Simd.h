@@ -1,8 +1,10 @@
 #pragma once
 
-// The engine's vector kernels. Each entry point picks, once per process, the widest instruction set
-// the CPU offers (Highway's dynamic dispatch), so the build never assumes the machine it runs on.
-// Pixels are linear-light premultiplied RGBA floats unless a kernel says otherwise.
+// The vector kernels of the render pipeline itself: decoding and encoding bytes, and splitting runs
+// of pixels into colour lanes for the per-pixel filters. Each filter's own kernel lives in its file.
+// Each entry point picks, once per process, the widest instruction set the CPU offers (Highway's
+// dynamic dispatch), so the build never assumes the machine it runs on. Pixels are linear-light
+// premultiplied RGBA floats unless a kernel says otherwise.
 
 #include <cstddef>
 #include <cstdint>
