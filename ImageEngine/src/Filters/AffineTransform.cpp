@@ -58,6 +58,7 @@ void bilinearGatherRow(const float* source, std::ptrdiff_t rowStride, const std:
         }
     }
 }
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -75,6 +76,16 @@ HWY_EXPORT(bilinearRow);
 HWY_EXPORT(bilinearGatherRow);
 
 namespace {
+
+// The kernels above on the widest instruction set this processor runs.
+void blendRow(const float* bottom, const float* top, const std::int32_t* offsets, const float* weights,
+              float rowWeight, std::size_t count, float* rgba) {
+    HWY_DYNAMIC_DISPATCH(bilinearRow)(bottom, top, offsets, weights, rowWeight, count, rgba);
+}
+void blendGatheredRow(const float* source, std::ptrdiff_t rowStride, const std::ptrdiff_t* offsets,
+                      const float* weightsX, const float* weightsY, std::size_t count, float* rgba) {
+    HWY_DYNAMIC_DISPATCH(bilinearGatherRow)(source, rowStride, offsets, weightsX, weightsY, count, rgba);
+}
 
 class AffineNode final : public Node {
 public:
@@ -169,9 +180,8 @@ private:
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
             double fy = m.d * (y + 0.5) + m.ty - 0.5, floorY = std::floor(fy);
             int y0 = std::clamp(static_cast<int>(floorY), r.y, r.maxY() - 2);
-            HWY_DYNAMIC_DISPATCH(bilinearRow)
-            (source.row(y0), source.row(y0 + 1), offsets.data(), weights.data(),
-             static_cast<float>(fy - floorY), static_cast<std::size_t>(out.rect.w), out.row(y));
+            blendRow(source.row(y0), source.row(y0 + 1), offsets.data(), weights.data(),
+                     static_cast<float>(fy - floorY), static_cast<std::size_t>(out.rect.w), out.row(y));
         }
     }
 
@@ -204,9 +214,8 @@ private:
                     sample(source, fx, fy, row + i * 4);
                 }
             }
-            HWY_DYNAMIC_DISPATCH(bilinearGatherRow)
-            (source.data, static_cast<std::ptrdiff_t>(source.stride), offsets.data(), weightsX.data(),
-             weightsY.data(), width, row);
+            blendGatheredRow(source.data, static_cast<std::ptrdiff_t>(source.stride), offsets.data(),
+                             weightsX.data(), weightsY.data(), width, row);
         }
     }
 

@@ -26,6 +26,7 @@ void blendWithMaskRow(const float* image, const float* mask, float* background, 
         hn::StoreInterleaved4(mix(sr, br), mix(sg, bg), mix(sb, bb), mix(sa, ba), d, b);
     });
 }
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 

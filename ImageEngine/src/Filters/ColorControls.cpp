@@ -51,6 +51,7 @@ void colorControls(const Simd::Lanes& lanes, float saturation, float brightness,
         hn::Store(b, d, lanes.b + i);
     });
 }
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 

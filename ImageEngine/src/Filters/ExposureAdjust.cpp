@@ -23,6 +23,7 @@ void exposure(const Simd::Lanes& lanes, float gain) {
         hn::Store(hn::Mul(hn::Load(d, lanes.b + i), k), d, lanes.b + i);
     });
 }
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 

@@ -27,6 +27,7 @@ void gamma(const Simd::Lanes& lanes, float power) {
         }
     });
 }
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 

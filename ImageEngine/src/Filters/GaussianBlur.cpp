@@ -52,6 +52,7 @@ void symmetricConvolve(const float* const* sources, const float* weights, int ta
         hn::StoreU(sum, d1, dst + i);
     }
 }
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 

@@ -36,6 +36,7 @@ void overlayRow(const float* source, float* background, std::size_t count) {
                               hn::Sub(hn::Add(sa, ba), both), d, b);
     });
 }
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 

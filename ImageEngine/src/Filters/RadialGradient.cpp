@@ -97,9 +97,10 @@ public:
         : Node(Graphics::Rect::infinite()), m_gradient(gradient) {}
 
     void render(const PixelSpan& out, RenderState&) const override {
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y)
-            HWY_DYNAMIC_DISPATCH(radialGradientRow)
-            (m_gradient, out.rect.x, y, static_cast<std::size_t>(out.rect.w), out.row(y));
+        const std::size_t width = static_cast<std::size_t>(out.rect.w);
+        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            HWY_DYNAMIC_DISPATCH(radialGradientRow)(m_gradient, out.rect.x, y, width, out.row(y));
+        }
     }
 
 private:

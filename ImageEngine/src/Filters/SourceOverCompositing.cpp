@@ -26,6 +26,7 @@ void sourceOverRow(const float* source, float* background, std::size_t count) {
                               hn::MulAdd(ba, keep, sa), d, b);
     });
 }
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
