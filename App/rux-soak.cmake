@@ -1,3 +1,8 @@
 # rux-soak: thousands of random touches over the editor on the headless host, checking the edit
 # list and the history after every touch and reporting memory. Run by scripts/soak.sh, not by CI.
 rux_add_editor_program(rux-soak ${CMAKE_CURRENT_LIST_DIR}/Soak/main.cpp RUXEditorHost)
+target_sources(rux-soak PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/Soak/HistoryModel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Soak/ScreenDrivers.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Soak/Soak.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Soak/Statistics.cpp)

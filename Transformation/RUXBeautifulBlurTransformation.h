@@ -3,6 +3,7 @@
 #include <Foundation/Export.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/BitmapImage.h>
+#include <ImageEngine/Convolution.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <cstdint>
 #include <map>
@@ -22,10 +23,7 @@ class RUX_API RUXBeautifulBlurTransformation final : public RUXPositionalTransfo
     RUX_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
 public:
     // The integer kernel: weights scaled to 255 at the centre, and their sum.
-    struct Kernel {
-        std::vector<std::int16_t> weights;
-        std::int32_t divisor = 0;
-    };
+    using Kernel = ImageEngine::IntegerKernel;
 
     RUXTransformationType type() const override { return RUXTransformationTypeBlur; }
     double sortOrder() const override { return 2.0; }
@@ -52,12 +50,11 @@ public:
     // The odd kernel length for an image: the shorter side × 0.08, truncated, made odd upwards.
     static int kernelSizeForSize(int width, int height);
     static Kernel kernelOfSize(int size);
-    // What a convolution reports; the codes are what the failure log line prints.
-    enum class ConvolutionResult : long { Done = 0, InvalidInput = -21773, OutOfMemory = -21771 };
-    // Blurs the RGBA pixels in place, vertically then horizontally, edges extended. A kernel of one
-    // tap leaves the pixels as they are. On failure (a bitmap that is not RGBA, a kernel of even
-    // length or without weight, no memory for the scratch picture) the pixels are untouched. Any
-    // thread.
+    using ConvolutionResult = ImageEngine::ConvolutionResult;
+    // The engine's convolveSeparably: blurs the RGBA pixels in place, vertically then horizontally,
+    // edges extended. A kernel of one tap leaves the pixels as they are. On failure (a bitmap that is
+    // not RGBA, a kernel of even length or without weight, no memory for the scratch picture) the
+    // pixels are untouched. Any thread.
     static ConvolutionResult convolve(Graphics::Bitmap& bitmap, const Kernel& kernel);
     // A bitmap of that size filled with the colour; nullptr for an empty or oversized size.
     static std::shared_ptr<Graphics::BitmapImage> imageForColor(double red, double green, double blue,

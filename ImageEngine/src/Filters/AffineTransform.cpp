@@ -1,6 +1,69 @@
-// "CIAffineTransform" and "CIAffineClamp": resampling through a matrix, and edge extension.
+// "CIAffineTransform": the input mapped through a matrix about the origin.
+//
+// Input           Type    Default   Range  Meaning
+// inputImage      image   nil       -      the picture to map; nil gives a nil output
+// inputTransform  affine  identity  any    the matrix; a singular one leaves nothing to see (empty)
+// Sampling is bilinear, and exact (a copy) for quarter turns, mirrors and whole-pixel moves, whose
+// pixel centres land on pixel centres. The output covers the bounding box of the mapped extent.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "Filters/AffineTransform.cpp"
+#include <hwy/foreach_target.h> // IWYU pragma: keep
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace ImageEngine::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// One output row of a bilinear map without rotation: pixel i blends source columns offsets[i] and
+// offsets[i] + 4 (offsets in floats) of the two rows by weights[i], then the rows by rowWeight.
+void bilinearRow(const float* bottom, const float* top, const std::int32_t* offsets, const float* weights,
+                 float rowWeight, std::size_t count, float* rgba) {
+    // One pixel's four channels per vector (fewer on targets without 128-bit vectors): the taps
+    // are scattered, so wider vectors would only add shuffles.
+    const hn::CappedTag<float, 4> d;
+    const std::size_t n = hn::Lanes(d);
+    const auto wy = hn::Set(d, rowWeight);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto wx = hn::Set(d, weights[i]);
+        for (std::size_t c = 0; c < 4; c += n) {
+            const float* b = bottom + offsets[i] + c;
+            const float* t = top + offsets[i] + c;
+            const auto b0 = hn::LoadU(d, b), t0 = hn::LoadU(d, t);
+            const auto low = hn::MulAdd(hn::Sub(hn::LoadU(d, b + 4), b0), wx, b0);
+            const auto high = hn::MulAdd(hn::Sub(hn::LoadU(d, t + 4), t0), wx, t0);
+            hn::StoreU(hn::MulAdd(hn::Sub(high, low), wy, low), d, rgba + i * 4 + c);
+        }
+    }
+}
+
+// One output row of a bilinear map with rotation or shear: pixel i blends the source pixel at
+// offsets[i] (in floats) with the one to its right, and the two above them (rowStride floats on),
+// by weightsX[i] across and weightsY[i] up. Pixels with a negative offset are left as they are
+// (the caller fills those, whose taps fall outside the source).
+void bilinearGatherRow(const float* source, std::ptrdiff_t rowStride, const std::ptrdiff_t* offsets,
+                       const float* weightsX, const float* weightsY, std::size_t count, float* rgba) {
+    const hn::CappedTag<float, 4> d;
+    const std::size_t n = hn::Lanes(d);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (offsets[i] < 0)
+            continue;
+        const auto wx = hn::Set(d, weightsX[i]), wy = hn::Set(d, weightsY[i]);
+        for (std::size_t c = 0; c < 4; c += n) {
+            const float* b = source + offsets[i] + c;
+            const float* t = b + rowStride;
+            const auto b0 = hn::LoadU(d, b), t0 = hn::LoadU(d, t);
+            const auto low = hn::MulAdd(hn::Sub(hn::LoadU(d, b + 4), b0), wx, b0);
+            const auto high = hn::MulAdd(hn::Sub(hn::LoadU(d, t + 4), t0), wx, t0);
+            hn::StoreU(hn::MulAdd(hn::Sub(high, low), wy, low), d, rgba + i * 4 + c);
+        }
+    }
+}
+
+} // namespace ImageEngine::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
 #include "Filters/Nodes.h"
-#include "Pipeline/Simd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +72,20 @@
 
 namespace ImageEngine {
 
+HWY_EXPORT(bilinearRow);
+HWY_EXPORT(bilinearGatherRow);
+
 namespace {
+
+// The kernels above on the widest instruction set this processor runs.
+void blendRow(const float* bottom, const float* top, const std::int32_t* offsets, const float* weights,
+              float rowWeight, std::size_t count, float* rgba) {
+    HWY_DYNAMIC_DISPATCH(bilinearRow)(bottom, top, offsets, weights, rowWeight, count, rgba);
+}
+void blendGatheredRow(const float* source, std::ptrdiff_t rowStride, const std::ptrdiff_t* offsets,
+                      const float* weightsX, const float* weightsY, std::size_t count, float* rgba) {
+    HWY_DYNAMIC_DISPATCH(bilinearGatherRow)(source, rowStride, offsets, weightsX, weightsY, count, rgba);
+}
 
 class AffineNode final : public Node {
 public:
@@ -104,9 +180,8 @@ private:
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
             double fy = m.d * (y + 0.5) + m.ty - 0.5, floorY = std::floor(fy);
             int y0 = std::clamp(static_cast<int>(floorY), r.y, r.maxY() - 2);
-            Simd::bilinearRow(source.row(y0), source.row(y0 + 1), offsets.data(), weights.data(),
-                              static_cast<float>(fy - floorY), static_cast<std::size_t>(out.rect.w),
-                              out.row(y));
+            blendRow(source.row(y0), source.row(y0 + 1), offsets.data(), weights.data(),
+                     static_cast<float>(fy - floorY), static_cast<std::size_t>(out.rect.w), out.row(y));
         }
     }
 
@@ -139,8 +214,8 @@ private:
                     sample(source, fx, fy, row + i * 4);
                 }
             }
-            Simd::bilinearGatherRow(source.data, static_cast<std::ptrdiff_t>(source.stride), offsets.data(),
-                                    weightsX.data(), weightsY.data(), width, row);
+            blendGatheredRow(source.data, static_cast<std::ptrdiff_t>(source.stride), offsets.data(),
+                             weightsX.data(), weightsY.data(), width, row);
         }
     }
 
@@ -165,51 +240,6 @@ private:
     bool m_axisAligned;
 };
 
-// The input's edge pixels extended without limit in every direction.
-class ClampNode final : public Node {
-public:
-    explicit ClampNode(const NodePtr& input) : Node(Graphics::Rect::infinite(), {input}) {}
-
-    const Node* passesThrough(const PixelRect& rect) const override {
-        return inputs()[0]->bounds().contains(rect) ? inputs()[0].get() : nullptr;
-    }
-
-    PixelRect regionOfInterest(std::size_t, const PixelRect& rect) const override {
-        const PixelRect& b = inputs()[0]->bounds();
-        int x0 = std::clamp(rect.x, b.x, b.maxX() - 1), x1 = std::clamp(rect.maxX() - 1, b.x, b.maxX() - 1);
-        int y0 = std::clamp(rect.y, b.y, b.maxY() - 1), y1 = std::clamp(rect.maxY() - 1, b.y, b.maxY() - 1);
-        return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
-    }
-
-    void render(const PixelSpan& out, RenderState& state) const override {
-        PixelRect sourceRect = regionOfInterest(0, out.rect);
-        if (sourceRect == out.rect) {
-            state.renderInput(*inputs()[0], out);
-            return;
-        }
-        std::unique_ptr<ScratchPool::Buffer> buffer;
-        const PixelSpan source = state.fetchInput(*inputs()[0], sourceRect, buffer);
-        // Each row: the edge pixel repeated on the left, the row itself, the edge pixel on the right.
-        const int left = std::clamp(sourceRect.x - out.rect.x, 0, out.rect.w);
-        const int right = std::clamp(out.rect.maxX() - sourceRect.maxX(), 0, out.rect.w - left);
-        const int middle = out.rect.w - left - right;
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            const float* s = source.row(std::clamp(y, sourceRect.y, sourceRect.maxY() - 1));
-            float* pixel = out.row(y);
-            for (int x = 0; x < left; ++x, pixel += 4)
-                std::memcpy(pixel, s, 4 * sizeof(float));
-            const int firstColumn =
-                std::clamp(out.rect.x, sourceRect.x, sourceRect.maxX() - 1) - sourceRect.x;
-            std::memcpy(pixel, s + static_cast<std::size_t>(firstColumn) * 4,
-                        static_cast<std::size_t>(middle) * 4 * sizeof(float));
-            pixel += static_cast<std::size_t>(middle) * 4;
-            const float* last = s + static_cast<std::size_t>(sourceRect.w - 1) * 4;
-            for (int x = 0; x < right; ++x, pixel += 4)
-                std::memcpy(pixel, last, 4 * sizeof(float));
-        }
-    }
-};
-
 class AffineTransformFilter final : public EngineFilter {
 public:
     AffineTransformFilter() : EngineFilter("CIAffineTransform") {}
@@ -222,26 +252,6 @@ protected:
     ImagePtr build() const override {
         return imageWithNode(
             makeAffineNode(nodeOf(imageInput("inputImage")), transformInput("inputTransform")));
-    }
-};
-
-class AffineClampFilter final : public EngineFilter {
-public:
-    AffineClampFilter() : EngineFilter("CIAffineClamp") {}
-
-protected:
-    void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputTransform", Graphics::AffineTransform::identity());
-    }
-    ImagePtr build() const override {
-        NodePtr input = makeAffineNode(nodeOf(imageInput("inputImage")), transformInput("inputTransform"));
-        if (!input)
-            return nullptr;
-        // Nothing to extend: an infinite image already covers the plane, an empty one stays empty.
-        if (input->extent().isInfinite() || input->bounds().isEmpty())
-            return imageWithNode(input);
-        return imageWithNode(std::make_shared<ClampNode>(input));
     }
 };
 
@@ -268,8 +278,6 @@ NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& gi
 std::shared_ptr<Filter> makeAffineTransformFilter() {
     return makePreparedFilter<AffineTransformFilter>();
 }
-std::shared_ptr<Filter> makeAffineClampFilter() {
-    return makePreparedFilter<AffineClampFilter>();
-}
 
 } // namespace ImageEngine
+#endif

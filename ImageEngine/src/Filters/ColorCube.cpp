@@ -1,14 +1,128 @@
-// "CIColorCubeWithColorSpace": a three-dimensional colour look-up table applied in a given space.
+// "CIColorCubeWithColorSpace": a three-dimensional colour look-up table applied in a given space;
+// the looks are made of it.
+//
+// Input               Type         Default     Range   Meaning
+// inputImage          image        nil         -       the picture to recolour; nil gives a nil output
+// inputCubeDimension  number       2           2...64  entries along each edge of the cube, a whole number;
+//                                                      outside the range the output is nil
+// inputCubeData       data         nil         -       dimension^3 premultiplied RGBA floats, red fastest,
+//                                                      then green, then blue; any other size gives nil
+// inputColorSpace     colour space device RGB  -       the space the table maps: linear sRGB, or else
+//                                                      sRGB-encoded colour
+// The input's straight colour is clamped to [0, 1] in the table's space and looked up trilinearly; the
+// output alpha is the table's alpha times the input's.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "Filters/ColorCube.cpp"
+#include <hwy/foreach_target.h> // IWYU pragma: keep
+#include <hwy/highway.h>
+// The shared helpers come after foreach_target so that they too are compiled per instruction set.
+#include "Pipeline/SimdMath-inl.h"
+
+#ifndef IMAGEENGINE_FILTERS_COLOR_CUBE_TABLE
+#define IMAGEENGINE_FILTERS_COLOR_CUBE_TABLE
+namespace ImageEngine {
+struct CubeTable {
+    const float* data; // dimension³ entries of premultiplied RGBA, red fastest
+    int dimension;     // 2 … 64
+    bool opaque;       // every entry's alpha is 1, so alpha needs no division
+    bool encoded;      // the table maps sRGB-encoded colour rather than linear
+};
+} // namespace ImageEngine
+#endif
+
+HWY_BEFORE_NAMESPACE();
+namespace ImageEngine::HWY_NAMESPACE {
+
+// Trilinear look-up of the straight colour clamped to [0, 1] (encoded first when the table is).
+void colorCube(const Simd::Lanes& lanes, const CubeTable& table) {
+    const D d;
+    const DI di;
+    const int dimension = table.dimension;
+    const V scale = hn::Set(d, static_cast<float>(dimension - 1));
+    const VI lastBase = hn::Set(di, dimension - 2);
+    const VI strides[3] = {hn::Set(di, 4), hn::Set(di, dimension * 4),
+                           hn::Set(di, dimension * dimension * 4)};
+    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
+    float* const channels[3] = {lanes.r, lanes.g, lanes.b};
+    HWY_ALIGN std::int32_t cells[Simd::kRunPixels];
+    HWY_ALIGN float fractions[3][Simd::kRunPixels];
+    HWY_ALIGN float looked[Simd::kRunPixels * 4];
+
+    // Straight colour in the table's space, clamped to the table's domain, split into a cell and
+    // the position inside it.
+    forEachVector(lanes, [&](std::size_t i) {
+        const V inverse = inverseAlpha(d, hn::Load(d, lanes.a + i));
+        VI cell = hn::Zero(di);
+        for (int c = 0; c < 3; ++c) {
+            V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channels[c] + i), inverse), zero), one);
+            if (table.encoded)
+                v = encodeUnit(d, v);
+            const V position = hn::Mul(v, scale);
+            const VI base = hn::Min(hn::ConvertTo(di, position), lastBase);
+            hn::Store(hn::Sub(position, hn::ConvertTo(d, base)), d, fractions[c] + i);
+            cell = hn::Add(hn::Mul(base, strides[c]), cell);
+        }
+        hn::Store(cell, di, cells + i);
+    });
+
+    // Trilinear interpolation between the cell's eight corners, a pixel at a time with its four
+    // channels in one vector: the corners are scattered over the table, and gathering them lane by
+    // lane costs several times more than these plain loads.
+    const hn::CappedTag<float, 4> d4;
+    const std::size_t n4 = hn::Lanes(d4);
+    const std::ptrdiff_t nextG = dimension * 4, nextB = dimension * dimension * 4;
+    // The padding lanes too (their zeros make cell 0), so that the last step reads no stale value.
+    const std::size_t padded = (lanes.count + hn::Lanes(d) - 1) / hn::Lanes(d) * hn::Lanes(d);
+    for (std::size_t i = 0; i < padded; ++i) {
+        const auto fr = hn::Set(d4, fractions[0][i]), fg = hn::Set(d4, fractions[1][i]),
+                   fb = hn::Set(d4, fractions[2][i]);
+        for (std::size_t c = 0; c < 4; c += n4) {
+            const float* corner = table.data + cells[i] + c;
+            auto edge = [&](const float* p) {
+                const auto low = hn::LoadU(d4, p);
+                return hn::MulAdd(hn::Sub(hn::LoadU(d4, p + 4), low), fr, low);
+            };
+            const auto c00 = edge(corner), c10 = edge(corner + nextG);
+            const auto c01 = edge(corner + nextB), c11 = edge(corner + nextB + nextG);
+            const auto c0 = hn::MulAdd(hn::Sub(c10, c00), fg, c00);
+            const auto c1 = hn::MulAdd(hn::Sub(c11, c01), fg, c01);
+            hn::StoreU(hn::MulAdd(hn::Sub(c1, c0), fb, c0), d4, looked + i * 4 + c);
+        }
+    }
+
+    // The table holds premultiplied colour: back to straight, to linear, then premultiplied by both
+    // the table's and the pixel's alpha. A clear pixel stays clear.
+    forEachVector(lanes, [&](std::size_t i) {
+        V result[4];
+        hn::LoadInterleaved4(d, looked + i * 4, result[0], result[1], result[2], result[3]);
+        const V alpha = hn::Load(d, lanes.a + i);
+        const V tableAlpha = table.opaque ? one : result[3];
+        const V outAlpha = hn::IfThenZeroElse(hn::Le(alpha, zero), hn::Mul(tableAlpha, alpha));
+        const V straight = table.opaque ? one : inverseAlpha(d, tableAlpha);
+        for (int c = 0; c < 3; ++c) {
+            V v = hn::Mul(result[c], straight);
+            if (table.encoded)
+                v = decodeAny(d, v);
+            hn::Store(hn::Mul(v, outAlpha), d, channels[c] + i);
+        }
+        hn::Store(outAlpha, d, lanes.a + i);
+    });
+}
+
+} // namespace ImageEngine::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
 #include "Filters/Nodes.h"
 #include "Pipeline/PointNode.h"
-#include "Pipeline/Srgb.h"
 
 #include <Foundation/Log.h>
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace ImageEngine {
+
+HWY_EXPORT(colorCube);
 
 namespace {
 
@@ -23,7 +137,7 @@ public:
     }
 
     void apply(const Simd::Lanes& lanes) const override {
-        Simd::colorCube(lanes, {m_table.data(), m_dimension, m_opaque, m_encoded});
+        HWY_DYNAMIC_DISPATCH(colorCube)(lanes, {m_table.data(), m_dimension, m_opaque, m_encoded});
     }
 
 private:
@@ -78,3 +192,4 @@ std::shared_ptr<Filter> makeColorCubeWithColorSpaceFilter() {
 }
 
 } // namespace ImageEngine
+#endif

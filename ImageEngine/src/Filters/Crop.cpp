@@ -1,4 +1,9 @@
 // "CICrop": the input inside a rectangle, transparent outside.
+//
+// Input           Type       Default      Range  Meaning
+// inputImage      image      nil          -      the picture to cut; nil gives a nil output
+// inputRectangle  vector     (0, 0, 0, 0) any    x, y, width, height in pixels; a huge one keeps everything
+// The output covers the intersection of the input's extent and the rectangle.
 #include "Filters/Nodes.h"
 
 #include <cmath>

@@ -1,11 +1,70 @@
-// "CIGaussianBlur": separable Gaussian convolution, transparent outside the input.
+// "CIGaussianBlur": a Gaussian convolution, separable into a horizontal and a vertical pass.
+//
+// Input        Type    Default  Range      Meaning
+// inputImage   image   nil      -          the picture to blur; nil gives a nil output
+// inputRadius  number  10       0.01...100 the standard deviation in pixels; at or below 0.01 the input is
+//                                          returned as it is, above 100 the blur is that of 100 (capped
+//                                          so that a tile's margin stays small)
+// Outside its extent the input is transparent, so edges fade; the output reaches 3 × radius (rounded
+// up) beyond the input on every side.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "Filters/GaussianBlur.cpp"
+#include <hwy/foreach_target.h> // IWYU pragma: keep
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace ImageEngine::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// dst[i] = Σ weights[k] × sources[k][i] for i < count floats, for a kernel symmetric about its
+// middle tap (taps odd): the passes in both directions.
+void symmetricConvolve(const float* const* sources, const float* weights, int taps, float* dst,
+                       std::size_t count) {
+    const hn::ScalableTag<float> d;
+    const std::size_t n = hn::Lanes(d);
+    const int middle = taps / 2;
+    const float* centre = sources[middle];
+    // Two vectors per step keep both multiply-add pipes busy; mirrored taps share one weight, so
+    // each pair costs one add and one multiply-add.
+    std::size_t i = 0;
+    for (; i + 2 * n <= count; i += 2 * n) {
+        const auto w = hn::Set(d, weights[middle]);
+        auto first = hn::Mul(hn::LoadU(d, centre + i), w);
+        auto second = hn::Mul(hn::LoadU(d, centre + i + n), w);
+        for (int k = 0; k < middle; ++k) {
+            const float* low = sources[k];
+            const float* high = sources[taps - 1 - k];
+            const auto wk = hn::Set(d, weights[k]);
+            first = hn::MulAdd(hn::Add(hn::LoadU(d, low + i), hn::LoadU(d, high + i)), wk, first);
+            second = hn::MulAdd(hn::Add(hn::LoadU(d, low + i + n), hn::LoadU(d, high + i + n)), wk, second);
+        }
+        hn::StoreU(first, d, dst + i);
+        hn::StoreU(second, d, dst + i + n);
+    }
+    // The rest one lane at a time with the same operations, so a pixel's value never depends on
+    // where a tile's edge puts it.
+    const hn::CappedTag<float, 1> d1;
+    for (; i < count; ++i) {
+        auto sum = hn::Mul(hn::LoadU(d1, centre + i), hn::Set(d1, weights[middle]));
+        for (int k = 0; k < middle; ++k)
+            sum = hn::MulAdd(hn::Add(hn::LoadU(d1, sources[k] + i), hn::LoadU(d1, sources[taps - 1 - k] + i)),
+                             hn::Set(d1, weights[k]), sum);
+        hn::StoreU(sum, d1, dst + i);
+    }
+}
+
+} // namespace ImageEngine::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
 #include "Filters/Nodes.h"
-#include "Pipeline/Simd.h"
 
 #include <cmath>
 #include <vector>
 
 namespace ImageEngine {
+
+HWY_EXPORT(symmetricConvolve);
 
 namespace {
 
@@ -41,13 +100,13 @@ public:
             const float* s = source.row(y);
             for (int k = 0; k < taps; ++k)
                 sources[static_cast<std::size_t>(k)] = s + k * 4;
-            Simd::symmetricConvolve(sources.data(), w, taps, middle.row(y), floats);
+            HWY_DYNAMIC_DISPATCH(symmetricConvolve)(sources.data(), w, taps, middle.row(y), floats);
         }
         // Vertical pass into the output: tap k is row y − reach + k.
         for (int y = rect.y; y < rect.maxY(); ++y) {
             for (int k = 0; k < taps; ++k)
                 sources[static_cast<std::size_t>(k)] = middle.row(y - m_reach + k);
-            Simd::symmetricConvolve(sources.data(), w, taps, out.row(y), floats);
+            HWY_DYNAMIC_DISPATCH(symmetricConvolve)(sources.data(), w, taps, out.row(y), floats);
         }
     }
 
@@ -94,3 +153,4 @@ std::shared_ptr<Filter> makeGaussianBlurFilter() {
 }
 
 } // namespace ImageEngine
+#endif

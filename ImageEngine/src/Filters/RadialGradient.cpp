@@ -1,11 +1,85 @@
-// "CIRadialGradient": two colours blended by the distance to a centre; infinite.
+// "CIRadialGradient": two colours blended by the distance to a centre; it covers the whole plane.
+//
+// Input         Type    Default              Range  Meaning
+// inputCenter   vector  (150, 150)           any    the centre, in pixels
+// inputRadius0  number  5                    any    where colour 0 ends
+// inputRadius1  number  100                  any    where colour 1 begins; below radius 0 the ring runs
+//                                                   inwards (colour 1 inside, colour 0 beyond radius 0),
+//                                                   equal to it gives a hard edge
+// inputColor0   colour  opaque white         0...1  sRGB-encoded colour and alpha near the centre
+// inputColor1   colour  opaque black         0...1  sRGB-encoded colour and alpha far from it
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "Filters/RadialGradient.cpp"
+#include <hwy/foreach_target.h> // IWYU pragma: keep
+#include <hwy/highway.h>
+// The shared helpers come after foreach_target so that they too are compiled per instruction set.
+#include "Pipeline/SimdMath-inl.h"
+
+#ifndef IMAGEENGINE_FILTERS_GRADIENT_RING
+#define IMAGEENGINE_FILTERS_GRADIENT_RING
+namespace ImageEngine {
+struct GradientRing {
+    float centreX, centreY;
+    float radius0, radius1;
+    float color0[4], color1[4]; // linear straight colour and alpha
+};
+} // namespace ImageEngine
+#endif
+
+HWY_BEFORE_NAMESPACE();
+namespace ImageEngine::HWY_NAMESPACE {
+
+// count pixels of the gradient along row y starting at column x.
+void radialGradientRow(const GradientRing& gradient, int x, int y, std::size_t count, float* rgba) {
+    const D d;
+    const std::size_t n = hn::Lanes(d);
+    const float dy = static_cast<float>(y) + 0.5f - gradient.centreY;
+    const V dy2 = hn::Set(d, dy * dy);
+    const V r0 = hn::Set(d, gradient.radius0);
+    const bool step = gradient.radius0 == gradient.radius1;
+    // With the radii swapped the span is negative and t runs backwards: colour 1 inside r1,
+    // colour 0 beyond r0.
+    const V inverseSpan = hn::Set(d, step ? 0.0f : 1.0f / (gradient.radius1 - gradient.radius0));
+    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
+    V c0[4], dc[4];
+    for (int c = 0; c < 4; ++c) {
+        c0[c] = hn::Set(d, gradient.color0[c]);
+        dc[c] = hn::Set(d, gradient.color1[c] - gradient.color0[c]);
+    }
+    const V firstX = hn::Iota(d, static_cast<float>(x) + 0.5f - gradient.centreX);
+    auto compute = [&](std::size_t i, float* out) {
+        const V dx = hn::Add(firstX, hn::Set(d, static_cast<float>(i)));
+        const V distance = hn::Sqrt(hn::MulAdd(dx, dx, dy2));
+        const V t = step ? hn::IfThenElse(hn::Lt(distance, r0), zero, one)
+                         : hn::Min(hn::Max(hn::Mul(hn::Sub(distance, r0), inverseSpan), zero), one);
+        const V alpha = hn::MulAdd(dc[3], t, c0[3]);
+        hn::StoreInterleaved4(hn::Mul(hn::MulAdd(dc[0], t, c0[0]), alpha),
+                              hn::Mul(hn::MulAdd(dc[1], t, c0[1]), alpha),
+                              hn::Mul(hn::MulAdd(dc[2], t, c0[2]), alpha), alpha, d, out);
+    };
+    std::size_t i = 0;
+    for (; i + n <= count; i += n)
+        compute(i, rgba + i * 4);
+    if (i < count) {
+        HWY_ALIGN float out[kMaxLanes * 4];
+        compute(i, out);
+        std::memcpy(rgba + i * 4, out, (count - i) * 4 * sizeof(float));
+    }
+}
+
+} // namespace ImageEngine::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
 #include "Filters/Nodes.h"
-#include "Pipeline/Simd.h"
 #include "Pipeline/Srgb.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ImageEngine {
+
+HWY_EXPORT(radialGradientRow);
 
 namespace {
 
@@ -19,17 +93,18 @@ void setLinearColor(const Color& c, float* out) {
 
 class RadialGradientNode final : public Node {
 public:
-    explicit RadialGradientNode(const Simd::RadialGradient& gradient)
+    explicit RadialGradientNode(const GradientRing& gradient)
         : Node(Graphics::Rect::infinite()), m_gradient(gradient) {}
 
     void render(const PixelSpan& out, RenderState&) const override {
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y)
-            Simd::radialGradientRow(m_gradient, out.rect.x, y, static_cast<std::size_t>(out.rect.w),
-                                    out.row(y));
+        const std::size_t width = static_cast<std::size_t>(out.rect.w);
+        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            HWY_DYNAMIC_DISPATCH(radialGradientRow)(m_gradient, out.rect.x, y, width, out.row(y));
+        }
     }
 
 private:
-    Simd::RadialGradient m_gradient;
+    GradientRing m_gradient;
 };
 
 class RadialGradientFilter final : public EngineFilter {
@@ -46,7 +121,7 @@ protected:
     }
     ImagePtr build() const override {
         Vector centre = vectorInput("inputCenter");
-        Simd::RadialGradient gradient{};
+        GradientRing gradient{};
         gradient.centreX = static_cast<float>(centre.values[0]);
         gradient.centreY = static_cast<float>(centre.values[1]);
         gradient.radius0 = static_cast<float>(numberInput("inputRadius0"));
@@ -64,3 +139,4 @@ std::shared_ptr<Filter> makeRadialGradientFilter() {
 }
 
 } // namespace ImageEngine
+#endif

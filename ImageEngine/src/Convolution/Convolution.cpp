@@ -1,0 +1,160 @@
+// The integer convolution: two passes over the rows, spread over the shared pool in bands of rows.
+#include "Convolution/RowSums.h"
+
+#include <Foundation/Dispatch.h>
+#include <Foundation/Log.h>
+#include <ImageEngine/Convolution.h>
+#include <algorithm>
+#include <functional>
+#include <new>
+
+namespace ImageEngine {
+
+namespace {
+
+using namespace Convolution;
+
+// Both passes on the vector path: vertically from source rows into middle rows, then horizontally
+// from middle rows into output rows (a row is copied into a padded buffer first, so output may be
+// middle). The vertical pass walks the picture in column strips, so the rows a band of outputs
+// reads stay in the second-level cache while the band is computed.
+using RowOf = std::function<const std::uint8_t*(int)>;
+using MutableRowOf = std::function<std::uint8_t*(int)>;
+void convolveExactly(int width, int height, const RowOf& source, const MutableRowOf& middle,
+                     const MutableRowOf& output, const std::vector<std::int16_t>& weights,
+                     float inverseDivisor) {
+    constexpr std::size_t kRowsPerTask = 16, kStrip = 1024;
+    const int taps = int(weights.size()), half = taps / 2;
+    const Accumulate accumulate = accumulation();
+    const std::size_t rowLength = std::size_t(width) * 4;
+    const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
+        for (std::size_t strip = 0; strip < rowLength; strip += kStrip) {
+            const std::size_t stripEnd = std::min(rowLength, strip + kStrip);
+            for (int y = y0; y < y1; ++y) {
+                for (int k = 0; k < taps; ++k) {
+                    rows[std::size_t(k)] = source(std::clamp(y + k - half, 0, height - 1));
+                }
+                accumulate(rows.data(), weights.data(), taps, strip, stripEnd, inverseDivisor, middle(y));
+            }
+        }
+    });
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<std::uint8_t> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
+        std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* row = middle(y);
+            for (int x = 0; x < half; ++x) {
+                std::copy(row, row + 4, padded.data() + 4 * x);
+                std::copy(row + rowLength - 4, row + rowLength, padded.data() + 4 * (half + width + x));
+            }
+            std::copy(row, row + rowLength, padded.data() + 4 * half);
+            for (int k = 0; k < taps; ++k) {
+                rows[std::size_t(k)] = padded.data() + 4 * k;
+            }
+            accumulate(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor, output(y));
+        }
+    });
+}
+
+} // namespace
+
+ConvolutionResult convolveSeparably(Graphics::Bitmap& bitmap, const IntegerKernel& kernel) {
+    const int width = bitmap.width(), height = bitmap.height();
+    const int taps = int(kernel.weights.size());
+    if (width <= 0 || height <= 0 || bitmap.format() != Graphics::PixelFormat::RGBA8 || taps % 2 == 0 ||
+        kernel.divisor <= 0) {
+        return ConvolutionResult::InvalidInput;
+    }
+    if (taps == 1) {
+        return ConvolutionResult::Done;
+    }
+    const int half = taps / 2;
+    const std::size_t rowLength = std::size_t(width) * 4;
+    const float inverseDivisor = 1.0f / float(kernel.divisor);
+    // The scratch picture is as large as the photo; without room for it the photo stays sharp.
+    std::vector<std::uint8_t> vertical;
+    try {
+        vertical.resize(rowLength * std::size_t(height));
+    } catch (const std::bad_alloc&) {
+        return ConvolutionResult::OutOfMemory;
+    }
+    constexpr std::size_t kRowsPerTask = 16;
+    const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
+    if (vectorPathFits(kernel.weights)) {
+        convolveExactly(
+            width, height, [&bitmap](int y) { return bitmap.row(y); },
+            [&vertical, rowLength](int y) { return vertical.data() + rowLength * std::size_t(y); },
+            [&bitmap](int y) { return bitmap.mutableRow(y); }, kernel.weights, inverseDivisor);
+        return ConvolutionResult::Done;
+    }
+
+    // Vertical pass into the scratch buffer: each output row is a weighted sum of whole rows,
+    // the rows beyond the edges repeating the edge rows.
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<const std::uint8_t*> rows(taps);
+        std::vector<std::int32_t> sums(rowLength);
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
+        for (int y = y0; y < y1; ++y) {
+            for (int k = 0; k < taps; ++k) {
+                rows[k] = bitmap.row(std::clamp(y + k - half, 0, height - 1));
+            }
+            accumulateRows(rows.data(), kernel.weights.data(), taps, rowLength, sums.data(), inverseDivisor,
+                           vertical.data() + rowLength * y);
+        }
+    });
+
+    // Horizontal pass back into the bitmap: each row is padded with copies of its edge pixels,
+    // so the taps become shifted views of one contiguous row.
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<std::uint8_t> padded((std::size_t(width) + 2 * half) * 4);
+        std::vector<const std::uint8_t*> rows(taps);
+        std::vector<std::int32_t> sums(rowLength);
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* source = vertical.data() + rowLength * y;
+            for (int x = 0; x < half; ++x) {
+                std::copy(source, source + 4, padded.data() + 4 * x);
+                std::copy(source + rowLength - 4, source + rowLength, padded.data() + 4 * (half + width + x));
+            }
+            std::copy(source, source + rowLength, padded.data() + 4 * half);
+            for (int k = 0; k < taps; ++k) {
+                rows[k] = padded.data() + 4 * k;
+            }
+            accumulateRows(rows.data(), kernel.weights.data(), taps, rowLength, sums.data(), inverseDivisor,
+                           bitmap.mutableRow(y));
+        }
+    });
+    return ConvolutionResult::Done;
+}
+
+std::shared_ptr<Graphics::Bitmap> convolvedCopy(const Graphics::Bitmap& sharp, const IntegerKernel& kernel) {
+    if (kernel.weights.size() > 1 && kernel.weights.size() % 2 == 1 && kernel.divisor > 0 &&
+        vectorPathFits(kernel.weights)) {
+        auto blurred = Graphics::Bitmap::create(sharp.width(), sharp.height(), sharp.format(),
+                                                sharp.alphaInfo(), sharp.colorSpace());
+        if (!blurred) {
+            return nullptr;
+        }
+        Graphics::Bitmap& target = *blurred;
+        auto targetRow = [&target](int y) { return target.mutableRow(y); };
+        convolveExactly(
+            sharp.width(), sharp.height(), [&sharp](int y) { return sharp.row(y); }, targetRow, targetRow,
+            kernel.weights, 1.0f / float(kernel.divisor));
+        return blurred;
+    }
+    auto blurred = sharp.copy();
+    if (!blurred) {
+        return nullptr;
+    }
+    // A failed pass leaves the picture as the last successful one did; the render goes on with it.
+    if (auto error = convolveSeparably(*blurred, kernel); error != ConvolutionResult::Done) {
+        Foundation::log("ImageEngine: error from convolution %ld", static_cast<long>(error));
+    }
+    return blurred;
+}
+
+} // namespace ImageEngine

@@ -1,0 +1,41 @@
+// The node behind the compositing filters: the background is rendered straight into the output and
+// the foreground (and mask) into scratch tiles, so each filter supplies only its row kernel.
+#include "Filters/CompositeNode.h"
+
+namespace ImageEngine {
+
+namespace {
+
+class CompositeNode final : public Node {
+public:
+    CompositeNode(std::vector<NodePtr> inputs, CombineRow combine)
+        : Node(inputs[0]->extent().unionWith(inputs[1]->extent()), inputs), m_combine(combine) {}
+
+    void render(const PixelSpan& out, RenderState& state) const override {
+        const PixelRect& rect = out.rect;
+        state.renderInput(*inputs()[1], out);
+        std::unique_ptr<ScratchPool::Buffer> foregroundBuffer, maskBuffer;
+        const PixelSpan foreground = state.fetchInput(*inputs()[0], rect, foregroundBuffer);
+        const bool masked = inputs().size() > 2;
+        PixelSpan mask;
+        if (masked)
+            mask = state.fetchInput(*inputs()[2], rect, maskBuffer);
+        const std::size_t width = static_cast<std::size_t>(rect.w);
+        for (int y = rect.y; y < rect.maxY(); ++y)
+            m_combine(foreground.row(y), masked ? mask.row(y) : nullptr, out.row(y), width);
+    }
+
+private:
+    CombineRow m_combine;
+};
+
+} // namespace
+
+ImagePtr compositeImage(std::vector<NodePtr> inputs, CombineRow combine) {
+    for (const NodePtr& input : inputs)
+        if (!input)
+            return nullptr;
+    return imageWithNode(std::make_shared<CompositeNode>(std::move(inputs), combine));
+}
+
+} // namespace ImageEngine

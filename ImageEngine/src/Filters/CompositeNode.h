@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Filters/Nodes.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace ImageEngine {
+
+// One row of a per-pixel combination: rewrites the background in place from the foreground (and the
+// mask, null for the combinations without one), count pixels of linear premultiplied RGBA.
+using CombineRow = void (*)(const float* foreground, const float* mask, float* background, std::size_t count);
+
+// A recipe combining inputs {foreground, background} or {foreground, background, mask} row by row;
+// it covers the union of the foreground's and background's extents. nullptr when any input is null.
+ImagePtr compositeImage(std::vector<NodePtr> inputs, CombineRow combine);
+
+} // namespace ImageEngine

@@ -1,0 +1,131 @@
+// Vector helpers shared by the per-pixel kernels: fast log2/exp2/pow, the sRGB curve both ways,
+// the division by alpha and the loops over lanes and interleaved rows. Included by every kernel
+// translation unit once per instruction set, after <hwy/foreach_target.h>.
+#if defined(IMAGEENGINE_PIPELINE_SIMD_MATH_INL_H) == defined(HWY_TARGET_TOGGLE)
+#ifdef IMAGEENGINE_PIPELINE_SIMD_MATH_INL_H
+#undef IMAGEENGINE_PIPELINE_SIMD_MATH_INL_H
+#else
+#define IMAGEENGINE_PIPELINE_SIMD_MATH_INL_H
+#endif
+
+#include "Pipeline/Simd.h"
+
+#include <cstring>
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace ImageEngine::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using D = hn::ScalableTag<float>;
+using DI = hn::RebindToSigned<D>;
+using V = hn::Vec<D>;
+using VI = hn::Vec<DI>;
+
+// The widest float vector of any target, so one stack buffer fits a tail of any width.
+constexpr std::size_t kMaxLanes = 16;
+
+// log2 of a positive finite x: the exponent bits, plus log2 of the mantissa m (moved into
+// [√½, √2)) as t · P(t) with t = m − 1 and P a degree-6 Chebyshev fit: error below 7e-7, far below
+// what moves an encoded byte, and no division.
+HWY_INLINE V fastLog2(D d, V x) {
+    const DI di;
+    const VI bits = hn::BitCast(di, x);
+    V exponent = hn::ConvertTo(d, hn::Sub(hn::ShiftRight<23>(bits), hn::Set(di, 127)));
+    V mantissa = hn::BitCast(d, hn::Or(hn::And(bits, hn::Set(di, 0x007FFFFF)), hn::Set(di, 0x3F800000)));
+    const auto high = hn::Gt(mantissa, hn::Set(d, 1.41421356f));
+    mantissa = hn::IfThenElse(high, hn::Mul(mantissa, hn::Set(d, 0.5f)), mantissa);
+    exponent = hn::Add(exponent, hn::IfThenElseZero(high, hn::Set(d, 1.0f)));
+    const V t = hn::Sub(mantissa, hn::Set(d, 1.0f));
+    V p = hn::Set(d, 0.168186591f);
+    p = hn::MulAdd(p, t, hn::Set(d, -0.267963871f));
+    p = hn::MulAdd(p, t, hn::Set(d, 0.296119557f));
+    p = hn::MulAdd(p, t, hn::Set(d, -0.359524455f));
+    p = hn::MulAdd(p, t, hn::Set(d, 0.480613125f));
+    p = hn::MulAdd(p, t, hn::Set(d, -0.721360179f));
+    p = hn::MulAdd(p, t, hn::Set(d, 1.44269652f));
+    return hn::MulAdd(t, p, exponent);
+}
+
+// 2^y: the whole part into the exponent bits, a polynomial for the fraction.
+HWY_INLINE V fastExp2(D d, V y) {
+    const DI di;
+    y = hn::Min(hn::Max(y, hn::Set(d, -126.0f)), hn::Set(d, 127.0f));
+    const V whole = hn::Floor(y);
+    const V f = hn::Sub(y, whole);
+    V p = hn::Set(d, 1.8775767e-3f);
+    p = hn::MulAdd(p, f, hn::Set(d, 8.9893397e-3f));
+    p = hn::MulAdd(p, f, hn::Set(d, 5.5826318e-2f));
+    p = hn::MulAdd(p, f, hn::Set(d, 2.4015361e-1f));
+    p = hn::MulAdd(p, f, hn::Set(d, 6.9315308e-1f));
+    p = hn::MulAdd(p, f, hn::Set(d, 0.99999994f));
+    const V scale = hn::BitCast(d, hn::ShiftLeft<23>(hn::Add(hn::ConvertTo(di, whole), hn::Set(di, 127))));
+    return hn::Mul(p, scale);
+}
+
+// |x|^power, 0 for x = 0.
+HWY_INLINE V fastPow(D d, V x, V power) {
+    x = hn::Abs(x);
+    const V result = fastExp2(d, hn::Mul(power, fastLog2(d, x)));
+    return hn::IfThenZeroElse(hn::Le(x, hn::Zero(d)), result);
+}
+
+// Linear → sRGB-encoded for x in [0, 1].
+HWY_INLINE V encodeUnit(D d, V x) {
+    const V curve =
+        hn::MulAdd(hn::Set(d, 1.055f), fastPow(d, x, hn::Set(d, 1.0f / 2.4f)), hn::Set(d, -0.055f));
+    return hn::IfThenElse(hn::Le(x, hn::Set(d, 0.0031308f)), hn::Mul(x, hn::Set(d, 12.92f)), curve);
+}
+
+// sRGB-encoded → linear for any x, sign kept (a look's values may leave [0, 1]).
+HWY_INLINE V decodeAny(D d, V x) {
+    const V magnitude = hn::Abs(x);
+    const V curve = fastPow(d, hn::Mul(hn::Add(magnitude, hn::Set(d, 0.055f)), hn::Set(d, 1.0f / 1.055f)),
+                            hn::Set(d, 2.4f));
+    const V linear = hn::IfThenElse(hn::Le(magnitude, hn::Set(d, 0.04045f)),
+                                    hn::Mul(magnitude, hn::Set(d, 1.0f / 12.92f)), curve);
+    return hn::CopySign(linear, x);
+}
+
+// 1 / alpha where alpha is positive, 0 elsewhere (no division by zero reaches a lane in use).
+HWY_INLINE V inverseAlpha(D d, V alpha) {
+    const auto positive = hn::Gt(alpha, hn::Zero(d));
+    return hn::IfThenElseZero(positive,
+                              hn::Div(hn::Set(d, 1.0f), hn::IfThenElse(positive, alpha, hn::Set(d, 1.0f))));
+}
+
+// Runs body(i) over whole vectors of the lanes; the arrays are padded, so the last vector may read
+// and write past count.
+template <class Body>
+HWY_INLINE void forEachVector(const Simd::Lanes& lanes, Body body) {
+    const D d;
+    for (std::size_t i = 0; i < lanes.count; i += hn::Lanes(d))
+        body(i);
+}
+
+// Runs body over n pixels of up to three interleaved rows, whole vectors at a time; the last,
+// partial vector goes through zero-padded copies so that no kernel reads or writes past a row.
+template <class Body>
+HWY_INLINE void forEachPixelVector(const float* first, const float* second, float* inOut, std::size_t count,
+                                   Body body) {
+    const D d;
+    const std::size_t n = hn::Lanes(d);
+    std::size_t i = 0;
+    for (; i + n <= count; i += n)
+        body(first + i * 4, second ? second + i * 4 : nullptr, inOut + i * 4);
+    if (i < count) {
+        const std::size_t floats = (count - i) * 4;
+        HWY_ALIGN float a[kMaxLanes * 4] = {}, b[kMaxLanes * 4] = {}, c[kMaxLanes * 4] = {};
+        std::memcpy(a, first + i * 4, floats * sizeof(float));
+        if (second)
+            std::memcpy(b, second + i * 4, floats * sizeof(float));
+        std::memcpy(c, inOut + i * 4, floats * sizeof(float));
+        body(a, second ? b : nullptr, c);
+        std::memcpy(inOut + i * 4, c, floats * sizeof(float));
+    }
+}
+
+} // namespace ImageEngine::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#endif
