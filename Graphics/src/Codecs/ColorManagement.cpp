@@ -415,6 +415,13 @@ const std::vector<std::uint8_t>& sRGBProfileData() {
             if (!cmsSaveProfileToMem(profile.get(), bytes.data(), &size))
                 bytes.clear();
         }
+        // lcms stamps the profile with the time it was made (header bytes 24 to 35) and, from that,
+        // its MD5 identity (bytes 84 to 99). Both are cleared, as the profile format allows, so that
+        // the same edit of the same photo always writes the same file.
+        if (bytes.size() >= 128) {
+            std::fill(bytes.begin() + 24, bytes.begin() + 36, std::uint8_t(0));
+            std::fill(bytes.begin() + 84, bytes.begin() + 100, std::uint8_t(0));
+        }
         return bytes;
     }();
     return data;

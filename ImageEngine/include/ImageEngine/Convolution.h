@@ -10,7 +10,7 @@ namespace ImageEngine {
 
 // A one-dimensional integer kernel applied across rows and then down columns of 8-bit pixels.
 // Integer weights keep the result exact and the same on every processor.
-struct IntegerKernel {
+struct RUX_API IntegerKernel {
     // An odd number of taps, centre in the middle.
     std::vector<std::int16_t> weights;
     // What the weighted sum is divided by; usually the weights' sum, so a flat picture stays flat.
