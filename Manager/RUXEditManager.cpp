@@ -36,7 +36,7 @@ RUXEditManager::uprightImage(const std::shared_ptr<const Graphics::BitmapImage>&
         return ImageEngine::Image::createWithBitmap(image->bitmap());
     }
     const Graphics::Size size = image->size();
-    auto context = Graphics::ImageContext::create(size, false, image->scale());
+    auto context = Graphics::ImageContext::create(size, Graphics::Opacity::Translucent, image->scale());
     if (!context) {
         return nullptr;
     }

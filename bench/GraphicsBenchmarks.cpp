@@ -32,7 +32,7 @@ BENCHMARK(decodeJpeg)->Unit(benchmark::kMillisecond);
 // and tagged Display P3: the cost of colour management at open. The tagged file's transform is built
 // on the first open and cached for the rest, as for a folder of photos from one camera.
 std::vector<std::uint8_t> twelveMegapixelJpeg(bool tagged) {
-    auto context = Graphics::ImageContext::create({4240, 2832}, true, 1.0);
+    auto context = Graphics::ImageContext::create({4240, 2832}, Graphics::Opacity::Opaque, 1.0);
     for (double x : {0.0, 3088.0})
         for (double y : {0.0, 2056.0})
             context->drawImage(*photo(), {x, y, 3088, 2056});
@@ -120,7 +120,7 @@ void resizePhoto(benchmark::State& state) {
     const double factor = std::min(1.0, std::max(maxSize / size.width, maxSize / size.height));
     const Graphics::Size target{size.width * factor, size.height * factor};
     for (auto _ : state) {
-        auto context = Graphics::ImageContext::create(target, false, 2.0);
+        auto context = Graphics::ImageContext::create(target, Graphics::Opacity::Translucent, 2.0);
         context->drawImage(*image, {0, 0, target.width, target.height});
         benchmark::DoNotOptimize(context->makeImage());
     }

@@ -29,7 +29,7 @@ constexpr const char* kDefaultPhoto = "/usr/share/backgrounds/aitzgorri_by_Aitzo
 // A photo of size, drawn from the default photo when there is one (real content decodes and
 // compresses as photos do), else a synthetic pattern.
 std::shared_ptr<Graphics::BitmapImage> photoOfSize(int w, int h) {
-    auto context = Graphics::ImageContext::create({double(w), double(h)}, true, 1.0);
+    auto context = Graphics::ImageContext::create({double(w), double(h)}, Graphics::Opacity::Opaque, 1.0);
     if (auto source = Graphics::BitmapImage::createFromFile(kDefaultPhoto)) {
         context->drawImage(*source, {0, 0, double(w), double(h)});
         return context->makeImage();

@@ -95,7 +95,7 @@ TEST_P(PhotoOutput, CameraMetadataSurvivesAndTheCopyIsTurnedOnce) {
     ASSERT_EQ(photo->orientation(), ImageOrientation::Right);
 
     // What an editor does with the photo before saving: draw it upright.
-    auto context = ImageContext::create(photo->size(), true, 1.0);
+    auto context = ImageContext::create(photo->size(), Opacity::Opaque, 1.0);
     context->drawImage(*photo, Rect(0, 0, photo->size().width, photo->size().height));
     auto upright = context->makeImage();
     ASSERT_EQ(upright->bitmap()->width(), 48);

@@ -18,10 +18,6 @@ public:
     // nullptr (one log line) for a non-positive or non-finite size or scale, or a bitmap over the
     // pixel limit.
     static std::unique_ptr<ImageContext> create(Size pointSize, Opacity opacity, double scale);
-    // FIXME: only the benchmarks still pass a bool; remove this once they say Opacity.
-    static std::unique_ptr<ImageContext> create(Size pointSize, bool opaque, double scale) {
-        return create(pointSize, opaque ? Opacity::Opaque : Opacity::Translucent, scale);
-    }
 
     Size size() const { return m_size; }
     double scale() const { return m_scale; }

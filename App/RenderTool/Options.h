@@ -1,0 +1,65 @@
+#pragma once
+
+// rux-render's command line: what it asks for, and the parsing that checks it.
+
+#include "Batch.h"
+
+#include <Manager/RUXRecipe.h>
+#include <Transformation/RUXImageTransformation.h>
+#include <Transformation/RUXUserLookTransformation.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace RenderTool {
+
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Edit {
+    enum class Kind {
+        Rotate,
+        Flip,
+        Crop,
+        Brightness,
+        Saturation,
+        Contrast,
+        Look,
+        FocusBlur,
+        CircleBlur,
+        LookFile
+    } kind;
+    std::vector<double> numbers; // LookFile: the index of its look in Options::lookFiles
+    std::string text;
+};
+
+struct Options {
+    std::string input, output;
+    double scale = 2.0;
+    std::vector<Edit> edits;
+    std::string resolution = "full";
+    int quality = 92;
+    bool stripMetadata = false;
+    int repeat = 1;
+    bool time = false;
+    bool listLooks = false;
+    // Recipes and batch.
+    std::string recipePath, saveRecipePath;
+    std::shared_ptr<const RUXRecipe> recipe;
+    std::vector<std::shared_ptr<RUXUserLookTransformation>> lookFiles;
+    bool batch = false;
+    RenderTool::BatchOptions batchOptions;
+    std::pair<int, int> shard{0, 1};
+    std::vector<std::string> positional;
+};
+
+// The look a display name (see --list-looks) or a class name stands for; nullptr for none.
+const RUXClass* lookClassNamed(const std::string& name);
+
+// Parses the command line into options; answers an exit code when the program should stop now
+// (usage printed for bad arguments, the looks listed for --list-looks).
+std::optional<int> parse(int argc, char** argv, Options& options);
+
+} // namespace RenderTool
