@@ -2,11 +2,13 @@
 # Installs the Debian 12 packages the build, the tests and the main job need. Idempotent.
 set -euo pipefail
 source "$(dirname "$0")/install-packages.sh"
+# libnuma-dev: linking libheif statically through pkg-config --static reaches x265, which needs libnuma.
 rux_install_packages \
     cmake ninja-build g++ clang pkg-config python3 \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libpng-dev libjpeg62-turbo-dev libhwy-dev nlohmann-json3-dev \
     liblcms2-dev libexiv2-dev libheif-dev libwebp-dev \
+    libnuma-dev \
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation \
     libsdl2-dev xvfb x11-apps xdotool \
     lomiri-wallpapers-16.04

@@ -1,6 +1,7 @@
 #include "EditorTestSupport.h"
 
 #include <Graphics/ImageFile.h>
+#include <Support/RunProgram.h>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -16,25 +17,10 @@ using namespace EditorTest;
 
 namespace {
 
-struct ToolResult {
-    int exitCode;
-    std::string output;
-};
+using ToolResult = TestSupport::ProgramRun;
 
 ToolResult runRender(const std::string& arguments) {
-    const std::string command = std::string(RUX_RENDER_PATH) + " " + arguments + " 2>&1";
-    ToolResult run{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        return run;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) {
-        run.output += buffer;
-    }
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return TestSupport::runProgram(RUX_RENDER_PATH, arguments);
 }
 
 std::string bytesOf(const std::filesystem::path& file) {

@@ -3,6 +3,7 @@
 #include <Graphics/ImageFile.h>
 #include <Graphics/PhotoMetadata.h>
 #include <Support/ReferenceImage.h>
+#include <Support/RunProgram.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -18,26 +19,11 @@ using namespace EditorTest;
 
 namespace {
 
-struct ToolRun {
-    int exitCode;
-    std::string output;
-};
+using ToolRun = TestSupport::ProgramRun;
 
 // Runs rux-render with the arguments, capturing stdout and stderr together.
 ToolRun runTool(const std::string& arguments) {
-    std::string command = std::string(RUX_RENDER_PATH) + " " + arguments + " 2>&1";
-    ToolRun run{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        return run;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) {
-        run.output += buffer;
-    }
-    int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return TestSupport::runProgram(RUX_RENDER_PATH, arguments);
 }
 
 class RenderTool : public testing::Test {

@@ -1,6 +1,7 @@
 // The window host, run as the demo program: it opens on a virtual X display (Xvfb) and shows the
 // screen there, and it fails with one line when there is no display. The display test is skipped
 // where Xvfb or xwd is not installed.
+#include <Support/RunProgram.h>
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -21,26 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool haveProgram(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Polls until ready() holds; the bound is generous, the machine may be busy building.
-bool waitFor(const std::function<bool()>& ready) {
-    for (int i = 0; i < 300; ++i) {
-        if (ready())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
+using TestSupport::haveProgram;
+using TestSupport::readFile;
+using TestSupport::waitFor;
 
 // An X window dump (what xwd writes) of a 24- or 32-bit TrueColor window.
 struct WindowDump {

@@ -6,6 +6,7 @@
 #include <Foundation/Log.h>
 #include <Graphics/ImageFile.h>
 #include <Graphics/PhotoMetadata.h>
+#include <Support/RunProgram.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,27 +19,8 @@ namespace {
 
 using MainScreenTest::samePixels;
 
-struct ToolRun {
-    int exitCode;
-    std::string output;
-};
-
-// Runs a program with arguments, capturing stdout and stderr together.
-ToolRun runProgram(const std::string& program, const std::string& arguments) {
-    const std::string command = program + " " + arguments + " 2>&1";
-    ToolRun run{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        return run;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) {
-        run.output += buffer;
-    }
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using ToolRun = TestSupport::ProgramRun;
+using TestSupport::runProgram;
 
 class EditorHost : public ::testing::Test {
 protected:

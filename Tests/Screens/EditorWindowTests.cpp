@@ -5,6 +5,7 @@
 #include <Foundation/Log.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
+#include <Support/RunProgram.h>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -20,26 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool haveProgram(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Polls until ready() holds; generous, since the machine may be busy building.
-bool waitFor(const std::function<bool()>& ready) {
-    for (int i = 0; i < 300; ++i) {
-        if (ready())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
+using TestSupport::haveProgram;
+using TestSupport::readFile;
+using TestSupport::waitFor;
 
 TEST(EditorWindow, FitsTheDisplayAndTakesItsShortcutsFromTheKeyboard) {
     if (!haveProgram("Xvfb") || !haveProgram("xdotool"))

@@ -31,6 +31,35 @@ private:
 
 } // namespace
 
+namespace {
+
+class ForegroundOverBackgroundFilter final : public EngineFilter {
+public:
+    ForegroundOverBackgroundFilter(const char* name, CombineRow combine)
+        : EngineFilter(name), m_combine(combine) {}
+
+protected:
+    void declareInputs() override {
+        declareInput("inputImage", ImagePtr{});
+        declareInput("inputBackgroundImage", ImagePtr{});
+    }
+    ImagePtr build() const override {
+        return compositeImage({nodeOf(imageInput("inputImage")), nodeOf(imageInput("inputBackgroundImage"))},
+                              m_combine);
+    }
+
+private:
+    CombineRow m_combine;
+};
+
+} // namespace
+
+std::shared_ptr<Filter> makeForegroundOverBackgroundFilter(const char* name, CombineRow combine) {
+    auto filter = std::make_shared<ForegroundOverBackgroundFilter>(name, combine);
+    filter->prepare();
+    return filter;
+}
+
 ImagePtr compositeImage(std::vector<NodePtr> inputs, CombineRow combine) {
     for (const NodePtr& input : inputs)
         if (!input)

@@ -53,25 +53,10 @@ void combineRow(const float* foreground, const float*, float* background, std::s
     HWY_DYNAMIC_DISPATCH(overlayRow)(foreground, background, count);
 }
 
-class OverlayBlendModeFilter final : public EngineFilter {
-public:
-    OverlayBlendModeFilter() : EngineFilter("CIOverlayBlendMode") {}
-
-protected:
-    void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputBackgroundImage", ImagePtr{});
-    }
-    ImagePtr build() const override {
-        return compositeImage({nodeOf(imageInput("inputImage")), nodeOf(imageInput("inputBackgroundImage"))},
-                              combineRow);
-    }
-};
-
 } // namespace
 
 std::shared_ptr<Filter> makeOverlayBlendModeFilter() {
-    return makePreparedFilter<OverlayBlendModeFilter>();
+    return makeForegroundOverBackgroundFilter("CIOverlayBlendMode", combineRow);
 }
 
 } // namespace ImageEngine

@@ -43,25 +43,10 @@ void combineRow(const float* foreground, const float*, float* background, std::s
     HWY_DYNAMIC_DISPATCH(sourceOverRow)(foreground, background, count);
 }
 
-class SourceOverCompositingFilter final : public EngineFilter {
-public:
-    SourceOverCompositingFilter() : EngineFilter("CISourceOverCompositing") {}
-
-protected:
-    void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputBackgroundImage", ImagePtr{});
-    }
-    ImagePtr build() const override {
-        return compositeImage({nodeOf(imageInput("inputImage")), nodeOf(imageInput("inputBackgroundImage"))},
-                              combineRow);
-    }
-};
-
 } // namespace
 
 std::shared_ptr<Filter> makeSourceOverCompositingFilter() {
-    return makePreparedFilter<SourceOverCompositingFilter>();
+    return makeForegroundOverBackgroundFilter("CISourceOverCompositing", combineRow);
 }
 
 } // namespace ImageEngine
