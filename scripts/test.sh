@@ -25,6 +25,7 @@ run_preset() {
     case "$preset" in
     asan)
         stage env ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1" \
+            LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppressions=0" \
             UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
             ctest --preset "$preset" -j "$jobs" --timeout "$timeout"
         ;;

@@ -4,6 +4,9 @@
 #include <Editor/EditorHost.h>
 #include <Editor/EditorInput.h>
 #include <Foundation/Bundle.h>
+#include <Foundation/Dispatch.h>
+#include <Foundation/RunLoop.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -156,6 +159,11 @@ int runWindow(Arguments& arguments) {
     host->setKeyHandler(EditorHost::editorKeyHandler(host->application()));
     host->setDropHandler(EditorHost::editorDropHandler(host->application(), delegate));
     host->run();
+    // The editor closes first, then the renders it started are let finish, so that none is still
+    // running while the program's statics are destroyed.
+    host->application().setRootViewController(nullptr);
+    Foundation::RunLoop::main().runUntil([] { return Foundation::globalQueueUnfinishedTaskCount() == 0; },
+                                         std::chrono::seconds(10));
     return delegate->saveFailed() ? kExitFailure : 0;
 }
 #endif

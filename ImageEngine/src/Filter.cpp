@@ -11,7 +11,9 @@ namespace {
 using Factory = std::shared_ptr<Filter> (*)();
 
 const std::unordered_map<std::string, Factory>& registry() {
-    static const std::unordered_map<std::string, Factory> filters = {
+    // Never destroyed: the shared pool's threads outlive static destruction when a program returns
+    // from main with renders still in flight, and those renders still look filters up.
+    static const auto* filters = new std::unordered_map<std::string, Factory>{
         {"CIExposureAdjust", makeExposureAdjustFilter},
         {"CIGammaAdjust", makeGammaAdjustFilter},
         {"CIColorControls", makeColorControlsFilter},
@@ -25,7 +27,7 @@ const std::unordered_map<std::string, Factory>& registry() {
         {"CIGaussianBlur", makeGaussianBlurFilter},
         {"CIRadialGradient", makeRadialGradientFilter},
     };
-    return filters;
+    return *filters;
 }
 
 template <typename T>

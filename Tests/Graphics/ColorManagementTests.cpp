@@ -31,6 +31,14 @@ Bytes saveProfile(cmsHPROFILE profile) {
 
 const cmsCIExyY kD65{0.3127, 0.3290, 1.0};
 
+// A grey profile with a plain power curve.
+Bytes greyProfileWithGamma(double gamma) {
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);
+    cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), curve);
+    cmsFreeToneCurve(curve);
+    return saveProfile(profile);
+}
+
 Bytes rgbProfile(cmsCIExyYTRIPLE primaries, cmsToneCurve* curve) {
     cmsToneCurve* curves[3] = {curve, curve, curve};
     cmsHPROFILE profile = cmsCreateRGBProfile(&kD65, &primaries, curves);
@@ -268,8 +276,7 @@ TEST(ColorManagement, UnusableProfilesAreTakenAsSRGBWithOneLine) {
     Bytes corrupt = wideGamutProfile();
     for (std::size_t i = 128; i < corrupt.size(); ++i)
         corrupt[i] = static_cast<std::uint8_t>(i * 7);
-    cmsHPROFILE grayProfile = cmsCreateGrayProfile(cmsD50_xyY(), cmsBuildGamma(nullptr, 1.8));
-    Bytes gray = saveProfile(grayProfile);
+    Bytes gray = greyProfileWithGamma(1.8);
     Bytes garbage(300, 0x5A);
     for (Bytes* profile : {&corrupt, &gray, &garbage}) {
         {
@@ -322,7 +329,7 @@ TEST(ColorManagement, GreyAndCmykJpegsAreConverted) {
     for (std::size_t i = 0; i < ramp.size(); ++i)
         ramp[i] = static_cast<std::uint8_t>(i % kSide * 255 / (kSide - 1));
     const Bytes grey = encodeRawJpeg(JCS_GRAYSCALE, 1, ramp, kSide, kSide, false);
-    const Bytes greyProfile = saveProfile(cmsCreateGrayProfile(cmsD50_xyY(), cmsBuildGamma(nullptr, 1.8)));
+    const Bytes greyProfile = greyProfileWithGamma(1.8);
     const Bytes untagged = decodedPixels(grey);
     ASSERT_FALSE(untagged.empty());
     EXPECT_LE(maxDifference(decodedPixels(jpegWithProfile(grey, greyProfile)),
