@@ -201,17 +201,18 @@ TEST(Look, OverlayIsScaledToCoverTheImage) {
 
 TEST(Look, TableAndOverlayLoadOnceUnderConcurrentFirstUse) {
     // The tree's resource bundle, when it is there; the test only needs some table to load.
-    std::optional<TestSupport::MainBundlePath> resources(RUX_SOURCE_RESOURCES_DIR);
     auto look = std::make_shared<RUXFilterTokyo>();
     std::vector<std::shared_ptr<RUXFilterLookupTable>> tables(8);
     std::vector<ImageEngine::ImagePtr> overlays(8);
-    Foundation::parallelFor(8, [&](std::size_t i) {
-        RUXImageMetadata metadata;
-        look->resultFromImage(solidImage(4, 4, {1, 2, 3, 255}), metadata);
-        tables[i] = look->lookupTable();
-        overlays[i] = look->overlayImage();
-    });
-    resources.reset();
+    {
+        TestSupport::MainBundlePath resources(RUX_SOURCE_RESOURCES_DIR);
+        Foundation::parallelFor(8, [&](std::size_t i) {
+            RUXImageMetadata metadata;
+            look->resultFromImage(solidImage(4, 4, {1, 2, 3, 255}), metadata);
+            tables[i] = look->lookupTable();
+            overlays[i] = look->overlayImage();
+        });
+    }
     if (!tables[0]) {
         GTEST_SKIP() << "no resource bundle in the tree";
     }

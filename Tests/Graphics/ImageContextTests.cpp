@@ -74,13 +74,14 @@ TEST(ImageContext, ReductionAveragesTheCoveredArea) {
 }
 
 TEST(ImageContext, ScaleZeroUsesTheMainScreenAndBadSizesAnswerNil) {
-    std::optional<TestSupport::MainScreenScale> screenScale(std::in_place, 3.0);
-    auto context = ImageContext::create({10, 5}, Graphics::Opacity::Opaque, 0.0);
-    ASSERT_TRUE(context);
-    EXPECT_EQ(context->bitmap().width(), 30);
-    EXPECT_EQ(context->bitmap().height(), 15);
-    EXPECT_EQ(context->bitmap().row(0)[3], 255);
-    screenScale.reset();
+    {
+        TestSupport::MainScreenScale screenScale(3.0);
+        auto context = ImageContext::create({10, 5}, Graphics::Opacity::Opaque, 0.0);
+        ASSERT_TRUE(context);
+        EXPECT_EQ(context->bitmap().width(), 30);
+        EXPECT_EQ(context->bitmap().height(), 15);
+        EXPECT_EQ(context->bitmap().row(0)[3], 255);
+    }
     Foundation::LogCapture capture;
     EXPECT_EQ(ImageContext::create({0, 5}, Graphics::Opacity::Translucent, 1.0), nullptr);
     EXPECT_EQ(ImageContext::create({5, 5}, Graphics::Opacity::Translucent, -1.0), nullptr);
