@@ -1,7 +1,7 @@
 # Sourced by the scripts that run programs under ThreadSanitizer; defines tsan_options, the
 # TSAN_OPTIONS to run them with, and prepare_tsan, which sets the array tsan_runner to the command
 # prefix such programs need here (empty when none).
-tsan_options="halt_on_error=1 second_deadlock_stack=1 suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/tsan-suppressions.txt"
+tsan_options="halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/tsan-suppressions.txt"
 #
 # gcc's ThreadSanitizer (Debian 12) maps its shadow memory at fixed addresses, which newer kernels
 # with more address-space randomisation (vm.mmap_rnd_bits above 28) can collide with, so that every
