@@ -184,6 +184,8 @@ cmsUInt32Number inputFormat(SampleLayout layout) {
         return TYPE_CMYK_8;
     case SampleLayout::CMYKInverted:
         return TYPE_CMYK_8_REV;
+    case SampleLayout::PackedRGBAtRowEnd:
+        return TYPE_RGB_8;
     case SampleLayout::RGBA:
         break;
     }
@@ -198,9 +200,14 @@ cmsColorSpaceSignature spaceOf(SampleLayout layout) {
     case SampleLayout::CMYKInverted:
         return cmsSigCmykData;
     case SampleLayout::RGBA:
+    case SampleLayout::PackedRGBAtRowEnd:
         break;
     }
     return cmsSigRgbData;
+}
+
+bool isRGB(SampleLayout layout) {
+    return layout == SampleLayout::RGBA || layout == SampleLayout::PackedRGBAtRowEnd;
 }
 
 // Builds the conversion for a source; an empty one (no transform) means "already sRGB".
@@ -219,13 +226,13 @@ std::shared_ptr<Conversion> buildConversion(SampleLayout layout, const ColorSour
             Foundation::log("Colour: the embedded profile does not fit the image's channels, taken as sRGB");
             return conversion;
         }
-        if (layout == SampleLayout::RGBA && describesSRGB(profile.get()))
+        if (isRGB(layout) && describesSRGB(profile.get()))
             return conversion;
     } else if (source.srgbChunk) {
         return conversion;
-    } else if (layout == SampleLayout::RGBA && (source.fileGamma || source.chromaticities)) {
+    } else if (isRGB(layout) && (source.fileGamma || source.chromaticities)) {
         profile = profileFromPngChunks(source);
-    } else if (layout == SampleLayout::RGBA && source.cicp) {
+    } else if (isRGB(layout) && source.cicp) {
         profile = profileFromCicp((*source.cicp)[0], (*source.cicp)[1]);
     }
     if (!profile)
@@ -285,11 +292,34 @@ void plainCMYKRow(std::uint8_t* p, int width, bool inverted) {
     }
 }
 
+// Three-byte pixels from the end of the row to four-byte ones from its start. Pixel x is read from
+// bytes width + 3x on and written to bytes 4x on, which only ever overwrites pixels already read.
+void unpackRow(std::uint8_t* row, int width, bool converted) {
+    const std::uint8_t* packed = row + width;
+    for (int x = 0; x < width; ++x) {
+        if (!converted) {
+            const std::uint8_t r = packed[3 * x], g = packed[3 * x + 1], b = packed[3 * x + 2];
+            row[4 * x] = r;
+            row[4 * x + 1] = g;
+            row[4 * x + 2] = b;
+        }
+        row[4 * x + 3] = 255;
+    }
+}
+
 void convertRows(Bitmap& bitmap, const Conversion& conversion, SampleLayout layout, int first, int last) {
     const bool cmyk = layout == SampleLayout::CMYK || layout == SampleLayout::CMYKInverted;
     const int width = bitmap.width();
     for (int y = first; y < last; ++y) {
         std::uint8_t* row = bitmap.mutableRow(y);
+        if (layout == SampleLayout::PackedRGBAtRowEnd) {
+            // lcms reads each pixel before it writes it, so the output may run over the input as
+            // long as it never overtakes it; it leaves the fourth bytes alone.
+            if (conversion.transform)
+                cmsDoTransform(conversion.transform, row + width, row, static_cast<cmsUInt32Number>(width));
+            unpackRow(row, width, conversion.transform != nullptr);
+            continue;
+        }
         if (!conversion.transform) {
             plainCMYKRow(row, width, layout == SampleLayout::CMYKInverted);
             continue;
@@ -308,28 +338,58 @@ std::shared_ptr<Conversion> neededConversion(const Bitmap& bitmap, SampleLayout 
                                              const ColorSource& source) {
     if (bitmap.format() != PixelFormat::RGBA8)
         return nullptr;
-    const bool cmyk = layout == SampleLayout::CMYK || layout == SampleLayout::CMYKInverted;
-    if (source.empty() && !cmyk)
+    // CMYK always needs converting and packed rows unpacking, even where no profile applies.
+    const bool always = layout == SampleLayout::CMYK || layout == SampleLayout::CMYKInverted ||
+                        layout == SampleLayout::PackedRGBAtRowEnd;
+    if (source.empty() && !always)
         return nullptr;
     std::shared_ptr<Conversion> conversion = conversionFor(layout, source);
-    return conversion->transform || cmyk ? conversion : nullptr;
+    return conversion->transform || always ? conversion : nullptr;
 }
 
 } // namespace
 
-// Bands wait in a queue that pool tasks and the finishing decoder both drain, so that finishing
-// never depends on a pool thread being free (a decoder may itself run on the pool).
+// Bands wait in a queue that one pool task and the finishing decoder both drain, so that finishing
+// never depends on a pool thread being free (a decoder may itself run on the pool). While the decoder
+// still runs, one helper is enough: a second would only take processor time from the decoder.
 class BandConverter : public std::enable_shared_from_this<BandConverter> {
 public:
     BandConverter(std::shared_ptr<Bitmap> bitmap, std::shared_ptr<Conversion> conversion, SampleLayout layout)
         : m_bitmap(std::move(bitmap)), m_conversion(std::move(conversion)), m_layout(layout) {}
 
     void add(int first, int last) {
+        bool startHelper = false;
         {
             std::lock_guard lock(m_mutex);
             m_queue.emplace_back(first, last);
+            startHelper = !m_helperActive;
+            m_helperActive = true;
         }
-        Foundation::dispatchAsyncGlobal([self = shared_from_this()] { self->runOne(); });
+        if (startHelper)
+            Foundation::dispatchAsyncGlobal([self = shared_from_this()] { self->help(); });
+    }
+
+    void finish() {
+        while (runOne()) {
+        }
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [&] { return m_running == 0 && !m_helperActive; });
+    }
+
+private:
+    void help() {
+        for (;;) {
+            while (runOne()) {
+            }
+            // A band added after runOne found the queue empty is seen here, under the lock that
+            // clears the flag add() looks at, so no band is ever left without a helper.
+            std::lock_guard lock(m_mutex);
+            if (m_queue.empty()) {
+                m_helperActive = false;
+                m_idle.notify_all();
+                return;
+            }
+        }
     }
 
     bool runOne() {
@@ -349,14 +409,6 @@ public:
         return true;
     }
 
-    void finish() {
-        while (runOne()) {
-        }
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [&] { return m_running == 0; });
-    }
-
-private:
     std::shared_ptr<Bitmap> m_bitmap;
     std::shared_ptr<Conversion> m_conversion;
     SampleLayout m_layout;
@@ -364,6 +416,7 @@ private:
     std::condition_variable m_idle;
     std::deque<std::pair<int, int>> m_queue;
     int m_running = 0;
+    bool m_helperActive = false;
 };
 
 void startBandConversion(std::shared_ptr<BandConverter>& out, const std::shared_ptr<Bitmap>& bitmap,
@@ -382,6 +435,12 @@ void convertBand(BandConverter& converter, int firstRow, int endRow) {
 
 void finishBandConversion(BandConverter& converter) {
     converter.finish();
+}
+
+bool needsConversion(SampleLayout layout, const ColorSource& source) {
+    if (layout == SampleLayout::CMYK || layout == SampleLayout::CMYKInverted)
+        return true;
+    return !source.empty() && conversionFor(layout, source)->transform != nullptr;
 }
 
 void convertToSRGB(Bitmap& bitmap, SampleLayout layout, const ColorSource& source) {

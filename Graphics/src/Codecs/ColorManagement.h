@@ -30,7 +30,17 @@ enum class SampleLayout {
     GrayInRGBA,   // the grey value repeated in R, G and B (what libjpeg and libpng expand grey to)
     CMYK,         // C, M, Y, K with 0 meaning no ink
     CMYKInverted, // C, M, Y, K with 255 meaning no ink, as Adobe applications write them
+    // R, G, B packed three bytes a pixel in the last three quarters of each row (bytes width to
+    // 4 × width). lcms converts three-byte pixels markedly faster than four-byte ones, and it can
+    // write each converted pixel over bytes it has already read, so a decoder that writes its rows
+    // this way needs no second buffer. Converted, the row is RGBA with an opaque fourth byte.
+    PackedRGBAtRowEnd,
 };
+
+// Whether pixels in this layout under this source change when converted to sRGB: false for sRGB
+// and for sources that say nothing. Lets a decoder pick its output layout before it starts. Any
+// thread.
+bool needsConversion(SampleLayout layout, const ColorSource& source);
 
 // Converts the bitmap's straight (not premultiplied) samples in place to sRGB, relative
 // colorimetric with black-point compensation; afterwards every layout is RGBA and, for the CMYK

@@ -102,12 +102,22 @@ struct DecodeState {
     ~DecodeState() { std::free(icc); }
 };
 
-// Called between libjpeg calls: the ColorSource lives and dies inside this frame.
-void startConversion(DecodeState& state) {
+ColorSource colorOf(const DecodeState& state) {
     ColorSource source;
     if (state.icc)
         source.icc.assign(state.icc, state.icc + state.iccSize);
-    startBandConversion(state.converter, state.bitmap, state.layout, source);
+    return source;
+}
+
+// These two are called between libjpeg calls: the ColorSource lives and dies inside their frames.
+// Colour pictures that are to be converted are decoded three bytes a pixel, which lcms converts
+// faster, at the end of each row.
+bool wantsPackedRows(const DecodeState& state) {
+    return needsConversion(SampleLayout::RGBA, colorOf(state));
+}
+
+void startConversion(DecodeState& state) {
+    startBandConversion(state.converter, state.bitmap, state.layout, colorOf(state));
 }
 
 // Returns true on success; no C++ object is created between setjmp and the end.
@@ -156,10 +166,15 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
     if (state.info.jpeg_color_space == JCS_CMYK || state.info.jpeg_color_space == JCS_YCCK) {
         state.info.out_color_space = JCS_CMYK;
         state.layout = state.info.saw_Adobe_marker ? SampleLayout::CMYKInverted : SampleLayout::CMYK;
+    } else if (state.info.jpeg_color_space == JCS_GRAYSCALE) {
+        state.info.out_color_space = JCS_EXT_RGBX;
+        state.layout = SampleLayout::GrayInRGBA;
+    } else if (wantsPackedRows(state)) {
+        state.info.out_color_space = JCS_RGB;
+        state.layout = SampleLayout::PackedRGBAtRowEnd;
     } else {
         state.info.out_color_space = JCS_EXT_RGBX;
-        state.layout =
-            state.info.jpeg_color_space == JCS_GRAYSCALE ? SampleLayout::GrayInRGBA : SampleLayout::RGBA;
+        state.layout = SampleLayout::RGBA;
     }
     jpeg_start_decompress(&state.info);
     makeOpaqueBitmap(state.bitmap, static_cast<int>(state.info.output_width),
@@ -172,6 +187,8 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
     int bandStart = 0;
     while (state.info.output_scanline < state.info.output_height) {
         JSAMPROW row = state.bitmap->mutableRow(static_cast<int>(state.info.output_scanline));
+        if (state.layout == SampleLayout::PackedRGBAtRowEnd)
+            row += state.info.output_width;
         jpeg_read_scanlines(&state.info, &row, 1);
         const int decoded = static_cast<int>(state.info.output_scanline);
         if (state.converter &&
