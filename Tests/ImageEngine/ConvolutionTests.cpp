@@ -1,7 +1,9 @@
+#include "Convolution/RowSums.h"
 #include "Support.h"
 
 #include <ImageEngine/Convolution.h>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -55,6 +57,60 @@ TEST(Convolution, AKernelThatCannotApplyLeavesThePixelsUnblurred) {
         EXPECT_EQ(bytesOf(*copy), before);
         EXPECT_EQ(ImageEngine::convolveSeparably(*source, kernel), ConvolutionResult::InvalidInput);
         EXPECT_EQ(bytesOf(*source), before);
+    }
+}
+
+// Each vector route this processor has (bytes, and words where it has the fused word multiply-add)
+// against the portable sums, over lengths that end inside a vector block and kernels with an odd
+// and an even number of mirrored pairs, up to the largest circle blur's 163 taps of weights up to
+// 255, on rows of the extreme bytes and of noise.
+TEST(Convolution, EveryVectorRouteGivesThePortableSums) {
+    namespace C = ImageEngine::Convolution;
+    if (!C::vectorPathFits({1, 2, 1})) {
+        GTEST_SKIP() << "no vector route on this processor";
+    }
+    std::mt19937 random(7);
+    for (int taps : {3, 5, 9, 163}) {
+        std::vector<std::int16_t> weights(static_cast<std::size_t>(taps));
+        int divisor = 0;
+        for (int k = 0; k <= taps / 2; ++k) {
+            weights[std::size_t(k)] = weights[std::size_t(taps - 1 - k)] =
+                std::int16_t(k == taps / 2 ? 255 : 1 + random() % 255);
+        }
+        for (std::int16_t w : weights) {
+            divisor += w;
+        }
+        for (std::size_t length : {std::size_t(1), std::size_t(63), std::size_t(64), std::size_t(200)}) {
+            std::vector<std::vector<std::uint8_t>> bytes(static_cast<std::size_t>(taps),
+                                                         std::vector<std::uint8_t>(length, 0));
+            for (std::size_t k = 0; k < bytes.size(); ++k) {
+                for (std::size_t i = 0; i < length; ++i) {
+                    bytes[k][i] = k % 3 == 0 ? 255 : k % 3 == 1 ? std::uint8_t(random()) : 0;
+                }
+            }
+            std::vector<const std::uint8_t*> rows;
+            std::vector<std::vector<std::uint16_t>> words;
+            std::vector<const std::uint16_t*> wordRows;
+            for (const auto& row : bytes) {
+                rows.push_back(row.data());
+                words.emplace_back(row.size());
+                C::widenBytes(row.data(), row.size(), words.back().data());
+            }
+            for (const auto& row : words) {
+                wordRows.push_back(row.data());
+            }
+            const float inverse = 1.0f / float(divisor);
+            std::vector<std::int32_t> sums(length);
+            std::vector<std::uint8_t> want(length), got(length);
+            C::accumulateRows(rows.data(), weights.data(), taps, length, sums.data(), inverse, want.data());
+            C::accumulation()(rows.data(), weights.data(), taps, 0, length, inverse, got.data());
+            EXPECT_EQ(got, want) << "bytes, " << taps << " taps, " << length;
+            if (const C::AccumulateWords accumulateWords = C::wordAccumulation()) {
+                std::fill(got.begin(), got.end(), 0);
+                accumulateWords(wordRows.data(), weights.data(), taps, 0, length, inverse, got.data());
+                EXPECT_EQ(got, want) << "words, " << taps << " taps, " << length;
+            }
+        }
     }
 }
 

@@ -23,4 +23,13 @@ using Accumulate = void (*)(const std::uint8_t* const* rows, const std::int16_t*
 // The widest vector accumulation this processor runs; nullptr where there is none.
 Accumulate accumulation();
 
+// The same over rows whose bytes were first widened to 16-bit words (values 0 to 255), which pays
+// where every row is read by many taps; only where vectorPathFits. nullptr where this processor has
+// no such path (it needs AVX-512 with VNNI).
+using AccumulateWords = void (*)(const std::uint16_t* const* rows, const std::int16_t* weights, int tapCount,
+                                 std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out);
+AccumulateWords wordAccumulation();
+// to[i] = from[i] for count bytes, with the processor's widest widening where wordAccumulation has one.
+void widenBytes(const std::uint8_t* from, std::size_t count, std::uint16_t* to);
+
 } // namespace ImageEngine::Convolution
