@@ -258,8 +258,6 @@ accumulateWordsExactly512(const std::uint16_t* const* rows, const std::int16_t* 
     }
 }
 
-#pragma GCC diagnostic pop
-
 // Bytes to words, 32 at a time.
 __attribute__((target("avx512f,avx512bw"))) void widenBytes512(const std::uint8_t* from, std::size_t count,
                                                                std::uint16_t* to) {
@@ -299,18 +297,6 @@ bool vectorPathAvailable() {
 Accumulate widestAccumulation() {
     return nullptr;
 }
-// Bytes to words, 32 at a time.
-__attribute__((target("avx512f,avx512bw"))) void widenBytes512(const std::uint8_t* from, std::size_t count,
-                                                               std::uint16_t* to) {
-    std::size_t i = 0;
-    for (; i + 32 <= count; i += 32) {
-        _mm512_storeu_si512(static_cast<void*>(to + i), widen32(from + i));
-    }
-    for (; i < count; ++i) {
-        to[i] = from[i];
-    }
-}
-
 AccumulateWords widestWordAccumulation() {
     return nullptr;
 }
