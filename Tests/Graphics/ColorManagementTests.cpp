@@ -2,14 +2,17 @@
 // file carries its profile; profiles we cannot use leave the pixels as sRGB with one log line.
 #include "PngChunks.h"
 
+#include <Foundation/Dispatch.h>
 #include <Foundation/Log.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <latch>
 #include <lcms2.h>
 #include <string>
 #include <zlib.h>
@@ -245,6 +248,35 @@ INSTANTIATE_TEST_SUITE_P(Profiles, TaggedPhoto,
                                          TaggedCase{"Gamma22", gamma22Profile},
                                          TaggedCase{"SwappedChannels", swappedChannelsProfile}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Decoders may run on the pool themselves. With every pool thread decoding a tagged JPEG at once,
+// no thread is free for a conversion's helper, and each decode must still finish by itself.
+TEST(ColorManagement, TaggedJpegsDecodeWithEveryPoolThreadBusy) {
+    struct Shared {
+        Bytes jpeg;
+        std::latch started;
+        std::vector<std::promise<Bytes>> results;
+        Shared(Bytes file, std::size_t threads)
+            : jpeg(std::move(file)), started(static_cast<std::ptrdiff_t>(threads)), results(threads) {}
+    };
+    const std::size_t threads = Foundation::globalQueueThreadCount();
+    auto shared = std::make_shared<Shared>(
+        jpegWithProfile(*encodeJPEG(*testPattern(kSide * 9), 0.95), wideGamutProfile()), threads);
+    const Bytes expected = decodedPixels(shared->jpeg);
+    ASSERT_FALSE(expected.empty());
+    std::vector<std::future<Bytes>> futures;
+    for (std::size_t i = 0; i < threads; ++i) {
+        futures.push_back(shared->results[i].get_future());
+        Foundation::dispatchAsyncGlobal([shared, i] {
+            shared->started.arrive_and_wait();
+            shared->results[i].set_value(decodedPixels(shared->jpeg));
+        });
+    }
+    for (auto& future : futures) {
+        ASSERT_EQ(future.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+        EXPECT_EQ(future.get(), expected);
+    }
+}
 
 TEST(ColorManagement, PngGammaAndChromaticitiesStandInForAProfile) {
     const auto pattern = testPattern();

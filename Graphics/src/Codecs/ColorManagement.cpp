@@ -372,8 +372,11 @@ public:
     void finish() {
         while (runOne()) {
         }
+        // Only bands already taken are waited for, never the helper itself: it may still sit in
+        // the pool's queue behind tasks that wait for this decoder, and finds nothing left when
+        // it runs.
         std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [&] { return m_running == 0 && !m_helperActive; });
+        m_idle.wait(lock, [&] { return m_running == 0; });
     }
 
 private:
@@ -386,7 +389,6 @@ private:
             std::lock_guard lock(m_mutex);
             if (m_queue.empty()) {
                 m_helperActive = false;
-                m_idle.notify_all();
                 return;
             }
         }
