@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <new>
+#include <type_traits>
 
 namespace ImageEngine {
 
@@ -14,12 +15,46 @@ namespace {
 
 using namespace Convolution;
 
+using RowOf = std::function<const std::uint8_t*(int)>;
+using MutableRowOf = std::function<std::uint8_t*(int)>;
+
+// The horizontal pass from middle rows into output rows, in bands of rows over the pool: each row is
+// copied into a buffer of Samples padded with copies of its edge pixels, so that the taps become
+// shifted views of one contiguous row (and output may be middle).
+template <class Sample, class Accumulator>
+void horizontalPass(int width, int height, const MutableRowOf& middle, const MutableRowOf& output,
+                    const std::vector<std::int16_t>& weights, float inverseDivisor, Accumulator accumulate) {
+    constexpr std::size_t kRowsPerTask = 16;
+    const int taps = int(weights.size()), half = taps / 2;
+    const std::size_t rowLength = std::size_t(width) * 4;
+    const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
+    Foundation::parallelFor(tasks, [&](std::size_t task) {
+        std::vector<Sample> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
+        std::vector<const Sample*> rows(static_cast<std::size_t>(taps));
+        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* row = middle(y);
+            for (int x = 0; x < half; ++x) {
+                std::copy(row, row + 4, padded.data() + 4 * x);
+                std::copy(row + rowLength - 4, row + rowLength, padded.data() + 4 * (half + width + x));
+            }
+            if constexpr (std::is_same_v<Sample, std::uint16_t>) {
+                widenBytes(row, rowLength, padded.data() + 4 * half);
+            } else {
+                std::copy(row, row + rowLength, padded.data() + 4 * half);
+            }
+            for (int k = 0; k < taps; ++k) {
+                rows[std::size_t(k)] = padded.data() + 4 * k;
+            }
+            accumulate(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor, output(y));
+        }
+    });
+}
+
 // Both passes on the vector path: vertically from source rows into middle rows, then horizontally
 // from middle rows into output rows (a row is copied into a padded buffer first, so output may be
 // middle). The vertical pass walks the picture in column strips, so the rows a band of outputs
 // reads stay in the second-level cache while the band is computed.
-using RowOf = std::function<const std::uint8_t*(int)>;
-using MutableRowOf = std::function<std::uint8_t*(int)>;
 void convolveExactly(int width, int height, const RowOf& source, const MutableRowOf& middle,
                      const MutableRowOf& output, const std::vector<std::int16_t>& weights,
                      float inverseDivisor) {
@@ -41,23 +76,7 @@ void convolveExactly(int width, int height, const RowOf& source, const MutableRo
             }
         }
     });
-    Foundation::parallelFor(tasks, [&](std::size_t task) {
-        std::vector<std::uint8_t> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
-        std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
-        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
-        for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* row = middle(y);
-            for (int x = 0; x < half; ++x) {
-                std::copy(row, row + 4, padded.data() + 4 * x);
-                std::copy(row + rowLength - 4, row + rowLength, padded.data() + 4 * (half + width + x));
-            }
-            std::copy(row, row + rowLength, padded.data() + 4 * half);
-            for (int k = 0; k < taps; ++k) {
-                rows[std::size_t(k)] = padded.data() + 4 * k;
-            }
-            accumulate(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor, output(y));
-        }
-    });
+    horizontalPass<std::uint8_t>(width, height, middle, output, weights, inverseDivisor, accumulate);
 }
 
 // convolveExactly over rows widened to words first: each task widens the strip of every source row
@@ -98,23 +117,7 @@ void convolveExactlyInWords(int width, int height, const RowOf& source, const Mu
             }
         }
     });
-    Foundation::parallelFor(tasks, [&](std::size_t task) {
-        std::vector<std::uint16_t> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
-        std::vector<const std::uint16_t*> rows(static_cast<std::size_t>(taps));
-        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
-        for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* row = middle(y);
-            for (int x = 0; x < half; ++x) {
-                std::copy(row, row + 4, padded.data() + 4 * x);
-                std::copy(row + rowLength - 4, row + rowLength, padded.data() + 4 * (half + width + x));
-            }
-            widenBytes(row, rowLength, padded.data() + 4 * half);
-            for (int k = 0; k < taps; ++k) {
-                rows[std::size_t(k)] = padded.data() + 4 * k;
-            }
-            accumulate(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor, output(y));
-        }
-    });
+    horizontalPass<std::uint16_t>(width, height, middle, output, weights, inverseDivisor, accumulate);
 }
 
 // The fastest exact route this processor has.

@@ -13,6 +13,28 @@ namespace {
 bool vectorPathAvailable();
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// Outputs [begin, end) one at a time, with the vector paths' pairing of mirrored taps and rounding:
+// the ends of rows that do not fill a vector block.
+template <class Sample>
+void accumulateTail(const Sample* const* rows, const std::int16_t* weights, int tapCount, std::size_t begin,
+                    std::size_t end, float inverseDivisor, std::uint8_t* out) {
+    const int half = tapCount / 2;
+    for (std::size_t i = begin; i < end; ++i) {
+        std::int32_t sum = static_cast<std::int32_t>(weights[half]) * rows[half][i];
+        for (int k = 0; k < half; ++k) {
+            sum += static_cast<std::int32_t>(weights[k]) * (int(rows[k][i]) + int(rows[tapCount - 1 - k][i]));
+        }
+        float value = float(sum) * inverseDivisor + 0.5f;
+        out[i] = static_cast<std::uint8_t>(std::min(value, 255.0f));
+    }
+}
+
+// Two 16-bit weights in one 32-bit lane, the first in the low half, as the pair multiply-adds take them.
+std::int32_t weightPair(std::int16_t low, std::int16_t high) {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16) |
+                                     static_cast<std::uint16_t>(low));
+}
+
 // Sixteen bytes widened to sixteen 16-bit lanes.
 __attribute__((target("avx2"), always_inline)) inline __m256i widen(const std::uint8_t* p) {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
@@ -51,9 +73,7 @@ __attribute__((target("avx2"))) void accumulateRowsExactly(const std::uint8_t* c
         __m256i sums[2][2] = {{_mm256_setzero_si256(), _mm256_setzero_si256()},
                               {_mm256_setzero_si256(), _mm256_setzero_si256()}};
         for (int t = 0; t < terms; t += 2) {
-            const __m256i w = _mm256_set1_epi32(static_cast<std::int32_t>(
-                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(termWeight(t + 1))) << 16) |
-                static_cast<std::uint16_t>(termWeight(t))));
+            const __m256i w = _mm256_set1_epi32(weightPair(termWeight(t), termWeight(t + 1)));
             const std::uint8_t *a0, *b0, *a1 = nullptr, *b1 = nullptr;
             termRows(t, a0, b0);
             if (t + 1 < terms) {
@@ -94,14 +114,7 @@ __attribute__((target("avx2"))) void accumulateRowsExactly(const std::uint8_t* c
                              _mm256_extracti128_si256(bytes, 1));
         }
     }
-    for (; i < end; ++i) {
-        std::int32_t sum = static_cast<std::int32_t>(weights[half]) * rows[half][i];
-        for (int k = 0; k < half; ++k) {
-            sum += static_cast<std::int32_t>(weights[k]) * (int(rows[k][i]) + int(rows[tapCount - 1 - k][i]));
-        }
-        float value = float(sum) * inverseDivisor + 0.5f;
-        out[i] = static_cast<std::uint8_t>(std::min(value, 255.0f));
-    }
+    accumulateTail(rows, weights, tapCount, i, end, inverseDivisor, out);
 }
 
 // GCC 12's AVX-512 conversion intrinsics start from an undefined vector that its flow analysis
@@ -113,6 +126,23 @@ __attribute__((target("avx2"))) void accumulateRowsExactly(const std::uint8_t* c
 // Thirty-two bytes widened to thirty-two 16-bit lanes.
 __attribute__((target("avx512f,avx512bw"), always_inline)) inline __m512i widen32(const std::uint8_t* p) {
     return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+}
+
+// The 64 sums of a block, in the order the interleaving leaves them (sums[h][q] as in the callers),
+// rounded as accumulateRows rounds and stored as 64 bytes in order.
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline void
+storeRounded(const __m512i (&sums)[2][2], float inverseDivisor, std::uint8_t* out) {
+    const __m512 scale = _mm512_set1_ps(inverseDivisor), halfStep = _mm512_set1_ps(0.5f),
+                 top = _mm512_set1_ps(255.0f);
+    auto rounded = [&](__m512i sum) __attribute__((target("avx512f,avx512bw"))) {
+        const __m512 v = _mm512_add_ps(_mm512_mul_ps(_mm512_cvtepi32_ps(sum), scale), halfStep);
+        return _mm512_cvttps_epi32(_mm512_min_ps(v, top));
+    };
+    for (std::size_t h = 0; h < 2; ++h) {
+        // Each 128-bit lane packs its low four sums with its high four: 32 words in order.
+        const __m512i words = _mm512_packus_epi32(rounded(sums[h][0]), rounded(sums[h][1]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + h * 32), _mm512_cvtepi16_epi8(words));
+    }
 }
 
 // accumulateRowsExactly with 512-bit vectors: blocks of 64 outputs, the same terms, sums and
@@ -138,9 +168,7 @@ accumulateRowsExactly512(const std::uint8_t* const* rows, const std::int16_t* we
         __m512i sums[2][2] = {{_mm512_setzero_si512(), _mm512_setzero_si512()},
                               {_mm512_setzero_si512(), _mm512_setzero_si512()}};
         for (int t = 0; t < terms; t += 2) {
-            const __m512i w = _mm512_set1_epi32(static_cast<std::int32_t>(
-                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(termWeight(t + 1))) << 16) |
-                static_cast<std::uint16_t>(termWeight(t))));
+            const __m512i w = _mm512_set1_epi32(weightPair(termWeight(t), termWeight(t + 1)));
             const std::uint8_t *a0, *b0, *a1 = nullptr, *b1 = nullptr;
             termRows(t, a0, b0);
             if (t + 1 < terms) {
@@ -165,17 +193,7 @@ accumulateRowsExactly512(const std::uint8_t* const* rows, const std::int16_t* we
                     _mm512_add_epi32(sums[h][1], _mm512_madd_epi16(_mm512_unpackhi_epi16(first, second), w));
             }
         }
-        const __m512 scale = _mm512_set1_ps(inverseDivisor), halfStep = _mm512_set1_ps(0.5f),
-                     top = _mm512_set1_ps(255.0f);
-        auto rounded = [&](__m512i sum) __attribute__((target("avx512f,avx512bw"))) {
-            const __m512 v = _mm512_add_ps(_mm512_mul_ps(_mm512_cvtepi32_ps(sum), scale), halfStep);
-            return _mm512_cvttps_epi32(_mm512_min_ps(v, top));
-        };
-        for (std::size_t h = 0; h < 2; ++h) {
-            // Each 128-bit lane packs its low four sums with its high four: 32 words in order.
-            const __m512i words = _mm512_packus_epi32(rounded(sums[h][0]), rounded(sums[h][1]));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + h * 32), _mm512_cvtepi16_epi8(words));
-        }
+        storeRounded(sums, inverseDivisor, out + i);
     }
     if (i < end) {
         accumulateRowsExactly(rows, weights, tapCount, i, end, inverseDivisor, out);
@@ -202,9 +220,7 @@ accumulateWordsExactly512(const std::uint16_t* const* rows, const std::int16_t* 
         int t = 0;
         // Two mirrored pairs per step while both are pairs.
         for (; t + 1 < half; t += 2) {
-            const __m512i w = _mm512_set1_epi32(static_cast<std::int32_t>(
-                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(weights[t + 1])) << 16) |
-                static_cast<std::uint16_t>(weights[t])));
+            const __m512i w = _mm512_set1_epi32(weightPair(weights[t], weights[t + 1]));
             const std::uint16_t *a0 = rows[t], *b0 = rows[tapCount - 1 - t];
             const std::uint16_t *a1 = rows[t + 1], *b1 = rows[tapCount - 2 - t];
             for (std::size_t h = 0; h < 2; ++h) {
@@ -220,9 +236,7 @@ accumulateWordsExactly512(const std::uint16_t* const* rows, const std::int16_t* 
             const bool pairLeft = t < half;
             const std::int16_t weightA = pairLeft ? weights[t] : weights[half];
             const std::int16_t weightB = pairLeft ? weights[half] : std::int16_t(0);
-            const __m512i w = _mm512_set1_epi32(static_cast<std::int32_t>(
-                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(weightB)) << 16) |
-                static_cast<std::uint16_t>(weightA)));
+            const __m512i w = _mm512_set1_epi32(weightPair(weightA, weightB));
             for (std::size_t h = 0; h < 2; ++h) {
                 const std::size_t at = i + h * 32;
                 __m512i first, second;
@@ -237,25 +251,9 @@ accumulateWordsExactly512(const std::uint16_t* const* rows, const std::int16_t* 
                 sums[h][1] = _mm512_dpwssd_epi32(sums[h][1], _mm512_unpackhi_epi16(first, second), w);
             }
         }
-        const __m512 scale = _mm512_set1_ps(inverseDivisor), halfStep = _mm512_set1_ps(0.5f),
-                     top = _mm512_set1_ps(255.0f);
-        auto rounded = [&](__m512i sum) __attribute__((target("avx512f,avx512bw"))) {
-            const __m512 v = _mm512_add_ps(_mm512_mul_ps(_mm512_cvtepi32_ps(sum), scale), halfStep);
-            return _mm512_cvttps_epi32(_mm512_min_ps(v, top));
-        };
-        for (std::size_t h = 0; h < 2; ++h) {
-            const __m512i words = _mm512_packus_epi32(rounded(sums[h][0]), rounded(sums[h][1]));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + h * 32), _mm512_cvtepi16_epi8(words));
-        }
+        storeRounded(sums, inverseDivisor, out + i);
     }
-    for (; i < end; ++i) {
-        std::int32_t sum = static_cast<std::int32_t>(weights[half]) * rows[half][i];
-        for (int k = 0; k < half; ++k) {
-            sum += static_cast<std::int32_t>(weights[k]) * (int(rows[k][i]) + int(rows[tapCount - 1 - k][i]));
-        }
-        float value = float(sum) * inverseDivisor + 0.5f;
-        out[i] = static_cast<std::uint8_t>(std::min(value, 255.0f));
-    }
+    accumulateTail(rows, weights, tapCount, i, end, inverseDivisor, out);
 }
 
 // Bytes to words, 32 at a time.
