@@ -65,14 +65,15 @@ for t in "${targets[@]}"; do
         status=1
         echo "!! fuzz-$t failed; see $log and $artifacts"
     fi
-    executions=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1)
+    executions=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1 || true)
     # Fork mode prints no final statistics: its progress lines count every child's executions.
-    [ -z "$executions" ] && executions=$(grep -oE '^#[0-9]+' "$log" | tail -1 | tr -d '#')
-    final=$(grep -E '^#[0-9]+' "$log" | tail -1)
-    cov=$(echo "$final" | grep -o 'cov: [0-9]*' | awk '{print $2}')
-    ft=$(echo "$final" | grep -o 'ft: [0-9]*' | awk '{print $2}')
+    [ -z "$executions" ] && executions=$(grep -oE '^#[0-9]+' "$log" | tail -1 | tr -d '#' || true)
+    ooms=$(grep -oE 'oom/timeout/crash: [0-9]+' "$log" | tail -1 | awk '{print $2}' || true)
+    final=$(grep -E '^#[0-9]+' "$log" | tail -1 || true)
+    cov=$(echo "$final" | grep -o 'cov: [0-9]*' | awk '{print $2}' || true)
+    ft=$(echo "$final" | grep -o 'ft: [0-9]*' | awk '{print $2}' || true)
     files=$(find "$corpus" -type f | wc -l)
-    line="fuzz-$t: $((SECONDS - started))s of ${seconds}s, ${executions:-?} executions, cov ${cov:-?} edges, ft ${ft:-?} features, corpus $files inputs"
+    line="fuzz-$t: $((SECONDS - started))s of ${seconds}s, ${executions:-?} executions, cov ${cov:-?} edges, ft ${ft:-?} features, corpus $files inputs${ooms:+, $ooms out-of-memory inputs set aside}"
     echo "$line" | tee -a "$build/summary.txt"
 done
 exit $status
