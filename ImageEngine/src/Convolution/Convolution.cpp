@@ -86,8 +86,8 @@ void convolveExactlyInWords(int width, int height, const RowOf& source, const Mu
                             const MutableRowOf& output, const std::vector<std::int16_t>& weights,
                             float inverseDivisor, AccumulateWords accumulate) {
     // Every output reads twice as many bytes as a tap count of words, so the band is kept small
-    // enough for the first-level cache: strips of 64 samples (one vector block) by 32 output rows,
-    // which for a 163-tap kernel is 194 rows of 128 bytes, 24 KB.
+    // enough for the first-level cache: strips of 64 samples (one vector block) by 64 output rows,
+    // which for a 163-tap kernel is 226 rows of 128 bytes, 29 KB.
     constexpr std::size_t kRowsPerTask = 64, kStrip = 64;
     const int taps = int(weights.size()), half = taps / 2;
     const std::size_t rowLength = std::size_t(width) * 4;
