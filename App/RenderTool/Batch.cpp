@@ -2,6 +2,7 @@
 
 #include <Foundation/Dispatch.h>
 #include <Foundation/RunLoop.h>
+#include <Graphics/ImageFile.h>
 #include <ImageEngine/Context.h>
 #include <Manager/RUXImageRenderer.h>
 #include <algorithm>
@@ -40,6 +41,9 @@ std::string outputPathFor(const std::string& input, const std::string& directory
     std::filesystem::path name = std::filesystem::path(input).filename();
     if (!format.empty()) {
         name.replace_extension("." + format);
+    } else if (!Graphics::imageFileTypeForPath(name.string())) {
+        // A raw, HEIC or AVIF photo is read but not written: its picture goes out as JPEG.
+        name.replace_extension(".jpg");
     }
     return (std::filesystem::path(directory) / name).string();
 }
