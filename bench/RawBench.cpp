@@ -1,8 +1,8 @@
 // raw-bench make FILE [WIDTH HEIGHT]: writes a synthetic DNG (6016 × 4016, 24 megapixels, by
 //   default): smooth colour gradients with fine detail, so that the demosaic has edges to follow.
-// raw-bench open FILE MIN_SHORT_SIDE: reads the file and develops it as the editor would for a
-//   picture whose shorter side needs MIN_SHORT_SIDE pixels (0: the full size); prints the time of
-//   the development and the picture's size.
+// raw-bench open FILE WIDTH HEIGHT: reads the file and develops it as a lazily decoded photo would
+//   for a picture of at least WIDTH × HEIGHT pixels (0 0: the full size); prints the time of the
+//   development and the picture's size.
 // raw-bench save FILE OUT.jpg: develops at the full size and writes the JPEG the editor's Save writes
 //   at the photo's own size, Exif kept; prints the time of both.
 
@@ -50,20 +50,21 @@ int main(int argc, char** argv) {
         std::printf("%s: %d x %d, %zu bytes\n", argv[2], options.width, options.height, bytes.size());
         return 0;
     }
-    if (command == "open" && argc == 4) {
+    if (command == "open" && argc == 5) {
         const auto start = std::chrono::steady_clock::now();
         const auto bytes = readFile(argv[2]);
-        auto image = Graphics::developCameraRaw(bytes.data(), bytes.size(), std::atoi(argv[3]));
+        auto image =
+            Graphics::developCameraRaw(bytes.data(), bytes.size(), std::atoi(argv[3]), std::atoi(argv[4]));
         if (!image)
             return 1;
-        std::printf("open %s at a short side of %s: %d x %d in %.3f s\n", argv[2], argv[3],
+        std::printf("open %s to cover %s x %s: %d x %d in %.3f s\n", argv[2], argv[3], argv[4],
                     image->bitmap()->width(), image->bitmap()->height(), secondsSince(start));
         return 0;
     }
     if (command == "save" && argc == 4) {
         const auto start = std::chrono::steady_clock::now();
         const auto bytes = readFile(argv[2]);
-        auto image = Graphics::developCameraRaw(bytes.data(), bytes.size(), 0);
+        auto image = Graphics::developCameraRaw(bytes.data(), bytes.size());
         if (!image)
             return 1;
         const double developed = secondsSince(start);
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
                     image->bitmap()->width(), image->bitmap()->height(), developed, secondsSince(start));
         return 0;
     }
-    std::fprintf(
-        stderr, "usage: raw-bench make FILE [WIDTH HEIGHT] | open FILE MIN_SHORT_SIDE | save FILE OUT.jpg\n");
+    std::fprintf(stderr,
+                 "usage: raw-bench make FILE [WIDTH HEIGHT] | open FILE WIDTH HEIGHT | save FILE OUT.jpg\n");
     return 2;
 }

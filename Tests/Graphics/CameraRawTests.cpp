@@ -68,8 +68,8 @@ double srgbLevel(double linear) {
     return encoded * 255;
 }
 
-std::shared_ptr<BitmapImage> open(const Bytes& dng, int minimumShortSide = 0) {
-    return developCameraRaw(dng.data(), dng.size(), minimumShortSide);
+std::shared_ptr<BitmapImage> open(const Bytes& dng, int minimumWidth = 0, int minimumHeight = 0) {
+    return developCameraRaw(dng.data(), dng.size(), minimumWidth, minimumHeight);
 }
 
 TEST(CameraRaw, GreysStayNeutralAtAFixedExposureAndKeepTheirOrder) {
@@ -139,8 +139,13 @@ TEST(CameraRaw, OrientationTurnsThePictureUprightOnBothPaths) {
         options.orientation = orientation;
         const Bytes dng = RUXTest::makeDng(options);
         auto full = open(dng);
-        auto half = open(dng, 32);
+        auto half = open(dng, width / 2, height / 2);
         ASSERT_TRUE(full && half);
+        // The header tells the upright size before anything is developed.
+        const auto size = cameraRawSize(dng.data(), dng.size());
+        ASSERT_TRUE(size);
+        EXPECT_EQ(size->width, width);
+        EXPECT_EQ(size->height, height);
         EXPECT_EQ(full->bitmap()->width(), width);
         EXPECT_EQ(full->bitmap()->height(), height);
         EXPECT_EQ(half->bitmap()->width(), width / 2);
@@ -158,11 +163,17 @@ TEST(CameraRaw, OrientationTurnsThePictureUprightOnBothPaths) {
 
 TEST(CameraRaw, HalfSizeAndFullDevelopmentAgree) {
     const Bytes dng = RUXTest::makeDng(patchedDng());
-    // Half the sensor covers a 32-pixel short side; 33 needs the full demosaic.
-    auto half = open(dng, 32);
-    auto full = open(dng, 33);
-    ASSERT_TRUE(half && full);
+    // Half the 96 × 64 sensor covers 48 × 32; one pixel more either way needs the full demosaic.
+    auto half = open(dng, 48, 32);
+    ASSERT_TRUE(half);
     ASSERT_EQ(half->bitmap()->width(), 48);
+    for (const auto& [width, height] : {std::pair{49, 1}, std::pair{1, 33}}) {
+        auto larger = open(dng, width, height);
+        ASSERT_TRUE(larger);
+        EXPECT_EQ(larger->bitmap()->width(), 96);
+    }
+    auto full = open(dng);
+    ASSERT_TRUE(full);
     ASSERT_EQ(full->bitmap()->width(), 96);
     for (int row = 0; row < kRows; ++row)
         for (int column = 0; column < kColumns; ++column) {
@@ -218,9 +229,9 @@ TEST(CameraRaw, TruncatedAndOversizedRawsGiveNilWithOneLine) {
     const Bytes oversized = RUXTest::makeDng(huge);
     for (const Bytes* bytes : std::initializer_list<const Bytes*>{&truncated, &oversized}) {
         SCOPED_TRACE(bytes == &truncated ? "truncated" : "oversized");
-        for (int minimumShortSide : {0, 16}) {
+        for (int minimumSide : {0, 16}) {
             Foundation::LogCapture log;
-            EXPECT_FALSE(open(*bytes, minimumShortSide));
+            EXPECT_FALSE(open(*bytes, minimumSide, minimumSide));
             EXPECT_EQ(log.lines().size(), 1u);
         }
         Foundation::LogCapture log;
@@ -240,6 +251,7 @@ TEST(CameraRaw, ExtensionsHintAtRaws) {
     EXPECT_FALSE(hasCameraRawExtension("dng"));
     const Bytes notRaw = {'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0};
     EXPECT_FALSE(isCameraRawData(notRaw.data(), notRaw.size()));
+    EXPECT_FALSE(cameraRawSize(notRaw.data(), notRaw.size()));
 }
 
 } // namespace

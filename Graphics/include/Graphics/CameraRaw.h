@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Graphics {
@@ -23,14 +24,24 @@ RUX_API bool isCameraRawData(const std::uint8_t* data, std::size_t size);
 // hint for file choosers and drop targets: opening goes by content. Any thread.
 RUX_API bool hasCameraRawExtension(const std::string& path);
 
-// Develops a raw. With minimumShortSide 0 the picture is the sensor's full size, demosaiced. Otherwise
-// LibRaw's half-size mode (each 2 × 2 block of the mosaic one pixel, no demosaic, about four times
-// faster) is used whenever its shorter side still has at least minimumShortSide pixels, and the full
-// size otherwise; a lazily decoded photo asks with the largest picture it needs. nullptr with one log
-// line for data that is not a raw, a damaged or truncated one, or one whose sensor (as its header
-// states, checked before anything of its size is allocated) is over Bitmap::pixelLimit(). Any thread;
-// the caller owns the result.
+// The size of the raw's full development, turned upright, from its header alone; empty when LibRaw
+// does not read the data. The few cameras whose sensors LibRaw rotates or stretches (Fuji's diagonal
+// SuperCCD, non-square pixels) develop to another size than this. Any thread.
+struct CameraRawSize {
+    int width = 0;
+    int height = 0;
+};
+RUX_API std::optional<CameraRawSize> cameraRawSize(const std::uint8_t* data, std::size_t size);
+
+// Develops a raw, upright. LibRaw's half-size mode (each 2 × 2 block of the mosaic one pixel, no
+// demosaic, several times faster) is used whenever its picture is at least minimumWidth ×
+// minimumHeight pixels (upright), the full demosaic otherwise and for 0 × 0. A lazily decoded photo
+// asks with the largest picture it needs and asks again for the full size when Save needs it.
+// nullptr with one log line for data that is not a raw, a damaged or truncated one, or one whose
+// sensor (as its header states, checked before anything of its size is allocated) is over
+// Bitmap::pixelLimit(). Any thread, several at once; the caller owns the result.
 RUX_API std::shared_ptr<BitmapImage> developCameraRaw(const std::uint8_t* data, std::size_t size,
-                                                      int minimumShortSide = 0, double scale = 1.0);
+                                                      int minimumWidth = 0, int minimumHeight = 0,
+                                                      double scale = 1.0);
 
 } // namespace Graphics

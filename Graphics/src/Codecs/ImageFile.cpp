@@ -94,7 +94,7 @@ std::shared_ptr<BitmapImage> BitmapImage::createFromData(const std::uint8_t* dat
         return decodeHeif(data, size, scale);
     // Raws come last: LibRaw recognises many formats only by parsing their headers.
     bool recognised = false;
-    std::shared_ptr<BitmapImage> raw = decodeRaw(data, size, 0, scale, recognised);
+    std::shared_ptr<BitmapImage> raw = decodeRaw(data, size, 0, 0, scale, recognised);
     if (recognised)
         return raw;
     Foundation::log("Image: data is not PNG, JPEG, WebP, HEIF, AVIF or a camera raw");

@@ -14,6 +14,7 @@
 #include <libraw/libraw.h>
 #include <memory>
 #include <new>
+#include <optional>
 
 namespace Graphics {
 
@@ -113,7 +114,15 @@ std::size_t sourceIndex(int flip, int row, int col, int width, int height) {
     return static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(col);
 }
 
-std::shared_ptr<BitmapImage> develop(OpenedRaw& opened, int minimumShortSide, double scale) {
+// The picture LibRaw develops from the header's sizes, upright; halved in half-size mode as LibRaw
+// rounds it.
+CameraRawSize developedSize(const libraw_image_sizes_t& sizes, bool half) {
+    const int width = half ? (sizes.width + 1) / 2 : sizes.width;
+    const int height = half ? (sizes.height + 1) / 2 : sizes.height;
+    return sizes.flip & 4 ? CameraRawSize{height, width} : CameraRawSize{width, height};
+}
+
+std::shared_ptr<BitmapImage> develop(OpenedRaw& opened, int minimumWidth, int minimumHeight, double scale) {
     LibRaw& raw = *opened.raw;
     const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
     // Everything LibRaw allocates from here on follows from these sizes.
@@ -123,8 +132,9 @@ std::shared_ptr<BitmapImage> develop(OpenedRaw& opened, int minimumShortSide, do
         return nullptr;
     }
     libraw_output_params_t& params = raw.imgdata.params;
-    const int halfShortSide = std::min((sizes.width + 1) / 2, (sizes.height + 1) / 2);
-    params.half_size = minimumShortSide > 0 && halfShortSide >= minimumShortSide ? 1 : 0;
+    const CameraRawSize half = developedSize(sizes, true);
+    params.half_size =
+        (minimumWidth > 0 || minimumHeight > 0) && half.width >= minimumWidth && half.height >= minimumHeight;
     params.use_camera_wb = 1;
     params.use_auto_wb = hasCameraWhiteBalance(raw.imgdata.color) ? 0 : 1;
     params.output_color = 1; // sRGB primaries, kept linear below
@@ -208,15 +218,28 @@ bool hasCameraRawExtension(const std::string& path) {
     return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
 }
 
-std::shared_ptr<BitmapImage> decodeRaw(const std::uint8_t* data, std::size_t size, int minimumShortSide,
-                                       double scale, bool& recognised) {
+std::optional<CameraRawSize> cameraRawSize(const std::uint8_t* data, std::size_t size) {
+    if (!data || size == 0)
+        return std::nullopt;
+    try {
+        std::unique_ptr<OpenedRaw> opened = openRaw(data, size);
+        if (opened->status != LIBRAW_SUCCESS)
+            return std::nullopt;
+        return developedSize(opened->raw->imgdata.sizes, false);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::shared_ptr<BitmapImage> decodeRaw(const std::uint8_t* data, std::size_t size, int minimumWidth,
+                                       int minimumHeight, double scale, bool& recognised) {
     recognised = false;
     try {
         std::unique_ptr<OpenedRaw> opened = openRaw(data, size);
         if (opened->status != LIBRAW_SUCCESS)
             return nullptr;
         recognised = true;
-        return develop(*opened, minimumShortSide, scale);
+        return develop(*opened, minimumWidth, minimumHeight, scale);
     } catch (const std::bad_alloc&) {
         Foundation::log("Raw: out of memory while developing");
     } catch (...) {
@@ -225,14 +248,15 @@ std::shared_ptr<BitmapImage> decodeRaw(const std::uint8_t* data, std::size_t siz
     return nullptr;
 }
 
-std::shared_ptr<BitmapImage> developCameraRaw(const std::uint8_t* data, std::size_t size,
-                                              int minimumShortSide, double scale) {
+std::shared_ptr<BitmapImage> developCameraRaw(const std::uint8_t* data, std::size_t size, int minimumWidth,
+                                              int minimumHeight, double scale) {
     if (!data || size == 0) {
         Foundation::log("Raw: no data");
         return nullptr;
     }
     bool recognised = false;
-    std::shared_ptr<BitmapImage> image = decodeRaw(data, size, minimumShortSide, scale, recognised);
+    std::shared_ptr<BitmapImage> image =
+        decodeRaw(data, size, minimumWidth, minimumHeight, scale, recognised);
     if (!recognised)
         Foundation::log("Raw: not a raw LibRaw reads");
     return image;
