@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 
 namespace Graphics {
 
@@ -16,13 +15,6 @@ namespace Graphics {
 // white, a fixed exposure (the white level is white; nothing is brightened per picture), 16 bits a
 // channel until the conversion to 8-bit sRGB through lcms. The picture is turned upright.
 // BitmapImage::createFromData and createFromFile open raws by content through this at full size.
-
-// Whether LibRaw recognises the bytes as a raw it can develop, from the header alone. Any thread.
-RUX_API bool isCameraRawData(const std::uint8_t* data, std::size_t size);
-
-// Whether the path's extension is one raw cameras write (.dng, .cr2, .nef, .arw, … any case). Only a
-// hint for file choosers and drop targets: opening goes by content. Any thread.
-RUX_API bool hasCameraRawExtension(const std::string& path);
 
 // The size of the raw's full development, turned upright, from its header alone; empty when LibRaw
 // does not read the data. The few cameras whose sensors LibRaw rotates or stretches (Fuji's diagonal

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cctype>
-#include <filesystem>
 #include <lcms2.h>
 #include <libraw/libraw.h>
 #include <memory>
@@ -196,27 +194,6 @@ std::shared_ptr<BitmapImage> develop(OpenedRaw& opened, int minimumWidth, int mi
 }
 
 } // namespace
-
-bool isCameraRawData(const std::uint8_t* data, std::size_t size) {
-    if (!data || size == 0)
-        return false;
-    try {
-        return openRaw(data, size)->status == LIBRAW_SUCCESS;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool hasCameraRawExtension(const std::string& path) {
-    static constexpr std::array<const char*, 26> kExtensions = {
-        ".dng", ".cr2", ".cr3", ".crw", ".nef", ".nrw", ".arw", ".srf", ".sr2",
-        ".raf", ".orf", ".rw2", ".rwl", ".pef", ".srw", ".x3f", ".3fr", ".fff",
-        ".iiq", ".mef", ".mos", ".mrw", ".erf", ".kdc", ".dcr", ".raw"};
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
-}
 
 std::optional<CameraRawSize> cameraRawSize(const std::uint8_t* data, std::size_t size) {
     if (!data || size == 0)
