@@ -94,9 +94,9 @@ std::shared_ptr<BitmapImage> BitmapImage::createFromData(const std::uint8_t* dat
         return decodeHeif(data, size, scale);
     // Raws come last: LibRaw recognises many formats only by parsing their headers.
     bool recognised = false;
-    std::shared_ptr<BitmapImage> raw = decodeRaw(data, size, 0, 0, scale, recognised);
+    std::shared_ptr<Bitmap> raw = decodeRaw(data, size, 0, 0, recognised);
     if (recognised)
-        return raw;
+        return raw ? BitmapImage::create(raw, scale) : nullptr;
     Foundation::log("Image: data is not PNG, JPEG, WebP, HEIF, AVIF or a camera raw");
     return nullptr;
 }

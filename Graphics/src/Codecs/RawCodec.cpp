@@ -120,7 +120,7 @@ CameraRawSize developedSize(const libraw_image_sizes_t& sizes, bool half) {
     return sizes.flip & 4 ? CameraRawSize{height, width} : CameraRawSize{width, height};
 }
 
-std::shared_ptr<BitmapImage> develop(OpenedRaw& opened, int minimumWidth, int minimumHeight, double scale) {
+std::shared_ptr<Bitmap> develop(OpenedRaw& opened, int minimumWidth, int minimumHeight) {
     LibRaw& raw = *opened.raw;
     const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
     // Everything LibRaw allocates from here on follows from these sizes.
@@ -190,7 +190,7 @@ std::shared_ptr<BitmapImage> develop(OpenedRaw& opened, int minimumWidth, int mi
             }
         }
     });
-    return BitmapImage::create(bitmap, scale);
+    return bitmap;
 }
 
 } // namespace
@@ -208,20 +208,22 @@ std::optional<CameraRawSize> cameraRawSize(const std::uint8_t* data, std::size_t
     }
 }
 
-std::shared_ptr<BitmapImage> decodeRaw(const std::uint8_t* data, std::size_t size, int minimumWidth,
-                                       int minimumHeight, double scale, bool& recognised) {
+std::shared_ptr<Bitmap> decodeRaw(const std::uint8_t* data, std::size_t size, int minimumWidth,
+                                  int minimumHeight, bool& recognised) {
     recognised = false;
     try {
         std::unique_ptr<OpenedRaw> opened = openRaw(data, size);
         if (opened->status != LIBRAW_SUCCESS)
             return nullptr;
         recognised = true;
-        return develop(*opened, minimumWidth, minimumHeight, scale);
+        return develop(*opened, minimumWidth, minimumHeight);
     } catch (const std::bad_alloc&) {
         Foundation::log("Raw: out of memory while developing");
     } catch (...) {
         Foundation::log("Raw: LibRaw failed while developing");
     }
+    // The line above is the one for this data.
+    recognised = true;
     return nullptr;
 }
 
@@ -232,11 +234,10 @@ std::shared_ptr<BitmapImage> developCameraRaw(const std::uint8_t* data, std::siz
         return nullptr;
     }
     bool recognised = false;
-    std::shared_ptr<BitmapImage> image =
-        decodeRaw(data, size, minimumWidth, minimumHeight, scale, recognised);
+    std::shared_ptr<Bitmap> bitmap = decodeRaw(data, size, minimumWidth, minimumHeight, recognised);
     if (!recognised)
         Foundation::log("Raw: not a raw LibRaw reads");
-    return image;
+    return bitmap ? BitmapImage::create(bitmap, scale) : nullptr;
 }
 
 } // namespace Graphics
