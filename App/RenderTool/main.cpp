@@ -6,6 +6,7 @@
 #include "Options.h"
 #include "Output.h"
 
+#include <Common/InstructionSetSetting.h>
 #include <Common/RecipeFile.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Foundation/Bundle.h>
@@ -110,6 +111,7 @@ int main(int argc, char** argv) {
         return *exitCode;
     }
     Graphics::setMainScreenScale(options.scale);
+    const char* instructionSet = HostSettings::applyInstructionSetSetting("rux-render");
     if (options.batch) {
         return runBatch(options);
     }
@@ -162,6 +164,7 @@ int main(int argc, char** argv) {
     if (options.time) {
         std::printf("render: %.1f ms (%zu runs)\n", median(times), times.size());
         std::printf("render cpu: %.1f ms (all threads, median)\n", median(cpuTimes));
+        std::printf("instruction set: %s\n", instructionSet);
     }
     return 0;
 }
