@@ -7,7 +7,7 @@ rux_install_packages \
     cmake ninja-build g++ clang pkg-config python3 \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libpng-dev libjpeg62-turbo-dev libhwy-dev nlohmann-json3-dev \
-    liblcms2-dev libexiv2-dev libheif-dev libwebp-dev \
+    liblcms2-dev libexiv2-dev libheif-dev libwebp-dev nettle-dev \
     libnuma-dev \
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation \
     libsdl2-dev xvfb x11-apps xdotool \
