@@ -20,6 +20,8 @@ struct RUX_API PhotoOutputOptions {
     // What the original photo carried, kept in the output (upright, resized, without its preview);
     // nullptr keeps nothing.
     std::shared_ptr<const PhotoMetadata> metadata;
+    // Names the temporary file the write goes through (see writeFileAtomically); empty for none.
+    std::string temporaryTag;
 };
 
 // The bytes of the edited photo in the given format. Empty with one log line when encoding fails;

@@ -31,7 +31,7 @@ bool writePhoto(const Bitmap& bitmap, const std::string& path, const PhotoOutput
         return false;
     }
     std::optional<std::vector<std::uint8_t>> bytes = encodePhoto(bitmap, *type, options);
-    return bytes && writeFileAtomically(path, *bytes);
+    return bytes && writeFileAtomically(path, *bytes, options.temporaryTag);
 }
 
 } // namespace Graphics
