@@ -32,6 +32,7 @@ bool saveRenderedImage(const Graphics::BitmapImage& image, const std::string& in
     }
     Graphics::PhotoOutputOptions output;
     output.quality = options.quality;
+    output.temporaryTag = options.temporaryTag;
     if (!options.stripMetadata) {
         output.metadata = Graphics::PhotoMetadata::createFromFile(inputPath);
     }

@@ -10,6 +10,9 @@ struct SaveOptions {
     int quality = 92;
     // Keep nothing of the input's Exif, XMP and IPTC.
     bool stripMetadata = false;
+    // Names the temporary file the picture is written through (see temporaryTagForShard); empty
+    // for the default name.
+    std::string temporaryTag;
 };
 
 // Writes the rendered picture of inputPath to outputPath, encoded by outputPath's extension (PNG,
