@@ -21,7 +21,8 @@ bool isSameFile(const std::string& a, const std::string& b) {
 }
 
 bool saveRenderedImage(const Graphics::BitmapImage& image, const std::string& inputPath,
-                       const std::string& outputPath, const SaveOptions& options, std::string& error) {
+                       const std::string& outputPath, const SaveOptions& options, std::string& error,
+                       const std::string& temporaryTag) {
     if (isSameFile(inputPath, outputPath)) {
         error = "refusing to write over the input " + inputPath;
         return false;
@@ -32,11 +33,10 @@ bool saveRenderedImage(const Graphics::BitmapImage& image, const std::string& in
     }
     Graphics::PhotoOutputOptions output;
     output.quality = options.quality;
-    output.temporaryTag = options.temporaryTag;
     if (!options.stripMetadata) {
         output.metadata = Graphics::PhotoMetadata::createFromFile(inputPath);
     }
-    if (!image.bitmap() || !Graphics::writePhoto(*image.bitmap(), outputPath, output)) {
+    if (!image.bitmap() || !Graphics::writePhoto(*image.bitmap(), outputPath, output, temporaryTag)) {
         error = "cannot write " + outputPath;
         return false;
     }

@@ -10,9 +10,6 @@ struct SaveOptions {
     int quality = 92;
     // Keep nothing of the input's Exif, XMP and IPTC.
     bool stripMetadata = false;
-    // Names the temporary file the picture is written through (see temporaryTagForShard); empty
-    // for the default name.
-    std::string temporaryTag;
 };
 
 // Writes the rendered picture of inputPath to outputPath, encoded by outputPath's extension (PNG,
@@ -20,9 +17,11 @@ struct SaveOptions {
 // input's metadata goes along (upright, sized to the picture, without its preview). Every picture
 // rux-render writes goes through here, single or batch, so both carry the same things over from the
 // input. Refuses to write over the input itself. False with one sentence in error on failure. Any
-// thread.
+// thread. temporaryTag names the temporary file the picture goes through (see
+// temporaryTagForShard); empty for the default name.
 bool saveRenderedImage(const Graphics::BitmapImage& image, const std::string& inputPath,
-                       const std::string& outputPath, const SaveOptions& options, std::string& error);
+                       const std::string& outputPath, const SaveOptions& options, std::string& error,
+                       const std::string& temporaryTag = std::string());
 
 // Whether two paths name the same file (or would, once the second exists). Any thread.
 bool isSameFile(const std::string& a, const std::string& b);

@@ -171,7 +171,7 @@ RUXOutputResolution outputResolution(const Options& options) {
 }
 
 RenderTool::SaveOptions saveOptionsOf(const Options& options) {
-    return {options.quality, options.stripMetadata, {}};
+    return {options.quality, options.stripMetadata};
 }
 
 } // namespace
@@ -185,12 +185,12 @@ int runBatch(const Options& options) {
         return applyEdits(options, *manager, *renderer) ? formulaForResolution(options.resolution, *manager)
                                                         : nullptr;
     };
-    RenderTool::SaveOptions saveOptions = saveOptionsOf(options);
+    const RenderTool::SaveOptions saveOptions = saveOptionsOf(options);
     // Named after the shard, so that --resume finds what a killed run of this shard left.
-    saveOptions.temporaryTag = options.batchOptions.temporaryTag;
-    auto save = [saveOptions](const Graphics::BitmapImage& image, const std::string& input,
-                              const std::string& output, std::string& error) {
-        return RenderTool::saveRenderedImage(image, input, output, saveOptions, error);
+    auto save = [saveOptions, tag = options.batchOptions.temporaryTag](
+                    const Graphics::BitmapImage& image, const std::string& input, const std::string& output,
+                    std::string& error) {
+        return RenderTool::saveRenderedImage(image, input, output, saveOptions, error, tag);
     };
     return RenderTool::runBatch(options.batchOptions, prepare, save);
 }

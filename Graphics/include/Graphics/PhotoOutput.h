@@ -20,8 +20,6 @@ struct RUX_API PhotoOutputOptions {
     // What the original photo carried, kept in the output (upright, resized, without its preview);
     // nullptr keeps nothing.
     std::shared_ptr<const PhotoMetadata> metadata;
-    // Names the temporary file the write goes through (see writeFileAtomically); empty for none.
-    std::string temporaryTag;
 };
 
 // The bytes of the edited photo in the given format. Empty with one log line when encoding fails;
@@ -34,5 +32,8 @@ RUX_API std::optional<std::vector<std::uint8_t>> encodePhoto(const Bitmap& bitma
 // a failure leaves nothing behind). False with one log line on an unknown extension or failure.
 // Any thread.
 RUX_API bool writePhoto(const Bitmap& bitmap, const std::string& path, const PhotoOutputOptions& options);
+// The same, through a temporary file named after temporaryTag (see writeFileAtomically).
+RUX_API bool writePhoto(const Bitmap& bitmap, const std::string& path, const PhotoOutputOptions& options,
+                        const std::string& temporaryTag);
 
 } // namespace Graphics
