@@ -71,9 +71,26 @@ const char* const kUsage =
     "  --manifest, or by --recipe with other than two paths; two paths and none of these are INPUT OUTPUT.\n"
     "  Exit status: 0 all written, 1 a photo (or recipe, look or manifest file) failed, 2 bad arguments.\n";
 
+// Where a quiet parse (the Python module's) takes the sentence instead of standard error.
+thread_local std::string* t_problem = nullptr;
+
 int usageError(const std::string& message) {
+    if (t_problem) {
+        *t_problem = message;
+        return kExitUsage;
+    }
     std::fprintf(stderr, "rux-render: %s\n%s", message.c_str(), kUsage);
     return kExitUsage;
+}
+
+// A file the arguments name that is refused: one sentence, no usage, exit 1.
+int fileError(const std::string& message) {
+    if (t_problem) {
+        *t_problem = message;
+    } else {
+        std::fprintf(stderr, "rux-render: %s\n", message.c_str());
+    }
+    return kExitFailure;
 }
 
 std::optional<double> parseNumber(const std::string& text) {
@@ -195,8 +212,7 @@ std::optional<int> readRecipeAndManifest(Options& options) {
         readManifest(options.manifestPath, options.positional, error);
     }
     if (!error.empty()) {
-        std::fprintf(stderr, "rux-render: %s\n", error.c_str());
-        return kExitFailure;
+        return fileError(error);
     }
     return std::nullopt;
 }
@@ -368,6 +384,17 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-// Runs the edits as the screens would: each tool works on a copy and commits it on OK. A recipe
+std::optional<int> parse(const std::vector<std::string>& args, Options& options, std::string& problem) {
+    std::vector<std::string> words{"rux-render"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    t_problem = &problem;
+    auto exitCode = parse(int(argv.size()), argv.data(), options);
+    t_problem = nullptr;
+    return exitCode;
+}
 
 } // namespace RenderTool
