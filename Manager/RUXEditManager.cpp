@@ -6,6 +6,26 @@
 #include <algorithm>
 #include <cmath>
 
+class RUXEditManager::ChangeScope {
+public:
+    explicit ChangeScope(RUXEditManager& manager) : m_manager(manager) { ++m_manager.m_changeDepth; }
+    ~ChangeScope() {
+        if (--m_manager.m_changeDepth > 0 || !m_manager.m_changed) {
+            return;
+        }
+        m_manager.m_changed = false;
+        // A copy: the observer may replace itself.
+        if (ChangeObserver observer = m_manager.m_changeObserver) {
+            observer(m_manager);
+        }
+    }
+    ChangeScope(const ChangeScope&) = delete;
+    ChangeScope& operator=(const ChangeScope&) = delete;
+
+private:
+    RUXEditManager& m_manager;
+};
+
 ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
                                                   double maxSize) {
     return resizeImage(image, maxSize, Graphics::mainScreenScale());
@@ -95,6 +115,8 @@ void RUXEditManager::setTransformationForType(const RUXTransformationPtr& t, RUX
                         static_cast<long long>(t->type()), static_cast<long long>(type));
         return;
     }
+    ChangeScope scope(*this);
+    m_changed = true;
     RUXTransformationPtr old = getTransformationWithType(type);
     // One step of its own, whatever else this event registers.
     m_undoManager->setGroupsByEvent(false);
@@ -153,6 +175,7 @@ bool RUXEditManager::commitTransformations(const RUXTransformationList& transfor
         }
         types.push_back(t->type());
     }
+    ChangeScope scope(*this);
     // Each slot set registers its own way back; the outer group makes them one step, undone together.
     m_undoManager->setGroupsByEvent(false);
     m_undoManager->beginUndoGrouping();
@@ -187,9 +210,11 @@ bool RUXEditManager::canRedo() const {
     return m_undoManager->canRedo();
 }
 void RUXEditManager::undo() {
+    ChangeScope scope(*this);
     m_undoManager->undo();
 }
 void RUXEditManager::redo() {
+    ChangeScope scope(*this);
     m_undoManager->redo();
 }
 

@@ -7,6 +7,7 @@
 #include <Manager/RUXRenderFormula.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <Utility/RUXResourceLocation.h>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -80,6 +81,14 @@ public:
     // no step. Main thread.
     bool commitTransformations(const RUXTransformationList& transformations);
 
+    // Opt-in: a host that keeps the edits somewhere (a journal, an autosave) hears of every change
+    // of the committed list here: called once after each commit, undo, redo or list commit that
+    // changed something (a list commit or an undone list is one call), on the main thread, after
+    // the list and the undo history are settled. Unset by default, and then nothing is called. An
+    // empty function unsets it. Main thread.
+    using ChangeObserver = std::function<void(RUXEditManager& manager)>;
+    void setChangeObserver(ChangeObserver observer) { m_changeObserver = std::move(observer); }
+
     // Opt-in recipes: the committed list written down, and a recipe's list committed as one
     // undoable step (see commitTransformations). recipe() answers nullptr, with one log line, when
     // the list holds a class a recipe cannot record; the caller owns it. Main thread.
@@ -131,6 +140,9 @@ private:
     // Caller holds m_mutex.
     RUXTransformationPtr findTypeLocked(RUXTransformationType type) const;
     RUXTransformationList includingLocked(const RUXTransformationPtr& t) const;
+    // Marks the outermost change in progress, so that nested slot sets (an undone list, a list
+    // commit) reach the observer once, when the outermost call returns.
+    class ChangeScope;
 
     ImageEngine::ImagePtr m_thumbnailImage;
     ImageEngine::ImagePtr m_lowResImage;
@@ -138,6 +150,11 @@ private:
     std::shared_ptr<Foundation::UndoManager> m_undoManager;
     // Safe for concurrent use on its own; its fills are ordered with list changes by m_mutex.
     mutable Foundation::Cache<RUXImageTransformation, RUXRenderFormula> m_thumbnailCache;
+
+    // Main thread only.
+    ChangeObserver m_changeObserver;
+    int m_changeDepth = 0;
+    bool m_changed = false;
 
     mutable std::mutex m_mutex;
     // Guarded by m_mutex.

@@ -37,8 +37,11 @@ target_include_directories(RUXImageEditorCore PUBLIC
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 # Recipes are read and written with nlohmann-json; no public header names it.
 find_package(nlohmann_json 3 REQUIRED)
+# The recipe journal keys photos by the SHA-256 of their bytes, from nettle.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
 target_link_libraries(RUXImageEditorCore PUBLIC ImageEngine Graphics Foundation
-                                         PRIVATE nlohmann_json::nlohmann_json ${CMAKE_DL_LIBS})
+                                         PRIVATE nlohmann_json::nlohmann_json PkgConfig::NETTLE ${CMAKE_DL_LIBS})
 rux_library_properties(RUXImageEditorCore Core RUXImageEditorCore)
 add_dependencies(RUXImageEditorCore RUXResources)
 # A host built beside the editor (add_subdirectory, FetchContent) finds the build tree's copy.

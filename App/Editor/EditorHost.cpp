@@ -108,6 +108,10 @@ void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
     if (!writeRecipeForImage(editor, *path)) {
         m_saveFailed = true;
     }
+    // The edits are in the saved picture and its recipe now: the session's journal has done its work.
+    if (m_journal) {
+        m_journal->remove();
+    }
     std::printf("Saved the edited photo (%d x %d) to %s\n", image->bitmap()->width(),
                 image->bitmap()->height(), path->c_str());
     std::fflush(stdout);
@@ -115,6 +119,9 @@ void SavingDelegate::imageEditorViewControllerDidFinishEditingWithImage(
 
 void SavingDelegate::imageEditorViewControllerDidCancelEditing(RUXImageEditorViewController&) {
     m_cancelled = true;
+    if (m_journal) {
+        m_journal->remove();
+    }
     if (onCancel) {
         onCancel();
     }
@@ -169,7 +176,13 @@ int runHeadless(const HeadlessOptions& options) {
         std::fprintf(stderr, "rux-editor: %s\n", error.c_str());
         return 1;
     }
+    bool restored = false;
+    delegate->setJournalOptions(options.journal);
+    delegate->setJournal(startJournal(*session.editor, options.photoPath, options.journal, restored));
     host->application().setRootViewController(session.navigation);
+    if (restored) {
+        showRestoredNotice(host->application().keyWindow());
+    }
     host->setKeyHandler(editorKeyHandler(host->application()));
     host->setDropHandler(editorDropHandler(host->application(), delegate));
     if (!host->runUntilIdle()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Editor/EditorJournal.h>
 #include <Editor/EditorRecipe.h>
 #include <Graphics/BitmapImage.h>
 #include <Hosts/HeadlessHost.h>
@@ -30,7 +31,8 @@ bool writeEditedImage(const Graphics::BitmapImage& image, const std::string& pat
 // The host's delegate: Save writes the picture (to the chosen path, or beside the photo) and its
 // recipe beside it (see recipePathForImage), and says where the picture went on stdout; a save that
 // fails says so over the editor and leaves no file behind, and the editor stays open with its edits.
-// Cancel runs onCancel. Main thread.
+// Cancel runs onCancel. A successful save and Cancel (the back arrow) end the session: its journal,
+// if it keeps one, is removed. Main thread.
 class SavingDelegate : public RUXImageEditorViewControllerDelegate {
 public:
     SavingDelegate(std::string photoPath, std::optional<std::string> savePath)
@@ -43,6 +45,12 @@ public:
     std::function<void()> onCancel;
     // The photo whose edit Save writes from now on (a photo dropped on the window).
     void setPhotoPath(std::string photoPath) { m_photoPath = std::move(photoPath); }
+    // The journal of the session shown now (nullptr for none), and how sessions of photos opened
+    // later keep theirs.
+    void setJournal(std::shared_ptr<RUXRecipeJournal> journal) { m_journal = std::move(journal); }
+    const std::shared_ptr<RUXRecipeJournal>& journal() const { return m_journal; }
+    void setJournalOptions(JournalOptions options) { m_journalOptions = std::move(options); }
+    const JournalOptions& journalOptions() const { return m_journalOptions; }
     // Whether saves keep the photo's Exif, XMP and IPTC (default yes).
     void setKeepsMetadata(bool keeps) { m_keepsMetadata = keeps; }
     // Paths written, in order; and whether any save failed.
@@ -57,6 +65,8 @@ private:
     bool m_saveFailed = false;
     bool m_cancelled = false;
     bool m_keepsMetadata = true;
+    std::shared_ptr<RUXRecipeJournal> m_journal;
+    JournalOptions m_journalOptions;
 };
 
 // The editor on photo with the sample configuration and delegate, inside a navigation
@@ -77,6 +87,7 @@ struct HeadlessOptions {
     double scale = Hosts::HeadlessHost::defaultScale;
     RecipeOptions recipe;
     bool keepMetadata = true;
+    JournalOptions journal;
 };
 
 // Replays the script over the editor on the headless host (375 × 667 points) and

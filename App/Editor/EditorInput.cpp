@@ -217,8 +217,14 @@ bool openDroppedPhoto(Toolkit::Application& application, const std::shared_ptr<S
     }
     delegate->setPhotoPath(path);
     Session session = makeSession(std::move(photo), delegate);
+    // The photo left behind keeps its journal, so its edits are there when it is opened again.
+    bool restored = false;
+    delegate->setJournal(startJournal(*session.editor, path, delegate->journalOptions(), restored));
     application.setRootViewController(session.navigation);
     removeNotice();
+    if (restored) {
+        showRestoredNotice(application.keyWindow());
+    }
     return true;
 }
 

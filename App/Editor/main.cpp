@@ -26,9 +26,9 @@ constexpr int kExitNoWindow = 3;
 
 const char* const kUsage =
     "usage: rux-editor [--size WxH] [--scale S] [--quit-after SECONDS] [--recipe FILE] [--look-file F.cube]\n"
-    "                  [--strip-metadata] [PHOTO]\n"
+    "                  [--strip-metadata] [--fresh] [PHOTO]\n"
     "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S]\n"
-    "                  [--strip-metadata] [PHOTO]\n"
+    "                  [--strip-metadata] [--journal] [--fresh] [PHOTO]\n"
     "  Opens the editor on PHOTO (default: %s): PNG, JPEG, WebP, HEIC, AVIF or a camera raw.\n"
     "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits. Save keeps the\n"
     "  photo's own size and its Exif, XMP and IPTC (upright, without the old preview) unless\n"
@@ -40,6 +40,10 @@ const char* const kUsage =
     "  picture's name with .recipe.json for its extension); rux-render --recipe replays it.\n"
     "  --recipe FILE opens the photo with the recipe's edits committed as one step (undo removes them).\n"
     "  --look-file F.cube (repeatable) offers a 3D .cube look after the built-in looks.\n"
+    "  Unsaved edits survive a crash: every change is written to a journal of the photo in\n"
+    "  $XDG_STATE_HOME/ruximageeditor (default ~/.local/state/ruximageeditor), and opening the\n"
+    "  photo again restores them as one undoable step. Save and the back arrow remove the journal;\n"
+    "  --fresh opens the photo unedited. A headless replay keeps a journal only with --journal.\n"
     "  --headless replays the touch script FILE without a display; screenshots it takes go to DIR,\n"
     "  and Save writes to PATH (PNG or JPEG by its extension) instead of beside the photo. The\n"
     "  headless screen is 375 x 667 points at scale S (default 2).\n"
@@ -61,6 +65,7 @@ struct Arguments {
     Hosts::WindowHostOptions windowOptions;
 #endif
     std::string photo = EditorHost::kDefaultPhotoPath;
+    bool journalAsked = false;
 };
 
 bool parse(int argc, char** argv, Arguments& arguments, std::string& problem) {
@@ -76,6 +81,10 @@ bool parse(int argc, char** argv, Arguments& arguments, std::string& problem) {
             arguments.headless = true;
         } else if (arg == "--strip-metadata") {
             arguments.headlessOptions.keepMetadata = false;
+        } else if (arg == "--journal") {
+            arguments.journalAsked = true;
+        } else if (arg == "--fresh") {
+            arguments.headlessOptions.journal.fresh = true;
         } else if (arg == "--script" && hasValue) {
             arguments.headlessOptions.scriptPath = value();
         } else if (arg == "--screenshots" && hasValue) {
@@ -130,6 +139,11 @@ bool parse(int argc, char** argv, Arguments& arguments, std::string& problem) {
         problem = "--script, --screenshots and --save need --headless";
         return false;
     }
+    if (!arguments.headless && arguments.journalAsked) {
+        problem = "--journal is for --headless (a window always keeps one)";
+        return false;
+    }
+    arguments.headlessOptions.journal.enabled = !arguments.headless || arguments.journalAsked;
     arguments.headlessOptions.photoPath = arguments.photo;
     return true;
 }
@@ -156,7 +170,14 @@ int runWindow(Arguments& arguments) {
         std::fprintf(stderr, "rux-editor: %s\n", error.c_str());
         return kExitFailure;
     }
+    bool restored = false;
+    delegate->setJournalOptions(arguments.headlessOptions.journal);
+    delegate->setJournal(EditorHost::startJournal(*session.editor, arguments.photo,
+                                                  arguments.headlessOptions.journal, restored));
     host->application().setRootViewController(session.navigation);
+    if (restored) {
+        EditorHost::showRestoredNotice(host->application().keyWindow());
+    }
     host->setKeyHandler(EditorHost::editorKeyHandler(host->application()));
     host->setDropHandler(EditorHost::editorDropHandler(host->application(), delegate));
     host->run();

@@ -1,5 +1,7 @@
 #include "Batch.h"
 
+#include "BatchRecord.h"
+
 #include <Graphics/ImageFile.h>
 #include <algorithm>
 #include <atomic>
@@ -107,6 +109,15 @@ private:
 
 int runBatch(const BatchOptions& options, const RenderPhoto& render, const SaveImage& save) {
     const std::vector<std::string>& inputs = options.inputs;
+    BatchReportFile reportFile;
+    std::string reportError;
+    if (!reportFile.open(options.reportPath, reportError)) {
+        std::fprintf(stderr, "rux-render: %s\n", reportError.c_str());
+        return 1;
+    }
+    if (options.resume && !options.temporaryTag.empty()) {
+        removeTemporaryFiles(options.outputDirectory, options.temporaryTag);
+    }
     Report report(inputs.size());
 
     // Refused before any work: a picture that would land on an input, or on another's picture.
@@ -133,26 +144,43 @@ int runBatch(const BatchOptions& options, const RenderPhoto& render, const SaveI
         for (std::size_t i = next++; i < inputs.size(); i = next++) {
             const std::string& input = inputs[i];
             const std::string& output = outputs[i];
+            const auto started = std::chrono::steady_clock::now();
+            auto milliseconds = [&] {
+                return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                    .count();
+            };
+            // Every outcome goes to the report as well as to the progress.
+            auto failed = [&](const std::string& why) {
+                report.failed(input, why);
+                reportFile.add(input, output, "failed", milliseconds(), why);
+            };
             if (!refusal[i].empty()) {
-                report.failed(input, refusal[i]);
+                failed(refusal[i]);
+                continue;
+            }
+            std::error_code absent;
+            if (options.resume && std::filesystem::exists(output, absent)) {
+                report.written();
+                reportFile.add(input, output, "skipped", 0, "");
                 continue;
             }
             std::shared_ptr<const Graphics::BitmapImage> photo = Graphics::BitmapImage::createFromFile(input);
             if (!photo) {
-                report.failed(input, "cannot read the image");
+                failed("cannot read the image");
                 continue;
             }
             std::string error;
             auto rendered = render(std::move(photo), error);
             if (!rendered) {
-                report.failed(input, error.empty() ? "the edited picture could not be rendered" : error);
+                failed(error.empty() ? "the edited picture could not be rendered" : error);
                 continue;
             }
             if (!save(*rendered, input, output, error)) {
-                report.failed(input, error);
+                failed(error);
                 continue;
             }
             report.written();
+            reportFile.add(input, output, "written", milliseconds(), "");
         }
     };
 

@@ -19,6 +19,14 @@ struct BatchOptions {
     // Photos in flight at once; each renders on one thread, so one per core keeps them busy.
     // 0: one per core.
     int jobs = 0;
+    // Takes up a killed run: a photo whose picture is already in the output folder is skipped
+    // (pictures are only ever renamed into place whole), and the temporary files a killed run with
+    // the same temporaryTag left there are removed first.
+    bool resume = false;
+    // Names the temporary files pictures are written through (see temporaryTagForShard).
+    std::string temporaryTag;
+    // One JSON line per photo is appended there (see BatchReportFile); empty for none.
+    std::string reportPath;
 };
 
 // "I/N" with 0 <= I < N; std::nullopt for anything else.

@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "BatchRecord.h"
+
 #include <Common/RecipeFile.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Foundation/Bundle.h>
@@ -57,14 +59,19 @@ const char* const kUsage =
     "  --save-recipe FILE  writes the recipe of the edits applied (JSON)\n"
     "  --look-file F.cube  applies a 3D .cube lookup table as the look (in the order given)\n"
     "\n"
-    "Batch: rux-render --recipe FILE [--output-dir DIR] [--format png|jpg|webp] [--jobs N] [--shard I/N]\n"
-    "                  [edits] INPUT...\n"
-    "  Renders every INPUT into DIR (default: the working directory) under its own name, in its\n"
-    "  own format (JPEG for raws, HEIC and AVIF) unless --format, never over an input. --jobs\n"
-    "  photos at a time (default: the cores). --shard I/N (0-based) takes every N-th input of the\n"
-    "  sorted list from the I-th on.\n"
-    "  Batch mode is chosen by any of these options, or by one INPUT or more than two with --recipe.\n"
-    "  Exit status: 0 all written, 1 a photo (or recipe or look file) failed, 2 bad arguments.\n";
+    "Batch: rux-render [--recipe FILE] [edits] [--output-dir DIR] [--format png|jpg|webp] [--jobs N]\n"
+    "                  [--shard I/N] [--resume] [--report FILE] [--manifest FILE] INPUT...\n"
+    "  Renders every INPUT (and every path listed in the --manifest FILE, one a line) into DIR\n"
+    "  (default: the working directory) under its own name, in its own format (JPEG for raws, HEIC\n"
+    "  and AVIF) unless --format, never over an input, with the recipe's edits and then those given.\n"
+    "  --jobs photos at a time (default: the cores). --shard I/N (0-based) takes every N-th input of\n"
+    "  the sorted list from the I-th on.\n"
+    "  --resume skips every photo whose picture is already in DIR and removes the temporary files a\n"
+    "  killed run of the same shard left there. --report FILE appends one JSON line per photo (input,\n"
+    "  output, status written|skipped|failed, milliseconds, error).\n"
+    "  Batch mode is chosen by any of --output-dir, --format, --jobs, --shard, --resume, --report and\n"
+    "  --manifest, or by --recipe with other than two paths; two paths and none of these are INPUT OUTPUT.\n"
+    "  Exit status: 0 all written, 1 a photo (or recipe, look or manifest file) failed, 2 bad arguments.\n";
 
 // Where a quiet parse (the Python module's) takes the sentence instead of standard error.
 thread_local std::string* t_problem = nullptr;
@@ -76,6 +83,16 @@ int usageError(const std::string& message) {
     }
     std::fprintf(stderr, "rux-render: %s\n%s", message.c_str(), kUsage);
     return kExitUsage;
+}
+
+// A file the arguments name that is refused: one sentence, no usage, exit 1.
+int fileError(const std::string& message) {
+    if (t_problem) {
+        *t_problem = message;
+    } else {
+        std::fprintf(stderr, "rux-render: %s\n", message.c_str());
+    }
+    return kExitFailure;
 }
 
 std::optional<double> parseNumber(const std::string& text) {
@@ -143,7 +160,11 @@ std::optional<std::string> parseRecipeOrBatchOption(const std::string& arg, cons
         auto look = RUXUserLookTransformation::createWithCubeFile(
             std::filesystem::absolute(value, ignored).string(), "", error);
         if (!look) {
-            return "--look-file: " + error;
+            // A file that is there but refused is not a bad argument: one sentence, exit 1.
+            if (options.fileError.empty()) {
+                options.fileError = "--look-file: " + error;
+            }
+            return std::string();
         }
         options.edits.push_back({Edit::Kind::LookFile, {double(options.lookFiles.size())}, value});
         options.lookFiles.push_back(look);
@@ -163,6 +184,12 @@ std::optional<std::string> parseRecipeOrBatchOption(const std::string& arg, cons
         }
         options.batchOptions.jobs = int(*n);
         options.batch = true;
+    } else if (arg == "--report") {
+        options.batchOptions.reportPath = value;
+        options.batch = true;
+    } else if (arg == "--manifest") {
+        options.manifestPath = value;
+        options.batch = true;
     } else if (arg == "--shard") {
         auto shard = RenderTool::parseShard(value);
         if (!shard) {
@@ -176,6 +203,22 @@ std::optional<std::string> parseRecipeOrBatchOption(const std::string& arg, cons
     return std::string();
 }
 
+// The files the arguments name (a look file refused while parsing, the recipe, the manifest's
+// inputs, added to the positional ones): one sentence and exit 1 for a file that is refused.
+std::optional<int> readRecipeAndManifest(Options& options) {
+    std::string error = options.fileError;
+    if (error.empty() && !options.recipePath.empty()) {
+        options.recipe = RecipeFile::read(options.recipePath, options.lookFiles, error);
+    }
+    if (error.empty() && !options.manifestPath.empty()) {
+        readManifest(options.manifestPath, options.positional, error);
+    }
+    if (!error.empty()) {
+        return fileError(error);
+    }
+    return std::nullopt;
+}
+
 // Reads the recipe and settles batch mode once every argument is known; answers an exit code
 // when the program should stop now.
 std::optional<int> finishRecipeAndBatchOptions(Options& options) {
@@ -184,26 +227,20 @@ std::optional<int> finishRecipeAndBatchOptions(Options& options) {
         options.batch = true;
     }
     if (options.batch) {
-        if (options.recipePath.empty()) {
-            return usageError("batch mode needs --recipe FILE");
-        }
-        if (count == 0) {
+        if (count == 0 && options.manifestPath.empty()) {
             return usageError("batch mode needs at least one INPUT");
         }
         if (!options.saveRecipePath.empty() || options.repeat != 1 || options.time) {
             return usageError("--save-recipe, --repeat and --time are for a single photo");
         }
     }
-    if (!options.recipePath.empty()) {
-        std::string error;
-        options.recipe = RecipeFile::read(options.recipePath, options.lookFiles, error);
-        if (!options.recipe) {
-            return usageError(error);
-        }
+    if (auto exitCode = readRecipeAndManifest(options)) {
+        return exitCode;
     }
     if (options.batch) {
         options.batchOptions.inputs =
             RenderTool::shardOf(options.positional, options.shard.first, options.shard.second);
+        options.batchOptions.temporaryTag = temporaryTagForShard(options.shard.first, options.shard.second);
     }
     return std::nullopt;
 }
@@ -227,6 +264,9 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
             options.time = true;
         } else if (arg == "--strip-metadata") {
             options.stripMetadata = true;
+        } else if (arg == "--resume") {
+            options.batchOptions.resume = true;
+            options.batch = true;
         } else if (arg == "--list-looks") {
             options.listLooks = true;
         } else if (arg == "--help" || arg == "-h") {

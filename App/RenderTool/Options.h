@@ -53,6 +53,10 @@ struct Options {
     RenderTool::BatchOptions batchOptions;
     std::pair<int, int> shard{0, 1};
     std::vector<std::string> positional;
+    // --manifest: more inputs, one path per line.
+    std::string manifestPath;
+    // A recipe, look or manifest file that was refused: one sentence, exit 1 (not the usage).
+    std::string fileError;
 };
 
 // The look a display name (see --list-looks) or a class name stands for; nullptr for none.

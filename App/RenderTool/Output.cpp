@@ -21,7 +21,8 @@ bool isSameFile(const std::string& a, const std::string& b) {
 }
 
 bool saveRenderedImage(const Graphics::BitmapImage& image, const std::string& inputPath,
-                       const std::string& outputPath, const SaveOptions& options, std::string& error) {
+                       const std::string& outputPath, const SaveOptions& options, std::string& error,
+                       const std::string& temporaryTag) {
     if (isSameFile(inputPath, outputPath)) {
         error = "refusing to write over the input " + inputPath;
         return false;
@@ -35,7 +36,7 @@ bool saveRenderedImage(const Graphics::BitmapImage& image, const std::string& in
     if (!options.stripMetadata) {
         output.metadata = Graphics::PhotoMetadata::createFromFile(inputPath);
     }
-    if (!image.bitmap() || !Graphics::writePhoto(*image.bitmap(), outputPath, output)) {
+    if (!image.bitmap() || !Graphics::writePhoto(*image.bitmap(), outputPath, output, temporaryTag)) {
         error = "cannot write " + outputPath;
         return false;
     }

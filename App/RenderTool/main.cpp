@@ -98,9 +98,11 @@ int runBatch(const Options& options) {
         return edit->render(resolution);
     };
     const RenderTool::SaveOptions saveOptions = saveOptionsOf(options);
-    auto save = [saveOptions](const Graphics::BitmapImage& image, const std::string& input,
-                              const std::string& output, std::string& error) {
-        return RenderTool::saveRenderedImage(image, input, output, saveOptions, error);
+    // Named after the shard, so that --resume finds what a killed run of this shard left.
+    auto save = [saveOptions, tag = options.batchOptions.temporaryTag](
+                    const Graphics::BitmapImage& image, const std::string& input, const std::string& output,
+                    std::string& error) {
+        return RenderTool::saveRenderedImage(image, input, output, saveOptions, error, tag);
     };
     return RenderTool::runBatch(options.batchOptions, render, save);
 }

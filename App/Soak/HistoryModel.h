@@ -15,9 +15,15 @@ public:
     enum class Change { None, Undo, Redo, Commit };
 
     // Follows the manager to its new state; answers what is wrong, or "" when it is consistent.
-    // Follows the manager to its new state; answers what is wrong, or "" when it is consistent.
     std::string observe(const RUXTransformationList& list, std::size_t undoSteps, std::size_t redoSteps,
                         std::size_t levels);
+
+    // For an editor opened with one step already taken (edits restored from a journal): before is
+    // the list the step started from, after the list it made.
+    void startWithRestoredStep(const RUXTransformationList& before, const RUXTransformationList& after) {
+        m_states = {before, after};
+        m_position = 1;
+    }
 
     // What the last observe saw happen.
     Change change() const { return m_change; }

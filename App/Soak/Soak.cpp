@@ -153,11 +153,45 @@ void Soak::pump() {
     }
 }
 
+std::string Soak::journalKey(const Options& options) {
+    if (!options.photoPath.empty()) {
+        return RUXRecipeJournal::keyForFile(options.photoPath);
+    }
+    const std::string name =
+        "synthetic " + std::to_string(options.photoWidth) + "x" + std::to_string(options.photoHeight);
+    return RUXRecipeJournal::keyForBytes(name.data(), name.size());
+}
+
+void Soak::injectFaults(Screen screen) {
+    if (!m_faults) {
+        return;
+    }
+    // The last touch is not followed by a kill: there would be nothing left to reopen for.
+    if (m_step < m_options.touches && m_faults->killsAfter(m_step)) {
+        m_action = "kill";
+        settle("before the kill");
+        m_faults->killAndReopen(m_step, *m_manager);
+    }
+    if (screen != kMain || presentedScreen() || integer(1, std::max(1, m_options.faultEvery)) != 1) {
+        return;
+    }
+    m_action = "fault";
+    settle("before a fault");
+    const std::string problem = m_faults->inject(*m_manager, *m_renderer, m_host->application());
+    if (!problem.empty()) {
+        fail(problem);
+    }
+    check("fault");
+}
+
 int Soak::run() {
     const auto started = std::chrono::steady_clock::now();
     auto elapsed = [&started] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     };
+    if (!m_openingProblem.empty()) {
+        fail(m_openingProblem);
+    }
     settle("opening");
     const long startRss = statusKilobytes("VmRSS");
     report("start", elapsed());
@@ -167,7 +201,7 @@ int Soak::run() {
     double warmSeconds = 0;
     Screen previous = kMain;
     m_statistics.entries[kMain] = 1;
-    for (m_step = 1; m_step <= m_options.touches; ++m_step) {
+    for (m_step = m_faults ? m_faults->firstStep() : 1; m_step <= m_options.touches; ++m_step) {
         const Screen screen = currentScreen();
         if (screen != previous) {
             ++m_statistics.entries[screen];
@@ -209,6 +243,7 @@ int Soak::run() {
             }
             std::printf("; RSS %.1f MB\n", megabytes(statusKilobytes("VmRSS")));
         }
+        injectFaults(screen);
         if (m_step == warmUp) {
             settle("end of warm-up");
             warmRss = statusKilobytes("VmRSS");
@@ -229,10 +264,18 @@ int Soak::run() {
                  *m_delegate);
     // A long run that never reached a screen has stopped exploring (a stuck screen, say).
     for (int s = 0; s < kScreenCount; ++s) {
-        if (m_statistics.entries[std::size_t(s)] == 0 && m_options.touches >= kTouchesToVisitEverything) {
+        const long played = m_options.touches - (m_faults ? m_faults->firstStep() : 1) + 1;
+        if (m_statistics.entries[std::size_t(s)] == 0 && played >= kTouchesToVisitEverything) {
             std::fprintf(stderr, "rux-soak: the %s screen was never visited\n", kScreenNames[s]);
             return kExitFailure;
         }
+    }
+    if (m_faults) {
+        if (!m_faults->printReport()) {
+            std::fprintf(stderr, "rux-soak: the faults lost edits or left files\n");
+            return kExitFailure;
+        }
+        m_faults->finish();
     }
     if (m_delegate->failedSaves > 0) {
         std::fprintf(stderr, "rux-soak: %ld saves delivered no picture\n", m_delegate->failedSaves);

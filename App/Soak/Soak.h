@@ -4,6 +4,7 @@
 // checked after every touch event.
 
 #include "Delegate.h"
+#include "Faults.h"
 #include "HistoryModel.h"
 #include "Statistics.h"
 
@@ -58,6 +59,11 @@ struct Options {
     int idleEvery = 40;
     // Prints a line per touch: what was done where, the committed list and the memory.
     bool trace = false;
+    // With faults (see Faults.h): the folder scripts/soak-faults.sh prepared, a fault about every
+    // faultEvery touches on the main screen, and a kill every reopenEvery touches (0: none).
+    std::string faultsDirectory;
+    int faultEvery = 25;
+    long reopenEvery = 300;
 };
 
 class Soak {
@@ -67,9 +73,17 @@ public:
         : m_options(options), m_host(std::move(host)), m_random(options.seed) {
         m_delegate = std::make_shared<DiscardingDelegate>();
         m_session = EditorHost::makeSession(std::move(photo), m_delegate);
-        m_host->application().setRootViewController(m_session.navigation);
         m_manager = m_session.editor->editManager();
         m_renderer = m_session.editor->imageRenderer();
+        if (!options.faultsDirectory.empty()) {
+            m_faults =
+                std::make_unique<Faults>(options.faultsDirectory, journalKey(options), options.reopenEvery);
+            // A run taken up after a kill plays new touches from where the killed one stopped.
+            m_random.seed(options.seed + std::uint64_t(m_faults->firstStep()));
+            // Before the editor is shown, as a host restores a journal.
+            m_openingProblem = m_faults->open(*m_session.editor, m_history);
+        }
+        m_host->application().setRootViewController(m_session.navigation);
     }
 
     int run();
@@ -279,6 +293,10 @@ private:
     void pump();
 
     void report(const char* label, double seconds) const { printProgress(label, m_step, seconds); }
+    // The journal's key of the photo the soak edits (a synthetic one has no file to hash).
+    static std::string journalKey(const Options& options);
+    // A fault now and then, and the kill every reopenEvery touches; fails on anything lost.
+    void injectFaults(Screen screen);
 
     Options m_options;
     std::unique_ptr<Hosts::HeadlessHost> m_host;
@@ -288,6 +306,8 @@ private:
     std::shared_ptr<RUXEditManager> m_manager;
     std::shared_ptr<RUXImageRenderer> m_renderer;
     HistoryModel m_history;
+    std::unique_ptr<Faults> m_faults;
+    std::string m_openingProblem;
 
     long m_step = 0;
     const char* m_action = "opening";

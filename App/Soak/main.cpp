@@ -21,12 +21,16 @@ constexpr int kExitUsage = 2;
 
 const char* const kUsage =
     "usage: rux-soak [--seed N] [--touches N] [--photo FILE | --size WxH] [--scale S] [--idle-every N]\n"
-    "                [--trace]\n"
+    "                [--trace] [--faults DIR [--fault-every N] [--reopen-every N]]\n"
     "  Plays N random touches (default 5000) over every screen of the editor on the headless host\n"
     "  (375 x 667 points at scale S, default 2), on PHOTO or a synthetic photo of W x H pixels\n"
     "  (default 1536 x 1024). Most touches arrive while earlier renders are still running; about\n"
     "  one in N (default 40) waits until everything has settled. The edit list and the undo\n"
     "  history are checked after every touch event. --trace prints a line per touch.\n"
+    "  --faults DIR (prepared by scripts/soak-faults.sh) adds faults: about one touch in N (default\n"
+    "  25) on the main screen saves into a full disk or a read-only folder, or drops a photo that\n"
+    "  vanishes before it opens; every N touches (default 300) the process kills itself once its\n"
+    "  journal is written, and the next run with the same arguments reopens the photo and goes on.\n"
     "  Exit status: 0 every check held, 1 a check failed, 2 bad arguments.\n";
 
 // ---- The photo ----
@@ -92,6 +96,20 @@ bool parse(int argc, char** argv, Options& options, std::string& problem, bool& 
                 problem = "bad value for --touches";
                 return false;
             }
+        } else if (arg == "--faults") {
+            options.faultsDirectory = value;
+        } else if (arg == "--fault-every") {
+            if (std::sscanf(value.c_str(), "%d%c", &options.faultEvery, &extra) != 1 ||
+                options.faultEvery < 1) {
+                problem = "bad value for --fault-every";
+                return false;
+            }
+        } else if (arg == "--reopen-every") {
+            if (std::sscanf(value.c_str(), "%ld%c", &options.reopenEvery, &extra) != 1 ||
+                options.reopenEvery < 0) {
+                problem = "bad value for --reopen-every";
+                return false;
+            }
         } else if (arg == "--photo") {
             options.photoPath = value;
         } else if (arg == "--size") {
@@ -136,6 +154,12 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    std::string faultProblem;
+    if (!options.faultsDirectory.empty() &&
+        !RuxSoak::Faults::canMakeFaults(options.faultsDirectory, faultProblem)) {
+        std::fprintf(stderr, "rux-soak: %s\n", faultProblem.c_str());
+        return kExitFailure;
+    }
     std::unique_ptr<Hosts::HeadlessHost> host =
         Hosts::HeadlessHost::create(Hosts::HeadlessHost::defaultPointSize, options.scale);
     if (!host) {

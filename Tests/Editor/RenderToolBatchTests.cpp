@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <sys/wait.h>
@@ -146,26 +147,116 @@ TEST_F(RenderToolBatch, ShardsAreDisjointAndComplete) {
     EXPECT_EQ(std::set<std::string>(all.begin(), all.end()).size(), m_inputs.size());
 }
 
-TEST_F(RenderToolBatch, BadArgumentsAndRecipesExitTwo) {
+// Bad arguments print the usage and exit 2; a recipe or look file that is refused is one sentence
+// and exit 1, in single and batch mode alike.
+TEST_F(RenderToolBatch, BadArgumentsExitTwoAndBadFilesExitOne) {
     std::ofstream(path("bad.json"))
         << R"({"format": "rux-edit-recipe", "version": 9, "transformations": []})";
     std::ofstream(path("bad.cube")) << "LUT_1D_SIZE 2\n0 0 0\n1 1 1\n";
     const std::string recipe = " --recipe " + path("recipe.json") + " ";
     for (const std::string& arguments :
-         {"--output-dir " + path("x") + " " + m_inputs[0], recipe + "--shard 4/4 " + m_inputs[0],
-          recipe + "--shard 1 " + m_inputs[0], recipe + "--jobs 0 " + m_inputs[0],
-          recipe + "--format gif " + m_inputs[0], recipe + "--output-dir " + path("x"),
-          recipe + "--save-recipe " + path("y.json") + " " + m_inputs[0],
-          "--recipe " + path("bad.json") + " " + m_inputs[0] + " " + path("z.png"),
-          "--recipe " + path("missing.json") + " " + m_inputs[0] + " " + path("z.png"),
-          m_inputs[0] + " " + path("z.png") + " --look-file " + path("bad.cube")}) {
+         {recipe + "--shard 4/4 " + m_inputs[0], recipe + "--shard 1 " + m_inputs[0],
+          recipe + "--jobs 0 " + m_inputs[0], recipe + "--format gif " + m_inputs[0],
+          recipe + "--output-dir " + path("x"),
+          recipe + "--save-recipe " + path("y.json") + " " + m_inputs[0], std::string("--report"),
+          std::string("--brightness 0.2 --resume")}) {
         ToolResult run = runRender(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find("usage: rux-render"), std::string::npos) << arguments;
     }
-    ToolResult run = runRender("--recipe " + path("bad.json") + " " + m_inputs[0] + " " + path("z.png"));
-    EXPECT_NE(run.output.find("unsupported recipe version"), std::string::npos) << run.output;
-    run = runRender(m_inputs[0] + " " + path("z.png") + " --look-file " + path("bad.cube"));
-    EXPECT_NE(run.output.find("one-dimensional"), std::string::npos) << run.output;
+    struct BadFile {
+        std::string arguments, says;
+    };
+    for (const BadFile& bad :
+         {BadFile{"--recipe " + path("bad.json") + " " + m_inputs[0] + " " + path("z.png"),
+                  "unsupported recipe version"},
+          BadFile{"--recipe " + path("missing.json") + " " + m_inputs[0] + " " + path("z.png"),
+                  "cannot read"},
+          BadFile{m_inputs[0] + " " + path("z.png") + " --look-file " + path("bad.cube"), "one-dimensional"},
+          BadFile{"--recipe " + path("bad.json") + " --output-dir " + path("x") + inputList(),
+                  "unsupported recipe version"},
+          BadFile{"--look-file " + path("bad.cube") + " --output-dir " + path("x") + inputList(),
+                  "one-dimensional"},
+          BadFile{"--manifest " + path("missing.txt") + " --output-dir " + path("x"),
+                  "cannot read the manifest"}}) {
+        ToolResult run = runRender(bad.arguments);
+        EXPECT_EQ(run.exitCode, 1) << bad.arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(bad.says), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("usage:"), std::string::npos) << run.output;
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+        EXPECT_FALSE(std::filesystem::exists(path("z.png")));
+    }
+}
+
+// Edit flags alone make a batch, and they apply after the recipe's edits as in single mode; the
+// inputs may come from a manifest as well as from the command line.
+TEST_F(RenderToolBatch, EditFlagsAloneAndManifests) {
+    std::filesystem::create_directories(m_dir / "flags");
+    std::filesystem::create_directories(m_dir / "single");
+    std::ofstream manifest(path("photos.txt"));
+    for (std::size_t i = 2; i < m_inputs.size(); ++i) {
+        manifest << m_inputs[i] << (i % 2 ? "\r\n" : "\n") << (i == 3 ? "\n" : "");
+    }
+    manifest.close();
+    ToolResult run = runRender("--brightness 0.3 --look Etude --output-dir " + (m_dir / "flags").string() +
+                               " --manifest " + path("photos.txt") + " " + m_inputs[0] + " " + m_inputs[1]);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_EQ(namesIn(m_dir / "flags").size(), m_inputs.size());
+    for (const std::string& input : m_inputs) {
+        const std::string name = std::filesystem::path(input).filename().string();
+        ToolResult single =
+            runRender(input + " " + (m_dir / "single" / name).string() + " --brightness 0.3 --look Etude");
+        ASSERT_EQ(single.exitCode, 0) << single.output;
+        EXPECT_EQ(bytesOf(m_dir / "flags" / name), bytesOf(m_dir / "single" / name)) << name;
+    }
+    // Two paths and no batch option stay INPUT OUTPUT.
+    run = runRender(m_inputs[0] + " " + path("two.png") + " --brightness 0.3");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(std::filesystem::exists(path("two.png")));
+}
+
+// --resume skips pictures already written and clears what a killed run of its own shard left, but
+// not another shard's files; --report says per photo what happened.
+TEST_F(RenderToolBatch, ResumeSkipsWhatIsThereAndReportsEachPhoto) {
+    const auto out = m_dir / "out";
+    std::filesystem::create_directories(out);
+    const std::string recipe = "--recipe " + path("recipe.json") + " --output-dir " + out.string();
+    ToolResult run = runRender(recipe + " --shard 0/2" + inputList());
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::set<std::string> firstShard = namesIn(out);
+    ASSERT_EQ(firstShard.size(), 3u);
+    const std::string kept = *firstShard.begin();
+    const std::string keptBytes = bytesOf(out / kept);
+    // What a killed run leaves: a temporary file of each shard, and a picture removed.
+    std::ofstream(out / (kept + ".rux-shard-0-of-2.Ab3dEf")) << "half";
+    std::ofstream(out / "photo1.jpg.rux-shard-1-of-2.Zz9yXw") << "live";
+    std::filesystem::remove(out / *std::next(firstShard.begin()));
+    // A photo that cannot be read is reported as failed (sorted after in/…, so shard 0 keeps the
+    // photos it had).
+    std::ofstream(path("zz-broken.png")) << "not a picture";
+
+    run = runRender(recipe + " --shard 0/2 --resume --report " + path("report.jsonl") + inputList() + " " +
+                    path("zz-broken.png"));
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_EQ(bytesOf(out / kept), keptBytes) << "a picture that was there was written again";
+    EXPECT_FALSE(std::filesystem::exists(out / (kept + ".rux-shard-0-of-2.Ab3dEf")));
+    EXPECT_TRUE(std::filesystem::exists(out / "photo1.jpg.rux-shard-1-of-2.Zz9yXw"));
+    std::ifstream report(path("report.jsonl"));
+    std::map<std::string, int> statuses;
+    int lines = 0;
+    for (std::string line; std::getline(report, line); ++lines) {
+        for (const char* status : {"written", "skipped", "failed"}) {
+            if (line.find(std::string("\"status\":\"") + status + "\"") != std::string::npos) {
+                ++statuses[status];
+            }
+        }
+        EXPECT_NE(line.find("\"milliseconds\":"), std::string::npos) << line;
+        EXPECT_NE(line.find("\"error\":"), std::string::npos) << line;
+    }
+    EXPECT_EQ(statuses["skipped"], 2);
+    EXPECT_EQ(statuses["written"], 1);
+    EXPECT_EQ(statuses["failed"], 1);
+    EXPECT_EQ(lines, statuses["skipped"] + statuses["written"] + statuses["failed"]);
 }
 
 } // namespace

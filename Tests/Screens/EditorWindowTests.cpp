@@ -57,12 +57,12 @@ TEST(EditorWindow, FitsTheDisplayAndTakesItsShortcutsFromTheKeyboard) {
     // of them instrumented) leaves allocations at exit that LeakSanitizer cannot trace to a caller;
     // this test is about the window and its keys, and every other test checks our code for leaks.
     const std::string noLeakCheck = "ASAN_OPTIONS=\"${ASAN_OPTIONS:-}:detect_leaks=0\" ";
-    ASSERT_EQ(
-        std::system(("(" + display + noLeakCheck + "'" RUX_EDITOR_PATH "' --quit-after 60 '" + photo +
-                     "' >'" + (dir / "editor.log").string() + "' 2>&1; echo $? >'" +
-                     (dir / "status").string() + "') & echo $! >'" + (dir / "editor.pid").string() + "'")
-                        .c_str()),
-        0);
+    ASSERT_EQ(std::system(("(" + display + noLeakCheck + "XDG_STATE_HOME='" + (dir / "state").string() +
+                           "' '" + RUX_EDITOR_PATH "' --quit-after 60 '" + photo + "' >'" +
+                           (dir / "editor.log").string() + "' 2>&1; echo $? >'" + (dir / "status").string() +
+                           "') & echo $! >'" + (dir / "editor.pid").string() + "'")
+                              .c_str()),
+              0);
     const std::string window = (dir / "window").string();
     // Either the window shows, or the editor ends without one (3: built without the window host).
     ASSERT_TRUE(waitFor([&] {

@@ -26,6 +26,10 @@ RUX_API std::optional<std::vector<std::uint8_t>> encodeJPEG(const Bitmap& bitmap
 // Writes bytes to a temporary file beside path, then renames it over path, so that a reader never
 // sees a half-written file. False (and one log line, nothing left behind) on failure.
 RUX_API bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// The same, with the temporary file named PATH.TAG.XXXXXX, so that whoever owns the tag can find
+// what a killed writer left (and nobody else's). An empty tag names it PATH.XXXXXX as above.
+RUX_API bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                                 const std::string& temporaryTag);
 
 // Encodes by the path's extension and writes atomically; false on an unknown extension or failure.
 // WebP takes jpegQuality as its quality too.

@@ -32,5 +32,8 @@ RUX_API std::optional<std::vector<std::uint8_t>> encodePhoto(const Bitmap& bitma
 // a failure leaves nothing behind). False with one log line on an unknown extension or failure.
 // Any thread.
 RUX_API bool writePhoto(const Bitmap& bitmap, const std::string& path, const PhotoOutputOptions& options);
+// The same, through a temporary file named after temporaryTag (see writeFileAtomically).
+RUX_API bool writePhoto(const Bitmap& bitmap, const std::string& path, const PhotoOutputOptions& options,
+                        const std::string& temporaryTag);
 
 } // namespace Graphics

@@ -137,7 +137,12 @@ std::optional<ImageFileType> imageFileTypeForPath(const std::string& path) {
 }
 
 bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::string pattern = path + ".XXXXXX";
+    return writeFileAtomically(path, bytes, std::string());
+}
+
+bool writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                         const std::string& temporaryTag) {
+    std::string pattern = path + (temporaryTag.empty() ? "" : "." + temporaryTag) + ".XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         Foundation::log("Write: cannot create a temporary file beside %s", path.c_str());

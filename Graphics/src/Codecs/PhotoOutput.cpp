@@ -25,13 +25,18 @@ std::optional<std::vector<std::uint8_t>> encodePhoto(const Bitmap& bitmap, Image
 }
 
 bool writePhoto(const Bitmap& bitmap, const std::string& path, const PhotoOutputOptions& options) {
+    return writePhoto(bitmap, path, options, std::string());
+}
+
+bool writePhoto(const Bitmap& bitmap, const std::string& path, const PhotoOutputOptions& options,
+                const std::string& temporaryTag) {
     const std::optional<ImageFileType> type = imageFileTypeForPath(path);
     if (!type) {
         Foundation::log("Write: %s has no extension of a format we write", path.c_str());
         return false;
     }
     std::optional<std::vector<std::uint8_t>> bytes = encodePhoto(bitmap, *type, options);
-    return bytes && writeFileAtomically(path, *bytes);
+    return bytes && writeFileAtomically(path, *bytes, temporaryTag);
 }
 
 } // namespace Graphics
