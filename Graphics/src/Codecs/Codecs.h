@@ -2,6 +2,7 @@
 
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/ImageSource.h>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -18,6 +19,11 @@ std::shared_ptr<BitmapImage> decodePng(const std::uint8_t* data, std::size_t siz
 std::shared_ptr<BitmapImage> decodeWebp(const std::uint8_t* data, std::size_t size, double scale);
 // HEIF and AVIF: the primary image with its turn and mirror applied; thumbnails are ignored.
 std::shared_ptr<BitmapImage> decodeHeif(const std::uint8_t* data, std::size_t size, double scale);
+
+// Lazily decoding sources (Graphics/ImageSource.h): only the header is read here; nullptr with one
+// log line when it is unreadable or over the pixel limit.
+std::shared_ptr<const ImageSource> makeJpegSource(std::vector<std::uint8_t> bytes);
+std::shared_ptr<const ImageSource> makeWebpSource(std::vector<std::uint8_t> bytes);
 
 // JPEG at quality 1…100 (clamped), tagged sRGB; 4:4:4 chroma from 90. Empty with one log line.
 std::optional<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality);
