@@ -28,7 +28,7 @@ struct ResizeTarget {
 
 std::optional<ResizeTarget> resizeTarget(const Graphics::BitmapImage& image, double maxSize, double scale) {
     const Graphics::Size size = image.size();
-    if (!(size.width > 0 && size.height > 0) || !(maxSize > 0) || !(scale > 0)) {
+    if (!(size.width > 0 && size.height > 0) || !(maxSize > 0) || !(std::isfinite(scale) && scale > 0)) {
         return std::nullopt;
     }
     // The shorter side comes down to maxSize; nothing is enlarged.
@@ -92,6 +92,11 @@ ImageEngine::ImagePtr resizeAtScale(const std::shared_ptr<const Graphics::Bitmap
 ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
                                                   double maxSize) {
     return resizeAtScale(image, maxSize, Graphics::mainScreenScale());
+}
+
+ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
+                                                  double maxSize, double screenScale) {
+    return resizeAtScale(image, maxSize, screenScale);
 }
 
 ImageEngine::ImagePtr
