@@ -5,6 +5,8 @@
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 class RUXEditManager::ChangeScope {
 public:
@@ -26,49 +28,118 @@ private:
     RUXEditManager& m_manager;
 };
 
-ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
-                                                  double maxSize) {
-    return resizeImage(image, maxSize, Graphics::mainScreenScale());
+namespace {
+
+bool isSideways(Graphics::ImageOrientation orientation) {
+    return orientation == Graphics::ImageOrientation::Left ||
+           orientation == Graphics::ImageOrientation::Right ||
+           orientation == Graphics::ImageOrientation::LeftMirrored ||
+           orientation == Graphics::ImageOrientation::RightMirrored;
 }
 
-ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
-                                                  double maxSize, double screenScale) {
-    if (!(std::isfinite(screenScale) && screenScale > 0)) {
-        return nullptr;
-    }
-    if (!image || !image->bitmap()) {
-        return nullptr;
-    }
-    const Graphics::Size size = image->size();
-    if (!(size.width > 0 && size.height > 0) || !(maxSize > 0)) {
-        return nullptr;
+// What resizeImage draws into: the photo's upright size with the shorter side brought down to
+// maxSize points (never enlarged), and that size in pixels at the given scale, as the drawing
+// context rounds it. Empty for a photo with a zero side.
+struct ResizeTarget {
+    Graphics::Size points;
+    int pixelWidth = 0;
+    int pixelHeight = 0;
+};
+
+std::optional<ResizeTarget> resizeTarget(const Graphics::BitmapImage& image, double maxSize, double scale) {
+    const Graphics::Size size = image.size();
+    if (!(size.width > 0 && size.height > 0) || !(maxSize > 0) || !(std::isfinite(scale) && scale > 0)) {
+        return std::nullopt;
     }
     // The shorter side comes down to maxSize; nothing is enlarged.
     const double factor = std::min(std::max(maxSize / size.width, maxSize / size.height), 1.0);
-    const Graphics::Size target{size.width * factor, size.height * factor};
-    auto context = Graphics::ImageContext::create(target, Graphics::Opacity::Translucent, screenScale);
+    ResizeTarget target;
+    target.points = Graphics::Size{size.width * factor, size.height * factor};
+    const double w = std::ceil(target.points.width * scale - 1e-9);
+    const double h = std::ceil(target.points.height * scale - 1e-9);
+    if (!(w >= 1 && h >= 1 && w <= 1e9 && h <= 1e9)) {
+        Foundation::log("Resize: cannot make a %g x %g picture at scale %g", target.points.width,
+                        target.points.height, scale);
+        return std::nullopt;
+    }
+    target.pixelWidth = static_cast<int>(w);
+    target.pixelHeight = static_cast<int>(h);
+    return target;
+}
+
+// The stored pixel size a decode must reach so that every target pixel has one source pixel or
+// more behind it: the target's, turned back to how the photo is stored.
+std::pair<int, int> coveringSize(const Graphics::BitmapImage& image, const ResizeTarget& target) {
+    if (isSideways(image.orientation())) {
+        return {target.pixelHeight, target.pixelWidth};
+    }
+    return {target.pixelWidth, target.pixelHeight};
+}
+
+// Draws pixels (the photo as stored, at full or reduced size) upright into the target.
+ImageEngine::ImagePtr drawResized(const Graphics::BitmapImage& image,
+                                  std::shared_ptr<const Graphics::Bitmap> pixels, const ResizeTarget& target,
+                                  double scale) {
+    auto source = Graphics::BitmapImage::create(std::move(pixels), 1.0, image.orientation());
+    if (!source) {
+        return nullptr;
+    }
+    auto context = Graphics::ImageContext::create(target.points, Graphics::Opacity::Translucent, scale);
     if (!context) {
         return nullptr;
     }
-    context->drawImage(*image, Graphics::Rect(0, 0, target.width, target.height));
+    context->drawImage(*source, Graphics::Rect(0, 0, target.points.width, target.points.height));
     auto drawn = context->makeImage();
     return drawn ? ImageEngine::Image::createWithBitmap(drawn->bitmap()) : nullptr;
 }
 
+// resizeImage at an explicit screen scale: the photo decoded no larger than the target needs.
+ImageEngine::ImagePtr resizeAtScale(const std::shared_ptr<const Graphics::BitmapImage>& image, double maxSize,
+                                    double scale) {
+    if (!image) {
+        return nullptr;
+    }
+    const std::optional<ResizeTarget> target = resizeTarget(*image, maxSize, scale);
+    if (!target) {
+        return nullptr;
+    }
+    const auto [w, h] = coveringSize(*image, *target);
+    return drawResized(*image, image->bitmapCovering(w, h), *target, scale);
+}
+
+} // namespace
+
+ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
+                                                  double maxSize) {
+    return resizeAtScale(image, maxSize, Graphics::mainScreenScale());
+}
+
+ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
+                                                  double maxSize, double screenScale) {
+    return resizeAtScale(image, maxSize, screenScale);
+}
+
 ImageEngine::ImagePtr
 RUXEditManager::uprightImage(const std::shared_ptr<const Graphics::BitmapImage>& image) {
-    if (!image || !image->bitmap()) {
+    if (!image) {
         return nullptr;
     }
     if (image->orientation() == Graphics::ImageOrientation::Up) {
+        // Shared with the photo: one full-size copy, which a lazily decoded photo keeps from now on.
         return ImageEngine::Image::createWithBitmap(image->bitmap());
     }
-    const Graphics::Size size = image->size();
+    // Turned through a full-size decode that is dropped once drawn (unless the photo holds one).
+    auto pixels = image->bitmapCovering(image->pixelWidth(), image->pixelHeight());
+    auto source = Graphics::BitmapImage::create(std::move(pixels), image->scale(), image->orientation());
+    if (!source) {
+        return nullptr;
+    }
+    const Graphics::Size size = source->size();
     auto context = Graphics::ImageContext::create(size, Graphics::Opacity::Translucent, image->scale());
     if (!context) {
         return nullptr;
     }
-    context->drawImage(*image, Graphics::Rect(0, 0, size.width, size.height));
+    context->drawImage(*source, Graphics::Rect(0, 0, size.width, size.height));
     auto drawn = context->makeImage();
     return drawn ? ImageEngine::Image::createWithBitmap(drawn->bitmap()) : nullptr;
 }
@@ -81,15 +152,45 @@ std::shared_ptr<RUXEditManager> RUXEditManager::create(std::shared_ptr<const Gra
                                                        RUXOutputResolution outputResolution) {
     std::shared_ptr<RUXEditManager> manager(new RUXEditManager);
     const double scale = Graphics::mainScreenScale();
-    manager->m_thumbnailImage = resizeImage(image, 44 * scale + 44 * scale);
-    manager->m_lowResImage = resizeImage(image, 640.0);
-    manager->m_fullImage =
-        outputResolution == RUXOutputResolution::Original ? uprightImage(image) : resizeImage(image, 1024.0);
+    if (image) {
+        // One decode, as small as the larger of the two screen pictures allows, serves both.
+        const auto thumbnail = resizeTarget(*image, 44 * scale + 44 * scale, scale);
+        const auto lowRes = resizeTarget(*image, 640.0, scale);
+        int w = 0, h = 0;
+        for (const auto& target : {thumbnail, lowRes}) {
+            if (target) {
+                const auto [tw, th] = coveringSize(*image, *target);
+                w = std::max(w, tw), h = std::max(h, th);
+            }
+        }
+        std::shared_ptr<const Graphics::Bitmap> pixels = w > 0 ? image->bitmapCovering(w, h) : nullptr;
+        if (thumbnail) {
+            manager->m_thumbnailImage = drawResized(*image, pixels, *thumbnail, scale);
+        }
+        if (lowRes) {
+            manager->m_lowResImage = drawResized(*image, pixels, *lowRes, scale);
+        }
+    }
+    // The output picture waits for its first use (Save): opening for the screens never decodes the
+    // photo at full size.
+    manager->m_photo = std::move(image);
+    manager->m_outputResolution = outputResolution;
+    manager->m_outputScale = scale;
     manager->m_undoManager = Foundation::UndoManager::create();
     manager->m_undoManager->setLevelsOfUndo(100);
     // The normalisation is there from the start and never undone.
     manager->m_transformations.push_back(std::make_shared<RUXNormalizeTransformation>());
     return manager;
+}
+
+const ImageEngine::ImagePtr& RUXEditManager::fullImage() const {
+    std::call_once(m_fullImageOnce, [this] {
+        m_fullImage = m_outputResolution == RUXOutputResolution::Original
+                          ? uprightImage(m_photo)
+                          : resizeAtScale(m_photo, 1024.0, m_outputScale);
+        m_photo.reset();
+    });
+    return m_fullImage;
 }
 
 RUXTransformationList RUXEditManager::transformations() const {
@@ -288,11 +389,11 @@ RUXRenderFormulaPtr RUXEditManager::committedImage() {
 }
 
 RUXRenderFormulaPtr RUXEditManager::resultantImage() const {
-    return RUXRenderFormula::create(m_fullImage, transformations());
+    return RUXRenderFormula::create(fullImage(), transformations());
 }
 
 RUXRenderFormulaPtr RUXEditManager::originalImage() const {
-    return RUXRenderFormula::createWithoutTransformations(m_fullImage);
+    return RUXRenderFormula::createWithoutTransformations(fullImage());
 }
 
 RUXRenderFormulaPtr RUXEditManager::previewImageWithTransformation(const RUXTransformationPtr& t) const {

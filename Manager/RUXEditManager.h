@@ -32,6 +32,8 @@ public:
     // nullptr. A photo that is null, has a zero side, or would exceed the pixel limit at some
     // resolution leaves that image nullptr, and every formula over it renders nothing (the
     // renderer answers nullptr). A 1 × 1 point photo is kept at 1 × 1 point at every resolution.
+    // The two screen pictures are made here from one decode no larger than they need (a lazily
+    // decoded photo is never decoded at full size for them); the output picture on first use.
     // Main thread; the caller owns the manager.
     static std::shared_ptr<RUXEditManager> create(std::shared_ptr<const Graphics::BitmapImage> image);
     // The same, with the output at the given resolution; Original shares the photo's bitmap when it
@@ -55,7 +57,9 @@ public:
 
     const ImageEngine::ImagePtr& thumbnailImage() const { return m_thumbnailImage; }
     const ImageEngine::ImagePtr& lowResImage() const { return m_lowResImage; }
-    const ImageEngine::ImagePtr& fullImage() const { return m_fullImage; }
+    // The output picture, made on the first call (the photo is decoded for it then, at no more than
+    // the output needs), at the main screen's scale of the manager's creation. Any thread.
+    const ImageEngine::ImagePtr& fullImage() const;
     const std::shared_ptr<Foundation::UndoManager>& undoManager() const { return m_undoManager; }
 
     // A snapshot of the committed list. Any thread.
@@ -146,7 +150,12 @@ private:
 
     ImageEngine::ImagePtr m_thumbnailImage;
     ImageEngine::ImagePtr m_lowResImage;
-    ImageEngine::ImagePtr m_fullImage;
+    // The photo until fullImage() has made the output picture from it; set once by m_fullImageOnce.
+    mutable std::shared_ptr<const Graphics::BitmapImage> m_photo;
+    RUXOutputResolution m_outputResolution = RUXOutputResolution::Limited;
+    double m_outputScale = 1.0;
+    mutable std::once_flag m_fullImageOnce;
+    mutable ImageEngine::ImagePtr m_fullImage;
     std::shared_ptr<Foundation::UndoManager> m_undoManager;
     // Safe for concurrent use on its own; its fills are ordered with list changes by m_mutex.
     mutable Foundation::Cache<RUXImageTransformation, RUXRenderFormula> m_thumbnailCache;

@@ -6,6 +6,7 @@
 #include <Hosts/HeadlessHost.h>
 #include <Toolkit/NavigationController.h>
 #include <View/RUXMainViewController.h>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -88,6 +89,10 @@ struct HeadlessOptions {
     RecipeOptions recipe;
     bool keepMetadata = true;
     JournalOptions journal;
+    // Print the time from startTime until the first picture is on the screen, and the peak resident
+    // memory by then.
+    bool timeFirstFrame = false;
+    std::chrono::steady_clock::time_point startTime = std::chrono::steady_clock::now();
 };
 
 // Replays the script over the editor on the headless host (375 × 667 points) and

@@ -118,12 +118,14 @@ int main(int argc, char** argv) {
         return runBatch(options);
     }
 
-    auto photo = Graphics::BitmapImage::createFromFile(options.input);
-    if (!photo) {
+    // Decoded no larger than the pictures it is asked for: the screen pictures now, the output
+    // picture when it is rendered.
+    auto photo = Graphics::BitmapImage::createFromFileLazily(options.input);
+    auto manager = photo ? RUXEditManager::create(photo, outputResolution(options)) : nullptr;
+    if (!manager || !manager->lowResImage()) {
         std::fprintf(stderr, "rux-render: cannot read the image %s\n", options.input.c_str());
         return kExitFailure;
     }
-    auto manager = RUXEditManager::create(photo, outputResolution(options));
     auto renderer = RUXImageRenderer::create();
     std::string editError;
     if (!applyEdits(

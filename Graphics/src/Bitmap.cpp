@@ -1,9 +1,12 @@
 #include <Foundation/Log.h>
 #include <Graphics/Bitmap.h>
 #include <Graphics/BitmapImage.h>
+#include <Graphics/ImageSource.h>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <sys/mman.h>
 
@@ -135,8 +138,58 @@ std::shared_ptr<BitmapImage> BitmapImage::create(std::shared_ptr<const Bitmap> b
     return std::make_shared<BitmapImage>(std::move(bitmap), scale, orientation);
 }
 
+BitmapImage::BitmapImage(std::shared_ptr<const ImageSource> source, double scale)
+    : m_source(std::move(source)), m_scale(scale), m_orientation(m_source->orientation()) {}
+
+ImageSource::~ImageSource() = default;
+
+std::shared_ptr<BitmapImage> BitmapImage::createWithSource(std::shared_ptr<const ImageSource> source,
+                                                           double scale) {
+    if (!source || !(scale > 0) || !std::isfinite(scale) || source->width() <= 0 || source->height() <= 0)
+        return nullptr;
+    return std::make_shared<BitmapImage>(std::move(source), scale);
+}
+
+const std::shared_ptr<const Bitmap>& BitmapImage::bitmap() const {
+    if (!m_source)
+        return m_bitmap;
+    std::lock_guard lock(m_decodeMutex);
+    if (!m_decodeTried) {
+        m_decodeTried = true;
+        m_bitmap = m_source->decodeCovering(0, 0);
+    }
+    return m_bitmap;
+}
+
+std::shared_ptr<const Bitmap> BitmapImage::bitmapCovering(int minWidth, int minHeight) const {
+    if (!m_source)
+        return m_bitmap;
+    {
+        std::lock_guard lock(m_decodeMutex);
+        if (m_decodeTried)
+            return m_bitmap;
+    }
+    // Reduced decodes are not kept: each is made for one picture, and several may run at once.
+    return m_source->decodeCovering(std::max(minWidth, 0), std::max(minHeight, 0));
+}
+
+bool BitmapImage::holdsFullBitmap() const {
+    if (!m_source)
+        return m_bitmap != nullptr;
+    std::lock_guard lock(m_decodeMutex);
+    return m_bitmap != nullptr;
+}
+
+int BitmapImage::pixelWidth() const {
+    return m_source ? m_source->width() : m_bitmap ? m_bitmap->width() : 0;
+}
+
+int BitmapImage::pixelHeight() const {
+    return m_source ? m_source->height() : m_bitmap ? m_bitmap->height() : 0;
+}
+
 Size BitmapImage::size() const {
-    double w = m_bitmap->width() / m_scale, h = m_bitmap->height() / m_scale;
+    double w = pixelWidth() / m_scale, h = pixelHeight() / m_scale;
     switch (m_orientation) {
     case ImageOrientation::Left:
     case ImageOrientation::Right:

@@ -6,6 +6,7 @@
 #include <Foundation/Log.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/ImageSource.h>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -241,6 +242,21 @@ TEST_P(TaggedPhoto, JpegDecodesToLcmsConversion) {
     // The same encoded pixels untagged are what the profile describes.
     const Bytes expected = lcmsToSRGB(profile, decodedPixels(jpeg));
     EXPECT_LE(maxDifference(decodedPixels(jpegWithProfile(jpeg, profile)), expected), 1);
+}
+
+// Decoded at a reduced size (here half, through the scaled inverse DCT) the profile is applied the
+// same way.
+TEST_P(TaggedPhoto, ReducedJpegDecodesToLcmsConversion) {
+    const Bytes profile = GetParam().profile();
+    const Bytes jpeg = *encodeJPEG(*testPattern(kSide * 9), 0.95);
+    auto halfOf = [](const Bytes& file) {
+        auto source = makeImageSource(file);
+        auto bitmap = source ? source->decodeCovering(kSide / 2, kSide * 9 / 2) : nullptr;
+        EXPECT_TRUE(bitmap && bitmap->width() == kSide / 2);
+        return bitmap ? pixelsOf(*bitmap) : Bytes{};
+    };
+    const Bytes expected = lcmsToSRGB(profile, halfOf(jpeg));
+    EXPECT_LE(maxDifference(halfOf(jpegWithProfile(jpeg, profile)), expected), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, TaggedPhoto,

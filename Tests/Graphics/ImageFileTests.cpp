@@ -1,6 +1,7 @@
 #include <Foundation/Log.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/ImageSource.h>
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -109,6 +110,12 @@ TEST(ImageFile, JpegRoundTripStaysCloseAndHonoursExifOrientation) {
         EXPECT_EQ(rotated->orientation(), orientation) << exif;
         const bool sideways = exif >= 5;
         EXPECT_EQ(rotated->size().width, (sideways ? 48 : 64) / 2.0) << exif;
+        // Read lazily, the header alone gives the same.
+        auto lazy = BitmapImage::createWithSource(makeImageSource(tagged), 2.0);
+        ASSERT_TRUE(lazy) << exif;
+        EXPECT_EQ(lazy->orientation(), orientation) << exif;
+        EXPECT_EQ(lazy->size(), rotated->size()) << exif;
+        EXPECT_FALSE(lazy->holdsFullBitmap());
     }
 }
 

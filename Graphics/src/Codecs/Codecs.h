@@ -2,6 +2,7 @@
 
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
+#include <Graphics/ImageSource.h>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,11 @@ std::shared_ptr<BitmapImage> decodeHeif(const std::uint8_t* data, std::size_t si
 // lazily decoding source for raws answers its decodeCovering with this; the bitmap is the caller's.
 std::shared_ptr<Bitmap> decodeRaw(const std::uint8_t* data, std::size_t size, int minimumWidth,
                                   int minimumHeight, bool& recognised);
+
+// Lazily decoding sources (Graphics/ImageSource.h): only the header is read here; nullptr with one
+// log line when it is unreadable or over the pixel limit.
+std::shared_ptr<const ImageSource> makeJpegSource(std::vector<std::uint8_t> bytes);
+std::shared_ptr<const ImageSource> makeWebpSource(std::vector<std::uint8_t> bytes);
 
 // JPEG at quality 1…100 (clamped), tagged sRGB; 4:4:4 chroma from 90. Empty with one log line.
 std::optional<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality);

@@ -101,26 +101,55 @@ std::shared_ptr<BitmapImage> BitmapImage::createFromData(const std::uint8_t* dat
     return nullptr;
 }
 
-std::shared_ptr<BitmapImage> BitmapImage::createFromFile(const std::string& path, double scale) {
+namespace {
+
+// The whole file; empty with one log line when it is missing, unreadable, empty or too large.
+std::vector<std::uint8_t> readImageFile(const std::string& path) {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error || size > kMaxFileBytes) {
         Foundation::log("Image: cannot read %s", path.c_str());
-        return nullptr;
+        return {};
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         Foundation::log("Image: cannot open %s", path.c_str());
-        return nullptr;
+        return {};
     }
     const std::size_t read = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
     if (read != bytes.size() || bytes.empty()) {
         Foundation::log("Image: %s is empty or unreadable", path.c_str());
-        return nullptr;
+        return {};
     }
-    return createFromData(bytes.data(), bytes.size(), scale);
+    return bytes;
+}
+
+} // namespace
+
+std::shared_ptr<BitmapImage> BitmapImage::createFromFile(const std::string& path, double scale) {
+    const std::vector<std::uint8_t> bytes = readImageFile(path);
+    return bytes.empty() ? nullptr : createFromData(bytes.data(), bytes.size(), scale);
+}
+
+std::shared_ptr<const ImageSource> makeImageSource(std::vector<std::uint8_t> bytes) {
+    if (isJpegData(bytes.data(), bytes.size()))
+        return makeJpegSource(std::move(bytes));
+    if (isWebpData(bytes.data(), bytes.size()))
+        return makeWebpSource(std::move(bytes));
+    return nullptr;
+}
+
+std::shared_ptr<BitmapImage> BitmapImage::createFromFileLazily(const std::string& path, double scale) {
+    std::vector<std::uint8_t> bytes = readImageFile(path);
+    if (bytes.empty())
+        return nullptr;
+    if (!isJpegData(bytes.data(), bytes.size()) && !isWebpData(bytes.data(), bytes.size()))
+        return createFromData(bytes.data(), bytes.size(), scale);
+    if (!(scale > 0) || !std::isfinite(scale))
+        return nullptr;
+    return createWithSource(makeImageSource(std::move(bytes)), scale);
 }
 
 std::optional<ImageFileType> imageFileTypeForPath(const std::string& path) {

@@ -6,6 +6,7 @@
 #include "Exif.h"
 
 #include <Foundation/Log.h>
+#include <Graphics/ImageSource.h>
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
@@ -97,6 +98,10 @@ struct DecodeState {
     JOCTET* icc = nullptr;
     unsigned int iccSize = 0;
     SampleLayout layout = SampleLayout::RGBA;
+    // Decoded at scaleNumerator / 8 of the stored size, through the scaled inverse DCT.
+    int scaleNumerator = 8;
+    // Stop after the header (size, orientation): nothing of the picture's size is allocated.
+    bool headerOnly = false;
     // Converts bands of rows to sRGB on the pool while later rows are still being decoded.
     std::shared_ptr<BandConverter> converter;
     ~DecodeState() { std::free(icc); }
@@ -152,6 +157,10 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
             state.orientation = exifOrientation(marker->data, marker->data_length);
             break;
         }
+    if (state.headerOnly) {
+        jpeg_destroy_decompress(&state.info);
+        return true;
+    }
     state.info.mem->max_memory_to_use = decoderMemoryBound(state.info);
 
     state.error.toleratingWarnings = true;
@@ -176,6 +185,8 @@ bool decodeInto(DecodeState& state, const std::uint8_t* data, std::size_t size) 
         state.info.out_color_space = JCS_EXT_RGBX;
         state.layout = SampleLayout::RGBA;
     }
+    state.info.scale_num = static_cast<unsigned int>(state.scaleNumerator);
+    state.info.scale_denom = 8;
     jpeg_start_decompress(&state.info);
     makeOpaqueBitmap(state.bitmap, static_cast<int>(state.info.output_width),
                      static_cast<int>(state.info.output_height));
@@ -269,8 +280,13 @@ bool isJpegData(const std::uint8_t* data, std::size_t size) {
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t size, double scale) {
+namespace {
+
+// Decodes the whole picture at scaleNumerator / 8; nullptr with one log line on failure.
+std::shared_ptr<Bitmap> decodeJpegBitmap(const std::uint8_t* data, std::size_t size, int scaleNumerator,
+                                         int* orientation) {
     auto state = std::make_unique<DecodeState>();
+    state->scaleNumerator = scaleNumerator;
     const bool decoded = decodeInto(*state, data, size);
     if (state->converter)
         finishBandConversion(*state->converter);
@@ -282,7 +298,69 @@ std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t si
             Foundation::log("JPEG: cannot decode (%s)", state->error.message);
         return nullptr;
     }
-    return BitmapImage::create(state->bitmap, scale, orientationFromExif(state->orientation));
+    if (orientation)
+        *orientation = state->orientation;
+    return state->bitmap;
+}
+
+// The stored bytes and what their header says; decodes at any M/8 on request.
+class JpegSource final : public ImageSource {
+public:
+    JpegSource(std::vector<std::uint8_t> bytes, int width, int height, ImageOrientation orientation)
+        : m_bytes(std::move(bytes)), m_width(width), m_height(height), m_orientation(orientation) {}
+
+    int width() const override { return m_width; }
+    int height() const override { return m_height; }
+    ImageOrientation orientation() const override { return m_orientation; }
+
+    std::shared_ptr<Bitmap> decodeCovering(int minWidth, int minHeight) const override {
+        return decodeJpegBitmap(m_bytes.data(), m_bytes.size(), scaleNumeratorCovering(minWidth, minHeight),
+                                nullptr);
+    }
+
+private:
+    // The smallest M whose output, ceil(side × M / 8) as libjpeg rounds it, covers both sides.
+    int scaleNumeratorCovering(int minWidth, int minHeight) const {
+        if (minWidth <= 0 && minHeight <= 0)
+            return 8;
+        for (int m = 1; m < 8; ++m) {
+            const std::int64_t w = (std::int64_t{m_width} * m + 7) / 8;
+            const std::int64_t h = (std::int64_t{m_height} * m + 7) / 8;
+            if (w >= minWidth && h >= minHeight)
+                return m;
+        }
+        return 8;
+    }
+
+    std::vector<std::uint8_t> m_bytes;
+    int m_width;
+    int m_height;
+    ImageOrientation m_orientation;
+};
+
+} // namespace
+
+std::shared_ptr<BitmapImage> decodeJpeg(const std::uint8_t* data, std::size_t size, double scale) {
+    int orientation = 1;
+    std::shared_ptr<Bitmap> bitmap = decodeJpegBitmap(data, size, 8, &orientation);
+    return bitmap ? BitmapImage::create(bitmap, scale, orientationFromExif(orientation)) : nullptr;
+}
+
+std::shared_ptr<const ImageSource> makeJpegSource(std::vector<std::uint8_t> bytes) {
+    auto state = std::make_unique<DecodeState>();
+    state->headerOnly = true;
+    if (!decodeInto(*state, bytes.data(), bytes.size())) {
+        if (state->tooLarge)
+            Foundation::log("JPEG: %u x %u is over the pixel limit", state->info.image_width,
+                            state->info.image_height);
+        else
+            Foundation::log("JPEG: cannot read the header (%s)", state->error.message);
+        return nullptr;
+    }
+    const int width = static_cast<int>(state->info.image_width);
+    const int height = static_cast<int>(state->info.image_height);
+    return std::make_shared<JpegSource>(std::move(bytes), width, height,
+                                        orientationFromExif(state->orientation));
 }
 
 std::optional<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality) {

@@ -6,6 +6,7 @@
 
 #include <Foundation/Log.h>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <webp/decode.h>
@@ -54,10 +55,16 @@ ImageOrientation orientationFromExif(int value) {
     return value >= 1 && value <= 8 ? byValue[value] : ImageOrientation::Up;
 }
 
-bool decodeStill(const std::uint8_t* data, std::size_t size, Bitmap& bitmap) {
+// Decodes into the bitmap, scaled in the decoder when the bitmap is smaller than the picture.
+bool decodeStill(const std::uint8_t* data, std::size_t size, Bitmap& bitmap, bool scaled) {
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
         return false;
+    if (scaled) {
+        config.options.use_scaling = 1;
+        config.options.scaled_width = bitmap.width();
+        config.options.scaled_height = bitmap.height();
+    }
     config.output.colorspace = MODE_RGBA;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = bitmap.mutableData();
@@ -96,47 +103,120 @@ bool isWebpData(const std::uint8_t* data, std::size_t size) {
     return size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0;
 }
 
-std::shared_ptr<BitmapImage> decodeWebp(const std::uint8_t* data, std::size_t size, double scale) {
-    WebPBitstreamFeatures features;
+namespace {
+
+// The header's size, refused over the pixel limit; false with one log line.
+bool readFeatures(const std::uint8_t* data, std::size_t size, WebPBitstreamFeatures& features) {
     if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK) {
         Foundation::log("WebP: cannot decode (bad header)");
-        return nullptr;
+        return false;
     }
     // Refuse before anything of the claimed size is allocated.
     const std::uint64_t pixels =
         static_cast<std::uint64_t>(features.width) * static_cast<std::uint64_t>(features.height);
     if (features.width <= 0 || features.height <= 0 || pixels > Bitmap::pixelLimit()) {
         Foundation::log("WebP: %d x %d is over the pixel limit", features.width, features.height);
-        return nullptr;
+        return false;
     }
+    return true;
+}
+
+// The Exif orientation value (1 when there is none); the ICC profile into source when given.
+int readContainer(const std::uint8_t* data, std::size_t size, ColorSource* source) {
     const WebPData webp{data, size};
     std::unique_ptr<WebPDemuxer, DemuxerDeleter> demuxer(WebPDemux(&webp));
+    int orientation = 1;
+    if (demuxer) {
+        const std::uint32_t flags = WebPDemuxGetI(demuxer.get(), WEBP_FF_FORMAT_FLAGS);
+        if (source && (flags & ICCP_FLAG))
+            source->icc = chunk(demuxer.get(), "ICCP");
+        if (flags & EXIF_FLAG)
+            orientation = orientationOf(chunk(demuxer.get(), "EXIF"));
+    }
+    return orientation;
+}
+
+// The picture at width × height (the stored size, or smaller for a still image, scaled by the
+// decoder), in sRGB and premultiplied; nullptr with one log line.
+std::shared_ptr<Bitmap> decodeWebpBitmap(const std::uint8_t* data, std::size_t size,
+                                         const WebPBitstreamFeatures& features, int width, int height) {
+    const bool scaled = !features.has_animation && (width != features.width || height != features.height);
+    if (!scaled)
+        width = features.width, height = features.height;
     std::shared_ptr<Bitmap> bitmap;
     if (features.has_alpha || features.has_animation)
-        makeBitmap(bitmap, features.width, features.height);
+        makeBitmap(bitmap, width, height);
     else
-        makeOpaqueBitmap(bitmap, features.width, features.height);
+        makeOpaqueBitmap(bitmap, width, height);
     if (!bitmap)
         return nullptr;
-    const bool decoded = features.has_animation ? demuxer && decodeFirstFrame(webp, *bitmap)
-                                                : decodeStill(data, size, *bitmap);
+    bool decoded = false;
+    if (features.has_animation) {
+        const WebPData webp{data, size};
+        std::unique_ptr<WebPDemuxer, DemuxerDeleter> demuxer(WebPDemux(&webp));
+        decoded = demuxer && decodeFirstFrame(webp, *bitmap);
+    } else {
+        decoded = decodeStill(data, size, *bitmap, scaled);
+    }
     if (!decoded) {
         Foundation::log("WebP: cannot decode (corrupt or truncated data)");
         return nullptr;
     }
     ColorSource source;
-    int orientation = 1;
-    if (demuxer) {
-        const std::uint32_t flags = WebPDemuxGetI(demuxer.get(), WEBP_FF_FORMAT_FLAGS);
-        if (flags & ICCP_FLAG)
-            source.icc = chunk(demuxer.get(), "ICCP");
-        if (flags & EXIF_FLAG)
-            orientation = orientationOf(chunk(demuxer.get(), "EXIF"));
-    }
+    readContainer(data, size, &source);
     convertToSRGB(*bitmap, SampleLayout::RGBA, source);
     if (bitmap->alphaInfo() == AlphaInfo::PremultipliedLast)
         premultiplyBitmap(*bitmap);
-    return BitmapImage::create(bitmap, scale, orientationFromExif(orientation));
+    return bitmap;
+}
+
+// The stored bytes and their header; the decoder scales stills to any size on request.
+class WebpSource final : public ImageSource {
+public:
+    WebpSource(std::vector<std::uint8_t> bytes, const WebPBitstreamFeatures& features, int orientation)
+        : m_bytes(std::move(bytes)), m_features(features), m_orientation(orientationFromExif(orientation)) {}
+
+    int width() const override { return m_features.width; }
+    int height() const override { return m_features.height; }
+    ImageOrientation orientation() const override { return m_orientation; }
+
+    std::shared_ptr<Bitmap> decodeCovering(int minWidth, int minHeight) const override {
+        const int w = m_features.width, h = m_features.height;
+        int width = w, height = h;
+        if (minWidth > 0 || minHeight > 0) {
+            // The aspect ratio kept, both sides rounded up so that both cover.
+            const double factor = std::min(
+                1.0, std::max(static_cast<double>(minWidth) / w, static_cast<double>(minHeight) / h));
+            width = std::clamp(static_cast<int>(std::ceil(w * factor - 1e-9)), std::max(minWidth, 1), w);
+            height = std::clamp(static_cast<int>(std::ceil(h * factor - 1e-9)), std::max(minHeight, 1), h);
+        }
+        return decodeWebpBitmap(m_bytes.data(), m_bytes.size(), m_features, width, height);
+    }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+    WebPBitstreamFeatures m_features;
+    ImageOrientation m_orientation;
+};
+
+} // namespace
+
+std::shared_ptr<BitmapImage> decodeWebp(const std::uint8_t* data, std::size_t size, double scale) {
+    WebPBitstreamFeatures features;
+    if (!readFeatures(data, size, features))
+        return nullptr;
+    std::shared_ptr<Bitmap> bitmap = decodeWebpBitmap(data, size, features, features.width, features.height);
+    return bitmap
+               ? BitmapImage::create(bitmap, scale, orientationFromExif(readContainer(data, size, nullptr)))
+               : nullptr;
+}
+
+std::shared_ptr<const ImageSource> makeWebpSource(std::vector<std::uint8_t> bytes) {
+    WebPBitstreamFeatures features;
+    if (!readFeatures(bytes.data(), bytes.size(), features))
+        return nullptr;
+    const int orientation = readContainer(bytes.data(), bytes.size(), nullptr);
+    return std::make_shared<WebpSource>(std::move(bytes), features, orientation);
 }
 
 std::optional<std::vector<std::uint8_t>> encodeWebp(const Bitmap& bitmap, int quality) {
