@@ -8,6 +8,7 @@
 #include <Graphics/PhotoOutput.h>
 #include <Support/DngWriter.h>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -183,6 +184,50 @@ TEST(CameraRaw, HalfSizeAndFullDevelopmentAgree) {
                 EXPECT_NEAR(a[static_cast<std::size_t>(c)], b[static_cast<std::size_t>(c)], 3.0)
                     << "patch " << column << "," << row << " channel " << c;
         }
+}
+
+// Opened lazily from a file, a raw answers the screens from its half-size development and develops in
+// full only when the full picture is asked for; an oversized header is refused at opening.
+TEST(CameraRaw, OpenedLazilyTheScreensGetHalfSizeAndSaveTheFullDemosaic) {
+    RUXTest::DngOptions options = patchedDng();
+    options.orientation = 6;
+    const Bytes dng = RUXTest::makeDng(options);
+    RUXTest::DngOptions huge = patchedDng();
+    huge.claimedWidth = 16384;
+    huge.claimedHeight = 12208;
+    const Bytes oversized = RUXTest::makeDng(huge);
+    const auto write = [](const Bytes& bytes, const char* name) {
+        const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                           ("rux-raw-" + std::to_string(::getpid()) + "-" + name + ".dng");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    };
+    const auto path = write(dng, "lazy");
+    const auto hugePath = write(oversized, "huge");
+    auto image = BitmapImage::createFromFileLazily(path.string());
+    Foundation::LogCapture log;
+    EXPECT_FALSE(BitmapImage::createFromFileLazily(hugePath.string()));
+    EXPECT_EQ(log.lines().size(), 1u);
+    std::filesystem::remove(path);
+    std::filesystem::remove(hugePath);
+    ASSERT_TRUE(image);
+    // Upright from the header alone, nothing developed yet.
+    EXPECT_EQ(image->size().width, 64);
+    EXPECT_EQ(image->size().height, 96);
+    EXPECT_FALSE(image->holdsFullBitmap());
+    auto screen = image->bitmapCovering(32, 48);
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->width(), 32);
+    EXPECT_EQ(screen->height(), 48);
+    EXPECT_FALSE(image->holdsFullBitmap());
+    auto full = image->bitmap();
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->width(), 64);
+    EXPECT_EQ(full->height(), 96);
+    const auto expected = open(dng);
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(std::memcmp(full->row(40), expected->bitmap()->row(40), 64 * 4), 0);
 }
 
 TEST(CameraRaw, ExifSurvivesASave) {

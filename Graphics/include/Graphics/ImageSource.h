@@ -40,9 +40,9 @@ public:
     virtual std::shared_ptr<Bitmap> decodeCovering(int minWidth, int minHeight) const = 0;
 };
 
-// A lazily decoding source for encoded bytes: JPEG and WebP (by content); nullptr, without a log
-// line, for any other kind of data, and nullptr with one log line for a JPEG or WebP whose header is
-// unreadable or over Bitmap::pixelLimit(). Only the header is read here. Any thread.
+// A lazily decoding source for encoded bytes: JPEG, WebP and camera raws (by content); nullptr,
+// without a log line, for any other kind of data, and nullptr with one log line for one of these
+// whose header is unreadable or over Bitmap::pixelLimit(). Only the header is read here. Any thread.
 RUX_API std::shared_ptr<const ImageSource> makeImageSource(std::vector<std::uint8_t> bytes);
 
 } // namespace Graphics

@@ -30,6 +30,9 @@ std::shared_ptr<Bitmap> decodeRaw(const std::uint8_t* data, std::size_t size, in
 // log line when it is unreadable or over the pixel limit.
 std::shared_ptr<const ImageSource> makeJpegSource(std::vector<std::uint8_t> bytes);
 std::shared_ptr<const ImageSource> makeWebpSource(std::vector<std::uint8_t> bytes);
+// Camera raws: recognised says whether LibRaw reads the data (nothing is logged when it does not);
+// nullptr with one log line for a raw whose header gives no size or one over the pixel limit.
+std::shared_ptr<const ImageSource> makeRawSource(std::vector<std::uint8_t> bytes, bool& recognised);
 
 // JPEG at quality 1…100 (clamped), tagged sRGB; 4:4:4 chroma from 90. Empty with one log line.
 std::optional<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality);

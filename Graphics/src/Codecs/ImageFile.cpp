@@ -1,6 +1,7 @@
 #include "Codecs.h"
 
 #include <Foundation/Log.h>
+#include <Graphics/CameraRaw.h>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -138,18 +139,29 @@ std::shared_ptr<const ImageSource> makeImageSource(std::vector<std::uint8_t> byt
         return makeJpegSource(std::move(bytes));
     if (isWebpData(bytes.data(), bytes.size()))
         return makeWebpSource(std::move(bytes));
-    return nullptr;
+    if (isPngData(bytes.data(), bytes.size()) || isHeifData(bytes.data(), bytes.size()))
+        return nullptr;
+    bool recognised = false;
+    return makeRawSource(std::move(bytes), recognised);
 }
 
 std::shared_ptr<BitmapImage> BitmapImage::createFromFileLazily(const std::string& path, double scale) {
     std::vector<std::uint8_t> bytes = readImageFile(path);
     if (bytes.empty())
         return nullptr;
-    if (!isJpegData(bytes.data(), bytes.size()) && !isWebpData(bytes.data(), bytes.size()))
-        return createFromData(bytes.data(), bytes.size(), scale);
     if (!(scale > 0) || !std::isfinite(scale))
         return nullptr;
-    return createWithSource(makeImageSource(std::move(bytes)), scale);
+    if (isJpegData(bytes.data(), bytes.size()) || isWebpData(bytes.data(), bytes.size()))
+        return createWithSource(makeImageSource(std::move(bytes)), scale);
+    if (!isPngData(bytes.data(), bytes.size()) && !isHeifData(bytes.data(), bytes.size())) {
+        // A camera raw develops at half size for the screens and in full only when Save asks.
+        if (cameraRawSize(bytes.data(), bytes.size())) {
+            bool recognised = false;
+            std::shared_ptr<const ImageSource> raw = makeRawSource(std::move(bytes), recognised);
+            return raw ? createWithSource(std::move(raw), scale) : nullptr;
+        }
+    }
+    return createFromData(bytes.data(), bytes.size(), scale);
 }
 
 std::optional<ImageFileType> imageFileTypeForPath(const std::string& path) {

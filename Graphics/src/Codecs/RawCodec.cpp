@@ -5,6 +5,7 @@
 #include <Foundation/Dispatch.h>
 #include <Foundation/Log.h>
 #include <Graphics/CameraRaw.h>
+#include <Graphics/ImageSource.h>
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -238,6 +239,49 @@ std::shared_ptr<BitmapImage> developCameraRaw(const std::uint8_t* data, std::siz
     if (!recognised)
         Foundation::log("Raw: not a raw LibRaw reads");
     return bitmap ? BitmapImage::create(bitmap, scale) : nullptr;
+}
+
+namespace {
+
+// The raw's bytes and its upright size from the header; develops at half size or in full on request.
+// Its pictures are upright already, so its orientation is Up.
+class RawSource final : public ImageSource {
+public:
+    RawSource(std::vector<std::uint8_t> bytes, CameraRawSize size)
+        : m_bytes(std::move(bytes)), m_size(size) {}
+
+    int width() const override { return m_size.width; }
+    int height() const override { return m_size.height; }
+    ImageOrientation orientation() const override { return ImageOrientation::Up; }
+
+    std::shared_ptr<Bitmap> decodeCovering(int minWidth, int minHeight) const override {
+        bool recognised = false;
+        return decodeRaw(m_bytes.data(), m_bytes.size(), std::max(minWidth, 0), std::max(minHeight, 0),
+                         recognised);
+    }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+    CameraRawSize m_size;
+};
+
+} // namespace
+
+std::shared_ptr<const ImageSource> makeRawSource(std::vector<std::uint8_t> bytes, bool& recognised) {
+    recognised = false;
+    const std::optional<CameraRawSize> size = cameraRawSize(bytes.data(), bytes.size());
+    if (!size)
+        return nullptr;
+    recognised = true;
+    if (size->width <= 0 || size->height <= 0) {
+        Foundation::log("Raw: the header gives no picture size");
+        return nullptr;
+    }
+    if (std::uint64_t(size->width) * std::uint64_t(size->height) > Bitmap::pixelLimit()) {
+        Foundation::log("Raw: %d x %d is over the pixel limit", size->width, size->height);
+        return nullptr;
+    }
+    return std::make_shared<RawSource>(std::move(bytes), *size);
 }
 
 } // namespace Graphics
