@@ -4,6 +4,55 @@
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBlurTransformation)
 
+const RUXTransformationDeclaration& RUXBlurTransformation::declaration() {
+    static const RUXTransformationDeclaration d = [] {
+        RUXTransformationDeclaration d;
+        d.transformationClass = &classDescriptor();
+        d.type = RUXTransformationTypeBlur;
+        d.sortOrder = 100.0;
+        d.family = RUXEditFamily::Effect;
+        RUXParameter point;
+        point.key = std::string("point");
+        point.kind = RUXParameterKind::Point;
+        point.minValue = 0;
+        point.maxValue = 1;
+        point.neutralValue = 0.5;
+        point.unit = std::string("unit point from the top-left");
+        point.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+            const Graphics::Point p = static_cast<const RUXBlurTransformation&>(t).point();
+            return RUXParameterValue{{p.x, p.y}, {}};
+        };
+        point.set = [](RUXImageTransformation& t, const RUXParameterValue& v) {
+            static_cast<RUXBlurTransformation&>(t).setPoint({v.numbers.at(0), v.numbers.at(1)});
+        };
+        RUXParameter scale;
+        scale.key = std::string("scale");
+        scale.kind = RUXParameterKind::Scalar;
+        scale.minValue = 0;
+        scale.maxValue = 4;
+        scale.neutralValue = 1;
+        scale.unit = std::string("factor of the radii");
+        scale.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+            return RUXParameterValue{{static_cast<const RUXBlurTransformation&>(t).scale()}, {}};
+        };
+        scale.set = [](RUXImageTransformation& t, const RUXParameterValue& v) {
+            static_cast<RUXBlurTransformation&>(t).setScale(v.numbers.at(0));
+        };
+        RUXParameter flag;
+        flag.kind = RUXParameterKind::Group;
+        flag.members = {"point", "scale"};
+        flag.requiredMembers = 1;
+        flag.flag = std::string("--focus-blur");
+        flag.flagValue = std::string("X,Y[,SCALE]");
+        flag.flagTakes = std::string("X,Y[,SCALE] with a scale of 0 or more");
+        flag.help = std::string("takes the unit point from the top-left and an optional scale.");
+        flag.flagAccepts = [](const std::vector<double>& n) { return n.size() != 3 || n[2] >= 0; };
+        d.parameters = {std::move(point), std::move(scale), std::move(flag)};
+        return d;
+    }();
+    return d;
+}
+
 Graphics::Point RUXBlurTransformation::point() const {
     std::lock_guard lock(m_mutex);
     return m_point;

@@ -4,6 +4,20 @@
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXNormalizeTransformation)
 
+// Every list holds the normalisation and no recipe writes it.
+const RUXTransformationDeclaration& RUXNormalizeTransformation::declaration() {
+    static const RUXTransformationDeclaration d = [] {
+        RUXTransformationDeclaration d;
+        d.transformationClass = &classDescriptor();
+        d.type = RUXTransformationTypeNormalize;
+        d.sortOrder = 0.99;
+        d.family = RUXEditFamily::Geometry;
+        d.recorded = false;
+        return d;
+    }();
+    return d;
+}
+
 ImageEngine::ImagePtr RUXNormalizeTransformation::resultFromImage(const ImageEngine::ImagePtr& image,
                                                                   RUXImageMetadata& metadata) {
     if (!image) {

@@ -14,12 +14,6 @@ constexpr double kLargestEV = 64;
 constexpr double kLargestSaturation = 1e4;
 constexpr double kLargestPower = 1e4;
 
-template <class T>
-RUXTransformationPtr copyWithValue(const T& source) {
-    auto result = std::make_shared<T>();
-    result->setValue(source.value());
-    return result;
-}
 // A value that is not a number has no meaning to apply; say so once per render and skip the edit.
 bool isUsable(float value, const char* what) {
     if (std::isfinite(value)) {
@@ -71,12 +65,62 @@ ImageEngine::ImagePtr RUXContrastTransformation::resultFromImage(const ImageEngi
                                              {RUXFilterKey::power, std::min(double(power), kLargestPower)}});
 }
 
-RUXTransformationPtr RUXBrightnessTransformation::copy() const {
-    return copyWithValue(*this);
+RUXTransformationPtr RUXScalarAdjustment::copy() const {
+    auto result = std::static_pointer_cast<RUXScalarAdjustment>(transformationClass().create());
+    result->setValue(value());
+    return result;
 }
-RUXTransformationPtr RUXSaturationTransformation::copy() const {
-    return copyWithValue(*this);
+
+RUXTransformationDeclaration
+RUXScalarAdjustment::declare(const RUXClass& transformationClass, RUXTransformationType type,
+                             double sortOrder, double minValue, double maxValue, double neutralValue,
+                             std::string unit, std::string flag, std::string help, RUXSliderMapping mapping) {
+    RUXParameter value;
+    value.key = std::string("value");
+    value.kind = RUXParameterKind::Scalar;
+    value.minValue = minValue;
+    value.maxValue = maxValue;
+    value.neutralValue = neutralValue;
+    value.unit = std::move(unit);
+    value.mapping = mapping;
+    value.flag = std::move(flag);
+    value.flagValue = std::string("V");
+    value.flagTakes = std::string("a number");
+    value.help = std::move(help);
+    value.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+        return RUXParameterValue{{double(static_cast<const RUXScalarAdjustment&>(t).value())}, {}};
+    };
+    value.set = [](RUXImageTransformation& t, const RUXParameterValue& v) {
+        static_cast<RUXScalarAdjustment&>(t).setValue(float(v.numbers.at(0)));
+    };
+    // A finite double beyond single precision would be stored as an infinity.
+    value.check = [](const RUXParameterValue& v) -> std::string {
+        return std::isfinite(float(v.numbers.at(0))) ? "" : "is too large";
+    };
+    RUXTransformationDeclaration declaration;
+    declaration.transformationClass = &transformationClass;
+    declaration.type = type;
+    declaration.sortOrder = sortOrder;
+    declaration.family = RUXEditFamily::Colour;
+    declaration.parameters.push_back(std::move(value));
+    return declaration;
 }
-RUXTransformationPtr RUXContrastTransformation::copy() const {
-    return copyWithValue(*this);
+
+const RUXTransformationDeclaration& RUXBrightnessTransformation::declaration() {
+    static const RUXTransformationDeclaration d =
+        declare(classDescriptor(), RUXTransformationTypeBrightness, 1.0, -2, 2, 0, "stops", "--brightness");
+    return d;
+}
+
+const RUXTransformationDeclaration& RUXSaturationTransformation::declaration() {
+    static const RUXTransformationDeclaration d =
+        declare(classDescriptor(), RUXTransformationTypeSaturation, 1.1, 0, 2, 1, "factor", "--saturation");
+    return d;
+}
+
+const RUXTransformationDeclaration& RUXContrastTransformation::declaration() {
+    static const RUXTransformationDeclaration d =
+        declare(classDescriptor(), RUXTransformationTypeContrast, 1.2, 0.5, 1.5, 1, "square root of a power",
+                "--contrast");
+    return d;
 }

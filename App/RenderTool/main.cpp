@@ -13,13 +13,11 @@
 #include <Graphics/PhotoOutput.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
-#include <Transformation/RUXBeautifulBlurTransformation.h>
-#include <Transformation/RUXBlurTransformation.h>
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXFilters.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
-#include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXTransformationRegistry.h>
 #include <Transformation/RUXUserLookTransformation.h>
 #include <algorithm>
 #include <chrono>
@@ -70,11 +68,12 @@ bool applyEdits(const Options& options, RUXEditManager& manager, RUXImageRendere
             break;
         case Edit::Kind::Crop: {
             // The picture the crop screen frames: geometry and colour, no crop.
-            auto formula = manager.imageWithTransformationClasses(
-                {&RUXRotateTransformation::classDescriptor(), &RUXNormalizeTransformation::classDescriptor(),
-                 &RUXBrightnessTransformation::classDescriptor(),
-                 &RUXSaturationTransformation::classDescriptor(),
-                 &RUXContrastTransformation::classDescriptor()});
+            std::vector<const RUXClass*> framed{&RUXRotateTransformation::classDescriptor(),
+                                                &RUXNormalizeTransformation::classDescriptor()};
+            for (const RUXClass* colour : RUXTransformationRegistry::classesOfFamily(RUXEditFamily::Colour)) {
+                framed.push_back(colour);
+            }
+            auto formula = manager.imageWithTransformationClasses(framed);
             auto picture = renderer.renderedImage(formula);
             if (!picture) {
                 std::fprintf(stderr, "rux-render: could not render the picture to crop\n");
@@ -89,17 +88,12 @@ bool applyEdits(const Options& options, RUXEditManager& manager, RUXImageRendere
             manager.commitTransformation(crop);
             break;
         }
-        case Edit::Kind::Brightness:
-        case Edit::Kind::Saturation:
-        case Edit::Kind::Contrast: {
-            const RUXClass& c =
-                edit.kind == Edit::Kind::Brightness   ? RUXBrightnessTransformation::classDescriptor()
-                : edit.kind == Edit::Kind::Saturation ? RUXSaturationTransformation::classDescriptor()
-                                                      : RUXContrastTransformation::classDescriptor();
-            auto scalar = std::static_pointer_cast<RUXScalarTransformation>(
-                manager.getOrCreateTransformationWithClass(c));
-            scalar->setValue(float(edit.numbers[0]));
-            manager.commitTransformation(scalar);
+        case Edit::Kind::Parameter: {
+            // As the edit's screen does: a working copy of the committed one (or a new one), the
+            // value set, then committed.
+            auto t = manager.getOrCreateTransformationWithClass(*edit.declaration->transformationClass);
+            RUXApplyFlagValue(*edit.declaration, *edit.parameter, *t, edit.numbers);
+            manager.commitTransformation(t);
             break;
         }
         case Edit::Kind::Look:
@@ -109,24 +103,6 @@ bool applyEdits(const Options& options, RUXEditManager& manager, RUXImageRendere
         case Edit::Kind::LookFile:
             manager.commitTransformation(options.lookFiles[std::size_t(edit.numbers[0])]);
             break;
-        case Edit::Kind::FocusBlur: {
-            auto blur = std::static_pointer_cast<RUXBlurTransformation>(
-                manager.getOrCreateTransformationWithClass(RUXBlurTransformation::classDescriptor()));
-            blur->setPoint({edit.numbers[0], edit.numbers[1]});
-            if (edit.numbers.size() == 3) {
-                blur->setScale(edit.numbers[2]);
-            }
-            manager.commitTransformation(blur);
-            break;
-        }
-        case Edit::Kind::CircleBlur: {
-            auto blur = std::static_pointer_cast<RUXBeautifulBlurTransformation>(
-                manager.getOrCreateTransformationWithClass(
-                    RUXBeautifulBlurTransformation::classDescriptor()));
-            blur->setPoint({edit.numbers[0], edit.numbers[1]});
-            manager.commitTransformation(blur);
-            break;
-        }
         }
     }
     commitRotate();
