@@ -202,13 +202,14 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::quickResultFromImage(const
     const double w = extent.width(), h = extent.height();
     const Graphics::Point p = point();
     const double centerX = placeableCoordinate(p.x), centerY = RUXEngineValue(h - placeableCoordinate(p.y));
-    auto gradient = RUXFilterOutput("CIRadialGradient",
+    auto gradient = RUXFilterOutput(RUXFilterName::radialGradient,
                                     {{RUXFilterKey::radius0, 100.0},
                                      {RUXFilterKey::radius1, std::max(w, h)},
                                      {RUXFilterKey::center, ImageEngine::Vector::make(centerX, centerY)}});
-    return RUXFilterOutput("CIBlendWithMask", {{RUXFilterKey::image, image},
-                                               {RUXFilterKey::maskImage, gradient},
-                                               {RUXFilterKey::backgroundImage, backgroundForSize({w, h})}});
+    return RUXFilterOutput(RUXFilterName::blendWithMask,
+                           {{RUXFilterKey::image, image},
+                            {RUXFilterKey::maskImage, gradient},
+                            {RUXFilterKey::backgroundImage, backgroundForSize({w, h})}});
 }
 
 std::shared_ptr<Graphics::Bitmap>

@@ -103,12 +103,12 @@ ImageEngine::ImagePtr RUXBlurTransformation::blurredImageWithSource(const ImageE
     if (!image) {
         return nullptr;
     }
-    auto clamped =
-        RUXFilterOutput("CIAffineClamp", {{RUXFilterKey::image, image},
-                                          {RUXFilterKey::transform, Graphics::AffineTransform::identity()}});
-    auto blurred = RUXFilterOutput("CIGaussianBlur",
+    auto clamped = RUXFilterOutput(
+        RUXFilterName::affineClamp,
+        {{RUXFilterKey::image, image}, {RUXFilterKey::transform, Graphics::AffineTransform::identity()}});
+    auto blurred = RUXFilterOutput(RUXFilterName::gaussianBlur,
                                    {{RUXFilterKey::image, clamped}, {RUXFilterKey::radius, kBlurRadius}});
-    return RUXFilterOutput("CICrop",
+    return RUXFilterOutput(RUXFilterName::crop,
                            {{RUXFilterKey::image, blurred},
                             {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(image->extent())}});
 }
@@ -122,13 +122,14 @@ RUXBlurTransformation::createRadialMaskForImage(const ImageEngine::ImagePtr& ima
     if (!g.isPlaced) {
         return nullptr;
     }
-    auto gradient = RUXFilterOutput(
-        "CIRadialGradient", {{RUXFilterKey::radius0, g.innerRadius},
-                             {RUXFilterKey::radius1, g.outerRadius},
-                             {RUXFilterKey::center, ImageEngine::Vector::make(g.center.x, g.center.y)},
-                             {RUXFilterKey::color0, ImageEngine::Color{0, 1, 0, 1}},
-                             {RUXFilterKey::color1, ImageEngine::Color{0, 1, 0, 0}}});
-    return RUXFilterOutput("CICrop",
+    auto gradient =
+        RUXFilterOutput(RUXFilterName::radialGradient,
+                        {{RUXFilterKey::radius0, g.innerRadius},
+                         {RUXFilterKey::radius1, g.outerRadius},
+                         {RUXFilterKey::center, ImageEngine::Vector::make(g.center.x, g.center.y)},
+                         {RUXFilterKey::color0, ImageEngine::Color{0, 1, 0, 1}},
+                         {RUXFilterKey::color1, ImageEngine::Color{0, 1, 0, 0}}});
+    return RUXFilterOutput(RUXFilterName::crop,
                            {{RUXFilterKey::image, gradient},
                             {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(image->extent())}});
 }
@@ -140,9 +141,9 @@ ImageEngine::ImagePtr RUXBlurTransformation::resultFromImage(const ImageEngine::
     }
     auto mask = createRadialMaskForImage(image);
     auto blurred = blurredImageWithSource(image);
-    return RUXFilterOutput("CIBlendWithMask", {{RUXFilterKey::image, image},
-                                               {RUXFilterKey::backgroundImage, blurred},
-                                               {RUXFilterKey::maskImage, mask}});
+    return RUXFilterOutput(RUXFilterName::blendWithMask, {{RUXFilterKey::image, image},
+                                                          {RUXFilterKey::backgroundImage, blurred},
+                                                          {RUXFilterKey::maskImage, mask}});
 }
 
 ImageEngine::ImagePtr RUXBlurTransformation::quickResultFromImage(const ImageEngine::ImagePtr& image,
@@ -159,7 +160,7 @@ ImageEngine::ImagePtr RUXBlurTransformation::quickResultFromImage(const ImageEng
     // width would read as inside everywhere for the reversed gradient, so its inner edge is put
     // just below zero to veil everything instead.
     const double veilInner = g.innerRadius == 0 && g.outerRadius == 0 ? -1e-30 : g.innerRadius;
-    auto veil = RUXFilterOutput("CIRadialGradient",
+    auto veil = RUXFilterOutput(RUXFilterName::radialGradient,
                                 {{RUXFilterKey::radius0, g.outerRadius},
                                  {RUXFilterKey::radius1, veilInner},
                                  {RUXFilterKey::color0, ImageEngine::Color{1, 1, 1, 0.85}},
@@ -169,7 +170,7 @@ ImageEngine::ImagePtr RUXBlurTransformation::quickResultFromImage(const ImageEng
         return nullptr;
     }
     auto cropped = veil->imageByCroppingToRect(image->extent());
-    return RUXFilterOutput("CISourceOverCompositing",
+    return RUXFilterOutput(RUXFilterName::sourceOverCompositing,
                            {{RUXFilterKey::image, cropped}, {RUXFilterKey::backgroundImage, image}});
 }
 

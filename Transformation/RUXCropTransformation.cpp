@@ -112,8 +112,9 @@ ImageEngine::ImagePtr RUXCropTransformation::resultFromImage(const ImageEngine::
         }
     }
     Graphics::Rect rotated = RUXEngineRect(rotation.applyToRect(scaled));
-    return RUXFilterOutput("CICrop", {{RUXFilterKey::image, image},
-                                      {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(rotated)}});
+    return RUXFilterOutput(RUXFilterName::crop,
+                           {{RUXFilterKey::image, image},
+                            {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(rotated)}});
 }
 
 RUXTransformationPtr RUXCropTransformation::copy() const {

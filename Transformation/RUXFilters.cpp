@@ -60,7 +60,7 @@ ImageEngine::ImagePtr RUXFilterWithOverlayBase::resultFromImage(const ImageEngin
     double sx = baseExtent.width() / overlayExtent.width();
     double sy = baseExtent.height() / overlayExtent.height();
     auto scaled = overlay->imageByApplyingTransform(Graphics::AffineTransform::makeScale(sx, sy));
-    return RUXFilterOutput("CIOverlayBlendMode",
+    return RUXFilterOutput(RUXFilterName::overlayBlendMode,
                            {{RUXFilterKey::image, scaled}, {RUXFilterKey::backgroundImage, base}});
 }
 

@@ -31,7 +31,7 @@ ImageEngine::ImagePtr RUXNormalizeTransformation::resultFromImage(const ImageEng
     double y0 = anchored ? extent.origin.y : 0;
     metadata.setTranslateX(x0);
     metadata.setTranslateY(y0);
-    return RUXFilterOutput("CIAffineTransform",
+    return RUXFilterOutput(RUXFilterName::affineTransform,
                            {{RUXFilterKey::image, image},
                             {RUXFilterKey::transform, Graphics::AffineTransform::makeTranslation(-x0, -y0)}});
 }

@@ -126,7 +126,7 @@ ImageEngine::ImagePtr RUXRotateTransformation::resultFromImage(const ImageEngine
         metadata.setAppliedAffineTransform(Graphics::AffineTransform::identity());
         return image;
     }
-    auto result = RUXFilterOutput("CIAffineTransform",
+    auto result = RUXFilterOutput(RUXFilterName::affineTransform,
                                   {{RUXFilterKey::image, image}, {RUXFilterKey::transform, matrix}});
     metadata.setAppliedAffineTransform(matrix);
     return result;

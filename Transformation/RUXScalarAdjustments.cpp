@@ -34,7 +34,7 @@ ImageEngine::ImagePtr RUXBrightnessTransformation::resultFromImage(const ImageEn
     // 2^64 already takes every non-black level past white (and 2^-64 every level to black), so
     // holding the value there changes no pixel while keeping 2^EV finite in single precision.
     return RUXFilterOutput(
-        "CIExposureAdjust",
+        RUXFilterName::exposureAdjust,
         {{RUXFilterKey::image, image}, {RUXFilterKey::ev, std::clamp(double(v), -kLargestEV, kLargestEV)}});
 }
 
@@ -47,7 +47,7 @@ ImageEngine::ImagePtr RUXSaturationTransformation::resultFromImage(const ImageEn
     // Any colour difference of one level is pushed past the ends of the range long before this
     // factor; beyond it the product could overflow single precision.
     return RUXFilterOutput(
-        "CIColorControls",
+        RUXFilterName::colorControls,
         {{RUXFilterKey::image, image},
          {RUXFilterKey::saturation, std::clamp(double(v), -kLargestSaturation, kLargestSaturation)}});
 }
@@ -61,8 +61,9 @@ ImageEngine::ImagePtr RUXContrastTransformation::resultFromImage(const ImageEngi
     // The square is taken in single precision, as the value is stored. A power of 10^4 already
     // takes every level below white to black; an infinite one would turn white's 0 × ∞ into NaN.
     float power = v * v;
-    return RUXFilterOutput("CIGammaAdjust", {{RUXFilterKey::image, image},
-                                             {RUXFilterKey::power, std::min(double(power), kLargestPower)}});
+    return RUXFilterOutput(
+        RUXFilterName::gammaAdjust,
+        {{RUXFilterKey::image, image}, {RUXFilterKey::power, std::min(double(power), kLargestPower)}});
 }
 
 RUXTransformationPtr RUXScalarAdjustment::copy() const {

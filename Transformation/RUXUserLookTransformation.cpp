@@ -45,7 +45,7 @@ ImageEngine::ImagePtr RUXUserLookTransformation::resultFromImage(const ImageEngi
     if (!image || !m_table || !m_table->data) {
         return image;
     }
-    return RUXFilterOutput("CIColorCubeWithColorSpace",
+    return RUXFilterOutput(RUXFilterName::colorCubeWithColorSpace,
                            {{RUXFilterKey::image, image},
                             {RUXFilterKey::cubeDimension, double(m_table->dimension)},
                             {RUXFilterKey::cubeData, m_table->data},
