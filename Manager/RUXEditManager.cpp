@@ -8,6 +8,14 @@
 
 ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
                                                   double maxSize) {
+    return resizeImage(image, maxSize, Graphics::mainScreenScale());
+}
+
+ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
+                                                  double maxSize, double screenScale) {
+    if (!(std::isfinite(screenScale) && screenScale > 0)) {
+        return nullptr;
+    }
     if (!image || !image->bitmap()) {
         return nullptr;
     }
@@ -18,7 +26,7 @@ ImageEngine::ImagePtr RUXEditManager::resizeImage(const std::shared_ptr<const Gr
     // The shorter side comes down to maxSize; nothing is enlarged.
     const double factor = std::min(std::max(maxSize / size.width, maxSize / size.height), 1.0);
     const Graphics::Size target{size.width * factor, size.height * factor};
-    auto context = Graphics::ImageContext::create(target, Graphics::Opacity::Translucent, 0.0);
+    auto context = Graphics::ImageContext::create(target, Graphics::Opacity::Translucent, screenScale);
     if (!context) {
         return nullptr;
     }

@@ -47,6 +47,10 @@ public:
     // pixel limit. Any thread.
     static ImageEngine::ImagePtr resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
                                              double maxSize);
+    // The same at the given screen scale instead of the main screen's; nullptr also for a scale
+    // that is not a positive number. Any thread.
+    static ImageEngine::ImagePtr resizeImage(const std::shared_ptr<const Graphics::BitmapImage>& image,
+                                             double maxSize, double screenScale);
 
     const ImageEngine::ImagePtr& thumbnailImage() const { return m_thumbnailImage; }
     const ImageEngine::ImagePtr& lowResImage() const { return m_lowResImage; }

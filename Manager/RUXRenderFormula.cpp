@@ -3,13 +3,15 @@
 std::shared_ptr<RUXRenderFormula> RUXRenderFormula::create(ImageEngine::ImagePtr originalImage,
                                                            RUXTransformationList transformations,
                                                            RUXPreviewMode previewMode,
-                                                           const RUXClass* previewTransformationClass) {
+                                                           const RUXClass* previewTransformationClass,
+                                                           double screenScale) {
     std::shared_ptr<RUXRenderFormula> formula(new RUXRenderFormula);
     formula->m_originalImage = std::move(originalImage);
     formula->m_transformations = std::move(transformations);
     formula->m_hasTransformations = true;
     formula->m_previewMode = previewMode;
     formula->m_previewTransformationClass = previewTransformationClass;
+    formula->m_screenScale = screenScale;
     return formula;
 }
 
@@ -38,6 +40,7 @@ ImageEngine::ImagePtr RUXRenderFormula::fold(RUXImageMetadata& metadata, bool qu
 
 void RUXRenderFormula::processLocked() {
     auto metadata = std::make_shared<RUXImageMetadata>();
+    metadata->setScreenScale(m_screenScale);
     m_resultantImage = fold(*metadata, m_previewMode == RUXPreviewModeQuick);
     m_metadata = std::move(metadata);
     m_processed = true;

@@ -30,7 +30,8 @@ public:
     static std::shared_ptr<RUXRenderFormula> create(ImageEngine::ImagePtr originalImage,
                                                     RUXTransformationList transformations,
                                                     RUXPreviewMode previewMode = RUXPreviewModeHighQuality,
-                                                    const RUXClass* previewTransformationClass = nullptr);
+                                                    const RUXClass* previewTransformationClass = nullptr,
+                                                    double screenScale = 0);
     // A formula with no list at all: its result is the source image itself.
     static std::shared_ptr<RUXRenderFormula>
     createWithoutTransformations(ImageEngine::ImagePtr originalImage);
@@ -42,6 +43,8 @@ public:
     }
     RUXPreviewMode previewMode() const { return m_previewMode; }
     const RUXClass* previewTransformationClass() const { return m_previewTransformationClass; }
+    // The screen scale handed to the transformations through the record; 0: the main screen's.
+    double screenScale() const { return m_screenScale; }
 
     // The folded recipe, computed at the first call; the source image when there is no list
     // (then no record is made). May be nullptr when a transformation answered none. Any thread.
@@ -72,6 +75,7 @@ private:
     bool m_hasTransformations = false;
     RUXPreviewMode m_previewMode = RUXPreviewModeHighQuality;
     const RUXClass* m_previewTransformationClass = nullptr;
+    double m_screenScale = 0;
 
     mutable std::mutex m_mutex;
     // Guarded by m_mutex.

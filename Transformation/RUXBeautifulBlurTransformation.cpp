@@ -125,17 +125,18 @@ void blendInto(const Graphics::Bitmap& sharp, Graphics::Bitmap& blurred, const G
 
 // The circle art of a bundle at the screen's scale, read once: a full render would otherwise decode
 // the file every time. A missing file is not remembered, so it is looked for again next time.
-std::shared_ptr<const Graphics::BitmapImage> circleArt(const std::string& bundlePath) {
+std::shared_ptr<const Graphics::BitmapImage> circleArt(const std::string& bundlePath, double screenScale) {
     static std::mutex mutex;
     static std::map<std::pair<std::string, double>, std::shared_ptr<const Graphics::BitmapImage>> cache;
-    const auto key = std::make_pair(bundlePath, Graphics::mainScreenScale());
+    const auto key = std::make_pair(bundlePath, screenScale);
     {
         std::lock_guard lock(mutex);
         if (auto it = cache.find(key); it != cache.end()) {
             return it->second;
         }
     }
-    std::shared_ptr<const Graphics::BitmapImage> art = RUXImageFromBundle(bundlePath, "circle", "png");
+    std::shared_ptr<const Graphics::BitmapImage> art =
+        RUXImageFromBundle(bundlePath, "circle", "png", screenScale);
     if (art) {
         std::lock_guard lock(mutex);
         cache.emplace(key, art);
@@ -301,7 +302,7 @@ std::shared_ptr<Graphics::Bitmap> RUXBeautifulBlurTransformation::blurImage(cons
 }
 
 ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const ImageEngine::ImagePtr& image,
-                                                                      RUXImageMetadata&) {
+                                                                      RUXImageMetadata& metadata) {
     if (!image) {
         return nullptr;
     }
@@ -329,7 +330,8 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::resultFromImage(const Imag
         }
         center = m_point;
     }
-    auto circle = circleArt(RUXCodeBundlePath());
+    auto circle = circleArt(RUXCodeBundlePath(), metadata.screenScale() > 0 ? metadata.screenScale()
+                                                                            : Graphics::mainScreenScale());
     auto mask = circleMask(sharp->width(), sharp->height(), center, circle);
     if (!mask) {
         return image;

@@ -14,9 +14,14 @@ public:
     void setTranslateY(double y) { m_translateY = y; }
     const Graphics::AffineTransform& appliedAffineTransform() const { return m_appliedAffineTransform; }
     void setAppliedAffineTransform(const Graphics::AffineTransform& t) { m_appliedAffineTransform = t; }
+    // The screen scale the picture is made for (art drawn into it takes that variant); 0 stands for
+    // the main screen's scale, so that the screens need not set it.
+    double screenScale() const { return m_screenScale; }
+    void setScreenScale(double scale) { m_screenScale = scale; }
 
 private:
     double m_translateX = 0;
     double m_translateY = 0;
     Graphics::AffineTransform m_appliedAffineTransform = Graphics::AffineTransform::identity();
+    double m_screenScale = 0;
 };

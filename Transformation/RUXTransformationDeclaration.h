@@ -57,7 +57,7 @@ struct RUX_API RUXParameter {
     std::string unit;
     RUXSliderMapping mapping = RUXSliderMapping::Linear;
 
-    // rux-render's flag ("--saturation"), empty for none; the value's form in the usage ("V",
+    // rux-render's flag ("--brightness"), empty for none; the value's form in the usage ("V",
     // "X,Y[,SCALE]"); what the flag takes, said when a value is refused ("a number"); the help line,
     // empty when the usage says enough.
     std::string flag;

@@ -6,6 +6,13 @@
 std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bundlePath,
                                                           const std::string& name, const std::string& type,
                                                           ScaleVariants variants) {
+    return RUXImageFromBundle(bundlePath, name, type,
+                              variants == ScaleVariants::Yes ? Graphics::mainScreenScale() : 1.0);
+}
+
+std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bundlePath,
+                                                          const std::string& name, const std::string& type,
+                                                          double screenScale) {
     auto bundle = Foundation::Bundle::bundleWithPath(bundlePath);
     if (!bundle) {
         return nullptr;
@@ -13,7 +20,7 @@ std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bun
     // A higher-resolution variant keeps the image's size in points while giving it more pixels. A
     // screen between two scales (a window zoomed to fit its display) takes the larger variant:
     // drawn smaller it stays sharp, where the smaller one drawn larger would blur.
-    int scale = variants == ScaleVariants::Yes ? int(std::ceil(Graphics::mainScreenScale() - 1e-6)) : 1;
+    int scale = std::isfinite(screenScale) && screenScale > 1 ? int(std::ceil(screenScale - 1e-6)) : 1;
     for (; scale > 1; --scale) {
         std::string path = bundle->pathForResource(name + "@" + std::to_string(scale) + "x", type);
         if (!path.empty()) {

@@ -28,3 +28,8 @@ enum class ScaleVariants { No, Yes };
 RUX_API std::shared_ptr<Graphics::BitmapImage>
 RUXImageFromBundle(const std::string& bundlePath, const std::string& name, const std::string& type,
                    ScaleVariants variants = ScaleVariants::Yes);
+// The same, with the variant chosen for screenScale rather than the main screen's. Any thread.
+RUX_API std::shared_ptr<Graphics::BitmapImage> RUXImageFromBundle(const std::string& bundlePath,
+                                                                  const std::string& name,
+                                                                  const std::string& type,
+                                                                  double screenScale);

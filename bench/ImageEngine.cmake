@@ -1,8 +1,7 @@
 add_executable(ImageEngineBenchmarks ${CMAKE_CURRENT_LIST_DIR}/ImageEngineBenchmarks.cpp)
 target_link_libraries(ImageEngineBenchmarks PRIVATE ImageEngine benchmark::benchmark benchmark::benchmark_main)
 rux_target_warnings(ImageEngineBenchmarks)
-# The benchmark names the engine's instruction set, which only its private kernel header tells.
-target_include_directories(ImageEngineBenchmarks PRIVATE ${PROJECT_SOURCE_DIR}/ImageEngine/src)
+rux_bench_instruction_set(ImageEngineBenchmarks)
 
 # The same chain through OpenCV and libvips, for comparison, when they are installed
 # (scripts/install-bench-deps.sh); the build never needs them.

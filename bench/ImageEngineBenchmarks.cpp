@@ -2,7 +2,6 @@
 // runs repeat, each filter alone, and the bandwidth floor. The lists the editor commits are
 // measured through the edit manager in RealPathBenchmarks.
 #include "ImageEngineBenchmarkInputs.h"
-#include "Pipeline/Simd.h"
 
 #include <ImageEngine/Context.h>
 #include <ImageEngine/Filter.h>
@@ -17,12 +16,6 @@ using Graphics::AffineTransform;
 using Graphics::Rect;
 
 namespace {
-
-// Which of the compiled instruction sets the kernels run with, in the benchmark's header.
-const bool kTargetReported = [] {
-    benchmark::AddCustomContext("highway_target", ImageEngine::Simd::targetName());
-    return true;
-}();
 
 using EngineBench::photo;
 

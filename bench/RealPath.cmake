@@ -4,6 +4,7 @@
 add_executable(RealPathBenchmarks ${CMAKE_CURRENT_LIST_DIR}/RealPathBenchmarks.cpp)
 target_link_libraries(RealPathBenchmarks PRIVATE RUXImageEditorCore benchmark::benchmark benchmark::benchmark_main)
 rux_target_warnings(RealPathBenchmarks)
+rux_bench_instruction_set(RealPathBenchmarks)
 target_compile_definitions(RealPathBenchmarks PRIVATE RUX_SOURCE_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/Resources")
 find_package(OpenCV QUIET COMPONENTS core imgproc)
 if(OpenCV_FOUND)

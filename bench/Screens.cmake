@@ -4,3 +4,4 @@ target_link_libraries(ScreenBenchmarks PRIVATE RUXImageEditor HeadlessHost bench
                                                benchmark::benchmark_main)
 target_compile_definitions(ScreenBenchmarks PRIVATE RUX_SOURCE_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/Resources")
 rux_target_warnings(ScreenBenchmarks)
+rux_bench_instruction_set(ScreenBenchmarks)

@@ -4,3 +4,4 @@ target_link_libraries(ToolScreenBenchmarks PRIVATE RUXImageEditor HeadlessHost b
                                                    benchmark::benchmark_main)
 target_compile_definitions(ToolScreenBenchmarks PRIVATE RUX_SOURCE_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/Resources")
 rux_target_warnings(ToolScreenBenchmarks)
+rux_bench_instruction_set(ToolScreenBenchmarks)

@@ -3,7 +3,8 @@
 # builds and runs the two example hosts under examples/ against each install, through the CMake
 # package and (for the batch example) through pkg-config, as a host project outside the tree would.
 # Also checks that nothing installed points back into the source or build tree and that the installed
-# rux-render and rux-editor run from PREFIX/bin. Called by scripts/test.sh after the release suite;
+# rux-render and rux-editor run from PREFIX/bin, and runs the Python module's checks against the static
+# install (scripts/check-python.sh). Called by scripts/test.sh after the release suite;
 # expects build/release to be built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -88,8 +89,8 @@ foreach(target RUXImageEditor::Core RUXImageEditor::Editor RUXImageEditor::Headl
         message(FATAL_ERROR "\${target} is missing")
     endif()
 endforeach()
-if(RUX_BUILD_TESTS OR RUX_BUILD_BENCHMARKS OR RUX_BUILD_TOOLS)
-    message(FATAL_ERROR "a subproject builds its tests, benchmarks or tools by default")
+if(RUX_BUILD_TESTS OR RUX_BUILD_BENCHMARKS OR RUX_BUILD_TOOLS OR RUX_PYTHON)
+    message(FATAL_ERROR "a subproject builds its tests, benchmarks, tools or Python module by default")
 endif()
 CMAKE
 cmake -S "$work/subdirectory" -B "$work/subdirectory/build" -G Ninja >/dev/null
@@ -97,10 +98,12 @@ cmake -S "$work/subdirectory" -B "$work/subdirectory/build" -G Ninja >/dev/null
 # Static: the release build's libraries.
 cmake --install build/release --prefix "$work/static" >/dev/null
 check_prefix static "$work/static"
+# The Python module from the same install: its tests and the Dask example.
+bash scripts/check-python.sh "$work/static"
 
 # Shared: the libraries and programs alone, in a build of their own.
 cmake -S . -B build/shared -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DRUX_BUILD_TESTS=OFF \
-    -DRUX_BUILD_BENCHMARKS=OFF -DRUX_BUILD_TOOLS=OFF >/dev/null
+    -DRUX_BUILD_BENCHMARKS=OFF -DRUX_BUILD_TOOLS=OFF -DRUX_PYTHON=OFF >/dev/null
 cmake --build build/shared -j "$jobs"
 cmake --install build/shared --prefix "$work/shared" >/dev/null
 if ! objdump -p "$work/shared/lib/libRUXImageEditorCore.so" | grep -q 'SONAME.*libRUXImageEditorCore\.so\.'; then

@@ -30,7 +30,8 @@ source scripts/install-packages.sh
 rux_install_packages clang libclang-rt-14-dev
 
 CC=clang CXX=clang++ cmake -G Ninja -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DRUX_BUILD_FUZZERS=ON -DRUX_BUILD_TESTS=OFF -DRUX_BUILD_BENCHMARKS=OFF -DRUX_BUILD_WINDOW_HOST=OFF >/dev/null
+    -DRUX_BUILD_FUZZERS=ON -DRUX_BUILD_TESTS=OFF -DRUX_BUILD_BENCHMARKS=OFF -DRUX_BUILD_WINDOW_HOST=OFF \
+    -DRUX_PYTHON=OFF >/dev/null
 programs=()
 for t in "${targets[@]}"; do programs+=("fuzz-$t"); done
 nice -n 10 ninja -C "$build" -j "$(nproc)" "${programs[@]}"

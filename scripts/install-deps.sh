@@ -2,6 +2,8 @@
 # Installs the Debian 12 packages the build, the tests and the main job need. Idempotent.
 set -euo pipefail
 source "$(dirname "$0")/install-packages.sh"
+# python3-dev, pybind11-dev: the Python module; python3-numpy, python3-distributed, python3-pytest: its
+# tests and the Dask example, all for Debian's /usr/bin/python3.
 # libnuma-dev: linking libheif statically through pkg-config --static reaches x265, which needs libnuma.
 rux_install_packages \
     cmake ninja-build g++ clang pkg-config python3 \
@@ -9,6 +11,7 @@ rux_install_packages \
     libpng-dev libjpeg62-turbo-dev libhwy-dev nlohmann-json3-dev \
     liblcms2-dev libexiv2-dev libheif-dev libwebp-dev \
     libnuma-dev \
+    python3-dev pybind11-dev python3-numpy python3-distributed python3-pytest \
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation \
     libsdl2-dev xvfb x11-apps xdotool \
     lomiri-wallpapers-16.04

@@ -1,6 +1,7 @@
 // rux-editor: the host application. Opens the editor on a photo (by default a Debian wallpaper)
 // inside a navigation controller; Save writes NAME-edited.jpg beside the photo, Cancel quits.
 
+#include <Common/InstructionSetSetting.h>
 #include <Editor/EditorHost.h>
 #include <Editor/EditorInput.h>
 #include <Foundation/Bundle.h>
@@ -179,6 +180,11 @@ int main(int argc, char** argv) {
     if (arguments.help) {
         std::printf(kUsage, EditorHost::kDefaultPhotoPath);
         return 0;
+    }
+    // Only a limit asked for is worth a line; otherwise the engine's own choice stands unannounced.
+    if (const char* limit = std::getenv("RUX_SIMD"); limit && *limit) {
+        std::fprintf(stderr, "rux-editor: instruction set %s\n",
+                     HostSettings::applyInstructionSetSetting("rux-editor"));
     }
     if (arguments.headless) {
         return EditorHost::runHeadless(arguments.headlessOptions);

@@ -1,9 +1,5 @@
 #include "Batch.h"
 
-#include <Foundation/Dispatch.h>
-#include <Foundation/RunLoop.h>
-#include <ImageEngine/Context.h>
-#include <Manager/RUXImageRenderer.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -105,14 +101,9 @@ private:
 
 } // namespace
 
-int runBatch(const BatchOptions& options, const PrepareFormula& prepare, const SaveImage& save) {
+int runBatch(const BatchOptions& options, const RenderPhoto& render, const SaveImage& save) {
     const std::vector<std::string>& inputs = options.inputs;
     Report report(inputs.size());
-    // One thread per render: the photos themselves are the parallel work, so the engine does not
-    // also spread each render over the pool and oversubscribe the cores.
-    ImageEngine::Context::RenderOptions renderOptions;
-    renderOptions.maxThreads = 1;
-    const auto context = ImageEngine::Context::create(renderOptions);
 
     // Refused before any work: a picture that would land on an input, or on another's picture.
     std::vector<std::string> outputs, refusal(inputs.size());
@@ -134,7 +125,6 @@ int runBatch(const BatchOptions& options, const PrepareFormula& prepare, const S
     }
 
     std::atomic<std::size_t> next{0};
-    std::atomic<int> running{0};
     auto work = [&] {
         for (std::size_t i = next++; i < inputs.size(); i = next++) {
             const std::string& input = inputs[i];
@@ -148,19 +138,10 @@ int runBatch(const BatchOptions& options, const PrepareFormula& prepare, const S
                 report.failed(input, "cannot read the image");
                 continue;
             }
-            RUXRenderFormulaPtr formula;
             std::string error;
-            Foundation::performOnMainThread([&] { formula = prepare(std::move(photo), error); },
-                                            Foundation::Wait::Yes);
-            ImageEngine::ImagePtr image = formula ? formula->resultantImage() : nullptr;
-            if (!formula || !image || image->extent().isEmpty() || image->extent().isInfinite()) {
-                report.failed(input, error.empty() ? "the edited picture could not be rendered" : error);
-                continue;
-            }
-            auto bitmap = context->createCGImage(image, RUXPixelRectForExtent(image->extent()));
-            auto rendered = bitmap ? Graphics::BitmapImage::create(std::move(bitmap)) : nullptr;
+            auto rendered = render(std::move(photo), error);
             if (!rendered) {
-                report.failed(input, "the edited picture could not be rendered");
+                report.failed(input, error.empty() ? "the edited picture could not be rendered" : error);
                 continue;
             }
             if (!save(*rendered, input, output, error)) {
@@ -169,19 +150,13 @@ int runBatch(const BatchOptions& options, const PrepareFormula& prepare, const S
             }
             report.written();
         }
-        --running;
     };
 
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
     const int jobs = std::max(1, std::min<int>(options.jobs > 0 ? options.jobs : cores, int(inputs.size())));
     std::vector<std::thread> threads;
-    running = jobs;
     for (int j = 0; j < jobs; ++j) {
         threads.emplace_back(work);
-    }
-    // The edits run here, handed over by the batch threads.
-    while (running > 0) {
-        Foundation::RunLoop::main().runUntil([&] { return running == 0; }, std::chrono::milliseconds(1000));
     }
     for (auto& thread : threads) {
         thread.join();

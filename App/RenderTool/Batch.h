@@ -1,7 +1,6 @@
 #pragma once
 
 #include <Graphics/BitmapImage.h>
-#include <Manager/RUXRenderFormula.h>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,19 +31,18 @@ std::vector<std::string> shardOf(std::vector<std::string> inputs, int index, int
 // when one is given.
 std::string outputPathFor(const std::string& input, const std::string& directory, const std::string& format);
 
-// Edits one decoded photo and answers the formula to render, or nullptr with a sentence in error.
-// Runs on the main thread, where the edit manager lives.
-using PrepareFormula = std::function<RUXRenderFormulaPtr(std::shared_ptr<const Graphics::BitmapImage> photo,
-                                                         std::string& error)>;
+// Edits and renders one decoded photo and answers the picture, or nullptr with a sentence in error.
+// Runs on a batch thread, several at once.
+using RenderPhoto = std::function<std::shared_ptr<const Graphics::BitmapImage>(
+    std::shared_ptr<const Graphics::BitmapImage> photo, std::string& error)>;
 // Writes one rendered picture; see saveRenderedImage. Runs on a batch thread.
 using SaveImage = std::function<bool(const Graphics::BitmapImage& image, const std::string& input,
                                      const std::string& output, std::string& error)>;
 
-// Renders every input: decoding, rendering and writing on options.jobs threads, editing on the
-// calling (main) thread, which drives the main run loop meanwhile. A photo that fails is named
-// on stderr and the rest carry on; nothing is written over an input. On a terminal, one progress
+// Renders every input: decoding, editing, rendering and writing on options.jobs threads. A photo that fails
+// is named on stderr and the rest carry on; nothing is written over an input. On a terminal, one progress
 // line (done/total, photos per second, time left) is kept up to date on stderr. Answers 0 when
-// every picture was written, else 1. Main thread.
-int runBatch(const BatchOptions& options, const PrepareFormula& prepare, const SaveImage& save);
+// every picture was written, else 1. Any thread; no run loop is needed.
+int runBatch(const BatchOptions& options, const RenderPhoto& render, const SaveImage& save);
 
 } // namespace RenderTool

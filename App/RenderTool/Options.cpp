@@ -110,7 +110,14 @@ std::string usage() {
 
 namespace {
 
+// Where a quiet parse (the Python module's) takes the sentence instead of standard error.
+thread_local std::string* t_problem = nullptr;
+
 int usageError(const std::string& message) {
+    if (t_problem) {
+        *t_problem = message;
+        return kExitUsage;
+    }
     std::fprintf(stderr, "rux-render: %s\n%s", message.c_str(), usage().c_str());
     return kExitUsage;
 }
@@ -368,6 +375,17 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-// Runs the edits as the screens would: each tool works on a copy and commits it on OK. A recipe
+std::optional<int> parse(const std::vector<std::string>& args, Options& options, std::string& problem) {
+    std::vector<std::string> words{"rux-render"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    t_problem = &problem;
+    auto exitCode = parse(int(argv.size()), argv.data(), options);
+    t_problem = nullptr;
+    return exitCode;
+}
 
 } // namespace RenderTool

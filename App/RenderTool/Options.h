@@ -58,5 +58,8 @@ std::string usage();
 // Parses the command line into options; answers an exit code when the program should stop now
 // (usage printed for bad arguments, the looks listed for --list-looks).
 std::optional<int> parse(int argc, char** argv, Options& options);
+// The same over the arguments after the program's name, printing nothing for a bad argument: its
+// sentence goes to problem. Any thread.
+std::optional<int> parse(const std::vector<std::string>& args, Options& options, std::string& problem);
 
 } // namespace RenderTool

@@ -2,9 +2,11 @@
 // no user interface, and writes the result.
 
 #include "Batch.h"
+#include "Edits.h"
 #include "Options.h"
 #include "Output.h"
 
+#include <Common/InstructionSetSetting.h>
 #include <Common/RecipeFile.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Foundation/Bundle.h>
@@ -13,11 +15,11 @@
 #include <Graphics/PhotoOutput.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
+#include <Manager/RUXPipelineRender.h>
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXFilters.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
-#include <Transformation/RUXTransformationRegistry.h>
 #include <Transformation/RUXUserLookTransformation.h>
 #include <algorithm>
 #include <chrono>
@@ -34,80 +36,6 @@
 using namespace RenderTool;
 
 namespace {
-
-// goes first, committed as one step.
-bool applyEdits(const Options& options, RUXEditManager& manager, RUXImageRenderer& renderer) {
-    if (options.recipe && !manager.applyRecipe(*options.recipe)) {
-        std::fprintf(stderr, "rux-render: the recipe could not be applied\n");
-        return false;
-    }
-    std::shared_ptr<RUXRotateTransformation> rotate;
-    auto commitRotate = [&] {
-        if (rotate) {
-            manager.commitTransformation(rotate);
-            rotate.reset();
-        }
-    };
-    for (const Edit& edit : options.edits) {
-        if (edit.kind != Edit::Kind::Rotate && edit.kind != Edit::Kind::Flip) {
-            commitRotate();
-        }
-        switch (edit.kind) {
-        case Edit::Kind::Rotate:
-        case Edit::Kind::Flip:
-            if (!rotate) {
-                rotate = std::static_pointer_cast<RUXRotateTransformation>(
-                    manager.getOrCreateTransformationWithClass(RUXRotateTransformation::classDescriptor()));
-            }
-            if (edit.kind == Edit::Kind::Rotate) {
-                edit.text == "cw" ? rotate->rotateClockwise90Degrees()
-                                  : rotate->rotateCounterClockwise90Degrees();
-            } else {
-                edit.text == "h" ? rotate->flipHorizontal() : rotate->flipVertical();
-            }
-            break;
-        case Edit::Kind::Crop: {
-            // The picture the crop screen frames: geometry and colour, no crop.
-            std::vector<const RUXClass*> framed{&RUXRotateTransformation::classDescriptor(),
-                                                &RUXNormalizeTransformation::classDescriptor()};
-            for (const RUXClass* colour : RUXTransformationRegistry::classesOfFamily(RUXEditFamily::Colour)) {
-                framed.push_back(colour);
-            }
-            auto formula = manager.imageWithTransformationClasses(framed);
-            auto picture = renderer.renderedImage(formula);
-            if (!picture) {
-                std::fprintf(stderr, "rux-render: could not render the picture to crop\n");
-                return false;
-            }
-            const double w = picture->bitmap()->width(), h = picture->bitmap()->height();
-            const auto& f = edit.numbers;
-            auto crop = std::static_pointer_cast<RUXCropTransformation>(
-                manager.getOrCreateTransformationWithClass(RUXCropTransformation::classDescriptor()));
-            crop->setCropRect(Graphics::Rect(f[0] * w, h - f[1] * h - f[3] * h, f[2] * w, f[3] * h),
-                              Graphics::Rect(0, 0, w, h), *formula->metadata());
-            manager.commitTransformation(crop);
-            break;
-        }
-        case Edit::Kind::Parameter: {
-            // As the edit's screen does: a working copy of the committed one (or a new one), the
-            // value set, then committed.
-            auto t = manager.getOrCreateTransformationWithClass(*edit.declaration->transformationClass);
-            RUXApplyFlagValue(*edit.declaration, *edit.parameter, *t, edit.numbers);
-            manager.commitTransformation(t);
-            break;
-        }
-        case Edit::Kind::Look:
-            // The filter strip commits its own instance of the look.
-            manager.commitTransformation(lookClassNamed(edit.text)->create());
-            break;
-        case Edit::Kind::LookFile:
-            manager.commitTransformation(options.lookFiles[std::size_t(edit.numbers[0])]);
-            break;
-        }
-    }
-    commitRotate();
-    return true;
-}
 
 // A fresh formula for each run, so that no run reuses another's bitmap.
 RUXRenderFormulaPtr formulaForResolution(const std::string& resolution, RUXEditManager& manager) {
@@ -152,21 +80,26 @@ RenderTool::SaveOptions saveOptionsOf(const Options& options) {
 
 } // namespace
 
-// Every input edited alike and written into the output folder.
+// Every input edited alike and written into the output folder. Each photo is edited and rendered on
+// its batch thread, at one thread per render, with no edit manager and no hop to the main thread.
 int runBatch(const Options& options) {
-    auto renderer = RUXImageRenderer::create();
-    auto prepare = [&](std::shared_ptr<const Graphics::BitmapImage> photo,
-                       std::string&) -> RUXRenderFormulaPtr {
-        auto manager = RUXEditManager::create(std::move(photo), outputResolution(options));
-        return applyEdits(options, *manager, *renderer) ? formulaForResolution(options.resolution, *manager)
-                                                        : nullptr;
+    const RUXRenderResolution resolution =
+        RUXRenderResolutionNamed(options.resolution).value_or(RUXRenderResolution::Full);
+    auto render = [&](std::shared_ptr<const Graphics::BitmapImage> photo,
+                      std::string& error) -> std::shared_ptr<const Graphics::BitmapImage> {
+        auto edit = RUXPipelineEdit::create(std::move(photo), options.scale, 1);
+        auto renderFormula = [&](const RUXRenderFormulaPtr& formula) { return edit->renderedImage(formula); };
+        if (!applyEdits(options, *edit, renderFormula, error)) {
+            return nullptr;
+        }
+        return edit->render(resolution);
     };
     const RenderTool::SaveOptions saveOptions = saveOptionsOf(options);
     auto save = [saveOptions](const Graphics::BitmapImage& image, const std::string& input,
                               const std::string& output, std::string& error) {
         return RenderTool::saveRenderedImage(image, input, output, saveOptions, error);
     };
-    return RenderTool::runBatch(options.batchOptions, prepare, save);
+    return RenderTool::runBatch(options.batchOptions, render, save);
 }
 
 int main(int argc, char** argv) {
@@ -175,6 +108,7 @@ int main(int argc, char** argv) {
         return *exitCode;
     }
     Graphics::setMainScreenScale(options.scale);
+    const char* instructionSet = HostSettings::applyInstructionSetSetting("rux-render");
     if (options.batch) {
         return runBatch(options);
     }
@@ -186,7 +120,12 @@ int main(int argc, char** argv) {
     }
     auto manager = RUXEditManager::create(photo, outputResolution(options));
     auto renderer = RUXImageRenderer::create();
-    if (!applyEdits(options, *manager, *renderer)) {
+    std::string editError;
+    if (!applyEdits(
+            options, *manager,
+            [&](const RUXRenderFormulaPtr& formula) { return renderer->renderedImage(formula); },
+            editError)) {
+        std::fprintf(stderr, "rux-render: %s\n", editError.c_str());
         return kExitFailure;
     }
 
@@ -222,6 +161,7 @@ int main(int argc, char** argv) {
     if (options.time) {
         std::printf("render: %.1f ms (%zu runs)\n", median(times), times.size());
         std::printf("render cpu: %.1f ms (all threads, median)\n", median(cpuTimes));
+        std::printf("instruction set: %s\n", instructionSet);
     }
     return 0;
 }

@@ -2,7 +2,9 @@
 #include "Support.h"
 
 #include <ImageEngine/Convolution.h>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 #include <random>
 
 namespace {
@@ -60,15 +62,12 @@ TEST(Convolution, AKernelThatCannotApplyLeavesThePixelsUnblurred) {
     }
 }
 
-// Each vector route this processor has (bytes, and words where it has the fused word multiply-add)
-// against the portable sums, over lengths that end inside a vector block and kernels with an odd
-// and an even number of mirrored pairs, up to the largest circle blur's 163 taps of weights up to
-// 255, on rows of the extreme bytes and of noise.
-TEST(Convolution, EveryVectorRouteGivesThePortableSums) {
+// The vector path on every instruction set this processor has, against the portable sums, over
+// lengths that end inside a vector block and kernels with an odd and an even number of mirrored
+// pairs, up to the largest circle blur's 163 taps of weights up to 255, on rows of the extreme bytes
+// and of noise.
+TEST(Convolution, TheVectorPathGivesThePortableSumsOnEveryInstructionSet) {
     namespace C = ImageEngine::Convolution;
-    if (!C::vectorPathFits({1, 2, 1})) {
-        GTEST_SKIP() << "no vector route on this processor";
-    }
     std::mt19937 random(7);
     for (int taps : {3, 5, 9, 163}) {
         std::vector<std::int16_t> weights(static_cast<std::size_t>(taps));
@@ -80,6 +79,7 @@ TEST(Convolution, EveryVectorRouteGivesThePortableSums) {
         for (std::int16_t w : weights) {
             divisor += w;
         }
+        ASSERT_TRUE(C::vectorPathFits(weights));
         for (std::size_t length : {std::size_t(1), std::size_t(63), std::size_t(64), std::size_t(200)}) {
             std::vector<std::vector<std::uint8_t>> bytes(static_cast<std::size_t>(taps),
                                                          std::vector<std::uint8_t>(length, 0));
@@ -89,29 +89,47 @@ TEST(Convolution, EveryVectorRouteGivesThePortableSums) {
                 }
             }
             std::vector<const std::uint8_t*> rows;
-            std::vector<std::vector<std::uint16_t>> words;
-            std::vector<const std::uint16_t*> wordRows;
             for (const auto& row : bytes) {
                 rows.push_back(row.data());
-                words.emplace_back(row.size());
-                C::widenBytes(row.data(), row.size(), words.back().data());
-            }
-            for (const auto& row : words) {
-                wordRows.push_back(row.data());
             }
             const float inverse = 1.0f / float(divisor);
             std::vector<std::int32_t> sums(length);
-            std::vector<std::uint8_t> want(length), got(length);
+            std::vector<std::uint8_t> want(length);
             C::accumulateRows(rows.data(), weights.data(), taps, length, sums.data(), inverse, want.data());
-            C::accumulation()(rows.data(), weights.data(), taps, 0, length, inverse, got.data());
-            EXPECT_EQ(got, want) << "bytes, " << taps << " taps, " << length;
-            if (const C::AccumulateWords accumulateWords = C::wordAccumulation()) {
-                std::fill(got.begin(), got.end(), 0);
-                accumulateWords(wordRows.data(), weights.data(), taps, 0, length, inverse, got.data());
-                EXPECT_EQ(got, want) << "words, " << taps << " taps, " << length;
+            for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+                hwy::SetSupportedTargetsForTest(target);
+                std::vector<std::vector<std::uint16_t>> words;
+                std::vector<const std::uint16_t*> wordRows;
+                for (const auto& row : bytes) {
+                    words.emplace_back(row.size());
+                    C::widenBytes(row.data(), row.size(), words.back().data());
+                    EXPECT_TRUE(std::equal(row.begin(), row.end(), words.back().begin()))
+                        << hwy::TargetName(target);
+                    wordRows.push_back(words.back().data());
+                }
+                std::vector<std::uint8_t> got(length, 0);
+                C::accumulateWords(wordRows.data(), weights.data(), taps, 0, length, inverse, got.data());
+                EXPECT_EQ(got, want) << hwy::TargetName(target) << ", " << taps << " taps, " << length;
             }
+            hwy::SetSupportedTargetsForTest(0);
         }
     }
+}
+
+// A whole blur gives the same bytes on every instruction set.
+TEST(Convolution, TheBlurIsTheSameOnEveryInstructionSet) {
+    auto source = patternBitmap(157, 71);
+    const IntegerKernel kernel{{2, 9, 40, 120, 255, 120, 40, 9, 2}, 597};
+    hwy::SetSupportedTargetsForTest(HWY_EMU128);
+    auto want = ImageEngine::convolvedCopy(*source, kernel);
+    ASSERT_TRUE(want);
+    for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        auto got = ImageEngine::convolvedCopy(*source, kernel);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(bytesOf(*got), bytesOf(*want)) << hwy::TargetName(target);
+    }
+    hwy::SetSupportedTargetsForTest(0);
 }
 
 } // namespace

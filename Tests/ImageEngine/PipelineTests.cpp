@@ -5,11 +5,15 @@
 #include "Pipeline/Node.h"
 #include "Pipeline/Simd.h"
 
+#include <ImageEngine/InstructionSet.h>
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <hwy/targets.h>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace ImageEngine;
 using namespace EngineTest;
@@ -117,6 +121,56 @@ TEST(Targets, EveryCompiledInstructionSetGivesThePictureWithinOneStep) {
         EXPECT_LE(worst, 1) << hwy::TargetName(target);
     }
     hwy::SetSupportedTargetsForTest(0);
+}
+
+} // namespace
+
+namespace {
+
+// Lifts any limit a test set, even when an assertion ends it early.
+struct InstructionSetLimitGuard {
+    ~InstructionSetLimitGuard() { ImageEngine::limitInstructionSet(ImageEngine::InstructionSet::Best); }
+};
+
+TEST(InstructionSet, ALimitCapsTheKernelsAndBestLiftsIt) {
+    InstructionSetLimitGuard guard;
+    const std::vector<std::int64_t> all = hwy::SupportedAndGeneratedTargets();
+    // Each limit runs the widest set at or below it that this processor and build have.
+    auto expected = [&](std::int64_t widest) {
+        for (std::int64_t target : all)
+            if (target >= widest)
+                return std::string(hwy::TargetName(target));
+        return std::string(hwy::TargetName(all.back()));
+    };
+    ASSERT_TRUE(ImageEngine::limitInstructionSet(ImageEngine::InstructionSet::Scalar));
+    EXPECT_EQ(ImageEngine::instructionSetName(), expected(HWY_EMU128));
+    // Asking what is supported must not undo the limit.
+    EXPECT_EQ(hwy::TargetName(hwy::SupportedAndGeneratedTargets().front()), expected(HWY_EMU128));
+    EXPECT_EQ(ImageEngine::instructionSetName(), expected(HWY_EMU128));
+#if HWY_ARCH_X86
+    for (const auto& [limit, widest] : {std::pair{ImageEngine::InstructionSet::Sse4, HWY_SSE4},
+                                        std::pair{ImageEngine::InstructionSet::Avx2, HWY_AVX2},
+                                        std::pair{ImageEngine::InstructionSet::Avx512, HWY_AVX3_DL}}) {
+        ASSERT_TRUE(ImageEngine::limitInstructionSet(limit));
+        EXPECT_EQ(ImageEngine::instructionSetName(),
+                  expected(limit == ImageEngine::InstructionSet::Avx512 ? 1 : widest));
+    }
+#else
+    EXPECT_FALSE(ImageEngine::limitInstructionSet(ImageEngine::InstructionSet::Avx2));
+#endif
+    ASSERT_TRUE(ImageEngine::limitInstructionSet(ImageEngine::InstructionSet::Best));
+    EXPECT_EQ(ImageEngine::instructionSetName(), expected(1));
+}
+
+TEST(InstructionSet, HostSettingsNameTheLimits) {
+    using ImageEngine::InstructionSet, ImageEngine::instructionSetNamed;
+    EXPECT_EQ(instructionSetNamed("avx512"), InstructionSet::Avx512);
+    EXPECT_EQ(instructionSetNamed("AVX2"), InstructionSet::Avx2);
+    EXPECT_EQ(instructionSetNamed("sse4"), InstructionSet::Sse4);
+    EXPECT_EQ(instructionSetNamed("Scalar"), InstructionSet::Scalar);
+    EXPECT_EQ(instructionSetNamed("best"), InstructionSet::Best);
+    EXPECT_EQ(instructionSetNamed("avx"), std::nullopt);
+    EXPECT_EQ(instructionSetNamed(""), std::nullopt);
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <functional>
 #include <new>
-#include <type_traits>
 
 namespace ImageEngine {
 
@@ -19,18 +18,17 @@ using RowOf = std::function<const std::uint8_t*(int)>;
 using MutableRowOf = std::function<std::uint8_t*(int)>;
 
 // The horizontal pass from middle rows into output rows, in bands of rows over the pool: each row is
-// copied into a buffer of Samples padded with copies of its edge pixels, so that the taps become
+// widened into a buffer of words padded with copies of its edge pixels, so that the taps become
 // shifted views of one contiguous row (and output may be middle).
-template <class Sample, class Accumulator>
 void horizontalPass(int width, int height, const MutableRowOf& middle, const MutableRowOf& output,
-                    const std::vector<std::int16_t>& weights, float inverseDivisor, Accumulator accumulate) {
+                    const std::vector<std::int16_t>& weights, float inverseDivisor) {
     constexpr std::size_t kRowsPerTask = 16;
     const int taps = int(weights.size()), half = taps / 2;
     const std::size_t rowLength = std::size_t(width) * 4;
     const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
     Foundation::parallelFor(tasks, [&](std::size_t task) {
-        std::vector<Sample> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
-        std::vector<const Sample*> rows(static_cast<std::size_t>(taps));
+        std::vector<std::uint16_t> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
+        std::vector<const std::uint16_t*> rows(static_cast<std::size_t>(taps));
         const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
         for (int y = y0; y < y1; ++y) {
             const std::uint8_t* row = middle(y);
@@ -38,53 +36,23 @@ void horizontalPass(int width, int height, const MutableRowOf& middle, const Mut
                 std::copy(row, row + 4, padded.data() + 4 * x);
                 std::copy(row + rowLength - 4, row + rowLength, padded.data() + 4 * (half + width + x));
             }
-            if constexpr (std::is_same_v<Sample, std::uint16_t>) {
-                widenBytes(row, rowLength, padded.data() + 4 * half);
-            } else {
-                std::copy(row, row + rowLength, padded.data() + 4 * half);
-            }
+            widenBytes(row, rowLength, padded.data() + 4 * half);
             for (int k = 0; k < taps; ++k) {
                 rows[std::size_t(k)] = padded.data() + 4 * k;
             }
-            accumulate(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor, output(y));
+            accumulateWords(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor, output(y));
         }
     });
 }
 
 // Both passes on the vector path: vertically from source rows into middle rows, then horizontally
-// from middle rows into output rows (a row is copied into a padded buffer first, so output may be
-// middle). The vertical pass walks the picture in column strips, so the rows a band of outputs
-// reads stay in the second-level cache while the band is computed.
-void convolveExactly(int width, int height, const RowOf& source, const MutableRowOf& middle,
-                     const MutableRowOf& output, const std::vector<std::int16_t>& weights,
-                     float inverseDivisor) {
-    constexpr std::size_t kRowsPerTask = 16, kStrip = 1024;
-    const int taps = int(weights.size()), half = taps / 2;
-    const Accumulate accumulate = accumulation();
-    const std::size_t rowLength = std::size_t(width) * 4;
-    const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
-    Foundation::parallelFor(tasks, [&](std::size_t task) {
-        std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
-        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
-        for (std::size_t strip = 0; strip < rowLength; strip += kStrip) {
-            const std::size_t stripEnd = std::min(rowLength, strip + kStrip);
-            for (int y = y0; y < y1; ++y) {
-                for (int k = 0; k < taps; ++k) {
-                    rows[std::size_t(k)] = source(std::clamp(y + k - half, 0, height - 1));
-                }
-                accumulate(rows.data(), weights.data(), taps, strip, stripEnd, inverseDivisor, middle(y));
-            }
-        }
-    });
-    horizontalPass<std::uint8_t>(width, height, middle, output, weights, inverseDivisor, accumulate);
-}
-
-// convolveExactly over rows widened to words first: each task widens the strip of every source row
-// its band of outputs reads once (the band's rows plus the kernel's reach, edge rows repeated), and
-// the horizontal pass widens each padded row once, instead of every tap widening its bytes again.
-void convolveExactlyInWords(int width, int height, const RowOf& source, const MutableRowOf& middle,
-                            const MutableRowOf& output, const std::vector<std::int16_t>& weights,
-                            float inverseDivisor, AccumulateWords accumulate) {
+// from middle rows into output rows (output may be middle). Each task widens the strip of every
+// source row its band of outputs reads once (the band's rows plus the kernel's reach, edge rows
+// repeated), and the horizontal pass widens each padded row once, instead of every tap widening
+// its bytes again.
+void convolveOnVectorPath(int width, int height, const RowOf& source, const MutableRowOf& middle,
+                          const MutableRowOf& output, const std::vector<std::int16_t>& weights,
+                          float inverseDivisor) {
     // Every output reads twice as many bytes as a tap count of words, so the band is kept small
     // enough for the first-level cache: strips of 64 samples (one vector block) by 64 output rows,
     // which for a 163-tap kernel is 226 rows of 128 bytes, 29 KB.
@@ -112,23 +80,12 @@ void convolveExactlyInWords(int width, int height, const RowOf& source, const Mu
                 widenBytes(sources[j] + strip, length, band.data() + j * kStrip);
             }
             for (int y = y0; y < y1; ++y) {
-                accumulate(bandRowsAt.data() + (y - y0), weights.data(), taps, 0, length, inverseDivisor,
-                           middle(y) + strip);
+                accumulateWords(bandRowsAt.data() + (y - y0), weights.data(), taps, 0, length, inverseDivisor,
+                                middle(y) + strip);
             }
         }
     });
-    horizontalPass<std::uint16_t>(width, height, middle, output, weights, inverseDivisor, accumulate);
-}
-
-// The fastest exact route this processor has.
-void convolveOnVectorPath(int width, int height, const RowOf& source, const MutableRowOf& middle,
-                          const MutableRowOf& output, const std::vector<std::int16_t>& weights,
-                          float inverseDivisor) {
-    if (const AccumulateWords words = wordAccumulation()) {
-        convolveExactlyInWords(width, height, source, middle, output, weights, inverseDivisor, words);
-    } else {
-        convolveExactly(width, height, source, middle, output, weights, inverseDivisor);
-    }
+    horizontalPass(width, height, middle, output, weights, inverseDivisor);
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 #pragma once
 
 // The row sums behind the integer convolution: out[i] = Σ weights[k] × rows[k][i] / divisor,
-// rounded, over bytes. A portable loop, and on x86 processors with AVX2 (or AVX-512) an exact
-// vector version for symmetric kernels that gives the same bytes.
+// rounded, over 8-bit samples. A portable loop for any kernel, and a vector version for symmetric
+// kernels that gives the same bytes on every instruction set (Highway picks the widest one at run
+// time, within any limit set through ImageEngine/InstructionSet.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -14,22 +15,15 @@ namespace ImageEngine::Convolution {
 void accumulateRows(const std::uint8_t* const* rows, const std::int16_t* taps, int tapCount,
                     std::size_t length, std::int32_t* sums, float inverseDivisor, std::uint8_t* out);
 
-// Whether the vector path gives accumulateRows's bytes for these weights on this processor.
+// Whether accumulateWords gives accumulateRows's bytes for these weights: symmetric and not negative.
 bool vectorPathFits(const std::vector<std::int16_t>& weights);
 
-// out[i] for i in [begin, end) on the vector path; only where vectorPathFits.
-using Accumulate = void (*)(const std::uint8_t* const* rows, const std::int16_t* weights, int tapCount,
-                            std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out);
-// The widest vector accumulation this processor runs; nullptr where there is none.
-Accumulate accumulation();
-
-// The same over rows whose bytes were first widened to 16-bit words (values 0 to 255), which pays
-// where every row is read by many taps; only where vectorPathFits. nullptr where this processor has
-// no such path (it needs AVX-512 with VNNI).
-using AccumulateWords = void (*)(const std::uint16_t* const* rows, const std::int16_t* weights, int tapCount,
-                                 std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out);
-AccumulateWords wordAccumulation();
-// to[i] = from[i] for count bytes, with the processor's widest widening where wordAccumulation has one.
+// out[i] for i in [begin, end) on the vector path, over rows whose bytes were first widened to
+// 16-bit words (values 0 to 255): widening a row once instead of once per tap is what pays, since
+// every row is read by many taps. Only where vectorPathFits.
+void accumulateWords(const std::uint16_t* const* rows, const std::int16_t* weights, int tapCount,
+                     std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out);
+// to[i] = from[i] for count bytes.
 void widenBytes(const std::uint8_t* from, std::size_t count, std::uint16_t* to);
 
 } // namespace ImageEngine::Convolution
