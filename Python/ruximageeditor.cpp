@@ -426,10 +426,9 @@ PYBIND11_MODULE(ruximageeditor, m) {
                    ">";
         });
 
-    m.def(
-        "open", &openPhoto, py::arg("path_or_bytes"),
-        "Decodes a photo (PNG, JPEG, WebP, HEIC/HEIF, AVIF) from a path or from bytes, as the editor's hosts "
-        "do: colour-managed to sRGB and upright.");
+    m.def("open", &openPhoto, py::arg("path_or_bytes"),
+          "Decodes a photo (PNG, JPEG, WebP, HEIC/HEIF, AVIF, camera raw) from a path or from bytes, as the "
+          "editor's hosts do: colour-managed to sRGB and upright.");
     m.def("from_array", &photoFromArray, py::arg("array"),
           "A photo of an H x W x 3 or H x W x 4 uint8 array (RGB or RGBA with plain alpha).");
     m.def("render", &render, py::arg("photo"), py::arg("recipe"), py::arg("resolution") = "full",

@@ -8,7 +8,7 @@
 // tests, which replay the seed corpora and every input that once failed.
 namespace RUXFuzz {
 
-// Bytes through the platform image loader (PNG, JPEG, WebP, HEIF or AVIF, chosen by content) under a small
+// Bytes through the platform image loader (PNG, JPEG, WebP, HEIF, AVIF or a camera raw, chosen by content) under a small
 // pixel limit; a decoded image is then drawn upright into a tiny context.
 int decodeImage(const std::uint8_t* data, std::size_t size);
 

@@ -2,7 +2,7 @@
 # Builds the libFuzzer programs (clang, ASan + UBSan) and runs each for a bounded time, one after
 # the other, starting from the seed corpora in fuzz/corpus. Not part of CI.
 #
-#   bash scripts/fuzz.sh [target ...]     targets: decode-png decode-jpeg decode-webp decode-heif metadata
+#   bash scripts/fuzz.sh [target ...]     targets: decode-png decode-jpeg decode-webp decode-heif decode-raw metadata
 #                                         lookup-table overlay edit-session recipe cube-file
 #
 # FUZZ_SECONDS   time per target (default 600)
@@ -20,7 +20,7 @@ cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-600}"
 niceness="${FUZZ_NICE:-15}"
 build="${FUZZ_BUILD:-build/fuzz}"
-all=(decode-png decode-jpeg decode-webp decode-heif metadata lookup-table overlay edit-session recipe cube-file)
+all=(decode-png decode-jpeg decode-webp decode-heif decode-raw metadata lookup-table overlay edit-session recipe cube-file)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
@@ -48,7 +48,7 @@ for t in "${targets[@]}"; do
     case "$t" in
     decode-png) options+=(-dict=fuzz/png.dict -max_len=65536) ;;
     decode-jpeg) options+=(-dict=fuzz/jpeg.dict -max_len=65536) ;;
-    decode-webp | metadata) options+=(-max_len=65536) ;;
+    decode-webp | decode-raw | metadata) options+=(-max_len=65536) ;;
     # libheif 1.15 allocates for the picture size the coded stream states before it crops to the size
     # the container claims (fuzz/README.md), so an input can exceed the malloc limit inside libde265.
     # In fork mode such an out-of-memory ends only that child and the run goes on; any other crash

@@ -9,7 +9,7 @@ rux_install_packages \
     cmake ninja-build g++ clang pkg-config python3 \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libpng-dev libjpeg62-turbo-dev libhwy-dev nlohmann-json3-dev \
-    liblcms2-dev libexiv2-dev libheif-dev libwebp-dev \
+    liblcms2-dev libexiv2-dev libheif-dev libraw-dev libwebp-dev \
     libnuma-dev \
     python3-dev pybind11-dev python3-numpy python3-distributed python3-pytest \
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation \

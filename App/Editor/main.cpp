@@ -29,7 +29,7 @@ const char* const kUsage =
     "                  [--strip-metadata] [PHOTO]\n"
     "       rux-editor --headless --script FILE [--screenshots DIR] [--save PATH] [--scale S]\n"
     "                  [--strip-metadata] [PHOTO]\n"
-    "  Opens the editor on PHOTO (default: %s).\n"
+    "  Opens the editor on PHOTO (default: %s): PNG, JPEG, WebP, HEIC, AVIF or a camera raw.\n"
     "  In a window, Save writes NAME-edited.jpg beside the photo and Cancel quits. Save keeps the\n"
     "  photo's own size and its Exif, XMP and IPTC (upright, without the old preview) unless\n"
     "  --strip-metadata is given. Keys: Ctrl+Z undo,\n"

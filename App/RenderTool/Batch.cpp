@@ -1,5 +1,6 @@
 #include "Batch.h"
 
+#include <Graphics/ImageFile.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -36,6 +37,9 @@ std::string outputPathFor(const std::string& input, const std::string& directory
     std::filesystem::path name = std::filesystem::path(input).filename();
     if (!format.empty()) {
         name.replace_extension("." + format);
+    } else if (!Graphics::imageFileTypeForPath(name.string())) {
+        // A raw, HEIC or AVIF photo is read but not written: its picture goes out as JPEG.
+        name.replace_extension(".jpg");
     }
     return (std::filesystem::path(directory) / name).string();
 }

@@ -13,7 +13,8 @@ namespace RenderTool {
 struct BatchOptions {
     std::vector<std::string> inputs;
     std::string outputDirectory = ".";
-    // The extension written ("png", "jpg"); empty keeps each input's own.
+    // The extension written ("png", "jpg"); empty keeps each input's own where it is written, else
+    // "jpg".
     std::string format;
     // Photos in flight at once; each renders on one thread, so one per core keeps them busy.
     // 0: one per core.
@@ -28,7 +29,7 @@ std::optional<std::pair<int, int>> parseShard(const std::string& text);
 std::vector<std::string> shardOf(std::vector<std::string> inputs, int index, int count);
 
 // Where the picture of input goes: its file name in directory, with format as the extension
-// when one is given.
+// when one is given, and .jpg for inputs of a format that is not written (raws, HEIC, AVIF).
 std::string outputPathFor(const std::string& input, const std::string& directory, const std::string& format);
 
 // Edits and renders one decoded photo and answers the picture, or nullptr with a sentence in error.

@@ -81,7 +81,8 @@ std::string usage() {
            "[--strip-metadata]\n"
            "                  [--repeat N] [--time] [--list-looks]\n"
            "  Edits apply in the order given. OUTPUT is written as PNG, JPEG or WebP by its extension\n"
-           "  (.png, .jpg, .webp); INPUT may be PNG, JPEG, WebP, HEIC/HEIF or AVIF.\n"
+           "  (.png, .jpg, .webp); INPUT may be PNG, JPEG, WebP, HEIC/HEIF, AVIF or a camera raw (DNG, CR2,\n"
+           "  NEF, ARW and the others LibRaw reads).\n"
            "  --resolution: full (default) is what the editor's Save renders, original the photo's own "
            "size.\n"
            "  --quality takes 1..100 for JPEG and WebP (default 92). The photo's Exif, XMP and IPTC are kept "
@@ -102,8 +103,9 @@ std::string usage() {
            "I/N]\n"
            "                  [edits] INPUT...\n"
            "  Renders every INPUT into DIR (default: the working directory) under its own name, in its\n"
-           "  own format unless --format, never over an input. --jobs photos at a time (default: the\n"
-           "  cores). --shard I/N (0-based) takes every N-th input of the sorted list from the I-th on.\n"
+           "  own format (JPEG for raws, HEIC and AVIF) unless --format, never over an input. --jobs\n"
+           "  photos at a time (default: the cores). --shard I/N (0-based) takes every N-th input of the\n"
+           "  sorted list from the I-th on.\n"
            "  Batch mode is chosen by any of these options, or by one INPUT or more than two with --recipe.\n"
            "  Exit status: 0 all written, 1 a photo (or recipe or look file) failed, 2 bad arguments.\n";
 }

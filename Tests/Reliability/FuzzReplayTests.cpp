@@ -51,6 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
     Targets, FuzzReplay,
     testing::Values(Target{"decode-png", RUXFuzz::decodeImage}, Target{"decode-jpeg", RUXFuzz::decodeImage},
                     Target{"decode-webp", RUXFuzz::decodeImage}, Target{"decode-heif", RUXFuzz::decodeImage},
+                    Target{"decode-raw", RUXFuzz::decodeImage},
                     Target{"metadata", RUXFuzz::photoMetadata}, Target{"lookup-table", RUXFuzz::lookupTable},
                     Target{"overlay", RUXFuzz::overlay}, Target{"edit-session", RUXFuzz::editSession},
                     Target{"recipe", RUXFuzz::recipe}, Target{"cube-file", RUXFuzz::cubeFile}),

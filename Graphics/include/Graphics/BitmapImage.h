@@ -33,8 +33,9 @@ public:
     static std::shared_ptr<BitmapImage> create(std::shared_ptr<const Bitmap> bitmap, double scale = 1.0,
                                                ImageOrientation orientation = ImageOrientation::Up);
 
-    // Decodes a PNG or JPEG file (by content, not by name); a JPEG's EXIF orientation becomes the
-    // image's orientation, scale 1. nullptr with one log line for a missing, unreadable, corrupt or
+    // Decodes a PNG, JPEG, WebP, HEIF, AVIF or camera raw file (by content, not by name); a JPEG's
+    // EXIF orientation becomes the image's orientation, a raw's is applied to its pixels (see
+    // CameraRaw.h), scale 1. nullptr with one log line for a missing, unreadable, corrupt or
     // truncated file, or one over Bitmap::pixelLimit(). Any thread may call it.
     static std::shared_ptr<BitmapImage> createFromFile(const std::string& path, double scale = 1.0);
     // The same for bytes in memory.

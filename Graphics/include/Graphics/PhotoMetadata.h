@@ -14,7 +14,7 @@ namespace Graphics {
 // edited copy can keep it. Immutable once made; shared between threads freely.
 class RUX_API PhotoMetadata {
 public:
-    // The metadata of a JPEG, PNG, WebP, HEIF or AVIF file. nullptr when the file has none we can
+    // The metadata of a JPEG, PNG, WebP, HEIF, AVIF or camera raw file. nullptr when the file has none we can
     // read (nothing is logged for a photo that simply carries none); one log line when the file's
     // metadata is corrupt. Any thread; the caller owns the result.
     static std::shared_ptr<const PhotoMetadata> createFromFile(const std::string& path);
@@ -26,7 +26,8 @@ public:
 
     // Writes this metadata into encoded image bytes (JPEG, PNG or WebP) of an edited copy whose
     // pixels are width × height and already upright: the orientation becomes 1, the pixel
-    // dimensions are updated and the embedded preview thumbnail is dropped. False (bytes
+    // dimensions are updated, and the embedded preview thumbnail and a raw's description of its
+    // sensor data are dropped. False (bytes
     // unchanged, one log line) when Exiv2 cannot write them. Any thread.
     bool writeInto(std::vector<std::uint8_t>& encoded, int width, int height) const;
 

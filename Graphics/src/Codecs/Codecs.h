@@ -18,6 +18,12 @@ std::shared_ptr<BitmapImage> decodePng(const std::uint8_t* data, std::size_t siz
 std::shared_ptr<BitmapImage> decodeWebp(const std::uint8_t* data, std::size_t size, double scale);
 // HEIF and AVIF: the primary image with its turn and mirror applied; thumbnails are ignored.
 std::shared_ptr<BitmapImage> decodeHeif(const std::uint8_t* data, std::size_t size, double scale);
+// Camera raws (see CameraRaw.h): the upright picture at least minimumWidth × minimumHeight (0 × 0:
+// the full size). recognised says whether LibRaw took the data for a raw: when it did not, nothing is
+// logged and the caller says what the data is not; when it did, a failure has its one log line. A
+// lazily decoding source for raws answers its decodeCovering with this; the bitmap is the caller's.
+std::shared_ptr<Bitmap> decodeRaw(const std::uint8_t* data, std::size_t size, int minimumWidth,
+                                  int minimumHeight, bool& recognised);
 
 // JPEG at quality 1…100 (clamped), tagged sRGB; 4:4:4 chroma from 90. Empty with one log line.
 std::optional<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality);

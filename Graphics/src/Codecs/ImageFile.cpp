@@ -92,7 +92,12 @@ std::shared_ptr<BitmapImage> BitmapImage::createFromData(const std::uint8_t* dat
         return decodeWebp(data, size, scale);
     if (isHeifData(data, size))
         return decodeHeif(data, size, scale);
-    Foundation::log("Image: data is not PNG, JPEG, WebP, HEIF or AVIF");
+    // Raws come last: LibRaw recognises many formats only by parsing their headers.
+    bool recognised = false;
+    std::shared_ptr<Bitmap> raw = decodeRaw(data, size, 0, 0, recognised);
+    if (recognised)
+        return raw ? BitmapImage::create(raw, scale) : nullptr;
+    Foundation::log("Image: data is not PNG, JPEG, WebP, HEIF, AVIF or a camera raw");
     return nullptr;
 }
 

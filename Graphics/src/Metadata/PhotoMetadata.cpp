@@ -2,6 +2,7 @@
 // both stop here, so that callers see a null result or false and at most one line in our log.
 #include <Foundation/Log.h>
 #include <Graphics/PhotoMetadata.h>
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <exiv2/exiv2.hpp>
@@ -46,12 +47,31 @@ void eraseIfPresent(Data& data, const char* key) {
         data.erase(found);
 }
 
+// A raw's first directory describes its sensor data (strips or tiles, the mosaic's pattern, DNG's
+// colour calibration) and its other directories hold the raw image and previews. None of that
+// describes an edited copy, and a reader could take the copy's pixels for a mosaic.
+bool describesRawData(const Exiv2::Exifdatum& datum) {
+    const std::string group = datum.groupName();
+    if (group.rfind("SubImage", 0) == 0 || group.rfind("SubThumb", 0) == 0 ||
+        (group.size() == 6 && group.rfind("Image", 0) == 0 && group[5] >= '2' && group[5] <= '9'))
+        return true;
+    if (group != "Image")
+        return false;
+    const std::uint16_t tag = datum.tag();
+    constexpr std::uint16_t kLayoutTags[] = {0x00fe, 0x0111, 0x0116, 0x0117, 0x0142, 0x0143,
+                                             0x0144, 0x0145, 0x014a, 0x828d, 0x828e};
+    return (tag >= 0xc612 && tag <= 0xcfff) ||
+           std::find(std::begin(kLayoutTags), std::end(kLayoutTags), tag) != std::end(kLayoutTags);
+}
+
 // The edited copy is upright, of a new size, in sRGB, and its old preview would show the photo
 // before the edit.
 void describeEditedCopy(PhotoMetadata::Contents& metadata, int width, int height) {
     auto& exif = metadata.exif;
     if (!exif.empty()) {
         Exiv2::ExifThumb(exif).erase();
+        for (auto datum = exif.begin(); datum != exif.end();)
+            datum = describesRawData(*datum) ? exif.erase(datum) : std::next(datum);
         exif["Exif.Image.Orientation"] = static_cast<std::uint16_t>(1);
         exif["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(width);
         exif["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(height);
