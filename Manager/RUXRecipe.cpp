@@ -1,15 +1,7 @@
 #include <Foundation/Log.h>
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXRecipe.h>
-#include <Transformation/RUXBeautifulBlurTransformation.h>
-#include <Transformation/RUXBlurTransformation.h>
-#include <Transformation/RUXCropTransformation.h>
-#include <Transformation/RUXEngineValues.h>
-#include <Transformation/RUXFilters.h>
-#include <Transformation/RUXNormalizeTransformation.h>
-#include <Transformation/RUXRotateTransformation.h>
-#include <Transformation/RUXScalarAdjustments.h>
-#include <Transformation/RUXUserLookTransformation.h>
+#include <Transformation/RUXTransformationRegistry.h>
 #include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -22,14 +14,6 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-// Quarter turns and mirrors leave only 0 and ±1 in the matrix, give or take the residues of
-// cos(π/2) that repeated turns accumulate (about 1e-16 each).
-constexpr double kMatrixTolerance = 1e-9;
-
-bool isLook(const RUXClass& c) {
-    return c.create()->type() == RUXTransformationTypeFilter;
-}
-
 // key in double quotes, as messages name keys.
 std::string quoted(const std::string& key) {
     std::string result;
@@ -40,49 +24,45 @@ std::string quoted(const std::string& key) {
     return result;
 }
 
-Json numbers(std::initializer_list<double> values) {
-    return Json(std::vector<double>(values));
-}
-
 // The entry of one transformation; std::nullopt for a class that cannot be written down, and an
 // empty object for one that needs no entry (the normalisation, a crop without framing).
 std::optional<Json> entryFor(const RUXImageTransformation& t) {
     const RUXClass& c = t.transformationClass();
-    Json entry = {{"class", c.name}};
-    if (&c == &RUXNormalizeTransformation::classDescriptor()) {
+    const RUXTransformationDeclaration* declaration = RUXTransformationRegistry::declarationOf(c);
+    if (!declaration) {
+        return std::nullopt;
+    }
+    if (!declaration->recorded) {
         return Json::object();
     }
-    if (auto* rotate = dynamic_cast<const RUXRotateTransformation*>(&t)) {
-        const Graphics::AffineTransform m = rotate->transformMatrix();
-        entry["matrix"] = numbers({m.a, m.b, m.c, m.d, m.tx, m.ty});
-        entry["flipDirection"] = rotate->flipDirection();
-        entry["rotateDirection"] = rotate->rotateDirection();
-    } else if (auto* crop = dynamic_cast<const RUXCropTransformation*>(&t)) {
-        const Graphics::Rect original = crop->originalRect();
-        const Graphics::Rect framing = crop->cropRect().standardized();
-        // The render scales the framing by the picture over the original size, about the origin;
-        // dividing by that size once here gives the same proportions at every resolution.
-        const Graphics::Rect rect(framing.origin.x / original.width(), framing.origin.y / original.height(),
-                                  framing.size.width / original.width(),
-                                  framing.size.height / original.height());
-        if (original.width() == 0 || original.height() == 0 || !RUXIsFinite(rect) || !(rect.size.width > 0) ||
-            !(rect.size.height > 0)) {
-            // Such a crop leaves pictures unchanged, which no entry says as well.
+    Json entry = {{"class", c.name}};
+    for (const RUXParameter& p : declaration->parameters) {
+        if (p.key.empty()) {
+            continue;
+        }
+        std::optional<RUXParameterValue> value = p.get ? p.get(t) : std::nullopt;
+        if (!value) {
             return Json::object();
         }
-        entry["rect"] = numbers({rect.origin.x, rect.origin.y, rect.size.width, rect.size.height});
-    } else if (auto* scalar = dynamic_cast<const RUXScalarAdjustment*>(&t)) {
-        entry["value"] = double(scalar->value());
-    } else if (auto* blur = dynamic_cast<const RUXBlurTransformation*>(&t)) {
-        entry["point"] = numbers({blur->point().x, blur->point().y});
-        entry["scale"] = blur->scale();
-    } else if (auto* circle = dynamic_cast<const RUXBeautifulBlurTransformation*>(&t)) {
-        entry["point"] = numbers({circle->point().x, circle->point().y});
-    } else if (auto* userLook = dynamic_cast<const RUXUserLookTransformation*>(&t)) {
-        entry["name"] = userLook->name();
-        entry["source"] = userLook->source();
-    } else if (RUXTransformationClassNamed(c.name) != &c || !isLook(c)) {
-        return std::nullopt;
+        switch (p.kind) {
+        case RUXParameterKind::Scalar:
+            entry[p.key] = value->numbers.at(0);
+            break;
+        case RUXParameterKind::Sign:
+            entry[p.key] = int(value->numbers.at(0));
+            break;
+        case RUXParameterKind::LookReference:
+            entry[p.key] = value->text;
+            break;
+        case RUXParameterKind::Point:
+        case RUXParameterKind::PointList:
+        case RUXParameterKind::Rectangle:
+        case RUXParameterKind::Matrix:
+            entry[p.key] = Json(value->numbers);
+            break;
+        case RUXParameterKind::Group:
+            break;
+        }
     }
     return entry;
 }
@@ -99,24 +79,23 @@ public:
     }
 
     // Only the keys named (and "class") may appear.
-    bool onlyKeys(std::initializer_list<const char*> keys) {
+    bool onlyKeys(const std::vector<std::string>& keys) {
         for (const auto& item : m_entry.items()) {
             // A copy, not a structured binding: some compilers cannot capture those in a lambda.
             const std::string key = item.key();
-            if (key != "class" &&
-                std::none_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; })) {
+            if (key != "class" && std::find(keys.begin(), keys.end(), key) == keys.end()) {
                 return fail("unexpected key \"" + key + "\"");
             }
         }
-        for (const char* key : keys) {
+        for (const std::string& key : keys) {
             if (!m_entry.contains(key)) {
-                return fail("missing \"" + std::string(key) + "\"");
+                return fail("missing \"" + key + "\"");
             }
         }
         return true;
     }
 
-    std::optional<double> number(const char* key) {
+    std::optional<double> number(const std::string& key) {
         const Json& value = m_entry.at(key);
         if (!value.is_number()) {
             fail(quoted(key) + " must be a number");
@@ -130,10 +109,11 @@ public:
         return v;
     }
 
-    std::optional<std::vector<double>> numbers(const char* key, std::size_t count) {
+    std::optional<std::vector<double>> numbers(const std::string& key, std::size_t count) {
         const Json& value = m_entry.at(key);
-        if (!value.is_array() || value.size() != count) {
-            fail(quoted(key) + " must be a list of " + std::to_string(count) + " numbers");
+        if (!value.is_array() || (count ? value.size() != count : value.size() % 2 != 0)) {
+            fail(quoted(key) + (count ? " must be a list of " + std::to_string(count) + " numbers"
+                                      : std::string(" must be a list of x, y pairs")));
             return std::nullopt;
         }
         std::vector<double> result;
@@ -147,7 +127,7 @@ public:
         return result;
     }
 
-    std::optional<int> direction(const char* key) {
+    std::optional<int> direction(const std::string& key) {
         const Json& value = m_entry.at(key);
         if (!value.is_number_integer() || (value.get<long long>() != 1 && value.get<long long>() != -1)) {
             fail(quoted(key) + " must be 1 or -1");
@@ -156,7 +136,7 @@ public:
         return int(value.get<long long>());
     }
 
-    std::optional<std::string> text(const char* key) {
+    std::optional<std::string> text(const std::string& key) {
         const Json& value = m_entry.at(key);
         if (!value.is_string()) {
             fail(quoted(key) + " must be a string");
@@ -171,16 +151,40 @@ private:
     std::string& m_error;
 };
 
-bool isQuarterTurnsAndMirrors(const std::vector<double>& m) {
-    auto near = [](double v, double target) { return std::abs(v - target) <= kMatrixTolerance; };
-    auto unitOrZero = [&](double v) { return near(v, 0) || near(v, 1) || near(v, -1); };
-    if (!std::all_of(m.begin(), m.begin() + 4, unitOrZero) || !near(m[4], 0) || !near(m[5], 0)) {
-        return false;
+// One parameter's value as the entry holds it; std::nullopt (with the reader's message) when it
+// has the wrong type or count.
+std::optional<RUXParameterValue> readValue(EntryReader& reader, const RUXParameter& p) {
+    switch (p.kind) {
+    case RUXParameterKind::Scalar:
+        if (auto v = reader.number(p.key)) {
+            return RUXParameterValue{{*v}, {}};
+        }
+        break;
+    case RUXParameterKind::Sign:
+        if (auto v = reader.direction(p.key)) {
+            return RUXParameterValue{{double(*v)}, {}};
+        }
+        break;
+    case RUXParameterKind::LookReference:
+        if (auto v = reader.text(p.key)) {
+            return RUXParameterValue{{}, *v};
+        }
+        break;
+    case RUXParameterKind::Point:
+    case RUXParameterKind::PointList:
+    case RUXParameterKind::Rectangle:
+    case RUXParameterKind::Matrix:
+        if (auto v = reader.numbers(p.key, p.count())) {
+            return RUXParameterValue{*v, {}};
+        }
+        break;
+    case RUXParameterKind::Group:
+        break;
     }
-    return near(std::abs(m[0] * m[3] - m[1] * m[2]), 1);
+    return std::nullopt;
 }
 
-RUXTransformationPtr readEntry(const Json& entry, std::size_t index,
+RUXTransformationPtr readEntry(const Json& entry, std::size_t index, int version,
                                const RUXRecipe::UserLookResolver& resolver, std::string& error) {
     EntryReader reader(entry, index, error);
     if (!entry.is_object() || !entry.contains("class") || !entry.at("class").is_string()) {
@@ -188,114 +192,68 @@ RUXTransformationPtr readEntry(const Json& entry, std::size_t index,
         return nullptr;
     }
     const std::string className = entry.at("class").get<std::string>();
-    if (className == RUXRotateTransformation::classDescriptor().name) {
-        if (!reader.onlyKeys({"matrix", "flipDirection", "rotateDirection"})) {
-            return nullptr;
-        }
-        auto m = reader.numbers("matrix", 6);
-        auto flip = m ? reader.direction("flipDirection") : std::nullopt;
-        auto turn = flip ? reader.direction("rotateDirection") : std::nullopt;
-        if (!turn) {
-            return nullptr;
-        }
-        if (!isQuarterTurnsAndMirrors(*m)) {
-            reader.fail("\"matrix\" is not made of quarter turns and mirrors");
-            return nullptr;
-        }
-        auto rotate = std::make_shared<RUXRotateTransformation>();
-        rotate->setTransformMatrix({(*m)[0], (*m)[1], (*m)[2], (*m)[3], (*m)[4], (*m)[5]});
-        rotate->setFlipDirection(*flip);
-        rotate->setRotateDirection(*turn);
-        return rotate;
+    const RUXTransformationDeclaration* declaration = RUXTransformationRegistry::declarationNamed(className);
+    if (!declaration || !declaration->recorded) {
+        reader.fail("unknown class \"" + className + "\"");
+        return nullptr;
     }
-    if (className == RUXCropTransformation::classDescriptor().name) {
-        if (!reader.onlyKeys({"rect"})) {
-            return nullptr;
-        }
-        auto r = reader.numbers("rect", 4);
-        if (!r) {
-            return nullptr;
-        }
-        if (!((*r)[2] > 0) || !((*r)[3] > 0)) {
-            reader.fail("\"rect\" must have a positive width and height");
-            return nullptr;
-        }
-        auto crop = std::make_shared<RUXCropTransformation>();
-        crop->setCropRect(Graphics::Rect((*r)[0], (*r)[1], (*r)[2], (*r)[3]));
-        crop->setOriginalRect(Graphics::Rect(0, 0, 1, 1));
-        return crop;
+    if (declaration->recipeVersion > version) {
+        reader.fail("the class \"" + className + "\" needs recipe version " +
+                    std::to_string(declaration->recipeVersion));
+        return nullptr;
     }
-    for (const RUXClass* scalarClass :
-         {&RUXBrightnessTransformation::classDescriptor(), &RUXSaturationTransformation::classDescriptor(),
-          &RUXContrastTransformation::classDescriptor()}) {
-        if (className == scalarClass->name) {
-            if (!reader.onlyKeys({"value"})) {
+    std::vector<std::string> keys;
+    for (const RUXParameter& p : declaration->parameters) {
+        if (!p.key.empty()) {
+            keys.push_back(p.key);
+        }
+    }
+    if (!reader.onlyKeys(keys)) {
+        return nullptr;
+    }
+    std::vector<std::pair<const RUXParameter*, RUXParameterValue>> values;
+    for (const RUXParameter& p : declaration->parameters) {
+        if (p.key.empty()) {
+            continue;
+        }
+        auto value = readValue(reader, p);
+        if (!value) {
+            return nullptr;
+        }
+        values.emplace_back(&p, std::move(*value));
+    }
+    for (const auto& [p, value] : values) {
+        if (p->check) {
+            if (std::string complaint = p->check(value); !complaint.empty()) {
+                reader.fail(quoted(p->key) + " " + complaint);
                 return nullptr;
             }
-            auto value = reader.number("value");
-            if (!value) {
-                return nullptr;
+        }
+    }
+    if (declaration->resolvedByHost) {
+        auto textOf = [&](const char* key) {
+            for (const auto& [p, value] : values) {
+                if (p->key == key) {
+                    return value.text;
+                }
             }
-            if (!std::isfinite(float(*value))) {
-                reader.fail("\"value\" is too large");
-                return nullptr;
-            }
-            auto scalar = std::static_pointer_cast<RUXScalarTransformation>(scalarClass->create());
-            scalar->setValue(float(*value));
-            return scalar;
-        }
-    }
-    if (className == RUXBlurTransformation::classDescriptor().name) {
-        if (!reader.onlyKeys({"point", "scale"})) {
-            return nullptr;
-        }
-        auto point = reader.numbers("point", 2);
-        auto scale = point ? reader.number("scale") : std::nullopt;
-        if (!scale) {
-            return nullptr;
-        }
-        auto blur = std::make_shared<RUXBlurTransformation>();
-        blur->setPoint({(*point)[0], (*point)[1]});
-        blur->setScale(*scale);
-        return blur;
-    }
-    if (className == RUXBeautifulBlurTransformation::classDescriptor().name) {
-        if (!reader.onlyKeys({"point"})) {
-            return nullptr;
-        }
-        auto point = reader.numbers("point", 2);
-        if (!point) {
-            return nullptr;
-        }
-        auto blur = std::make_shared<RUXBeautifulBlurTransformation>();
-        blur->setPoint({(*point)[0], (*point)[1]});
-        return blur;
-    }
-    if (className == RUXUserLookTransformation::classDescriptor().name) {
-        if (!reader.onlyKeys({"name", "source"})) {
-            return nullptr;
-        }
-        auto name = reader.text("name");
-        auto source = name ? reader.text("source") : std::nullopt;
-        if (!source) {
-            return nullptr;
-        }
-        RUXTransformationPtr look = resolver ? resolver(*name, *source) : nullptr;
-        if (!look || look->type() != RUXTransformationTypeFilter) {
-            reader.fail("the user look \"" + *name + "\" is not available");
+            return std::string();
+        };
+        const std::string name = textOf("name");
+        RUXTransformationPtr look = resolver ? resolver(name, textOf("source")) : nullptr;
+        if (!look || look->type() != declaration->type) {
+            reader.fail("the user look \"" + name + "\" is not available");
             return nullptr;
         }
         return look;
     }
-    const RUXClass* lookClass = RUXTransformationClassNamed(className);
-    if (lookClass && isLook(*lookClass)) {
-        if (!reader.onlyKeys({})) {
-            return nullptr;
+    RUXTransformationPtr t = declaration->transformationClass->create();
+    for (const auto& [p, value] : values) {
+        if (p->set) {
+            p->set(*t, value);
         }
-        return lookClass->create();
     }
-    reader.fail("unknown class \"" + className + "\"");
-    return nullptr;
+    return t;
 }
 
 } // namespace
@@ -348,11 +306,15 @@ RUXRecipe::createWithDocument(std::string_view text, const UserLookResolver& res
         error = std::string("not a recipe: \"format\" must be \"") + kFormatName + "\"";
         return nullptr;
     }
+    const int newest = RUXTransformationRegistry::recipeVersion();
     if (!document.contains("version") || !document["version"].is_number_integer() ||
-        document["version"].get<long long>() != kVersion) {
-        error = "unsupported recipe version (this reader knows version " + std::to_string(kVersion) + ")";
+        document["version"].get<long long>() < 1 || document["version"].get<long long>() > newest) {
+        error = newest == 1 ? "unsupported recipe version (this reader knows version 1)"
+                            : "unsupported recipe version (this reader knows versions 1 to " +
+                                  std::to_string(newest) + ")";
         return nullptr;
     }
+    const int version = int(document["version"].get<long long>());
     if (!document.contains("transformations") || !document["transformations"].is_array()) {
         error = "\"transformations\" must be a list";
         return nullptr;
@@ -361,7 +323,7 @@ RUXRecipe::createWithDocument(std::string_view text, const UserLookResolver& res
     std::set<RUXTransformationType> types;
     std::size_t index = 0;
     for (const Json& entry : document["transformations"]) {
-        auto t = readEntry(entry, index, resolver, error);
+        auto t = readEntry(entry, index, version, resolver, error);
         if (!t) {
             return nullptr;
         }
@@ -380,12 +342,16 @@ RUXRecipe::createWithDocument(std::string_view text, const UserLookResolver& res
 
 std::string RUXRecipe::document() const {
     Json list = Json::array();
+    int version = kVersion;
     for (const auto& t : m_transformations) {
         if (auto entry = entryFor(*t); entry && !entry->empty()) {
             list.push_back(std::move(*entry));
+            if (auto* declaration = RUXTransformationRegistry::declarationOf(t->transformationClass())) {
+                version = std::max(version, declaration->recipeVersion);
+            }
         }
     }
-    Json document = {{"format", kFormatName}, {"version", kVersion}, {"transformations", std::move(list)}};
+    Json document = {{"format", kFormatName}, {"version", version}, {"transformations", std::move(list)}};
     return document.dump(2) + "\n";
 }
 

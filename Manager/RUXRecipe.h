@@ -29,10 +29,17 @@
 // which every list holds, is not written. A user look is recorded by name and the file it came
 // from; the reader resolves it.
 //
+// What each class writes is its declaration's (RUXTransformationRegistry). The design's classes
+// need version 1; a class added later may need a newer version, which a document takes only when it
+// holds such a class, so every document of the design's classes stays version 1 and every earlier
+// document still reads.
+//
 // Immutable once made; any thread.
 class RUX_API RUXRecipe {
 public:
     static constexpr const char* kFormatName = "rux-edit-recipe";
+    // The version of a document of the design's classes; the newest a reader accepts is
+    // RUXTransformationRegistry::recipeVersion().
     static constexpr int kVersion = 1;
     // Far above any real recipe (a few hundred bytes); a larger document is refused unread.
     static constexpr std::size_t kMaxDocumentBytes = 64 * 1024;
@@ -49,7 +56,8 @@ public:
     static std::shared_ptr<const RUXRecipe> createWithTransformations(const RUXTransformationList& list);
 
     // Parses a document. nullptr, with one sentence in error, for: text over kMaxDocumentBytes, text
-    // that is not JSON, another format name or version, an unknown class or key, a value of the
+    // that is not JSON, another format name, a version the registry does not know, a class newer
+    // than the document's version, an unknown class or key, a value of the
     // wrong type or count, a number that is not finite, a turn matrix that is not quarter turns
     // and mirrors, a crop without area, two entries of one type, or a user look that resolver
     // cannot find (or any user look when resolver is empty). Any thread; the caller owns the result.

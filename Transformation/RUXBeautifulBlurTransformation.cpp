@@ -17,6 +17,35 @@
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
 
+const RUXTransformationDeclaration& RUXBeautifulBlurTransformation::declaration() {
+    static const RUXTransformationDeclaration d = [] {
+        RUXTransformationDeclaration d;
+        d.transformationClass = &classDescriptor();
+        d.type = RUXTransformationTypeBlur;
+        d.sortOrder = 2.0;
+        d.family = RUXEditFamily::Effect;
+        RUXParameter point;
+        point.key = std::string("point");
+        point.kind = RUXParameterKind::Point;
+        point.unit = std::string("pixels of the picture it was placed on, from its top-left (0,0: centre)");
+        point.flag = std::string("--circle-blur");
+        point.flagValue = std::string("X,Y");
+        point.flagTakes = std::string("X,Y");
+        point.help =
+            std::string("takes the point in pixels of the rendered picture from its top-left (0,0: centre).");
+        point.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+            const Graphics::Point p = static_cast<const RUXBeautifulBlurTransformation&>(t).point();
+            return RUXParameterValue{{p.x, p.y}, {}};
+        };
+        point.set = [](RUXImageTransformation& t, const RUXParameterValue& v) {
+            static_cast<RUXBeautifulBlurTransformation&>(t).setPoint({v.numbers.at(0), v.numbers.at(1)});
+        };
+        d.parameters.push_back(std::move(point));
+        return d;
+    }();
+    return d;
+}
+
 Graphics::Point RUXBeautifulBlurTransformation::point() const {
     std::lock_guard lock(m_mutex);
     return m_point;
@@ -174,13 +203,14 @@ ImageEngine::ImagePtr RUXBeautifulBlurTransformation::quickResultFromImage(const
     const double w = extent.width(), h = extent.height();
     const Graphics::Point p = point();
     const double centerX = placeableCoordinate(p.x), centerY = RUXEngineValue(h - placeableCoordinate(p.y));
-    auto gradient = RUXFilterOutput("CIRadialGradient",
+    auto gradient = RUXFilterOutput(RUXFilterName::radialGradient,
                                     {{RUXFilterKey::radius0, 100.0},
                                      {RUXFilterKey::radius1, std::max(w, h)},
                                      {RUXFilterKey::center, ImageEngine::Vector::make(centerX, centerY)}});
-    return RUXFilterOutput("CIBlendWithMask", {{RUXFilterKey::image, image},
-                                               {RUXFilterKey::maskImage, gradient},
-                                               {RUXFilterKey::backgroundImage, backgroundForSize({w, h})}});
+    return RUXFilterOutput(RUXFilterName::blendWithMask,
+                           {{RUXFilterKey::image, image},
+                            {RUXFilterKey::maskImage, gradient},
+                            {RUXFilterKey::backgroundImage, backgroundForSize({w, h})}});
 }
 
 std::shared_ptr<Graphics::Bitmap>

@@ -5,6 +5,7 @@
 #include <Graphics/BitmapImage.h>
 #include <ImageEngine/Convolution.h>
 #include <Transformation/RUXImageTransformation.h>
+#include <Transformation/RUXTransformationDeclaration.h>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -25,8 +26,10 @@ public:
     // The integer kernel: weights scaled to 255 at the centre, and their sum.
     using Kernel = ImageEngine::IntegerKernel;
 
-    RUXTransformationType type() const override { return RUXTransformationTypeBlur; }
-    double sortOrder() const override { return 2.0; }
+    // Its parameters, slot and sort order, said once.
+    static const RUXTransformationDeclaration& declaration();
+    RUXTransformationType type() const override { return declaration().type; }
+    double sortOrder() const override { return declaration().sortOrder; }
 
     Graphics::Point point() const override;
     void setPoint(Graphics::Point point) override;

@@ -4,6 +4,55 @@
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXBlurTransformation)
 
+const RUXTransformationDeclaration& RUXBlurTransformation::declaration() {
+    static const RUXTransformationDeclaration d = [] {
+        RUXTransformationDeclaration d;
+        d.transformationClass = &classDescriptor();
+        d.type = RUXTransformationTypeBlur;
+        d.sortOrder = 100.0;
+        d.family = RUXEditFamily::Effect;
+        RUXParameter point;
+        point.key = std::string("point");
+        point.kind = RUXParameterKind::Point;
+        point.minValue = 0;
+        point.maxValue = 1;
+        point.neutralValue = 0.5;
+        point.unit = std::string("unit point from the top-left");
+        point.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+            const Graphics::Point p = static_cast<const RUXBlurTransformation&>(t).point();
+            return RUXParameterValue{{p.x, p.y}, {}};
+        };
+        point.set = [](RUXImageTransformation& t, const RUXParameterValue& v) {
+            static_cast<RUXBlurTransformation&>(t).setPoint({v.numbers.at(0), v.numbers.at(1)});
+        };
+        RUXParameter scale;
+        scale.key = std::string("scale");
+        scale.kind = RUXParameterKind::Scalar;
+        scale.minValue = 0;
+        scale.maxValue = 4;
+        scale.neutralValue = 1;
+        scale.unit = std::string("factor of the radii");
+        scale.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+            return RUXParameterValue{{static_cast<const RUXBlurTransformation&>(t).scale()}, {}};
+        };
+        scale.set = [](RUXImageTransformation& t, const RUXParameterValue& v) {
+            static_cast<RUXBlurTransformation&>(t).setScale(v.numbers.at(0));
+        };
+        RUXParameter flag;
+        flag.kind = RUXParameterKind::Group;
+        flag.members = {"point", "scale"};
+        flag.requiredMembers = 1;
+        flag.flag = std::string("--focus-blur");
+        flag.flagValue = std::string("X,Y[,SCALE]");
+        flag.flagTakes = std::string("X,Y[,SCALE] with a scale of 0 or more");
+        flag.help = std::string("takes the unit point from the top-left and an optional scale.");
+        flag.flagAccepts = [](const std::vector<double>& n) { return n.size() != 3 || n[2] >= 0; };
+        d.parameters = {std::move(point), std::move(scale), std::move(flag)};
+        return d;
+    }();
+    return d;
+}
+
 Graphics::Point RUXBlurTransformation::point() const {
     std::lock_guard lock(m_mutex);
     return m_point;
@@ -54,12 +103,12 @@ ImageEngine::ImagePtr RUXBlurTransformation::blurredImageWithSource(const ImageE
     if (!image) {
         return nullptr;
     }
-    auto clamped =
-        RUXFilterOutput("CIAffineClamp", {{RUXFilterKey::image, image},
-                                          {RUXFilterKey::transform, Graphics::AffineTransform::identity()}});
-    auto blurred = RUXFilterOutput("CIGaussianBlur",
+    auto clamped = RUXFilterOutput(
+        RUXFilterName::affineClamp,
+        {{RUXFilterKey::image, image}, {RUXFilterKey::transform, Graphics::AffineTransform::identity()}});
+    auto blurred = RUXFilterOutput(RUXFilterName::gaussianBlur,
                                    {{RUXFilterKey::image, clamped}, {RUXFilterKey::radius, kBlurRadius}});
-    return RUXFilterOutput("CICrop",
+    return RUXFilterOutput(RUXFilterName::crop,
                            {{RUXFilterKey::image, blurred},
                             {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(image->extent())}});
 }
@@ -73,13 +122,14 @@ RUXBlurTransformation::createRadialMaskForImage(const ImageEngine::ImagePtr& ima
     if (!g.isPlaced) {
         return nullptr;
     }
-    auto gradient = RUXFilterOutput(
-        "CIRadialGradient", {{RUXFilterKey::radius0, g.innerRadius},
-                             {RUXFilterKey::radius1, g.outerRadius},
-                             {RUXFilterKey::center, ImageEngine::Vector::make(g.center.x, g.center.y)},
-                             {RUXFilterKey::color0, ImageEngine::Color{0, 1, 0, 1}},
-                             {RUXFilterKey::color1, ImageEngine::Color{0, 1, 0, 0}}});
-    return RUXFilterOutput("CICrop",
+    auto gradient =
+        RUXFilterOutput(RUXFilterName::radialGradient,
+                        {{RUXFilterKey::radius0, g.innerRadius},
+                         {RUXFilterKey::radius1, g.outerRadius},
+                         {RUXFilterKey::center, ImageEngine::Vector::make(g.center.x, g.center.y)},
+                         {RUXFilterKey::color0, ImageEngine::Color{0, 1, 0, 1}},
+                         {RUXFilterKey::color1, ImageEngine::Color{0, 1, 0, 0}}});
+    return RUXFilterOutput(RUXFilterName::crop,
                            {{RUXFilterKey::image, gradient},
                             {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(image->extent())}});
 }
@@ -91,9 +141,9 @@ ImageEngine::ImagePtr RUXBlurTransformation::resultFromImage(const ImageEngine::
     }
     auto mask = createRadialMaskForImage(image);
     auto blurred = blurredImageWithSource(image);
-    return RUXFilterOutput("CIBlendWithMask", {{RUXFilterKey::image, image},
-                                               {RUXFilterKey::backgroundImage, blurred},
-                                               {RUXFilterKey::maskImage, mask}});
+    return RUXFilterOutput(RUXFilterName::blendWithMask, {{RUXFilterKey::image, image},
+                                                          {RUXFilterKey::backgroundImage, blurred},
+                                                          {RUXFilterKey::maskImage, mask}});
 }
 
 ImageEngine::ImagePtr RUXBlurTransformation::quickResultFromImage(const ImageEngine::ImagePtr& image,
@@ -110,7 +160,7 @@ ImageEngine::ImagePtr RUXBlurTransformation::quickResultFromImage(const ImageEng
     // width would read as inside everywhere for the reversed gradient, so its inner edge is put
     // just below zero to veil everything instead.
     const double veilInner = g.innerRadius == 0 && g.outerRadius == 0 ? -1e-30 : g.innerRadius;
-    auto veil = RUXFilterOutput("CIRadialGradient",
+    auto veil = RUXFilterOutput(RUXFilterName::radialGradient,
                                 {{RUXFilterKey::radius0, g.outerRadius},
                                  {RUXFilterKey::radius1, veilInner},
                                  {RUXFilterKey::color0, ImageEngine::Color{1, 1, 1, 0.85}},
@@ -120,7 +170,7 @@ ImageEngine::ImagePtr RUXBlurTransformation::quickResultFromImage(const ImageEng
         return nullptr;
     }
     auto cropped = veil->imageByCroppingToRect(image->extent());
-    return RUXFilterOutput("CISourceOverCompositing",
+    return RUXFilterOutput(RUXFilterName::sourceOverCompositing,
                            {{RUXFilterKey::image, cropped}, {RUXFilterKey::backgroundImage, image}});
 }
 

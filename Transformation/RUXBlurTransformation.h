@@ -2,6 +2,7 @@
 
 #include <Foundation/Export.h>
 #include <Transformation/RUXImageTransformation.h>
+#include <Transformation/RUXTransformationDeclaration.h>
 #include <mutex>
 
 // The focus blur: a sharp circle around a point, a soft ring, and a lightly blurred rest. The
@@ -26,8 +27,10 @@ public:
     };
     static constexpr double kBlurRadius = 2.5;
 
-    RUXTransformationType type() const override { return RUXTransformationTypeBlur; }
-    double sortOrder() const override { return 100.0; }
+    // Its parameters, slot and sort order, said once.
+    static const RUXTransformationDeclaration& declaration();
+    RUXTransformationType type() const override { return declaration().type; }
+    double sortOrder() const override { return declaration().sortOrder; }
 
     Graphics::Point point() const override;
     void setPoint(Graphics::Point point) override;

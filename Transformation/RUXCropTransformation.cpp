@@ -7,6 +7,54 @@
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXCropTransformation)
 
+// The framing is written in fractions of the unturned photo (origin at its bottom-left, y up), so
+// it holds at every resolution and under later turns. The flag --crop is given on the picture the
+// crop screen frames, which only rux-render can render, so it stays with rux-render.
+const RUXTransformationDeclaration& RUXCropTransformation::declaration() {
+    static const RUXTransformationDeclaration d = [] {
+        RUXTransformationDeclaration d;
+        d.transformationClass = &classDescriptor();
+        d.type = RUXTransformationTypeCrop;
+        d.sortOrder = 0.1;
+        d.family = RUXEditFamily::Geometry;
+        RUXParameter rect;
+        rect.key = std::string("rect");
+        rect.kind = RUXParameterKind::Rectangle;
+        rect.minValue = 0;
+        rect.maxValue = 1;
+        rect.unit = std::string("fractions of the unturned photo, y up");
+        rect.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+            const auto& crop = static_cast<const RUXCropTransformation&>(t);
+            const Graphics::Rect original = crop.originalRect();
+            const Graphics::Rect framing = crop.cropRect().standardized();
+            // The render scales the framing by the picture over the original size, about the
+            // origin; dividing by that size once here gives the same proportions at every
+            // resolution.
+            const Graphics::Rect r(framing.origin.x / original.width(), framing.origin.y / original.height(),
+                                   framing.size.width / original.width(),
+                                   framing.size.height / original.height());
+            if (original.width() == 0 || original.height() == 0 || !RUXIsFinite(r) || !(r.size.width > 0) ||
+                !(r.size.height > 0)) {
+                // Such a crop leaves pictures unchanged, which no entry says as well.
+                return std::nullopt;
+            }
+            return RUXParameterValue{{r.origin.x, r.origin.y, r.size.width, r.size.height}, {}};
+        };
+        rect.set = [](RUXImageTransformation& t, const RUXParameterValue& v) {
+            auto& crop = static_cast<RUXCropTransformation&>(t);
+            const auto& r = v.numbers;
+            crop.setCropRect(Graphics::Rect(r.at(0), r.at(1), r.at(2), r.at(3)));
+            crop.setOriginalRect(Graphics::Rect(0, 0, 1, 1));
+        };
+        rect.check = [](const RUXParameterValue& v) -> std::string {
+            return v.numbers.at(2) > 0 && v.numbers.at(3) > 0 ? "" : "must have a positive width and height";
+        };
+        d.parameters.push_back(std::move(rect));
+        return d;
+    }();
+    return d;
+}
+
 void RUXCropTransformation::setCropRect(const Graphics::Rect& cropRect, const Graphics::Rect& originalRect,
                                         const RUXImageMetadata& metadata) {
     if (originalRect.origin.x != 0 || originalRect.origin.y != 0) {
@@ -64,8 +112,9 @@ ImageEngine::ImagePtr RUXCropTransformation::resultFromImage(const ImageEngine::
         }
     }
     Graphics::Rect rotated = RUXEngineRect(rotation.applyToRect(scaled));
-    return RUXFilterOutput("CICrop", {{RUXFilterKey::image, image},
-                                      {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(rotated)}});
+    return RUXFilterOutput(RUXFilterName::crop,
+                           {{RUXFilterKey::image, image},
+                            {RUXFilterKey::rectangle, ImageEngine::Vector::makeWithRect(rotated)}});
 }
 
 RUXTransformationPtr RUXCropTransformation::copy() const {

@@ -2,6 +2,7 @@
 
 #include <Foundation/Export.h>
 #include <Transformation/RUXImageTransformation.h>
+#include <Transformation/RUXTransformationDeclaration.h>
 #include <mutex>
 
 // The framing chosen on the crop screen, kept in the frame of the unrotated source together with
@@ -9,8 +10,10 @@
 class RUX_API RUXCropTransformation final : public RUXImageTransformation {
     RUX_TRANSFORMATION_CLASS(RUXCropTransformation)
 public:
-    RUXTransformationType type() const override { return RUXTransformationTypeCrop; }
-    double sortOrder() const override { return 0.1; }
+    // Its parameters, slot and sort order, said once.
+    static const RUXTransformationDeclaration& declaration();
+    RUXTransformationType type() const override { return declaration().type; }
+    double sortOrder() const override { return declaration().sortOrder; }
     bool respondsToIsAppliedToThumbnail() const override { return true; }
     bool isAppliedToThumbnail() const override { return true; }
 

@@ -19,7 +19,7 @@ ImageEngine::ImagePtr RUXFilterLookupTable::resultFromImage(const ImageEngine::I
     if (!image || !m_data || m_data->size() != kRUXLookupTableByteCount) {
         return image;
     }
-    return RUXFilterOutput("CIColorCubeWithColorSpace",
+    return RUXFilterOutput(RUXFilterName::colorCubeWithColorSpace,
                            {{RUXFilterKey::image, image},
                             {RUXFilterKey::cubeDimension, double(kRUXLookupTableDimension)},
                             {RUXFilterKey::cubeData, m_data},

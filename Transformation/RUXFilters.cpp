@@ -1,11 +1,5 @@
 #include <Manager/RUXImageFilterInterface.h>
-#include <Transformation/RUXBeautifulBlurTransformation.h>
-#include <Transformation/RUXBlurTransformation.h>
-#include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXFilters.h>
-#include <Transformation/RUXNormalizeTransformation.h>
-#include <Transformation/RUXRotateTransformation.h>
-#include <Transformation/RUXScalarAdjustments.h>
 #include <Utility/RUXImageUtility.h>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXFilterBase)
@@ -66,7 +60,7 @@ ImageEngine::ImagePtr RUXFilterWithOverlayBase::resultFromImage(const ImageEngin
     double sx = baseExtent.width() / overlayExtent.width();
     double sy = baseExtent.height() / overlayExtent.height();
     auto scaled = overlay->imageByApplyingTransform(Graphics::AffineTransform::makeScale(sx, sy));
-    return RUXFilterOutput("CIOverlayBlendMode",
+    return RUXFilterOutput(RUXFilterName::overlayBlendMode,
                            {{RUXFilterKey::image, scaled}, {RUXFilterKey::backgroundImage, base}});
 }
 
@@ -107,34 +101,4 @@ const std::vector<const RUXClass*>& RUXOfferedLookClasses() {
         &RUXFilterInstant::classDescriptor(),  &RUXFilterVivid::classDescriptor(),
         &RUXFilterPro::classDescriptor()};
     return classes;
-}
-
-const std::vector<const RUXClass*>& RUXTransformationClasses() {
-    static const std::vector<const RUXClass*> all = [] {
-        std::vector<const RUXClass*> v{&RUXRotateTransformation::classDescriptor(),
-                                       &RUXCropTransformation::classDescriptor(),
-                                       &RUXNormalizeTransformation::classDescriptor(),
-                                       &RUXBrightnessTransformation::classDescriptor(),
-                                       &RUXSaturationTransformation::classDescriptor(),
-                                       &RUXContrastTransformation::classDescriptor(),
-                                       &RUXBeautifulBlurTransformation::classDescriptor(),
-                                       &RUXBlurTransformation::classDescriptor(),
-                                       &RUXFilterBase::classDescriptor(),
-                                       &RUXFilterWithOverlayBase::classDescriptor(),
-                                       &RUXFilterIdentity::classDescriptor(),
-                                       &RUXFilterCustom::classDescriptor()};
-        const auto& looks = RUXOfferedLookClasses();
-        v.insert(v.end(), looks.begin(), looks.end());
-        return v;
-    }();
-    return all;
-}
-
-const RUXClass* RUXTransformationClassNamed(const std::string& name) {
-    for (const RUXClass* c : RUXTransformationClasses()) {
-        if (name == c->name) {
-            return c;
-        }
-    }
-    return nullptr;
 }

@@ -4,6 +4,20 @@
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXNormalizeTransformation)
 
+// Every list holds the normalisation and no recipe writes it.
+const RUXTransformationDeclaration& RUXNormalizeTransformation::declaration() {
+    static const RUXTransformationDeclaration d = [] {
+        RUXTransformationDeclaration d;
+        d.transformationClass = &classDescriptor();
+        d.type = RUXTransformationTypeNormalize;
+        d.sortOrder = 0.99;
+        d.family = RUXEditFamily::Geometry;
+        d.recorded = false;
+        return d;
+    }();
+    return d;
+}
+
 ImageEngine::ImagePtr RUXNormalizeTransformation::resultFromImage(const ImageEngine::ImagePtr& image,
                                                                   RUXImageMetadata& metadata) {
     if (!image) {
@@ -17,7 +31,7 @@ ImageEngine::ImagePtr RUXNormalizeTransformation::resultFromImage(const ImageEng
     double y0 = anchored ? extent.origin.y : 0;
     metadata.setTranslateX(x0);
     metadata.setTranslateY(y0);
-    return RUXFilterOutput("CIAffineTransform",
+    return RUXFilterOutput(RUXFilterName::affineTransform,
                            {{RUXFilterKey::image, image},
                             {RUXFilterKey::transform, Graphics::AffineTransform::makeTranslation(-x0, -y0)}});
 }

@@ -2,14 +2,17 @@
 
 #include <Foundation/Export.h>
 #include <Transformation/RUXImageTransformation.h>
+#include <Transformation/RUXTransformationDeclaration.h>
 
 // Moves the image back so that its extent starts at (0, 0) after rotation and crop, and records
 // the offset it removed (the input's origin). Stateless, so one instance serves every formula.
 class RUX_API RUXNormalizeTransformation final : public RUXImageTransformation {
     RUX_TRANSFORMATION_CLASS(RUXNormalizeTransformation)
 public:
-    RUXTransformationType type() const override { return RUXTransformationTypeNormalize; }
-    double sortOrder() const override { return 0.99; }
+    // Its parameters, slot and sort order, said once.
+    static const RUXTransformationDeclaration& declaration();
+    RUXTransformationType type() const override { return declaration().type; }
+    double sortOrder() const override { return declaration().sortOrder; }
     bool respondsToIsAppliedToThumbnail() const override { return true; }
     bool isAppliedToThumbnail() const override { return true; }
 

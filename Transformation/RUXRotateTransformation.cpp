@@ -2,8 +2,82 @@
 #include <Manager/RUXImageFilterInterface.h>
 #include <Transformation/RUXImageMetadata.h>
 #include <Transformation/RUXRotateTransformation.h>
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXRotateTransformation)
+
+namespace {
+
+// Quarter turns and mirrors leave only 0 and ±1 in the matrix, give or take the residues of
+// cos(π/2) that repeated turns accumulate (about 1e-16 each).
+constexpr double kMatrixTolerance = 1e-9;
+
+bool isQuarterTurnsAndMirrors(const std::vector<double>& m) {
+    auto near = [](double v, double target) { return std::abs(v - target) <= kMatrixTolerance; };
+    auto unitOrZero = [&](double v) { return near(v, 0) || near(v, 1) || near(v, -1); };
+    if (!std::all_of(m.begin(), m.begin() + 4, unitOrZero) || !near(m[4], 0) || !near(m[5], 0)) {
+        return false;
+    }
+    return near(std::abs(m[0] * m[3] - m[1] * m[2]), 1);
+}
+
+RUXParameter direction(const char* key, int (RUXRotateTransformation::*get)() const,
+                       void (RUXRotateTransformation::*set)(int)) {
+    RUXParameter p;
+    p.key = std::string(key);
+    p.kind = RUXParameterKind::Sign;
+    p.minValue = -1;
+    p.maxValue = 1;
+    p.neutralValue = 1;
+    p.unit = std::string("sign");
+    p.get = [get](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+        return RUXParameterValue{{double((static_cast<const RUXRotateTransformation&>(t).*get)())}, {}};
+    };
+    p.set = [set](RUXImageTransformation& t, const RUXParameterValue& v) {
+        (static_cast<RUXRotateTransformation&>(t).*set)(int(v.numbers.at(0)));
+    };
+    return p;
+}
+
+} // namespace
+
+// The turns are actions on the rotate screen and rux-render's --rotate and --flip, not values: no
+// parameter has a flag.
+const RUXTransformationDeclaration& RUXRotateTransformation::declaration() {
+    static const RUXTransformationDeclaration d = [] {
+        RUXTransformationDeclaration d;
+        d.transformationClass = &classDescriptor();
+        d.type = RUXTransformationTypeRotate;
+        d.sortOrder = 0.0;
+        d.family = RUXEditFamily::Geometry;
+        RUXParameter matrix;
+        matrix.key = std::string("matrix");
+        matrix.kind = RUXParameterKind::Matrix;
+        matrix.unit = std::string("affine matrix a, b, c, d, tx, ty");
+        matrix.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+            const Graphics::AffineTransform m =
+                static_cast<const RUXRotateTransformation&>(t).transformMatrix();
+            return RUXParameterValue{{m.a, m.b, m.c, m.d, m.tx, m.ty}, {}};
+        };
+        matrix.set = [](RUXImageTransformation& t, const RUXParameterValue& v) {
+            const auto& m = v.numbers;
+            static_cast<RUXRotateTransformation&>(t).setTransformMatrix(
+                {m.at(0), m.at(1), m.at(2), m.at(3), m.at(4), m.at(5)});
+        };
+        matrix.check = [](const RUXParameterValue& v) -> std::string {
+            return isQuarterTurnsAndMirrors(v.numbers) ? "" : "is not made of quarter turns and mirrors";
+        };
+        d.parameters.push_back(std::move(matrix));
+        d.parameters.push_back(direction("flipDirection", &RUXRotateTransformation::flipDirection,
+                                         &RUXRotateTransformation::setFlipDirection));
+        d.parameters.push_back(direction("rotateDirection", &RUXRotateTransformation::rotateDirection,
+                                         &RUXRotateTransformation::setRotateDirection));
+        return d;
+    }();
+    return d;
+}
 
 namespace {
 constexpr double kQuarterTurn = 1.5707963267948966;
@@ -52,7 +126,7 @@ ImageEngine::ImagePtr RUXRotateTransformation::resultFromImage(const ImageEngine
         metadata.setAppliedAffineTransform(Graphics::AffineTransform::identity());
         return image;
     }
-    auto result = RUXFilterOutput("CIAffineTransform",
+    auto result = RUXFilterOutput(RUXFilterName::affineTransform,
                                   {{RUXFilterKey::image, image}, {RUXFilterKey::transform, matrix}});
     metadata.setAppliedAffineTransform(matrix);
     return result;

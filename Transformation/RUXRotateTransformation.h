@@ -3,6 +3,7 @@
 #include <Foundation/Export.h>
 #include <Graphics/AffineTransform.h>
 #include <Transformation/RUXImageTransformation.h>
+#include <Transformation/RUXTransformationDeclaration.h>
 #include <mutex>
 
 // The quarter turns and mirror flips the user applied, folded into one matrix. Each request acts
@@ -12,8 +13,10 @@
 class RUX_API RUXRotateTransformation final : public RUXImageTransformation {
     RUX_TRANSFORMATION_CLASS(RUXRotateTransformation)
 public:
-    RUXTransformationType type() const override { return RUXTransformationTypeRotate; }
-    double sortOrder() const override { return 0.0; }
+    // Its parameters, slot and sort order, said once.
+    static const RUXTransformationDeclaration& declaration();
+    RUXTransformationType type() const override { return declaration().type; }
+    double sortOrder() const override { return declaration().sortOrder; }
     bool respondsToIsAppliedToThumbnail() const override { return true; }
     bool isAppliedToThumbnail() const override { return true; }
 

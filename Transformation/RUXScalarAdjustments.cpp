@@ -14,12 +14,6 @@ constexpr double kLargestEV = 64;
 constexpr double kLargestSaturation = 1e4;
 constexpr double kLargestPower = 1e4;
 
-template <class T>
-RUXTransformationPtr copyWithValue(const T& source) {
-    auto result = std::make_shared<T>();
-    result->setValue(source.value());
-    return result;
-}
 // A value that is not a number has no meaning to apply; say so once per render and skip the edit.
 bool isUsable(float value, const char* what) {
     if (std::isfinite(value)) {
@@ -40,7 +34,7 @@ ImageEngine::ImagePtr RUXBrightnessTransformation::resultFromImage(const ImageEn
     // 2^64 already takes every non-black level past white (and 2^-64 every level to black), so
     // holding the value there changes no pixel while keeping 2^EV finite in single precision.
     return RUXFilterOutput(
-        "CIExposureAdjust",
+        RUXFilterName::exposureAdjust,
         {{RUXFilterKey::image, image}, {RUXFilterKey::ev, std::clamp(double(v), -kLargestEV, kLargestEV)}});
 }
 
@@ -53,7 +47,7 @@ ImageEngine::ImagePtr RUXSaturationTransformation::resultFromImage(const ImageEn
     // Any colour difference of one level is pushed past the ends of the range long before this
     // factor; beyond it the product could overflow single precision.
     return RUXFilterOutput(
-        "CIColorControls",
+        RUXFilterName::colorControls,
         {{RUXFilterKey::image, image},
          {RUXFilterKey::saturation, std::clamp(double(v), -kLargestSaturation, kLargestSaturation)}});
 }
@@ -67,16 +61,67 @@ ImageEngine::ImagePtr RUXContrastTransformation::resultFromImage(const ImageEngi
     // The square is taken in single precision, as the value is stored. A power of 10^4 already
     // takes every level below white to black; an infinite one would turn white's 0 × ∞ into NaN.
     float power = v * v;
-    return RUXFilterOutput("CIGammaAdjust", {{RUXFilterKey::image, image},
-                                             {RUXFilterKey::power, std::min(double(power), kLargestPower)}});
+    return RUXFilterOutput(
+        RUXFilterName::gammaAdjust,
+        {{RUXFilterKey::image, image}, {RUXFilterKey::power, std::min(double(power), kLargestPower)}});
 }
 
-RUXTransformationPtr RUXBrightnessTransformation::copy() const {
-    return copyWithValue(*this);
+RUXTransformationPtr RUXScalarAdjustment::copy() const {
+    auto result = std::static_pointer_cast<RUXScalarAdjustment>(transformationClass().create());
+    result->setValue(value());
+    return result;
 }
-RUXTransformationPtr RUXSaturationTransformation::copy() const {
-    return copyWithValue(*this);
+
+RUXTransformationDeclaration
+RUXScalarAdjustment::declare(const RUXClass& transformationClass, RUXTransformationType type,
+                             double sortOrder, double minValue, double maxValue, double neutralValue,
+                             std::string unit, std::string flag, std::string help, RUXSliderMapping mapping) {
+    RUXParameter value;
+    value.key = std::string("value");
+    value.kind = RUXParameterKind::Scalar;
+    value.minValue = minValue;
+    value.maxValue = maxValue;
+    value.neutralValue = neutralValue;
+    value.unit = std::move(unit);
+    value.mapping = mapping;
+    value.flag = std::move(flag);
+    value.flagValue = std::string("V");
+    value.flagTakes = std::string("a number");
+    value.help = std::move(help);
+    value.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+        return RUXParameterValue{{double(static_cast<const RUXScalarAdjustment&>(t).value())}, {}};
+    };
+    value.set = [](RUXImageTransformation& t, const RUXParameterValue& v) {
+        static_cast<RUXScalarAdjustment&>(t).setValue(float(v.numbers.at(0)));
+    };
+    // A finite double beyond single precision would be stored as an infinity.
+    value.check = [](const RUXParameterValue& v) -> std::string {
+        return std::isfinite(float(v.numbers.at(0))) ? "" : "is too large";
+    };
+    RUXTransformationDeclaration declaration;
+    declaration.transformationClass = &transformationClass;
+    declaration.type = type;
+    declaration.sortOrder = sortOrder;
+    declaration.family = RUXEditFamily::Colour;
+    declaration.parameters.push_back(std::move(value));
+    return declaration;
 }
-RUXTransformationPtr RUXContrastTransformation::copy() const {
-    return copyWithValue(*this);
+
+const RUXTransformationDeclaration& RUXBrightnessTransformation::declaration() {
+    static const RUXTransformationDeclaration d =
+        declare(classDescriptor(), RUXTransformationTypeBrightness, 1.0, -2, 2, 0, "stops", "--brightness");
+    return d;
+}
+
+const RUXTransformationDeclaration& RUXSaturationTransformation::declaration() {
+    static const RUXTransformationDeclaration d =
+        declare(classDescriptor(), RUXTransformationTypeSaturation, 1.1, 0, 2, 1, "factor", "--saturation");
+    return d;
+}
+
+const RUXTransformationDeclaration& RUXContrastTransformation::declaration() {
+    static const RUXTransformationDeclaration d =
+        declare(classDescriptor(), RUXTransformationTypeContrast, 1.2, 0.5, 1.5, 1, "square root of a power",
+                "--contrast");
+    return d;
 }

@@ -4,6 +4,28 @@
 
 RUX_DEFINE_TRANSFORMATION_CLASS(RUXUserLookTransformation)
 
+// Recorded by name and the file it came from; a recipe's reader asks its host to find it.
+const RUXTransformationDeclaration& RUXUserLookTransformation::declaration() {
+    static const RUXTransformationDeclaration d = [] {
+        RUXTransformationDeclaration d = RUXLookDeclaration(classDescriptor());
+        d.resolvedByHost = true;
+        for (const char* key : {"name", "source"}) {
+            RUXParameter text;
+            text.key = std::string(key);
+            text.kind = RUXParameterKind::LookReference;
+            text.unit = std::string("text");
+            const bool isName = text.key == "name";
+            text.get = [isName](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
+                const auto& look = static_cast<const RUXUserLookTransformation&>(t);
+                return RUXParameterValue{{}, isName ? look.name() : look.source()};
+            };
+            d.parameters.push_back(std::move(text));
+        }
+        return d;
+    }();
+    return d;
+}
+
 std::shared_ptr<RUXUserLookTransformation>
 RUXUserLookTransformation::createWithCubeFile(const std::string& path, const std::string& name,
                                               std::string& error) {
@@ -23,7 +45,7 @@ ImageEngine::ImagePtr RUXUserLookTransformation::resultFromImage(const ImageEngi
     if (!image || !m_table || !m_table->data) {
         return image;
     }
-    return RUXFilterOutput("CIColorCubeWithColorSpace",
+    return RUXFilterOutput(RUXFilterName::colorCubeWithColorSpace,
                            {{RUXFilterKey::image, image},
                             {RUXFilterKey::cubeDimension, double(m_table->dimension)},
                             {RUXFilterKey::cubeData, m_table->data},

@@ -3,6 +3,7 @@
 #include <Foundation/Export.h>
 #include <Transformation/RUXCubeFile.h>
 #include <Transformation/RUXImageTransformation.h>
+#include <Transformation/RUXTransformationDeclaration.h>
 #include <memory>
 #include <string>
 
@@ -25,8 +26,10 @@ public:
     static std::shared_ptr<RUXUserLookTransformation>
     createWithCubeFile(const std::string& path, const std::string& name, std::string& error);
 
-    RUXTransformationType type() const override { return RUXTransformationTypeFilter; }
-    double sortOrder() const override { return 3.0; }
+    // Its parameters, slot and sort order, said once.
+    static const RUXTransformationDeclaration& declaration();
+    RUXTransformationType type() const override { return declaration().type; }
+    double sortOrder() const override { return declaration().sortOrder; }
 
     // The cube over image; the image itself when there is no cube. Any thread.
     ImageEngine::ImagePtr resultFromImage(const ImageEngine::ImagePtr& image,

@@ -78,10 +78,10 @@ void RUXScalarTransformationViewControllerBase::syncSliderWithTransformation() {
     if (!m_transformation) {
         return;
     }
-    // In the transformation's single precision, so that a value read back from the slider lands on
-    // the same float.
-    const float min = m_transformation->minValue(), max = m_transformation->maxValue();
-    const float position = (m_transformation->value() - min) / (max - min) * 200.0f - 100.0f;
+    // The declared mapping, in the transformation's single precision, so that a value read back
+    // from the slider lands on the same float.
+    const float position =
+        float(RUXSliderFractionOfScalarTransformation(*m_transformation)) * 200.0f - 100.0f;
     m_slider->setCurrentValue(position);
 }
 

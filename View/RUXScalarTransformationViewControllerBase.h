@@ -7,9 +7,9 @@
 #include <View/RUXTransformationViewControllerBase.h>
 
 // A tool screen for one of the one-value colour edits: the preview, a slider over the whole range
-// of the transformation (shown as −100 … 100) and the OK/Cancel bar. Every slider step previews the
-// working copy at high quality in the background; a finger held on the picture shows it without
-// the edit being made. Main thread only.
+// the transformation's class declares, by its declared mapping (shown as −100 … 100) and the OK/Cancel bar.
+// Every slider step previews the working copy at high quality in the background; a finger held on the picture
+// shows it without the edit being made. Main thread only.
 class RUX_API RUXScalarTransformationViewControllerBase : public RUXTransformationViewControllerBase,
                                                           public RUXImageViewDelegate,
                                                           public RUXSliderDelegate,
@@ -57,7 +57,7 @@ private:
     std::shared_ptr<RUXSlider> m_slider;
 };
 
-// Edits the exposure (RUXBrightnessTransformation).
+// Edits the exposure.
 class RUX_API RUXBrightnessViewController final : public RUXScalarTransformationViewControllerBase {
 public:
     // Never nullptr; the caller owns it and presents it. Main thread.
@@ -70,7 +70,7 @@ private:
     using RUXScalarTransformationViewControllerBase::RUXScalarTransformationViewControllerBase;
 };
 
-// Edits the contrast (RUXContrastTransformation).
+// Edits the contrast.
 class RUX_API RUXContrastViewController final : public RUXScalarTransformationViewControllerBase {
 public:
     // Never nullptr; the caller owns it and presents it. Main thread.
@@ -83,7 +83,7 @@ private:
     using RUXScalarTransformationViewControllerBase::RUXScalarTransformationViewControllerBase;
 };
 
-// Edits the saturation (RUXSaturationTransformation).
+// Edits the saturation.
 class RUX_API RUXSaturationViewController final : public RUXScalarTransformationViewControllerBase {
 public:
     // Never nullptr; the caller owns it and presents it. Main thread.

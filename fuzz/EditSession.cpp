@@ -10,6 +10,7 @@
 #include <Transformation/RUXImageTransformation.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
+#include <Transformation/RUXTransformationRegistry.h>
 #include <algorithm>
 #include <cmath>
 #include <deque>
@@ -58,8 +59,19 @@ std::shared_ptr<Graphics::BitmapImage> makePhoto(Input& in) {
 
 // Changes a working copy the way its tool screen would, and then some: any value at all.
 void editWorkingCopy(Input& in, const RUXTransformationPtr& t, RUXEditManager& manager) {
-    if (auto* scalar = dynamic_cast<RUXScalarTransformation*>(t.get())) {
-        scalar->setValue(static_cast<float>(in.number()));
+    const RUXTransformationDeclaration* declaration =
+        RUXTransformationRegistry::declarationOf(t->transformationClass());
+    if (declaration && declaration->family == RUXEditFamily::Colour) {
+        // Each declared value, whatever its range says: as many numbers as its kind holds.
+        for (const RUXParameter& p : declaration->parameters) {
+            if (p.set && p.count() > 0) {
+                RUXParameterValue value;
+                for (std::size_t i = 0; i < p.count(); ++i) {
+                    value.numbers.push_back(in.number());
+                }
+                p.set(*t, value);
+            }
+        }
     } else if (auto* positional = dynamic_cast<RUXPositionalTransformation*>(t.get())) {
         if (in.byte() & 1)
             positional->setPoint({in.number(), in.number()});

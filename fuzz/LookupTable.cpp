@@ -112,7 +112,7 @@ int lookupTable(const std::uint8_t* data, std::size_t size) {
     auto odd = std::make_shared<std::vector<std::uint8_t>>(floats * sizeof(float) + in.range(0, 3));
     for (std::size_t i = 0; i < odd->size(); ++i)
         (*odd)[i] = static_cast<std::uint8_t>(i * 37);
-    auto cubeResult = RUXFilterOutput("CIColorCubeWithColorSpace",
+    auto cubeResult = RUXFilterOutput(RUXFilterName::colorCubeWithColorSpace,
                                       {{RUXFilterKey::image, photo},
                                        {RUXFilterKey::cubeDimension, double(dimension)},
                                        {RUXFilterKey::cubeData, ImageEngine::Data(odd)},

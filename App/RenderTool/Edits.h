@@ -7,14 +7,13 @@
 #include "Options.h"
 
 #include <Manager/RUXRenderFormula.h>
-#include <Transformation/RUXBeautifulBlurTransformation.h>
-#include <Transformation/RUXBlurTransformation.h>
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
-#include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXTransformationRegistry.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace RenderTool {
 
@@ -55,11 +54,12 @@ bool applyEdits(const Options& options, EditList& list, const Render& render, st
             break;
         case Edit::Kind::Crop: {
             // The picture the crop screen frames: geometry and colour, no crop.
-            auto formula = list.imageWithTransformationClasses(
-                {&RUXRotateTransformation::classDescriptor(), &RUXNormalizeTransformation::classDescriptor(),
-                 &RUXBrightnessTransformation::classDescriptor(),
-                 &RUXSaturationTransformation::classDescriptor(),
-                 &RUXContrastTransformation::classDescriptor()});
+            std::vector<const RUXClass*> framed{&RUXRotateTransformation::classDescriptor(),
+                                                &RUXNormalizeTransformation::classDescriptor()};
+            for (const RUXClass* colour : RUXTransformationRegistry::classesOfFamily(RUXEditFamily::Colour)) {
+                framed.push_back(colour);
+            }
+            auto formula = list.imageWithTransformationClasses(framed);
             auto picture = formula ? render(formula) : nullptr;
             if (!picture) {
                 error = "could not render the picture to crop";
@@ -74,17 +74,12 @@ bool applyEdits(const Options& options, EditList& list, const Render& render, st
             list.commitTransformation(crop);
             break;
         }
-        case Edit::Kind::Brightness:
-        case Edit::Kind::Saturation:
-        case Edit::Kind::Contrast: {
-            const RUXClass& c =
-                edit.kind == Edit::Kind::Brightness   ? RUXBrightnessTransformation::classDescriptor()
-                : edit.kind == Edit::Kind::Saturation ? RUXSaturationTransformation::classDescriptor()
-                                                      : RUXContrastTransformation::classDescriptor();
-            auto scalar =
-                std::static_pointer_cast<RUXScalarTransformation>(list.getOrCreateTransformationWithClass(c));
-            scalar->setValue(float(edit.numbers[0]));
-            list.commitTransformation(scalar);
+        case Edit::Kind::Parameter: {
+            // As the edit's screen does: a working copy of the committed one (or a new one), the
+            // value set, then committed.
+            auto t = list.getOrCreateTransformationWithClass(*edit.declaration->transformationClass);
+            RUXApplyFlagValue(*edit.declaration, *edit.parameter, *t, edit.numbers);
+            list.commitTransformation(t);
             break;
         }
         case Edit::Kind::Look:
@@ -94,23 +89,6 @@ bool applyEdits(const Options& options, EditList& list, const Render& render, st
         case Edit::Kind::LookFile:
             list.commitTransformation(options.lookFiles[std::size_t(edit.numbers[0])]);
             break;
-        case Edit::Kind::FocusBlur: {
-            auto blur = std::static_pointer_cast<RUXBlurTransformation>(
-                list.getOrCreateTransformationWithClass(RUXBlurTransformation::classDescriptor()));
-            blur->setPoint({edit.numbers[0], edit.numbers[1]});
-            if (edit.numbers.size() == 3) {
-                blur->setScale(edit.numbers[2]);
-            }
-            list.commitTransformation(blur);
-            break;
-        }
-        case Edit::Kind::CircleBlur: {
-            auto blur = std::static_pointer_cast<RUXBeautifulBlurTransformation>(
-                list.getOrCreateTransformationWithClass(RUXBeautifulBlurTransformation::classDescriptor()));
-            blur->setPoint({edit.numbers[0], edit.numbers[1]});
-            list.commitTransformation(blur);
-            break;
-        }
         }
     }
     commitRotate();

@@ -8,15 +8,8 @@
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
 #include <Graphics/PhotoOutput.h>
-#include <Manager/RUXEditManager.h>
-#include <Manager/RUXImageRenderer.h>
-#include <Transformation/RUXBeautifulBlurTransformation.h>
-#include <Transformation/RUXBlurTransformation.h>
-#include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXFilters.h>
-#include <Transformation/RUXNormalizeTransformation.h>
-#include <Transformation/RUXRotateTransformation.h>
-#include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXTransformationRegistry.h>
 #include <Transformation/RUXUserLookTransformation.h>
 #include <algorithm>
 #include <chrono>
@@ -34,44 +27,100 @@ namespace RenderTool {
 
 namespace {
 
-const char* const kUsage =
-    "usage: rux-render INPUT OUTPUT [--scale S] [--rotate cw|ccw] [--flip h|v] [--crop X,Y,W,H]\n"
-    "                  [--brightness V] [--saturation V] [--contrast V] [--look NAME]\n"
-    "                  [--focus-blur X,Y[,SCALE]] [--circle-blur X,Y]\n"
-    "                  [--resolution full|original|screen|thumbnail] [--quality Q] [--strip-metadata]\n"
-    "                  [--repeat N] [--time] [--list-looks]\n"
-    "  Edits apply in the order given. OUTPUT is written as PNG, JPEG or WebP by its extension\n"
-    "  (.png, .jpg, .webp); INPUT may be PNG, JPEG, WebP, HEIC/HEIF, AVIF or a camera raw (DNG, CR2,\n"
-    "  NEF, ARW and the others LibRaw reads).\n"
-    "  --resolution: full (default) is what the editor's Save renders, original the photo's own size.\n"
-    "  --quality takes 1..100 for JPEG and WebP (default 92). The photo's Exif, XMP and IPTC are kept "
-    "(upright,\n"
-    "  without the preview) unless --strip-metadata is given.\n"
-    "  --crop takes fractions 0..1 of the picture the crop screen shows (rotated, top-left origin).\n"
-    "  --look takes a display name (see --list-looks) or a class name.\n"
-    "  --focus-blur takes the unit point from the top-left and an optional scale.\n"
-    "  --circle-blur takes the point in pixels of the rendered picture from its top-left (0,0: centre).\n"
-    "  --time prints the median render time over --repeat runs (decoding and encoding excluded),\n"
-    "  and the median processor time the process spent on each (all threads).\n"
-    "\n"
-    "Recipes and looks of your own:\n"
-    "  --recipe FILE       applies the recipe's edits before any edit given here\n"
-    "  --save-recipe FILE  writes the recipe of the edits applied (JSON)\n"
-    "  --look-file F.cube  applies a 3D .cube lookup table as the look (in the order given)\n"
-    "\n"
-    "Batch: rux-render [--recipe FILE] [edits] [--output-dir DIR] [--format png|jpg|webp] [--jobs N]\n"
-    "                  [--shard I/N] [--resume] [--report FILE] [--manifest FILE] INPUT...\n"
-    "  Renders every INPUT (and every path listed in the --manifest FILE, one a line) into DIR\n"
-    "  (default: the working directory) under its own name, in its own format (JPEG for raws, HEIC\n"
-    "  and AVIF) unless --format, never over an input, with the recipe's edits and then those given.\n"
-    "  --jobs photos at a time (default: the cores). --shard I/N (0-based) takes every N-th input of\n"
-    "  the sorted list from the I-th on.\n"
-    "  --resume skips every photo whose picture is already in DIR and removes the temporary files a\n"
-    "  killed run of the same shard left there. --report FILE appends one JSON line per photo (input,\n"
-    "  output, status written|skipped|failed, milliseconds, error).\n"
-    "  Batch mode is chosen by any of --output-dir, --format, --jobs, --shard, --resume, --report and\n"
-    "  --manifest, or by --recipe with other than two paths; two paths and none of these are INPUT OUTPUT.\n"
-    "  Exit status: 0 all written, 1 a photo (or recipe, look or manifest file) failed, 2 bad arguments.\n";
+// The value flags of the registered classes, in the registry's order, as usage items and help
+// lines.
+std::string editFlagItems() {
+    std::string items;
+    std::size_t column = 18;
+    auto add = [&](const std::string& item) {
+        if (column + item.size() + 1 > 100) {
+            items += "\n                 ";
+            column = 17;
+        }
+        items += " " + item;
+        column += item.size() + 1;
+    };
+    for (const RUXTransformationDeclaration* d : RUXTransformationRegistry::declarations()) {
+        for (const RUXParameter& p : d->parameters) {
+            if (!p.flag.empty()) {
+                add("[" + p.flag + " " + p.flagValue + "]");
+            }
+        }
+    }
+    add("[--look NAME]");
+    return items + "\n";
+}
+
+std::string editFlagHelp() {
+    std::string lines;
+    for (const RUXTransformationDeclaration* d : RUXTransformationRegistry::declarations()) {
+        for (const RUXParameter& p : d->parameters) {
+            if (!p.flag.empty() && !p.help.empty()) {
+                lines += "  " + p.flag + " " + p.help + "\n";
+            }
+        }
+    }
+    return lines;
+}
+
+// The flag of a registered class, with its declaration; {nullptr, nullptr} for none.
+std::pair<const RUXTransformationDeclaration*, const RUXParameter*> declaredFlag(const std::string& flag) {
+    for (const RUXTransformationDeclaration* d : RUXTransformationRegistry::declarations()) {
+        if (const RUXParameter* p = d->parameterWithFlag(flag)) {
+            return {d, p};
+        }
+    }
+    return {nullptr, nullptr};
+}
+
+} // namespace
+
+std::string usage() {
+    return "usage: rux-render INPUT OUTPUT [--scale S] [--rotate cw|ccw] [--flip h|v] [--crop X,Y,W,H]\n"
+           "                 " +
+           editFlagItems() +
+           "                  [--resolution full|original|screen|thumbnail] [--quality Q] "
+           "[--strip-metadata]\n"
+           "                  [--repeat N] [--time] [--list-looks]\n"
+           "  Edits apply in the order given. OUTPUT is written as PNG, JPEG or WebP by its extension\n"
+           "  (.png, .jpg, .webp); INPUT may be PNG, JPEG, WebP, HEIC/HEIF, AVIF or a camera raw (DNG, CR2,\n"
+           "  NEF, ARW and the others LibRaw reads).\n"
+           "  --resolution: full (default) is what the editor's Save renders, original the photo's own "
+           "size.\n"
+           "  --quality takes 1..100 for JPEG and WebP (default 92). The photo's Exif, XMP and IPTC are kept "
+           "(upright,\n"
+           "  without the preview) unless --strip-metadata is given.\n"
+           "  --crop takes fractions 0..1 of the picture the crop screen shows (rotated, top-left origin).\n"
+           "  --look takes a display name (see --list-looks) or a class name.\n" +
+           editFlagHelp() +
+           "  --time prints the median render time over --repeat runs (decoding and encoding excluded),\n"
+           "  and the median processor time the process spent on each (all threads).\n"
+           "\n"
+           "Recipes and looks of your own:\n"
+           "  --recipe FILE       applies the recipe's edits before any edit given here\n"
+           "  --save-recipe FILE  writes the recipe of the edits applied (JSON)\n"
+           "  --look-file F.cube  applies a 3D .cube lookup table as the look (in the order given)\n"
+           "\n"
+           "Batch: rux-render [--recipe FILE] [edits] [--output-dir DIR] [--format png|jpg|webp] [--jobs N]\n"
+           "                  [--shard I/N] [--resume] [--report FILE] [--manifest FILE] INPUT...\n"
+           "  Renders every INPUT (and every path listed in the --manifest FILE, one a line) into DIR\n"
+           "  (default: the working directory) under its own name, in its own format (JPEG for raws, HEIC\n"
+           "  and AVIF) unless --format, never over an input, with the recipe's edits and then those given.\n"
+           "  --jobs photos at a time (default: the cores). --shard I/N (0-based) takes every N-th input of\n"
+           "  the sorted list from the I-th on.\n"
+           "  --resume skips every photo whose picture is already in DIR and removes the temporary files a\n"
+           "  killed run of the same shard left there. --report FILE appends one JSON line per photo "
+           "(input,\n"
+           "  output, status written|skipped|failed, milliseconds, error).\n"
+           "  Batch mode is chosen by any of --output-dir, --format, --jobs, --shard, --resume, --report "
+           "and\n"
+           "  --manifest, or by --recipe with other than two paths; two paths and none of these are INPUT "
+           "OUTPUT.\n"
+           "  Exit status: 0 all written, 1 a photo (or recipe, look or manifest file) failed, 2 bad "
+           "arguments.\n";
+}
+
+namespace {
 
 // Where a quiet parse (the Python module's) takes the sentence instead of standard error.
 thread_local std::string* t_problem = nullptr;
@@ -81,7 +130,7 @@ int usageError(const std::string& message) {
         *t_problem = message;
         return kExitUsage;
     }
-    std::fprintf(stderr, "rux-render: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "rux-render: %s\n%s", message.c_str(), usage().c_str());
     return kExitUsage;
 }
 
@@ -270,7 +319,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         } else if (arg == "--list-looks") {
             options.listLooks = true;
         } else if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(usage().c_str(), stdout);
             return 0;
         } else if (arg.rfind("--", 0) == 0) {
             if (!needValue(value)) {
@@ -299,32 +348,17 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
                     return usageError("--crop takes X,Y,W,H as fractions 0..1 with W and H above 0");
                 }
                 options.edits.push_back({Edit::Kind::Crop, *r, {}});
-            } else if (arg == "--brightness" || arg == "--saturation" || arg == "--contrast") {
-                auto v = parseNumber(value);
-                if (!v) {
-                    return usageError(arg + " takes a number");
-                }
-                Edit::Kind kind = arg == "--brightness"   ? Edit::Kind::Brightness
-                                  : arg == "--saturation" ? Edit::Kind::Saturation
-                                                          : Edit::Kind::Contrast;
-                options.edits.push_back({kind, {*v}, {}});
             } else if (arg == "--look") {
                 if (!lookClassNamed(value)) {
                     return usageError("unknown look '" + value + "' (see --list-looks)");
                 }
                 options.edits.push_back({Edit::Kind::Look, {}, value});
-            } else if (arg == "--focus-blur") {
-                auto p = parseList(value, 2, 3);
-                if (!p || (p->size() == 3 && (*p)[2] < 0)) {
-                    return usageError("--focus-blur takes X,Y[,SCALE] with a scale of 0 or more");
+            } else if (auto [declaration, parameter] = declaredFlag(arg); parameter) {
+                auto numbers = RUXParseFlagValue(*declaration, *parameter, value);
+                if (!numbers) {
+                    return usageError(arg + " takes " + parameter->flagTakes);
                 }
-                options.edits.push_back({Edit::Kind::FocusBlur, *p, {}});
-            } else if (arg == "--circle-blur") {
-                auto p = parseList(value, 2, 2);
-                if (!p) {
-                    return usageError("--circle-blur takes X,Y");
-                }
-                options.edits.push_back({Edit::Kind::CircleBlur, *p, {}});
+                options.edits.push_back({Edit::Kind::Parameter, *numbers, {}, declaration, parameter});
             } else if (arg == "--resolution") {
                 if (value != "full" && value != "original" && value != "screen" && value != "thumbnail") {
                     return usageError("--resolution takes full, original, screen or thumbnail");

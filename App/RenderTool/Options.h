@@ -6,6 +6,7 @@
 
 #include <Manager/RUXRecipe.h>
 #include <Transformation/RUXImageTransformation.h>
+#include <Transformation/RUXTransformationDeclaration.h>
 #include <Transformation/RUXUserLookTransformation.h>
 #include <memory>
 #include <optional>
@@ -19,20 +20,13 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 struct Edit {
-    enum class Kind {
-        Rotate,
-        Flip,
-        Crop,
-        Brightness,
-        Saturation,
-        Contrast,
-        Look,
-        FocusBlur,
-        CircleBlur,
-        LookFile
-    } kind;
+    // Parameter: a value flag of a registered class (--brightness, --focus-blur, …), given by its
+    // declaration; the others are commands of rux-render's own.
+    enum class Kind { Rotate, Flip, Crop, Look, LookFile, Parameter } kind;
     std::vector<double> numbers; // LookFile: the index of its look in Options::lookFiles
     std::string text;
+    const RUXTransformationDeclaration* declaration = nullptr;
+    const RUXParameter* parameter = nullptr;
 };
 
 struct Options {
@@ -61,6 +55,9 @@ struct Options {
 
 // The look a display name (see --list-looks) or a class name stands for; nullptr for none.
 const RUXClass* lookClassNamed(const std::string& name);
+
+// The usage text, with a flag for every registered class that declares one.
+std::string usage();
 
 // Parses the command line into options; answers an exit code when the program should stop now
 // (usage printed for bad arguments, the looks listed for --list-looks).

@@ -16,13 +16,10 @@
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Manager/RUXPipelineRender.h>
-#include <Transformation/RUXBeautifulBlurTransformation.h>
-#include <Transformation/RUXBlurTransformation.h>
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXFilters.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
-#include <Transformation/RUXScalarAdjustments.h>
 #include <Transformation/RUXUserLookTransformation.h>
 #include <algorithm>
 #include <chrono>

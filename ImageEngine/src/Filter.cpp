@@ -2,6 +2,7 @@
 
 #include <Foundation/Log.h>
 #include <ImageEngine/Filter.h>
+#include <ImageEngine/FilterNames.h>
 #include <unordered_map>
 
 namespace ImageEngine {
@@ -14,18 +15,18 @@ const std::unordered_map<std::string, Factory>& registry() {
     // Never destroyed: the shared pool's threads outlive static destruction when a program returns
     // from main with renders still in flight, and those renders still look filters up.
     static const auto* filters = new std::unordered_map<std::string, Factory>{
-        {"CIExposureAdjust", makeExposureAdjustFilter},
-        {"CIGammaAdjust", makeGammaAdjustFilter},
-        {"CIColorControls", makeColorControlsFilter},
-        {"CIColorCubeWithColorSpace", makeColorCubeWithColorSpaceFilter},
-        {"CIOverlayBlendMode", makeOverlayBlendModeFilter},
-        {"CIBlendWithMask", makeBlendWithMaskFilter},
-        {"CISourceOverCompositing", makeSourceOverCompositingFilter},
-        {"CIAffineTransform", makeAffineTransformFilter},
-        {"CIAffineClamp", makeAffineClampFilter},
-        {"CICrop", makeCropFilter},
-        {"CIGaussianBlur", makeGaussianBlurFilter},
-        {"CIRadialGradient", makeRadialGradientFilter},
+        {Filters::exposureAdjust.text, makeExposureAdjustFilter},
+        {Filters::gammaAdjust.text, makeGammaAdjustFilter},
+        {Filters::colorControls.text, makeColorControlsFilter},
+        {Filters::colorCubeWithColorSpace.text, makeColorCubeWithColorSpaceFilter},
+        {Filters::overlayBlendMode.text, makeOverlayBlendModeFilter},
+        {Filters::blendWithMask.text, makeBlendWithMaskFilter},
+        {Filters::sourceOverCompositing.text, makeSourceOverCompositingFilter},
+        {Filters::affineTransform.text, makeAffineTransformFilter},
+        {Filters::affineClamp.text, makeAffineClampFilter},
+        {Filters::crop.text, makeCropFilter},
+        {Filters::gaussianBlur.text, makeGaussianBlurFilter},
+        {Filters::radialGradient.text, makeRadialGradientFilter},
     };
     return *filters;
 }
@@ -73,6 +74,13 @@ void Filter::setValue(const std::string& key, FilterValue value) {
     if (value.index() != it->second.index()) {
         Foundation::log("ImageEngine: filter %s input \"%s\" set to a value of the wrong kind",
                         m_name.c_str(), key.c_str());
+        return;
+    }
+    // A vector's count is part of its kind: a centre takes two numbers, a rectangle four.
+    const Vector* vector = std::get_if<Vector>(&value);
+    if (vector && vector->count != std::get<Vector>(it->second).count) {
+        Foundation::log("ImageEngine: filter %s input \"%s\" takes %d numbers, not %d", m_name.c_str(),
+                        key.c_str(), std::get<Vector>(it->second).count, vector->count);
         return;
     }
     m_values[key] = std::move(value);

@@ -1,6 +1,7 @@
 #include "ImageEngine/Support.h"
 
 #include <Foundation/Log.h>
+#include <ImageEngine/FilterNames.h>
 #include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -151,6 +152,33 @@ TEST(Filters, NilFlowsThroughAndUnknownNamesAnswerNil) {
     blur->setValue("inputRadius", std::monostate{});
     EXPECT_EQ(std::get<double>(blur->value("inputRadius")), 10.0);
     EXPECT_FALSE(Context::create()->createCGImage(nullptr, Rect(0, 0, 4, 4)));
+}
+
+// The typed names build the filters their texts name, and a vector input keeps its count of
+// components: a rectangle given where a centre belongs is refused as a value of the wrong kind is.
+TEST(Filters, TypedNamesAndVectorCounts) {
+    for (FilterName name :
+         {Filters::exposureAdjust, Filters::gammaAdjust, Filters::colorControls,
+          Filters::colorCubeWithColorSpace, Filters::overlayBlendMode, Filters::blendWithMask,
+          Filters::sourceOverCompositing, Filters::affineTransform, Filters::affineClamp, Filters::crop,
+          Filters::gaussianBlur, Filters::radialGradient}) {
+        auto filter = Filter::create(name.text);
+        ASSERT_TRUE(filter) << name.text;
+        EXPECT_EQ(filter->name(), name.text);
+    }
+    Foundation::LogCapture capture;
+    auto gradient = Filter::create(Filters::radialGradient.text);
+    gradient->setValue(Inputs::center.text, Vector::make(1, 2, 3, 4));
+    EXPECT_TRUE(capture.contains("takes 2 numbers, not 4"));
+    const Vector centre = std::get<Vector>(gradient->value(Inputs::center.text));
+    EXPECT_EQ(centre.count, 2);
+    EXPECT_EQ(centre.values[0], 150.0);
+    gradient->setValue(Inputs::center.text, Vector::make(7, 8));
+    EXPECT_EQ(std::get<Vector>(gradient->value(Inputs::center.text)).values[0], 7.0);
+
+    auto crop = Filter::create(Filters::crop.text);
+    crop->setValue(Inputs::rectangle.text, Vector::make(1, 2));
+    EXPECT_EQ(std::get<Vector>(crop->value(Inputs::rectangle.text)).count, 4);
 }
 
 } // namespace
