@@ -229,7 +229,7 @@ void RUXEditManager::setTransformationForType(const RUXTransformationPtr& t, RUX
     m_undoManager->setGroupsByEvent(true);
 
     auto affectsThumbnails = [](const RUXTransformationPtr& x) {
-        return x && x->respondsToIsAppliedToThumbnail() && x->isAppliedToThumbnail();
+        return x && x->isAppliedToThumbnail().value_or(false);
     };
     // The displaced objects die outside the lock.
     RUXTransformationList removed;
@@ -422,8 +422,7 @@ RUXRenderFormulaPtr RUXEditManager::thumbnailPreviewImageWithTransformation(cons
     }
     RUXTransformationList reduced;
     for (const auto& entry : includingLocked(t)) {
-        if ((entry->respondsToIsAppliedToThumbnail() && entry->isAppliedToThumbnail()) ||
-            entry->type() == RUXTransformationTypeFilter) {
+        if (entry->isAppliedToThumbnail().value_or(false) || entry->type() == RUXTransformationTypeFilter) {
             reduced.push_back(entry);
         }
     }

@@ -14,6 +14,29 @@ Graphics::Rect RUXPixelRectForExtent(const Graphics::Rect& extent) {
     return Graphics::Rect(x0, y0, x1 - x0, y1 - y0);
 }
 
+std::shared_ptr<const Graphics::BitmapImage> RUXRenderedImageOfFormula(const RUXRenderFormulaPtr& formula,
+                                                                       ImageEngine::Context& context) {
+    if (!formula) {
+        return nullptr;
+    }
+    return formula->ensureRenderedImage(
+        [&context](RUXRenderFormula& f) -> std::shared_ptr<const Graphics::BitmapImage> {
+            ImageEngine::ImagePtr image = f.resultantImage();
+            if (!image) {
+                return nullptr;
+            }
+            Graphics::Rect extent = image->extent();
+            if (extent.isEmpty() || extent.isInfinite()) {
+                return nullptr;
+            }
+            auto bitmap = context.createCGImage(image, RUXPixelRectForExtent(extent));
+            if (!bitmap) {
+                return nullptr;
+            }
+            return Graphics::BitmapImage::create(std::move(bitmap), 1.0, Graphics::ImageOrientation::Up);
+        });
+}
+
 std::shared_ptr<RUXImageRenderer> RUXImageRenderer::create() {
     std::shared_ptr<RUXImageRenderer> renderer(new RUXImageRenderer);
     renderer->m_context = ImageEngine::Context::create();
@@ -40,23 +63,5 @@ void RUXImageRenderer::setLastRenderFormula(const RUXRenderFormulaPtr& formula, 
 
 std::shared_ptr<const Graphics::BitmapImage>
 RUXImageRenderer::renderedImage(const RUXRenderFormulaPtr& formula) const {
-    if (!formula) {
-        return nullptr;
-    }
-    return formula->ensureRenderedImage(
-        [this](RUXRenderFormula& f) -> std::shared_ptr<const Graphics::BitmapImage> {
-            ImageEngine::ImagePtr image = f.resultantImage();
-            if (!image) {
-                return nullptr;
-            }
-            Graphics::Rect extent = image->extent();
-            if (extent.isEmpty() || extent.isInfinite()) {
-                return nullptr;
-            }
-            auto bitmap = m_context->createCGImage(image, RUXPixelRectForExtent(extent));
-            if (!bitmap) {
-                return nullptr;
-            }
-            return Graphics::BitmapImage::create(std::move(bitmap), 1.0, Graphics::ImageOrientation::Up);
-        });
+    return RUXRenderedImageOfFormula(formula, *m_context);
 }

@@ -15,6 +15,12 @@
 // empty pixels; other edges are kept for the engine to round outward.
 RUX_API Graphics::Rect RUXPixelRectForExtent(const Graphics::Rect& extent);
 
+// The formula's bitmap (scale 1, one pixel per unit of the result's extent, upright) rendered by
+// context on the calling thread, unless the formula already has one; the formula keeps it. nullptr
+// for a null formula, an empty, null or infinite result, or one over the pixel limit. Any thread.
+RUX_API std::shared_ptr<const Graphics::BitmapImage>
+RUXRenderedImageOfFormula(const RUXRenderFormulaPtr& formula, ImageEngine::Context& context);
+
 // Turns formulas into bitmaps through the one shared image context and shows them on a target
 // (any object with setImage(std::shared_ptr<const Graphics::BitmapImage>), such as the toolkit's
 // image view), at once or in the background. Each formula keeps its bitmap, so a formula shown

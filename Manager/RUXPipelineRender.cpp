@@ -130,8 +130,7 @@ RUXRenderFormulaPtr RUXPipelineEdit::formula(RUXRenderResolution resolution) con
     }
     RUXTransformationList reduced;
     for (const auto& entry : withLook) {
-        if ((entry->respondsToIsAppliedToThumbnail() && entry->isAppliedToThumbnail()) ||
-            entry->type() == RUXTransformationTypeFilter) {
+        if (entry->isAppliedToThumbnail().value_or(false) || entry->type() == RUXTransformationTypeFilter) {
             reduced.push_back(entry);
         }
     }
@@ -157,25 +156,7 @@ RUXPipelineEdit::imageWithTransformationClasses(const std::vector<const RUXClass
 
 std::shared_ptr<const Graphics::BitmapImage>
 RUXPipelineEdit::renderedImage(const RUXRenderFormulaPtr& formula) const {
-    if (!formula) {
-        return nullptr;
-    }
-    return formula->ensureRenderedImage(
-        [this](RUXRenderFormula& f) -> std::shared_ptr<const Graphics::BitmapImage> {
-            ImageEngine::ImagePtr image = f.resultantImage();
-            if (!image) {
-                return nullptr;
-            }
-            const Graphics::Rect extent = image->extent();
-            if (extent.isEmpty() || extent.isInfinite()) {
-                return nullptr;
-            }
-            auto bitmap = m_context->createCGImage(image, RUXPixelRectForExtent(extent));
-            if (!bitmap) {
-                return nullptr;
-            }
-            return Graphics::BitmapImage::create(std::move(bitmap), 1.0, Graphics::ImageOrientation::Up);
-        });
+    return RUXRenderedImageOfFormula(formula, *m_context);
 }
 
 std::shared_ptr<const Graphics::BitmapImage> RUXPipelineEdit::render(RUXRenderResolution resolution) const {

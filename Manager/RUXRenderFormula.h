@@ -4,6 +4,7 @@
 #include <Graphics/BitmapImage.h>
 #include <Transformation/RUXImageMetadata.h>
 #include <Transformation/RUXImageTransformation.h>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -11,13 +12,14 @@
 
 using RUXTransformationList = std::vector<RUXTransformationPtr>;
 
-using RUXPreviewMode = std::int64_t;
-enum : RUXPreviewMode {
+enum class RUXPreviewMode : std::int64_t {
     // Transformations of exactly the preview class give their quick result.
-    RUXPreviewModeQuick = 0,
-    // Every transformation gives its full result; any value but 0 means this.
-    RUXPreviewModeHighQuality = 1,
+    Quick = 0,
+    // Every transformation gives its full result; so does any code but 0.
+    HighQuality = 1,
 };
+inline constexpr RUXPreviewMode RUXPreviewModeQuick = RUXPreviewMode::Quick;
+inline constexpr RUXPreviewMode RUXPreviewModeHighQuality = RUXPreviewMode::HighQuality;
 
 // One render request: a source image, its own copy of a transformation list (the same objects,
 // not copies of them) and a preview mode. The result, the metadata record and the rendered bitmap

@@ -14,8 +14,7 @@ public:
     static const RUXTransformationDeclaration& declaration();
     RUXTransformationType type() const override { return declaration().type; }
     double sortOrder() const override { return declaration().sortOrder; }
-    bool respondsToIsAppliedToThumbnail() const override { return true; }
-    bool isAppliedToThumbnail() const override { return true; }
+    std::optional<bool> isAppliedToThumbnail() const override { return true; }
 
     // cropRect and originalRect are in the normalised, y-up coordinates of the picture the user
     // framed; metadata is the record of the render that made that picture. Stores both mapped

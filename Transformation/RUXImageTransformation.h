@@ -5,23 +5,46 @@
 #include <ImageEngine/Image.h>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class RUXImageMetadata;
 class RUXImageTransformation;
 
-// The edit slot a transformation fills; the committed list holds at most one per code.
-using RUXTransformationType = std::int64_t;
-enum : RUXTransformationType {
-    RUXTransformationTypeBlur = 0,
-    RUXTransformationTypeBrightness = 1,
-    RUXTransformationTypeContrast = 2,
-    RUXTransformationTypeSaturation = 3,
-    RUXTransformationTypeFilter = 4,
-    RUXTransformationTypeRotate = 5,
-    RUXTransformationTypeCrop = 6,
-    RUXTransformationTypeNormalize = 7,
+// The edit slot a transformation fills; the committed list holds at most one per code. The editor's
+// own slots are 0 … 7; a class added later takes a code of its own from 8 up, so the type holds any
+// 64-bit code, not only the named ones.
+enum class RUXTransformationType : std::int64_t {
+    Blur = 0,
+    Brightness = 1,
+    Contrast = 2,
+    Saturation = 3,
+    Filter = 4,
+    Rotate = 5,
+    Crop = 6,
+    Normalize = 7,
 };
+// The editor's slots by the names the rest of the code uses.
+inline constexpr RUXTransformationType RUXTransformationTypeBlur = RUXTransformationType::Blur;
+inline constexpr RUXTransformationType RUXTransformationTypeBrightness = RUXTransformationType::Brightness;
+inline constexpr RUXTransformationType RUXTransformationTypeContrast = RUXTransformationType::Contrast;
+inline constexpr RUXTransformationType RUXTransformationTypeSaturation = RUXTransformationType::Saturation;
+inline constexpr RUXTransformationType RUXTransformationTypeFilter = RUXTransformationType::Filter;
+inline constexpr RUXTransformationType RUXTransformationTypeRotate = RUXTransformationType::Rotate;
+inline constexpr RUXTransformationType RUXTransformationTypeCrop = RUXTransformationType::Crop;
+inline constexpr RUXTransformationType RUXTransformationTypeNormalize = RUXTransformationType::Normalize;
+
+// The first code of the classes added after the editor's own; below it only the look slot is shared.
+inline constexpr RUXTransformationType RUXFirstAddedTransformationType{8};
+
+// The number a type stands for, and the type a number stands for (any code, named or not), for logs,
+// files and the registry's arithmetic.
+constexpr std::int64_t RUXTransformationTypeCode(RUXTransformationType type) {
+    return static_cast<std::int64_t>(type);
+}
+constexpr RUXTransformationType RUXTransformationTypeWithCode(std::int64_t code) {
+    return static_cast<RUXTransformationType>(code);
+}
 
 using RUXTransformationPtr = std::shared_ptr<RUXImageTransformation>;
 
@@ -80,10 +103,9 @@ public:
         return resultFromImage(image, metadata);
     }
 
-    // Whether the class answers isAppliedToThumbnail at all; a class that does not counts as
-    // not applied. Ask this before calling isAppliedToThumbnail.
-    virtual bool respondsToIsAppliedToThumbnail() const { return false; }
-    virtual bool isAppliedToThumbnail() const { return false; }
+    // Whether the filter strip's thumbnails apply this edit; std::nullopt for a class that has no
+    // answer, which counts as not applied. Any thread.
+    virtual std::optional<bool> isAppliedToThumbnail() const { return std::nullopt; }
 
     // A new, independent instance of the same class carrying the class's copied fields (the
     // rest keep their defaults). Never nullptr; the caller owns it. Any thread.
@@ -98,8 +120,8 @@ public:
     virtual double scale() const = 0;
     virtual void setScale(double scale) = 0;
 
-    // Whether the class answers the four gesture notifications; ask before sending them.
-    virtual bool respondsToGestureNotifications() const { return false; }
+    // Told when a pan or pinch on the image begins and ends, before the point or scale it sets;
+    // a class that has no use for them keeps these empty defaults. Main thread.
     virtual void startPanningAt(Graphics::Point) {}
     virtual void stopPanning() {}
     virtual void startScalingAt(double) {}

@@ -13,8 +13,7 @@ public:
     static const RUXTransformationDeclaration& declaration();
     RUXTransformationType type() const override { return declaration().type; }
     double sortOrder() const override { return declaration().sortOrder; }
-    bool respondsToIsAppliedToThumbnail() const override { return true; }
-    bool isAppliedToThumbnail() const override { return true; }
+    std::optional<bool> isAppliedToThumbnail() const override { return true; }
 
     ImageEngine::ImagePtr resultFromImage(const ImageEngine::ImagePtr& image,
                                           RUXImageMetadata& metadata) override;

@@ -17,8 +17,7 @@ public:
     static const RUXTransformationDeclaration& declaration();
     RUXTransformationType type() const override { return declaration().type; }
     double sortOrder() const override { return declaration().sortOrder; }
-    bool respondsToIsAppliedToThumbnail() const override { return true; }
-    bool isAppliedToThumbnail() const override { return true; }
+    std::optional<bool> isAppliedToThumbnail() const override { return true; }
 
     // Main thread (the rotate screen); no rendering.
     void rotateClockwise90Degrees();

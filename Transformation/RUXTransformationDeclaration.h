@@ -89,7 +89,7 @@ struct RUX_API RUXTransformationDeclaration {
     const RUXClass* transformationClass = nullptr;
     // The edit slot. The design's codes 0 … 7 belong to its classes; each class added later takes a
     // code of its own from 8 up.
-    RUXTransformationType type = 0;
+    RUXTransformationType type = RUXTransformationTypeBlur;
     double sortOrder = 0;
     RUXEditFamily family = RUXEditFamily::Effect;
     // The first recipe version that may hold the class; a document of an earlier version may not.

@@ -62,7 +62,7 @@ bool acceptable(const std::vector<const RUXTransformationDeclaration*>& all,
     if (!d.transformationClass || !d.transformationClass->name || !d.transformationClass->factory) {
         return refuse(d, "it has no class");
     }
-    if (d.type < 8 && d.type != RUXTransformationTypeFilter) {
+    if (d.type < RUXFirstAddedTransformationType && d.type != RUXTransformationTypeFilter) {
         return refuse(d, "type codes below 8 belong to the editor's own edits");
     }
     for (const RUXTransformationDeclaration* other : all) {
@@ -70,7 +70,7 @@ bool acceptable(const std::vector<const RUXTransformationDeclaration*>& all,
             std::string_view(other->transformationClass->name) == d.transformationClass->name) {
             return refuse(d, "a class of that name is registered already");
         }
-        if (d.type >= 8 && other->type == d.type) {
+        if (d.type >= RUXFirstAddedTransformationType && other->type == d.type) {
             return refuse(d, "another class holds its type code");
         }
     }

@@ -102,15 +102,10 @@ void RUXBlurViewController::didPanImageView(Toolkit::PanGestureRecognizer& recog
         return;
     }
     const Graphics::Point point = normalizedLocation(recognizer);
-    const bool hooks = m_transformation->respondsToGestureNotifications();
     if (recognizer.state() == GestureRecognizerState::Began) {
-        if (hooks) {
-            m_transformation->startPanningAt(point);
-        }
+        m_transformation->startPanningAt(point);
     } else if (recognizer.state() == GestureRecognizerState::Ended) {
-        if (hooks) {
-            m_transformation->stopPanning();
-        }
+        m_transformation->stopPanning();
     }
     if (recognizer.state() != GestureRecognizerState::Ended) {
         m_transformation->setPoint(point);
@@ -126,16 +121,11 @@ void RUXBlurViewController::didPinchImageView(Toolkit::PinchGestureRecognizer& r
         return;
     }
     const Graphics::Point point = normalizedLocation(recognizer);
-    const bool hooks = m_transformation->respondsToGestureNotifications();
     if (recognizer.state() == GestureRecognizerState::Began) {
-        if (hooks) {
-            m_transformation->startScalingAt(recognizer.scale());
-            m_transformation->startPanningAt(point);
-        }
+        m_transformation->startScalingAt(recognizer.scale());
+        m_transformation->startPanningAt(point);
     } else if (recognizer.state() == GestureRecognizerState::Ended) {
-        if (hooks) {
-            m_transformation->stopScaling();
-        }
+        m_transformation->stopScaling();
     }
     if (recognizer.state() != GestureRecognizerState::Ended) {
         // With one finger lifted the centre jumps to the remaining finger; wait for the end instead.

@@ -236,12 +236,14 @@ void RUXMainViewController::refreshUndoRedoButtons() {
 
 // ---- Parts' callbacks ----
 
-void RUXMainViewController::imageViewDidTouchDown(RUXImageView&) {
+bool RUXMainViewController::imageViewDidTouchDown(RUXImageView&) {
     showOriginalImage();
+    return true;
 }
 
-void RUXMainViewController::imageViewDidTouchUp(RUXImageView&) {
+bool RUXMainViewController::imageViewDidTouchUp(RUXImageView&) {
     showCommittedImage();
+    return true;
 }
 
 void RUXMainViewController::filterBarDidSelectFilter(RUXFilterBar&, const RUXTransformationPtr& filter) {

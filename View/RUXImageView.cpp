@@ -111,14 +111,14 @@ void RUXImageView::renderAndShowImageSync(const RUXRenderFormulaPtr& formula) {
 
 void RUXImageView::didTouchDownImageView(RUXTouchDownGestureRecognizer&) {
     std::shared_ptr<RUXImageViewDelegate> delegate = m_delegate.lock();
-    if (delegate && delegate->respondsToImageViewDidTouchDown()) {
+    if (delegate) {
         delegate->imageViewDidTouchDown(*this);
     }
 }
 
 void RUXImageView::didTouchUpImageView(RUXTouchUpGestureRecognizer&) {
     std::shared_ptr<RUXImageViewDelegate> delegate = m_delegate.lock();
-    if (delegate && delegate->respondsToImageViewDidTouchUp()) {
+    if (delegate) {
         delegate->imageViewDidTouchUp(*this);
     }
 }

@@ -12,15 +12,14 @@ class RUXTouchDownGestureRecognizer;
 class RUXTouchUpGestureRecognizer;
 
 // Told when a finger lands on an image view and when its touch sequence ends (lifted or taken
-// away by the system). Both are optional: the view asks the respondsTo… question first. Called
-// on the main thread.
+// away by the system). Both are optional: each answers whether the delegate acted on it, and the
+// defaults do nothing and answer false, so that a keyboard stand-in for the finger knows whether
+// the screen compares at all. Called on the main thread.
 class RUX_API RUXImageViewDelegate {
 public:
     virtual ~RUXImageViewDelegate() = default;
-    virtual bool respondsToImageViewDidTouchDown() const { return false; }
-    virtual void imageViewDidTouchDown(RUXImageView&) {}
-    virtual bool respondsToImageViewDidTouchUp() const { return false; }
-    virtual void imageViewDidTouchUp(RUXImageView&) {}
+    virtual bool imageViewDidTouchDown(RUXImageView&) { return false; }
+    virtual bool imageViewDidTouchUp(RUXImageView&) { return false; }
 };
 
 // Shows render formulas rather than images: the shared renderer turns each into a picture, at

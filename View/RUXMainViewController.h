@@ -57,10 +57,8 @@ public:
     bool prefersStatusBarHidden() const override { return true; }
 
     // Shows the photo with only its geometric edits while a finger rests on it.
-    bool respondsToImageViewDidTouchDown() const override { return true; }
-    void imageViewDidTouchDown(RUXImageView& imageView) override;
-    bool respondsToImageViewDidTouchUp() const override { return true; }
-    void imageViewDidTouchUp(RUXImageView& imageView) override;
+    bool imageViewDidTouchDown(RUXImageView& imageView) override;
+    bool imageViewDidTouchUp(RUXImageView& imageView) override;
 
     // Commits the bar's own object, so that the highlight later finds it by identity.
     void filterBarDidSelectFilter(RUXFilterBar& bar, const RUXTransformationPtr& filter) override;

@@ -55,12 +55,14 @@ void RUXRotateViewController::showImageWithoutTransformation() {
     }
 }
 
-void RUXRotateViewController::imageViewDidTouchDown(RUXImageView&) {
+bool RUXRotateViewController::imageViewDidTouchDown(RUXImageView&) {
     showImageWithoutTransformation();
+    return true;
 }
 
-void RUXRotateViewController::imageViewDidTouchUp(RUXImageView&) {
+bool RUXRotateViewController::imageViewDidTouchUp(RUXImageView&) {
     showPreview();
+    return true;
 }
 
 void RUXRotateViewController::rotateButtonsBarDidPressRotateCW(RUXRotateButtonsBar&) {

@@ -37,10 +37,8 @@ public:
     void showPreview();
     void showImageWithoutTransformation();
 
-    bool respondsToImageViewDidTouchDown() const override { return true; }
-    void imageViewDidTouchDown(RUXImageView& imageView) override;
-    bool respondsToImageViewDidTouchUp() const override { return true; }
-    void imageViewDidTouchUp(RUXImageView& imageView) override;
+    bool imageViewDidTouchDown(RUXImageView& imageView) override;
+    bool imageViewDidTouchUp(RUXImageView& imageView) override;
     void rotateButtonsBarDidPressRotateCW(RUXRotateButtonsBar& bar) override;
     void rotateButtonsBarDidPressRotateCCW(RUXRotateButtonsBar& bar) override;
     void rotateButtonsBarDidPressFlipVertical(RUXRotateButtonsBar& bar) override;

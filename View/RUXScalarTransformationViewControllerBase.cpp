@@ -85,12 +85,14 @@ void RUXScalarTransformationViewControllerBase::syncSliderWithTransformation() {
     m_slider->setCurrentValue(position);
 }
 
-void RUXScalarTransformationViewControllerBase::imageViewDidTouchDown(RUXImageView&) {
+bool RUXScalarTransformationViewControllerBase::imageViewDidTouchDown(RUXImageView&) {
     showImageWithoutTransformation();
+    return true;
 }
 
-void RUXScalarTransformationViewControllerBase::imageViewDidTouchUp(RUXImageView&) {
+bool RUXScalarTransformationViewControllerBase::imageViewDidTouchUp(RUXImageView&) {
     showPreview();
+    return true;
 }
 
 void RUXScalarTransformationViewControllerBase::sliderDidChangeValue(RUXSlider& slider, double) {

@@ -34,10 +34,8 @@ public:
     // Spreads the working copy's range over −100 … 100 and puts the thumb at its value.
     void syncSliderWithTransformation();
 
-    bool respondsToImageViewDidTouchDown() const override { return true; }
-    void imageViewDidTouchDown(RUXImageView& imageView) override;
-    bool respondsToImageViewDidTouchUp() const override { return true; }
-    void imageViewDidTouchUp(RUXImageView& imageView) override;
+    bool imageViewDidTouchDown(RUXImageView& imageView) override;
+    bool imageViewDidTouchUp(RUXImageView& imageView) override;
     void sliderDidChangeValue(RUXSlider& slider, double value) override;
     void okCancelBarDidPressOkButton(RUXOkCancelBar& bar) override;
     void okCancelBarDidPressCancelButton(RUXOkCancelBar& bar) override;

@@ -77,12 +77,11 @@ void editWorkingCopy(Input& in, const RUXTransformationPtr& t, RUXEditManager& m
             positional->setPoint({in.number(), in.number()});
         else
             positional->setScale(in.number());
-        if (positional->respondsToGestureNotifications()) {
-            positional->startPanningAt({in.number(), in.number()});
-            positional->stopPanning();
-            positional->startScalingAt(in.number());
-            positional->stopScaling();
-        }
+        // The gesture hooks take nothing from the input, so that a corpus replays as it always has.
+        positional->startPanningAt(positional->point());
+        positional->stopPanning();
+        positional->startScalingAt(positional->scale());
+        positional->stopScaling();
     } else if (auto* rotate = dynamic_cast<RUXRotateTransformation*>(t.get())) {
         switch (in.byte() % 4) {
         case 0:
@@ -202,7 +201,7 @@ int editSession(const std::uint8_t* data, std::size_t size) {
             break;
         }
         case 4: { // an emptied slot
-            const RUXTransformationType type = in.range(0, 6);
+            const RUXTransformationType type = RUXTransformationTypeWithCode(in.range(0, 6));
             commit(nullptr, type);
             break;
         }

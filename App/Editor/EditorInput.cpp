@@ -157,10 +157,14 @@ bool EditorKeyboard::beginComparing(Toolkit::View& screen) {
     if (!imageView || !reachable(*imageView, screen))
         return false;
     std::shared_ptr<RUXImageViewDelegate> delegate = imageView->delegate();
-    if (!delegate || !delegate->respondsToImageViewDidTouchDown())
+    if (!delegate)
         return false;
     m_comparing = imageView;
-    delegate->imageViewDidTouchDown(*imageView);
+    if (!delegate->imageViewDidTouchDown(*imageView)) {
+        // A screen that does not compare: the key is not taken.
+        m_comparing.reset();
+        return false;
+    }
     return true;
 }
 
@@ -170,7 +174,7 @@ bool EditorKeyboard::endComparing() {
     if (!imageView)
         return false;
     std::shared_ptr<RUXImageViewDelegate> delegate = imageView->delegate();
-    if (delegate && delegate->respondsToImageViewDidTouchUp())
+    if (delegate)
         delegate->imageViewDidTouchUp(*imageView);
     return true;
 }

@@ -20,14 +20,14 @@ void Soak::fail(const std::string& what) const {
 
 void Soak::check(const char* when) {
     const RUXTransformationList list = m_manager->transformations();
-    std::array<int, RUXTransformationTypeNormalize + 1> perType{};
+    std::array<int, RUXTransformationTypeCode(RUXTransformationTypeNormalize) + 1> perType{};
     double previousOrder = -INFINITY;
     for (const RUXTransformationPtr& t : list) {
         if (!t) {
             fail(std::string("after a ") + when + ": the committed list holds a null entry");
         }
-        const RUXTransformationType type = t->type();
-        if (type < 0 || type > RUXTransformationTypeNormalize) {
+        const std::int64_t type = RUXTransformationTypeCode(t->type());
+        if (type < 0 || type > RUXTransformationTypeCode(RUXTransformationTypeNormalize)) {
             fail(std::string("after a ") + when + ": a committed " + t->transformationClass().name +
                  " has the unknown type " + std::to_string(type));
         }

@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Formula, QuickMode,
                                          QuickCase{RUXPreviewModeQuick, true, true, 0},
                                          QuickCase{RUXPreviewModeQuick, false, false, 0},
                                          QuickCase{RUXPreviewModeHighQuality, false, true, 0},
-                                         QuickCase{7, false, true, 0}));
+                                         QuickCase{RUXPreviewMode{7}, false, true, 0}));
 
 TEST(Formula, FoldsOnceEvenWhenManyThreadsAsk) {
     auto t = std::make_shared<CountingTransformation>();

@@ -320,7 +320,7 @@ TEST(EditManagerOutOfRange, WrongSlotIsRefusedAndEmptyHistoryDoesNothing) {
     EXPECT_EQ(manager->transformations().size(), 1u);
     EXPECT_FALSE(manager->canUndo());
     // Emptying a slot that nothing fills, even one no class uses, is still one undoable step.
-    manager->setTransformationForType(nullptr, 42);
+    manager->setTransformationForType(nullptr, RUXTransformationTypeWithCode(42));
     EXPECT_TRUE(manager->canUndo());
     manager->commitTransformation(nullptr);
     EXPECT_EQ(manager->transformations().size(), 1u);

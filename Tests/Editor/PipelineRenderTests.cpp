@@ -128,7 +128,7 @@ TEST(PipelineRender, GivesTheEditorsBytesAtEveryResolutionAndScale) {
     }
 }
 
-// Different recipes on four threads at once give what each gives alone.
+// Different recipes on four threads at once give what each gives alone, rendered by one thread.
 TEST(PipelineRender, FourThreadsAtOnceGiveTheSingleThreadedBytes) {
     ScreenScale screen(1.0);
     auto photo = makePhoto(300, 200);
@@ -136,7 +136,7 @@ TEST(PipelineRender, FourThreadsAtOnceGiveTheSingleThreadedBytes) {
     ASSERT_EQ(recipes.size(), 4u);
     std::vector<std::shared_ptr<const Graphics::BitmapImage>> alone;
     for (const auto& recipe : recipes) {
-        alone.push_back(RUXRenderRecipe(photo, *recipe, RUXRenderResolution::Full, 2.0));
+        alone.push_back(RUXRenderRecipe(photo, *recipe, RUXRenderResolution::Full, 2.0, 1));
         ASSERT_NE(alone.back(), nullptr);
     }
     constexpr int kRounds = 3;

@@ -25,8 +25,8 @@ RUX_DEFINE_TRANSFORMATION_CLASS(TestWarmthTransformation)
 const RUXTransformationDeclaration& TestWarmthTransformation::declaration() {
     static const RUXTransformationDeclaration d = [] {
         RUXTransformationDeclaration d =
-            declare(classDescriptor(), 8, 1.15, 2000, 10000, 6500, "kelvin", "--warmth",
-                    "takes a colour temperature in kelvin.", RUXSliderMapping::Mired);
+            declare(classDescriptor(), RUXFirstAddedTransformationType, 1.15, 2000, 10000, 6500, "kelvin",
+                    "--warmth", "takes a colour temperature in kelvin.", RUXSliderMapping::Mired);
         d.recipeVersion = 2;
         return d;
     }();
@@ -60,7 +60,7 @@ TEST(DeclaredEdit, RegistrationGivesTheClassItsSlotAndIsUndoneWithIt) {
                   &TestWarmthTransformation::declaration());
         EXPECT_EQ(RUXTransformationRegistry::recipeVersion(), 2);
         TestWarmthTransformation warmth;
-        EXPECT_EQ(warmth.type(), 8);
+        EXPECT_EQ(RUXTransformationTypeCode(warmth.type()), 8);
         EXPECT_EQ(warmth.sortOrder(), 1.15);
         EXPECT_EQ(warmth.value(), 6500.0f);
 
@@ -73,7 +73,7 @@ TEST(DeclaredEdit, RegistrationGivesTheClassItsSlotAndIsUndoneWithIt) {
         intruder.transformationClass = &other;
         intruder.type = RUXTransformationTypeSaturation;
         EXPECT_FALSE(RUXTransformationRegistration(intruder).isRegistered());
-        intruder.type = 8;
+        intruder.type = RUXTransformationTypeWithCode(8);
         EXPECT_FALSE(RUXTransformationRegistration(intruder).isRegistered());
     }
     EXPECT_EQ(RUXTransformationRegistry::declarationNamed("TestWarmthTransformation"), nullptr);
@@ -161,7 +161,7 @@ TEST(DeclaredEdit, TheEditorsOwnScalarEditsAreDeclaredAsBefore) {
     struct Expected {
         const char* name;
         const char* flag;
-        RUXTransformationType type;
+        std::int64_t type;
         double sortOrder, min, max, neutral;
     };
     for (const Expected& e : {Expected{"RUXBrightnessTransformation", "--brightness", 1, 1.0, -2, 2, 0},
@@ -171,7 +171,7 @@ TEST(DeclaredEdit, TheEditorsOwnScalarEditsAreDeclaredAsBefore) {
         ASSERT_TRUE(d) << e.name;
         auto t = std::dynamic_pointer_cast<RUXScalarTransformation>(d->transformationClass->create());
         ASSERT_TRUE(t);
-        EXPECT_EQ(t->type(), e.type);
+        EXPECT_EQ(RUXTransformationTypeCode(t->type()), e.type);
         EXPECT_EQ(t->sortOrder(), e.sortOrder);
         EXPECT_EQ(t->minValue(), float(e.min));
         EXPECT_EQ(t->maxValue(), float(e.max));
