@@ -5,8 +5,7 @@
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Graphics/BitmapImage.h>
 #include <Graphics/ImageFile.h>
-#include <Manager/RUXEditManager.h>
-#include <Manager/RUXImageRenderer.h>
+#include <Manager/RUXPipelineRender.h>
 #include <RUXImageEditor/Version.h>
 #include <Transformation/RUXFilters.h>
 #include <cstdio>
@@ -41,13 +40,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // The edit manager holds the edits; a look is committed as one step, as the look strip does.
-    auto manager = RUXEditManager::create(photo);
-    manager->commitTransformation(look->create());
-
-    // Save's render: every committed edit over the full-resolution photo.
-    auto renderer = RUXImageRenderer::create();
-    auto result = renderer->renderedImage(manager->resultantImage());
+    // A program without screens keeps its edits in a pipeline edit, on any thread and without a run
+    // loop; the screen scale is the editor's default, so the picture is the one Save would hand over.
+    auto edit = RUXPipelineEdit::create(photo, 2.0);
+    edit->commitTransformation(look->create());
+    auto result = edit->render(RUXRenderResolution::Full);
     if (!result || !Graphics::writeImageFile(*result->bitmap(), argv[3])) {
         std::fprintf(stderr, "apply-look: cannot render or write %s\n", argv[3]);
         return 1;
