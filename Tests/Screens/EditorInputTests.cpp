@@ -208,6 +208,20 @@ TEST_F(EditorKeys, HoldingSpaceComparesAsAFingerRestingOnThePhotoDoes) {
     EXPECT_TRUE(samePixels(screen->imageView()->image(), previewed));
 }
 
+// A photo whose screen does not compare leaves Space to others, and its release does nothing.
+TEST_F(EditorKeys, SpaceIsNotTakenWhereThePhotoDoesNotCompare) {
+    run(kFirstLook);
+    const auto committed = shownImage();
+    auto indifferent = std::make_shared<RUXImageViewDelegate>();
+    editor->imageView()->setDelegate(indifferent);
+    const Hosts::KeyChord space = *Hosts::parseKeyChord("space");
+    EXPECT_FALSE(host->keyDown(space));
+    settle();
+    EXPECT_FALSE(host->keyUp(space));
+    settle();
+    EXPECT_TRUE(samePixels(shownImage(), committed));
+}
+
 // The editor with rux-editor's own delegate, so dropped photos and saves touch real files.
 class EditorFiles : public EditorKeys {
 protected:
