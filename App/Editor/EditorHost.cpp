@@ -1,3 +1,4 @@
+#include <Common/ExitStatus.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Editor/EditorHost.h>
 #include <Editor/EditorInput.h>
@@ -144,7 +145,7 @@ int runHeadless(const HeadlessOptions& options) {
     std::ifstream file(options.scriptPath);
     if (!file) {
         std::fprintf(stderr, "rux-editor: cannot read the script %s\n", options.scriptPath.c_str());
-        return 1;
+        return ExitStatus::kFailure;
     }
     std::stringstream text;
     text << file.rdbuf();
@@ -152,19 +153,19 @@ int runHeadless(const HeadlessOptions& options) {
     const std::optional<Hosts::TouchScript> script = Hosts::parseTouchScript(text.str(), &error);
     if (!script) {
         std::fprintf(stderr, "rux-editor: %s: %s\n", options.scriptPath.c_str(), error.c_str());
-        return 1;
+        return ExitStatus::kFailure;
     }
     // Decoded at the size the screens need; Save decodes again at the size it renders.
     std::shared_ptr<Graphics::BitmapImage> photo =
         Graphics::BitmapImage::createFromFileLazily(options.photoPath);
     if (!photo) {
         std::fprintf(stderr, "rux-editor: cannot open the photo %s\n", options.photoPath.c_str());
-        return 1;
+        return ExitStatus::kFailure;
     }
     std::unique_ptr<Hosts::HeadlessHost> host =
         Hosts::HeadlessHost::create(Hosts::HeadlessHost::defaultPointSize, options.scale);
     if (!host) {
-        return 1;
+        return ExitStatus::kFailure;
     }
     // The editor sizes its thumbnails for the screen it is shown on.
     Graphics::setMainScreenScale(options.scale);
@@ -178,7 +179,7 @@ int runHeadless(const HeadlessOptions& options) {
     Session session = makeSession(photo, delegate);
     if (!prepareEditor(*session.editor, options.recipe, error)) {
         std::fprintf(stderr, "rux-editor: %s\n", error.c_str());
-        return 1;
+        return ExitStatus::kFailure;
     }
     bool restored = false;
     delegate->setJournalOptions(options.journal);
@@ -210,13 +211,13 @@ int runHeadless(const HeadlessOptions& options) {
     }
     if (!host->runUntilIdle()) {
         std::fprintf(stderr, "rux-editor: the editor did not settle after opening\n");
-        return 1;
+        return ExitStatus::kFailure;
     }
     // One command at a time, so that Cancel (which quits a real host) ends the replay.
     for (const Hosts::TouchCommand& command : script->commands) {
         if (!host->run(Hosts::TouchScript{{command}}, &error)) {
             std::fprintf(stderr, "rux-editor: %s: %s\n", options.scriptPath.c_str(), error.c_str());
-            return 1;
+            return ExitStatus::kFailure;
         }
         if (delegate->cancelled()) {
             std::printf("Cancelled\n");
@@ -225,9 +226,9 @@ int runHeadless(const HeadlessOptions& options) {
     }
     if (!host->runUntilIdle()) {
         std::fprintf(stderr, "rux-editor: background work did not finish\n");
-        return 1;
+        return ExitStatus::kFailure;
     }
-    return delegate->saveFailed() ? 1 : 0;
+    return delegate->saveFailed() ? ExitStatus::kFailure : ExitStatus::kSuccess;
 }
 
 } // namespace EditorHost

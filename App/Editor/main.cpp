@@ -1,6 +1,7 @@
 // rux-editor: the host application. Opens the editor on a photo (by default a Debian wallpaper)
 // inside a navigation controller; Save writes NAME-edited.jpg beside the photo, Cancel quits.
 
+#include <Common/ExitStatus.h>
 #include <Common/InstructionSetSetting.h>
 #include <Editor/EditorHost.h>
 #include <Editor/EditorInput.h>
@@ -19,8 +20,8 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitFailure = ExitStatus::kFailure;
+constexpr int kExitUsage = ExitStatus::kUsage;
 // Distinct, so that a script can fall back to --headless when there is no display.
 constexpr int kExitNoWindow = 3;
 

@@ -2,6 +2,7 @@
 
 #include "BatchRecord.h"
 
+#include <Common/ExitStatus.h>
 #include <Graphics/ImageFile.h>
 #include <algorithm>
 #include <atomic>
@@ -113,7 +114,7 @@ int runBatch(const BatchOptions& options, const RenderPhoto& render, const SaveI
     std::string reportError;
     if (!reportFile.open(options.reportPath, reportError)) {
         std::fprintf(stderr, "rux-render: %s\n", reportError.c_str());
-        return 1;
+        return ExitStatus::kFailure;
     }
     if (options.resume && !options.temporaryTag.empty()) {
         removeTemporaryFiles(options.outputDirectory, options.temporaryTag);
@@ -194,7 +195,7 @@ int runBatch(const BatchOptions& options, const RenderPhoto& render, const SaveI
         thread.join();
     }
     report.end();
-    return report.failures() == 0 ? 0 : 1;
+    return report.failures() == 0 ? ExitStatus::kSuccess : ExitStatus::kFailure;
 }
 
 } // namespace RenderTool

@@ -4,6 +4,7 @@
 
 #include "Batch.h"
 
+#include <Common/ExitStatus.h>
 #include <Manager/RUXRecipe.h>
 #include <Transformation/RUXImageTransformation.h>
 #include <Transformation/RUXTransformationDeclaration.h>
@@ -16,8 +17,8 @@
 
 namespace RenderTool {
 
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFailure = ExitStatus::kFailure;
+inline constexpr int kExitUsage = ExitStatus::kUsage;
 
 struct Edit {
     // Parameter: a value flag of a registered class (--brightness, --focus-blur, …), given by its

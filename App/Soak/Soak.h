@@ -8,6 +8,7 @@
 #include "HistoryModel.h"
 #include "Statistics.h"
 
+#include <Common/ExitStatus.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
 #include <Editor/EditorHost.h>
 #include <Foundation/Bundle.h>
@@ -41,7 +42,7 @@
 
 namespace RuxSoak {
 
-constexpr int kExitFailure = 1;
+constexpr int kExitFailure = ExitStatus::kFailure;
 constexpr double kFrame = 1.0 / 60;
 // runUntilIdle gives up after 10 s of real time; a sanitised build with a queue of renders may
 // need a few of those.

@@ -17,7 +17,7 @@ namespace {
 using RuxSoak::kExitFailure;
 using RuxSoak::Options;
 
-constexpr int kExitUsage = 2;
+constexpr int kExitUsage = ExitStatus::kUsage;
 
 const char* const kUsage =
     "usage: rux-soak [--seed N] [--touches N] [--photo FILE | --size WxH] [--scale S] [--idle-every N]\n"
