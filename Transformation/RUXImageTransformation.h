@@ -37,8 +37,8 @@ inline constexpr RUXTransformationType RUXTransformationTypeNormalize = RUXTrans
 // The first code of the classes added after the editor's own; below it only the look slot is shared.
 inline constexpr RUXTransformationType RUXFirstAddedTransformationType{8};
 
-// The number a type stands for, and the type a number stands for (any code, named or not), for logs,
-// files and the registry's arithmetic.
+// The number a type stands for, and the type a number stands for (any code, named or not), for logs
+// and for codes that arrive as numbers.
 constexpr std::int64_t RUXTransformationTypeCode(RUXTransformationType type) {
     return static_cast<std::int64_t>(type);
 }
