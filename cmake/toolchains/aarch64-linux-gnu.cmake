@@ -10,6 +10,8 @@ set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
 
 find_program(RUX_QEMU_AARCH64 qemu-aarch64 REQUIRED)
-# The cross compiler's C library, for the program loader and libstdc++; the arm64 packages' libraries
-# are found in the host's /usr/lib/aarch64-linux-gnu.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${RUX_QEMU_AARCH64} -L /usr/aarch64-linux-gnu)
+# The programs run with the arm64 packages' own loader and C library (libc6:arm64, which the arm64
+# libraries bring), not with the cross compiler's older copy under /usr/aarch64-linux-gnu: qemu's -L
+# would take that loader but still find the newer libc.so.6 in /usr/lib/aarch64-linux-gnu, and the
+# mixed pair hangs in the first pthread_create.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${RUX_QEMU_AARCH64})

@@ -37,10 +37,20 @@ inline std::int32_t weightPair(std::int16_t low, std::int16_t high) {
                                      static_cast<std::uint16_t>(low));
 }
 
+// Whether the two terms of an output are paired by interleaving the lower and upper halves of each
+// 128-bit block, which the narrowing at the end undoes block by block: the cheapest way on x86 and
+// NEON. Elsewhere the narrowing of two vectors interleaves them instead (SVE), so the terms are woven
+// lane by lane into even and odd outputs, whose order no vector length can upset.
+#if HWY_ARCH_X86 || HWY_TARGET == HWY_NEON
+constexpr bool kPairByBlocks = true;
+#else
+constexpr bool kPairByBlocks = false;
+#endif
+
 // out[i] for i in [begin, end): the same integer sums and rounding as accumulateRows. Mirrored taps
-// share a weight, so their words are added first (at most 510, a 16-bit lane); interleaving the sums
-// of two such pairs puts both terms of one output side by side, and each pair multiply-add weights
-// them at once into the output's 32-bit total. Blocks of two vectors of outputs keep their totals in
+// share a weight, so their words are added first (at most 510, a 16-bit lane); putting the sums of
+// two such pairs side by side in 32-bit lanes lets each pair multiply-add weight both terms of an
+// output at once into its 32-bit total. Blocks of two vectors of outputs keep their totals in
 // registers while every tap is added.
 void accumulateWordsExactly(const std::uint16_t* const* rows, const std::int16_t* weights, int tapCount,
                             std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out) {
@@ -51,6 +61,7 @@ void accumulateWordsExactly(const std::uint16_t* const* rows, const std::int16_t
     const hn::ScalableTag<std::int16_t> d16;
     const hn::RebindToUnsigned<decltype(d16)> du16;
     const hn::Repartition<std::int32_t, decltype(d16)> d32;
+    const hn::RebindToUnsigned<decltype(d32)> du32;
     const hn::Repartition<float, decltype(d16)> df;
     const hn::Rebind<std::uint8_t, decltype(d16)> d8;
     using V16 = hn::Vec<decltype(d16)>;
@@ -59,33 +70,44 @@ void accumulateWordsExactly(const std::uint16_t* const* rows, const std::int16_t
     const std::size_t block = 2 * n;
     const int half = tapCount / 2;
     auto load = [&](const std::uint16_t* p) { return hn::BitCast(d16, hn::LoadU(du16, p)); };
-    // The totals of a vector of outputs are kept as two vectors, even and odd, since the pair
-    // multiply-add leaves them split that way on some instruction sets; they are added together only
-    // once every tap is in. They are plain variables, as the scalable vectors of SVE cannot be members
-    // of a struct or elements of an array.
-    // Adds first × the low weight and second × the high one to the totals of the lower and the upper
-    // vector of outputs. The interleaving works within 128-bit blocks, and so does the narrowing
-    // below, which puts the outputs back in order.
-    auto addTerms = [&](V16 first, V16 second, V16 w, V32& lowEven, V32& lowOdd, V32& highEven,
-                        V32& highOdd) {
-        lowEven =
-            hn::ReorderWidenMulAccumulate(d32, hn::InterleaveLower(d16, first, second), w, lowEven, lowOdd);
-        highEven =
-            hn::ReorderWidenMulAccumulate(d32, hn::InterleaveUpper(d16, first, second), w, highEven, highOdd);
+    // A vector of outputs has its totals in two halves, x and y (the lower and upper halves of each
+    // block, or the even and odd outputs), each in two vectors as the pair multiply-add leaves them
+    // on some instruction sets, added together only once every tap is in. They are separate
+    // variables, as SVE's vectors cannot be members of a struct or elements of an array.
+    // Adds first × the low weight and second × the high one to the totals.
+    auto addTerms = [&](V16 first, V16 second, V16 w, V32& x, V32& xRest, V32& y, V32& yRest) {
+        if constexpr (kPairByBlocks) {
+            x = hn::ReorderWidenMulAccumulate(d32, hn::InterleaveLower(d16, first, second), w, x, xRest);
+            y = hn::ReorderWidenMulAccumulate(d32, hn::InterleaveUpper(d16, first, second), w, y, yRest);
+        } else {
+            // Output 2i's terms, first[2i] and second[2i], side by side; then output 2i + 1's.
+            const V16 even =
+                hn::OddEven(hn::BitCast(d16, hn::ShiftLeft<16>(hn::BitCast(du32, second))), first);
+            const V16 odd =
+                hn::OddEven(second, hn::BitCast(d16, hn::ShiftRight<16>(hn::BitCast(du32, first))));
+            x = hn::ReorderWidenMulAccumulate(d32, even, w, x, xRest);
+            y = hn::ReorderWidenMulAccumulate(d32, odd, w, y, yRest);
+        }
     };
     const auto scale = hn::Set(df, inverseDivisor), halfStep = hn::Set(df, 0.5f), top = hn::Set(df, 255.0f);
     // The same rounding as accumulateRows: a multiply, then an add, then truncation.
-    auto rounded = [&](V32 even, V32 odd) {
-        const V32 sum = hn::RearrangeToOddPlusEven(even, odd);
+    auto rounded = [&](V32 totals, V32 rest) {
+        const V32 sum = hn::RearrangeToOddPlusEven(totals, rest);
         return hn::ConvertTo(d32, hn::Min(hn::Add(hn::Mul(hn::ConvertTo(df, sum), scale), halfStep), top));
     };
-    auto store = [&](V32 lowEven, V32 lowOdd, V32 highEven, V32 highOdd, std::uint8_t* to) {
-        const V16 words = hn::ReorderDemote2To(d16, rounded(lowEven, lowOdd), rounded(highEven, highOdd));
+    // The outputs' bytes back in order.
+    auto store = [&](V32 x, V32 xRest, V32 y, V32 yRest, std::uint8_t* to) {
+        V16 words;
+        if constexpr (kPairByBlocks) {
+            words = hn::ReorderDemote2To(d16, rounded(x, xRest), rounded(y, yRest));
+        } else {
+            words = hn::BitCast(d16, hn::Or(rounded(x, xRest), hn::ShiftLeft<16>(rounded(y, yRest))));
+        }
         hn::StoreU(hn::DemoteTo(d8, words), d8, to);
     };
     std::size_t i = begin;
     for (; i + block <= end; i += block) {
-        // Outputs [i, i + n) in the first four, [i + n, i + 2n) in the last four.
+        // Outputs [i, i + n) in the a's, [i + n, i + 2n) in the b's.
         V32 a0 = hn::Zero(d32), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
         // Adds the terms of both vectors of outputs, each word vector given by a function of its offset.
         auto addBoth = [&](auto first, auto second, V16 w) {
