@@ -50,6 +50,8 @@ run_preset() {
 run_preset release 600
 # The library as a host gets it: installed (static and shared), and the example hosts built against it.
 stage bash scripts/check-install.sh
+# The engine's kernels cross-compiled for arm64 and tested under qemu-user (NEON and SVE).
+stage bash scripts/check-arm64.sh
 if [ "${RUX_SANITIZERS:-0}" = 1 ]; then
     run_preset asan 900
     run_preset tsan 900

@@ -63,9 +63,9 @@ TEST(Convolution, AKernelThatCannotApplyLeavesThePixelsUnblurred) {
 }
 
 // The vector path on every instruction set this processor has, against the portable sums, over
-// lengths that end inside a vector block and kernels with an odd and an even number of mirrored
-// pairs, up to the largest circle blur's 163 taps of weights up to 255, on rows of the extreme bytes
-// and of noise.
+// lengths that end inside a vector block (520 fills a block of SVE's widest, 2048-bit vectors) and
+// kernels with an odd and an even number of mirrored pairs, up to the largest circle blur's 163 taps
+// of weights up to 255, on rows of the extreme bytes and of noise.
 TEST(Convolution, TheVectorPathGivesThePortableSumsOnEveryInstructionSet) {
     namespace C = ImageEngine::Convolution;
     std::mt19937 random(7);
@@ -80,7 +80,8 @@ TEST(Convolution, TheVectorPathGivesThePortableSumsOnEveryInstructionSet) {
             divisor += w;
         }
         ASSERT_TRUE(C::vectorPathFits(weights));
-        for (std::size_t length : {std::size_t(1), std::size_t(63), std::size_t(64), std::size_t(200)}) {
+        for (std::size_t length :
+             {std::size_t(1), std::size_t(63), std::size_t(64), std::size_t(200), std::size_t(520)}) {
             std::vector<std::vector<std::uint8_t>> bytes(static_cast<std::size_t>(taps),
                                                          std::vector<std::uint8_t>(length, 0));
             for (std::size_t k = 0; k < bytes.size(); ++k) {

@@ -26,7 +26,8 @@ enum class InstructionSet {
 RUX_API bool limitInstructionSet(InstructionSet limit);
 
 // The instruction set the kernels run with now, as the vector library names it: "AVX3_DL" or "AVX3"
-// (AVX-512), "AVX2", "SSE4", "SSSE3", "NEON", "SVE", or "EMU128" or "SCALAR" for the portable fallbacks.
+// (AVX-512), "AVX2", "SSE4", "SSSE3"; on arm64 "NEON", "SVE", "SVE2", "SVE_256" (SVE with 256-bit vectors)
+// or "SVE2_128"; or "EMU128" or "SCALAR" for the portable fallbacks.
 // Never fails; the text is static. Any thread.
 RUX_API const char* instructionSetName();
 

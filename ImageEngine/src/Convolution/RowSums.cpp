@@ -37,10 +37,20 @@ inline std::int32_t weightPair(std::int16_t low, std::int16_t high) {
                                      static_cast<std::uint16_t>(low));
 }
 
+// Whether the two terms of an output are paired by interleaving the lower and upper halves of each
+// 128-bit block, which the narrowing at the end undoes block by block: the cheapest way on x86 and
+// NEON. Elsewhere the narrowing of two vectors interleaves them instead (SVE), so the terms are woven
+// lane by lane into even and odd outputs, whose order no vector length can upset.
+#if HWY_ARCH_X86 || HWY_TARGET == HWY_NEON
+constexpr bool kPairByBlocks = true;
+#else
+constexpr bool kPairByBlocks = false;
+#endif
+
 // out[i] for i in [begin, end): the same integer sums and rounding as accumulateRows. Mirrored taps
-// share a weight, so their words are added first (at most 510, a 16-bit lane); interleaving the sums
-// of two such pairs puts both terms of one output side by side, and each pair multiply-add weights
-// them at once into the output's 32-bit total. Blocks of two vectors of outputs keep their totals in
+// share a weight, so their words are added first (at most 510, a 16-bit lane); putting the sums of
+// two such pairs side by side in 32-bit lanes lets each pair multiply-add weight both terms of an
+// output at once into its 32-bit total. Blocks of two vectors of outputs keep their totals in
 // registers while every tap is added.
 void accumulateWordsExactly(const std::uint16_t* const* rows, const std::int16_t* weights, int tapCount,
                             std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out) {
@@ -51,6 +61,7 @@ void accumulateWordsExactly(const std::uint16_t* const* rows, const std::int16_t
     const hn::ScalableTag<std::int16_t> d16;
     const hn::RebindToUnsigned<decltype(d16)> du16;
     const hn::Repartition<std::int32_t, decltype(d16)> d32;
+    const hn::RebindToUnsigned<decltype(d32)> du32;
     const hn::Repartition<float, decltype(d16)> df;
     const hn::Rebind<std::uint8_t, decltype(d16)> d8;
     using V16 = hn::Vec<decltype(d16)>;
@@ -59,59 +70,73 @@ void accumulateWordsExactly(const std::uint16_t* const* rows, const std::int16_t
     const std::size_t block = 2 * n;
     const int half = tapCount / 2;
     auto load = [&](const std::uint16_t* p) { return hn::BitCast(d16, hn::LoadU(du16, p)); };
-    // Totals of a vector of outputs: the pair multiply-add leaves them split over two vectors on
-    // some instruction sets, added together only once every tap is in.
-    struct Totals {
-        V32 even, odd;
-    };
-    // Adds first × the low weight and second × the high one to the totals of two vectors of outputs.
-    // The interleaving works within 128-bit blocks, and so does the narrowing below, which puts the
-    // outputs back in order.
-    auto addTerms = [&](V16 first, V16 second, V16 w, Totals& low, Totals& high) {
-        low.even =
-            hn::ReorderWidenMulAccumulate(d32, hn::InterleaveLower(d16, first, second), w, low.even, low.odd);
-        high.even = hn::ReorderWidenMulAccumulate(d32, hn::InterleaveUpper(d16, first, second), w, high.even,
-                                                  high.odd);
+    // A vector of outputs has its totals in two halves, x and y (the lower and upper halves of each
+    // block, or the even and odd outputs), each in two vectors as the pair multiply-add leaves them
+    // on some instruction sets, added together only once every tap is in. They are separate
+    // variables, as SVE's vectors cannot be members of a struct or elements of an array.
+    // Adds first × the low weight and second × the high one to the totals.
+    auto addTerms = [&](V16 first, V16 second, V16 w, V32& x, V32& xRest, V32& y, V32& yRest) {
+        if constexpr (kPairByBlocks) {
+            x = hn::ReorderWidenMulAccumulate(d32, hn::InterleaveLower(d16, first, second), w, x, xRest);
+            y = hn::ReorderWidenMulAccumulate(d32, hn::InterleaveUpper(d16, first, second), w, y, yRest);
+        } else {
+            // Output 2i's terms, first[2i] and second[2i], side by side; then output 2i + 1's.
+            const V16 even =
+                hn::OddEven(hn::BitCast(d16, hn::ShiftLeft<16>(hn::BitCast(du32, second))), first);
+            const V16 odd =
+                hn::OddEven(second, hn::BitCast(d16, hn::ShiftRight<16>(hn::BitCast(du32, first))));
+            x = hn::ReorderWidenMulAccumulate(d32, even, w, x, xRest);
+            y = hn::ReorderWidenMulAccumulate(d32, odd, w, y, yRest);
+        }
     };
     const auto scale = hn::Set(df, inverseDivisor), halfStep = hn::Set(df, 0.5f), top = hn::Set(df, 255.0f);
     // The same rounding as accumulateRows: a multiply, then an add, then truncation.
-    auto rounded = [&](const Totals& totals) {
-        const V32 sum = hn::RearrangeToOddPlusEven(totals.even, totals.odd);
+    auto rounded = [&](V32 totals, V32 rest) {
+        const V32 sum = hn::RearrangeToOddPlusEven(totals, rest);
         return hn::ConvertTo(d32, hn::Min(hn::Add(hn::Mul(hn::ConvertTo(df, sum), scale), halfStep), top));
+    };
+    // The outputs' bytes back in order.
+    auto store = [&](V32 x, V32 xRest, V32 y, V32 yRest, std::uint8_t* to) {
+        V16 words;
+        if constexpr (kPairByBlocks) {
+            words = hn::ReorderDemote2To(d16, rounded(x, xRest), rounded(y, yRest));
+        } else {
+            words = hn::BitCast(d16, hn::Or(rounded(x, xRest), hn::ShiftLeft<16>(rounded(y, yRest))));
+        }
+        hn::StoreU(hn::DemoteTo(d8, words), d8, to);
     };
     std::size_t i = begin;
     for (; i + block <= end; i += block) {
-        const Totals none{hn::Zero(d32), hn::Zero(d32)};
-        Totals sums[2][2] = {{none, none}, {none, none}};
+        // Outputs [i, i + n) in the a's, [i + n, i + 2n) in the b's.
+        V32 a0 = hn::Zero(d32), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+        // Adds the terms of both vectors of outputs, each word vector given by a function of its offset.
+        auto addBoth = [&](auto first, auto second, V16 w) {
+            addTerms(first(i), second(i), w, a0, a1, a2, a3);
+            addTerms(first(i + n), second(i + n), w, b0, b1, b2, b3);
+        };
         int t = 0;
         // Two mirrored pairs per step while both are pairs.
         for (; t + 1 < half; t += 2) {
             const V16 w = hn::BitCast(d16, hn::Set(d32, weightPair(weights[t], weights[t + 1])));
-            const std::uint16_t *a0 = rows[t], *b0 = rows[tapCount - 1 - t];
-            const std::uint16_t *a1 = rows[t + 1], *b1 = rows[tapCount - 2 - t];
-            for (std::size_t h = 0; h < 2; ++h) {
-                const std::size_t at = i + h * n;
-                addTerms(hn::Add(load(a0 + at), load(b0 + at)), hn::Add(load(a1 + at), load(b1 + at)), w,
-                         sums[h][0], sums[h][1]);
-            }
+            const std::uint16_t *p0 = rows[t], *q0 = rows[tapCount - 1 - t];
+            const std::uint16_t *p1 = rows[t + 1], *q1 = rows[tapCount - 2 - t];
+            addBoth([&](std::size_t at) { return hn::Add(load(p0 + at), load(q0 + at)); },
+                    [&](std::size_t at) { return hn::Add(load(p1 + at), load(q1 + at)); }, w);
         }
         // What is left: one pair and the centre, or the centre alone (with a weight of 0 beside it).
-        const bool pairLeft = t < half;
-        const V16 w = hn::BitCast(d16, hn::Set(d32, pairLeft ? weightPair(weights[t], weights[half])
-                                                             : weightPair(weights[half], 0)));
-        for (std::size_t h = 0; h < 2; ++h) {
-            const std::size_t at = i + h * n;
-            if (pairLeft) {
-                addTerms(hn::Add(load(rows[t] + at), load(rows[tapCount - 1 - t] + at)),
-                         load(rows[half] + at), w, sums[h][0], sums[h][1]);
-            } else {
-                addTerms(load(rows[half] + at), hn::Zero(d16), w, sums[h][0], sums[h][1]);
-            }
+        const std::uint16_t* centre = rows[half];
+        if (t < half) {
+            const V16 w = hn::BitCast(d16, hn::Set(d32, weightPair(weights[t], weights[half])));
+            const std::uint16_t *p = rows[t], *q = rows[tapCount - 1 - t];
+            addBoth([&](std::size_t at) { return hn::Add(load(p + at), load(q + at)); },
+                    [&](std::size_t at) { return load(centre + at); }, w);
+        } else {
+            const V16 w = hn::BitCast(d16, hn::Set(d32, weightPair(weights[half], 0)));
+            addBoth([&](std::size_t at) { return load(centre + at); },
+                    [&](std::size_t) { return hn::Zero(d16); }, w);
         }
-        for (std::size_t h = 0; h < 2; ++h) {
-            const V16 words = hn::ReorderDemote2To(d16, rounded(sums[h][0]), rounded(sums[h][1]));
-            hn::StoreU(hn::DemoteTo(d8, words), d8, out + i + h * n);
-        }
+        store(a0, a1, a2, a3, out + i);
+        store(b0, b1, b2, b3, out + i + n);
     }
     accumulateTail(rows, weights, tapCount, i, end, inverseDivisor, out);
 #endif

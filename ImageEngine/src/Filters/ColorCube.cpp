@@ -40,8 +40,8 @@ void colorCube(const Simd::Lanes& lanes, const CubeTable& table) {
     const int dimension = table.dimension;
     const V scale = hn::Set(d, static_cast<float>(dimension - 1));
     const VI lastBase = hn::Set(di, dimension - 2);
-    const VI strides[3] = {hn::Set(di, 4), hn::Set(di, dimension * 4),
-                           hn::Set(di, dimension * dimension * 4)};
+    // Scalars rather than vectors: the scalable vectors of SVE cannot be elements of an array.
+    const int strides[3] = {4, dimension * 4, dimension * dimension * 4};
     const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
     float* const channels[3] = {lanes.r, lanes.g, lanes.b};
     HWY_ALIGN std::int32_t cells[Simd::kRunPixels];
@@ -60,7 +60,7 @@ void colorCube(const Simd::Lanes& lanes, const CubeTable& table) {
             const V position = hn::Mul(v, scale);
             const VI base = hn::Min(hn::ConvertTo(di, position), lastBase);
             hn::Store(hn::Sub(position, hn::ConvertTo(d, base)), d, fractions[c] + i);
-            cell = hn::Add(hn::Mul(base, strides[c]), cell);
+            cell = hn::Add(hn::Mul(base, hn::Set(di, strides[c])), cell);
         }
         hn::Store(cell, di, cells + i);
     });
@@ -93,18 +93,21 @@ void colorCube(const Simd::Lanes& lanes, const CubeTable& table) {
     // The table holds premultiplied colour: back to straight, to linear, then premultiplied by both
     // the table's and the pixel's alpha. A clear pixel stays clear.
     forEachVector(lanes, [&](std::size_t i) {
-        V result[4];
-        hn::LoadInterleaved4(d, looked + i * 4, result[0], result[1], result[2], result[3]);
+        V r, g, b, a;
+        hn::LoadInterleaved4(d, looked + i * 4, r, g, b, a);
         const V alpha = hn::Load(d, lanes.a + i);
-        const V tableAlpha = table.opaque ? one : result[3];
+        const V tableAlpha = table.opaque ? one : a;
         const V outAlpha = hn::IfThenZeroElse(hn::Le(alpha, zero), hn::Mul(tableAlpha, alpha));
         const V straight = table.opaque ? one : inverseAlpha(d, tableAlpha);
-        for (int c = 0; c < 3; ++c) {
-            V v = hn::Mul(result[c], straight);
+        auto store = [&](V entry, float* channel) {
+            V v = hn::Mul(entry, straight);
             if (table.encoded)
                 v = decodeAny(d, v);
-            hn::Store(hn::Mul(v, outAlpha), d, channels[c] + i);
-        }
+            hn::Store(hn::Mul(v, outAlpha), d, channel + i);
+        };
+        store(r, lanes.r);
+        store(g, lanes.g);
+        store(b, lanes.b);
         hn::Store(outAlpha, d, lanes.a + i);
     });
 }

@@ -41,21 +41,21 @@ void radialGradientRow(const GradientRing& gradient, int x, int y, std::size_t c
     // colour 0 beyond r0.
     const V inverseSpan = hn::Set(d, step ? 0.0f : 1.0f / (gradient.radius1 - gradient.radius0));
     const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
-    V c0[4], dc[4];
-    for (int c = 0; c < 4; ++c) {
-        c0[c] = hn::Set(d, gradient.color0[c]);
-        dc[c] = hn::Set(d, gradient.color1[c] - gradient.color0[c]);
-    }
+    // Channel c of the colour at t (named vectors: SVE's cannot be elements of an array).
+    auto startOf = [&](int c) { return hn::Set(d, gradient.color0[c]); };
+    auto spanOf = [&](int c) { return hn::Set(d, gradient.color1[c] - gradient.color0[c]); };
+    const V rStart = startOf(0), gStart = startOf(1), bStart = startOf(2), aStart = startOf(3);
+    const V rSpan = spanOf(0), gSpan = spanOf(1), bSpan = spanOf(2), aSpan = spanOf(3);
     const V firstX = hn::Iota(d, static_cast<float>(x) + 0.5f - gradient.centreX);
     auto compute = [&](std::size_t i, float* out) {
         const V dx = hn::Add(firstX, hn::Set(d, static_cast<float>(i)));
         const V distance = hn::Sqrt(hn::MulAdd(dx, dx, dy2));
         const V t = step ? hn::IfThenElse(hn::Lt(distance, r0), zero, one)
                          : hn::Min(hn::Max(hn::Mul(hn::Sub(distance, r0), inverseSpan), zero), one);
-        const V alpha = hn::MulAdd(dc[3], t, c0[3]);
-        hn::StoreInterleaved4(hn::Mul(hn::MulAdd(dc[0], t, c0[0]), alpha),
-                              hn::Mul(hn::MulAdd(dc[1], t, c0[1]), alpha),
-                              hn::Mul(hn::MulAdd(dc[2], t, c0[2]), alpha), alpha, d, out);
+        const V alpha = hn::MulAdd(aSpan, t, aStart);
+        hn::StoreInterleaved4(hn::Mul(hn::MulAdd(rSpan, t, rStart), alpha),
+                              hn::Mul(hn::MulAdd(gSpan, t, gStart), alpha),
+                              hn::Mul(hn::MulAdd(bSpan, t, bStart), alpha), alpha, d, out);
     };
     std::size_t i = 0;
     for (; i + n <= count; i += n)

@@ -22,8 +22,9 @@ using DI = hn::RebindToSigned<D>;
 using V = hn::Vec<D>;
 using VI = hn::Vec<DI>;
 
-// The widest float vector of any target, so one stack buffer fits a tail of any width.
-constexpr std::size_t kMaxLanes = 16;
+// The most floats a vector of this target can hold, so one stack buffer fits a tail of any width:
+// 16 with AVX-512, and 64 for SVE, whose vectors may be up to 2048 bits long.
+constexpr std::size_t kMaxLanes = hn::MaxLanes(D());
 
 // log2 of a positive finite x: the exponent bits, plus log2 of the mantissa m (moved into
 // [√½, √2)) as t · P(t) with t = m − 1 and P a degree-6 Chebyshev fit: error below 7e-7, far below
