@@ -9,12 +9,12 @@ RUXFilterOutput(ImageEngine::FilterName name,
             return nullptr;
         }
     }
-    auto filter = ImageEngine::Filter::create(name.text);
+    auto filter = ImageEngine::Filter::create(name);
     if (!filter) {
         return nullptr;
     }
     for (const auto& [key, value] : inputs) {
-        filter->setValue(key.text, value);
+        filter->setValue(key, value);
     }
     return filter->outputImage();
 }

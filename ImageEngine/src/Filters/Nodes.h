@@ -5,6 +5,7 @@
 #include <Graphics/AffineTransform.h>
 #include <Graphics/Bitmap.h>
 #include <ImageEngine/Filter.h>
+#include <ImageEngine/FilterNames.h>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,7 +65,7 @@ std::shared_ptr<Filter> makeRadialGradientFilter();
 // Base of the filters defined in this engine: gives them the protected constructor of Filter.
 class EngineFilter : public Filter {
 public:
-    explicit EngineFilter(std::string name) : Filter(std::move(name)) {}
+    explicit EngineFilter(FilterName name) : Filter(name) {}
     // Declares the inputs and sets them to their defaults.
     void prepare();
 };
