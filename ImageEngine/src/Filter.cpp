@@ -27,6 +27,8 @@ const std::unordered_map<std::string, Factory>& registry() {
         {Filters::crop.text, makeCropFilter},
         {Filters::gaussianBlur.text, makeGaussianBlurFilter},
         {Filters::radialGradient.text, makeRadialGradientFilter},
+        {Filters::stretchedMask.text, makeStretchedMaskFilter},
+        {Filters::circleBlur.text, makeCircleBlurFilter},
     };
     return *filters;
 }

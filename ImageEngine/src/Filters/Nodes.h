@@ -41,6 +41,10 @@ std::optional<Graphics::AffineTransform> snappedToPixelGrid(const Graphics::Affi
 NodePtr foldTransformIntoSource(const NodePtr& input, const Graphics::AffineTransform& transform);
 NodePtr foldCropIntoSource(const NodePtr& input, const Graphics::Rect& rect);
 
+// The bitmap a node reads as it is (a recipe made by Image::createWithBitmap, neither moved nor cut);
+// nullptr for any other node.
+std::shared_ptr<const Graphics::Bitmap> sourceBitmapOf(const NodePtr& node);
+
 // Wraps a node as a recipe; nullptr for a null node.
 ImagePtr imageWithNode(NodePtr node);
 // The node of a recipe; nullptr for a null recipe.
@@ -61,6 +65,8 @@ std::shared_ptr<Filter> makeAffineClampFilter();
 std::shared_ptr<Filter> makeCropFilter();
 std::shared_ptr<Filter> makeGaussianBlurFilter();
 std::shared_ptr<Filter> makeRadialGradientFilter();
+std::shared_ptr<Filter> makeStretchedMaskFilter();
+std::shared_ptr<Filter> makeCircleBlurFilter();
 
 // Base of the filters defined in this engine: gives them the protected constructor of Filter.
 class EngineFilter : public Filter {

@@ -110,6 +110,14 @@ NodePtr makeSourceNode(std::shared_ptr<const Graphics::Bitmap> bitmap) {
                                         Graphics::Rect::infinite());
 }
 
+std::shared_ptr<const Graphics::Bitmap> sourceBitmapOf(const NodePtr& node) {
+    auto source = std::dynamic_pointer_cast<const SourceNode>(node);
+    if (!source || !source->window().isInfinite() ||
+        !(source->placement() == Graphics::AffineTransform::identity()))
+        return nullptr;
+    return source->bitmap();
+}
+
 NodePtr foldTransformIntoSource(const NodePtr& input, const Graphics::AffineTransform& transform) {
     auto source = std::dynamic_pointer_cast<const SourceNode>(input);
     if (!source || !mapsPixelCentresOntoCentres(transform))
