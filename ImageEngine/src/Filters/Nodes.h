@@ -6,6 +6,8 @@
 #include <Graphics/Bitmap.h>
 #include <ImageEngine/Filter.h>
 #include <ImageEngine/FilterNames.h>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +46,12 @@ NodePtr foldCropIntoSource(const NodePtr& input, const Graphics::Rect& rect);
 // The bitmap a node reads as it is (a recipe made by Image::createWithBitmap, neither moved nor cut);
 // nullptr for any other node.
 std::shared_ptr<const Graphics::Bitmap> sourceBitmapOf(const NodePtr& node);
+
+// Writes the encoded bytes a render of rect would give into rowOf(y) for each row y of rect (rect.w
+// × 4 bytes), straight from the bitmap where that gives the same bytes, when node is a bitmap source
+// covering rect; false, with nothing written, for any other node.
+bool copyEncodedSource(const Node& node, const PixelRect& rect,
+                       const std::function<std::uint8_t*(int)>& rowOf);
 
 // Wraps a node as a recipe; nullptr for a null node.
 ImagePtr imageWithNode(NodePtr node);
