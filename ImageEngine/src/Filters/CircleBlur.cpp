@@ -2,10 +2,9 @@
 // mask drawn from a picture stretched into a rectangle, an integer Gaussian of the photo, and the
 // sharp photo painted over the blurred one through the mask.
 //
-// All three work on sRGB-encoded bytes, as a render to a bitmap gives them: the integer kernel's
-// pixels are defined on bytes, and a blur over bytes is what the photographs were tuned with. Each
-// still renders as any node does (decoded to linear light); between themselves they hand bytes on,
-// so a tile is encoded once and decoded once.
+// All three work on sRGB-encoded bytes, as a render to a bitmap gives them, since the integer
+// kernel's pixels are defined on bytes. Each still renders as any node does (decoded to linear
+// light); between themselves, and to a render whose last step they are, they hand bytes on.
 #include "Convolution/RowSums.h"
 #include "Filters/Nodes.h"
 #include "Pipeline/EncodedNode.h"
