@@ -1,19 +1,6 @@
 #include <Manager/RUXImageRenderer.h>
 #include <cmath>
 
-Graphics::Rect RUXPixelRectForExtent(const Graphics::Rect& extent) {
-    if (extent.isNull() || extent.isInfinite()) {
-        return extent;
-    }
-    auto snap = [](double v) {
-        double nearest = std::round(v);
-        return std::abs(v - nearest) < 1e-6 ? nearest : v;
-    };
-    double x0 = snap(extent.minX()), y0 = snap(extent.minY()), x1 = snap(extent.maxX()),
-           y1 = snap(extent.maxY());
-    return Graphics::Rect(x0, y0, x1 - x0, y1 - y0);
-}
-
 std::shared_ptr<const Graphics::BitmapImage> RUXRenderedImageOfFormula(const RUXRenderFormulaPtr& formula,
                                                                        ImageEngine::Context& context) {
     if (!formula) {

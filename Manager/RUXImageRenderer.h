@@ -4,16 +4,12 @@
 #include <Foundation/Export.h>
 #include <Graphics/BitmapImage.h>
 #include <ImageEngine/Context.h>
+#include <Manager/RUXImageFilterInterface.h>
 #include <Manager/RUXRenderFormula.h>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
-
-// The pixel rectangle a render of extent covers: edges within a millionth of a whole pixel are
-// snapped to it, so that the residues quarter turns leave (about 1e-16) do not add a row of
-// empty pixels; other edges are kept for the engine to round outward.
-RUX_API Graphics::Rect RUXPixelRectForExtent(const Graphics::Rect& extent);
 
 // The formula's bitmap (scale 1, one pixel per unit of the result's extent, upright) rendered by
 // context on the calling thread, unless the formula already has one; the formula keeps it. nullptr

@@ -12,10 +12,11 @@
 #include <utility>
 #include <vector>
 
-// The circle blur: the photo blurred on the processor with a separable integer Gaussian whose
-// length is about 8 % of the shorter side, with the sharp photo painted back through a mask drawn
-// from the "circle" image around the point. The point is in pixels from the top-left; (0, 0)
-// means not yet placed, and the first full render places it at the centre.
+// The circle blur: the photo blurred with a separable integer Gaussian whose length is about 8 % of
+// the shorter side, with the sharp photo painted back through a mask drawn from the "circle" image
+// around the point. The point is in pixels from the top-left; (0, 0) means not yet placed, and the
+// first full render places it at the centre. The full result is a recipe of the engine's circle-blur
+// operations: nothing is rendered until the recipe is.
 //
 // Nothing clamps the point: a point off the picture draws the circle off it, so the full result is
 // blurred everywhere and the quick one faded to white everywhere. A coordinate that is not a number
@@ -23,7 +24,8 @@
 class RUX_API RUXBeautifulBlurTransformation final : public RUXPositionalTransformation {
     RUX_TRANSFORMATION_CLASS(RUXBeautifulBlurTransformation)
 public:
-    // The integer kernel: weights scaled to 255 at the centre, and their sum.
+    // The integer kernel: weights scaled to 255 at the centre, and their sum (the engine's
+    // integerGaussianKernel).
     using Kernel = ImageEngine::IntegerKernel;
 
     // Its parameters, slot and sort order, said once.
@@ -39,9 +41,9 @@ public:
     // How many white backgrounds the quick path has kept (one per image size seen).
     std::size_t cachedBackgroundCount() const;
 
-    // The full circle blur, rendered on the calling thread; places an unplaced point. nullptr for a
-    // nullptr input; an input that cannot be rendered (empty, over the pixel limit) is returned
-    // unchanged.
+    // The full circle blur as a recipe (nothing is rendered here); places an unplaced point. nullptr
+    // for a nullptr input; an input that cannot be blurred (empty, infinite, beyond the engine's pixel
+    // range) is returned unchanged.
     ImageEngine::ImagePtr resultFromImage(const ImageEngine::ImagePtr& image,
                                           RUXImageMetadata& metadata) override;
     // The photo faded to white from 100 pixels around the point out to the longer side.
@@ -62,15 +64,17 @@ public:
     // A bitmap of that size filled with the colour; nullptr for an empty or oversized size.
     static std::shared_ptr<Graphics::BitmapImage> imageForColor(double red, double green, double blue,
                                                                 double alpha, Graphics::Size size);
-    // The grey mask for an image of that size: white, with the circle image drawn stretched into
-    // its own size centred on point and grown by 500 on every side. Black keeps the photo sharp.
-    // A missing circle leaves it all white. nullptr when the size is empty.
+    // The grey mask for a picture whose whole pixels are pixelRect, as a recipe: white, with the
+    // circle image drawn stretched into its own size centred on point (from the picture's top-left)
+    // and grown by 500 on every side. Black keeps the photo sharp. A missing circle leaves it all
+    // white. Any thread.
+    static ImageEngine::ImagePtr circleMaskImage(const Graphics::Rect& pixelRect, Graphics::Point point,
+                                                 const std::shared_ptr<const Graphics::BitmapImage>& circle);
+    // That mask for a width × height picture rendered to grey bytes, one per pixel; nullptr when the
+    // size is empty. Renders on the calling thread and the shared pool.
     static std::shared_ptr<Graphics::Bitmap>
     circleMask(int width, int height, Graphics::Point point,
                const std::shared_ptr<const Graphics::BitmapImage>& circle);
-    // blurred × s + sharp × (1 − s) for the mask's grey level s, opaque. Sizes must match.
-    static std::shared_ptr<Graphics::Bitmap>
-    blurImage(const Graphics::Bitmap& sharp, const Graphics::Bitmap& blurred, const Graphics::Bitmap& mask);
 
 private:
     ImageEngine::ImagePtr backgroundForSize(Graphics::Size size);

@@ -5,6 +5,7 @@
 
 #include <ImageEngine/Context.h>
 #include <ImageEngine/Filter.h>
+#include <ImageEngine/FilterNames.h>
 #include <ImageEngine/Image.h>
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -19,7 +20,7 @@ namespace {
 
 using EngineBench::photo;
 
-ImagePtr apply(const char* name, std::initializer_list<std::pair<const char*, FilterValue>> inputs) {
+ImagePtr apply(FilterName name, std::initializer_list<std::pair<InputKey, FilterValue>> inputs) {
     auto filter = Filter::create(name);
     for (const auto& [key, value] : inputs)
         filter->setValue(key, value);
@@ -34,13 +35,15 @@ Data lookTable(int dimension) {
 }
 
 ImagePtr colourChain(ImagePtr image) {
-    image = apply("CIExposureAdjust", {{"inputImage", image}, {"inputEV", EngineBench::kExposure}});
-    image = apply("CIColorControls", {{"inputImage", image}, {"inputSaturation", EngineBench::kSaturation}});
-    image = apply("CIGammaAdjust", {{"inputImage", image}, {"inputPower", EngineBench::kGamma}});
-    return apply("CIColorCubeWithColorSpace", {{"inputImage", image},
-                                               {"inputCubeDimension", double(EngineBench::kCubeDimension)},
-                                               {"inputCubeData", lookTable(EngineBench::kCubeDimension)},
-                                               {"inputColorSpace", Graphics::ColorSpace::DeviceRGB}});
+    image = apply(Filters::exposureAdjust, {{Inputs::image, image}, {Inputs::ev, EngineBench::kExposure}});
+    image = apply(Filters::colorControls,
+                  {{Inputs::image, image}, {Inputs::saturation, EngineBench::kSaturation}});
+    image = apply(Filters::gammaAdjust, {{Inputs::image, image}, {Inputs::power, EngineBench::kGamma}});
+    return apply(Filters::colorCubeWithColorSpace,
+                 {{Inputs::image, image},
+                  {Inputs::cubeDimension, double(EngineBench::kCubeDimension)},
+                  {Inputs::cubeData, lookTable(EngineBench::kCubeDimension)},
+                  {Inputs::colorSpace, Graphics::ColorSpace::DeviceRGB}});
 }
 
 ImagePtr overlayAndFocus(ImagePtr image) {
@@ -49,19 +52,21 @@ ImagePtr overlayAndFocus(ImagePtr image) {
     auto vignette = Image::createWithBitmap(photo(kVignetteWidth, kVignetteHeight));
     auto scaled = vignette->imageByApplyingTransform(
         AffineTransform::makeScale(extent.width() / kVignetteWidth, extent.height() / kVignetteHeight));
-    image = apply("CIOverlayBlendMode", {{"inputImage", scaled}, {"inputBackgroundImage", image}});
-    auto clamp =
-        apply("CIAffineClamp", {{"inputImage", image}, {"inputTransform", AffineTransform::identity()}});
-    auto blurred = apply("CIGaussianBlur", {{"inputImage", clamp}, {"inputRadius", EngineBench::kBlurSigma}})
-                       ->imageByCroppingToRect(extent);
-    auto mask = apply("CIRadialGradient", {{"inputCenter", Vector::make(extent.midX(), extent.midY())},
-                                           {"inputRadius0", EngineBench::focusRadius0(int(extent.height()))},
-                                           {"inputRadius1", EngineBench::focusRadius1(int(extent.height()))},
-                                           {"inputColor0", Color{0, 1, 0, 1}},
-                                           {"inputColor1", Color{0, 1, 0, 0}}})
-                    ->imageByCroppingToRect(extent);
-    return apply("CIBlendWithMask",
-                 {{"inputImage", image}, {"inputBackgroundImage", blurred}, {"inputMaskImage", mask}});
+    image = apply(Filters::overlayBlendMode, {{Inputs::image, scaled}, {Inputs::backgroundImage, image}});
+    auto clamp = apply(Filters::affineClamp,
+                       {{Inputs::image, image}, {Inputs::transform, AffineTransform::identity()}});
+    auto blurred =
+        apply(Filters::gaussianBlur, {{Inputs::image, clamp}, {Inputs::radius, EngineBench::kBlurSigma}})
+            ->imageByCroppingToRect(extent);
+    auto mask =
+        apply(Filters::radialGradient, {{Inputs::center, Vector::make(extent.midX(), extent.midY())},
+                                        {Inputs::radius0, EngineBench::focusRadius0(int(extent.height()))},
+                                        {Inputs::radius1, EngineBench::focusRadius1(int(extent.height()))},
+                                        {Inputs::color0, Color{0, 1, 0, 1}},
+                                        {Inputs::color1, Color{0, 1, 0, 0}}})
+            ->imageByCroppingToRect(extent);
+    return apply(Filters::blendWithMask,
+                 {{Inputs::image, image}, {Inputs::backgroundImage, blurred}, {Inputs::maskImage, mask}});
 }
 
 void render(benchmark::State& state, const ImagePtr& image) {
@@ -88,9 +93,9 @@ void PerPixelChain(benchmark::State& state) {
 void Blur(benchmark::State& state) {
     auto image =
         Image::createWithBitmap(photo(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
-    auto clamp =
-        apply("CIAffineClamp", {{"inputImage", image}, {"inputTransform", AffineTransform::identity()}});
-    render(state, apply("CIGaussianBlur", {{"inputImage", clamp}, {"inputRadius", 2.5}})
+    auto clamp = apply(Filters::affineClamp,
+                       {{Inputs::image, image}, {Inputs::transform, AffineTransform::identity()}});
+    render(state, apply(Filters::gaussianBlur, {{Inputs::image, clamp}, {Inputs::radius, 2.5}})
                       ->imageByCroppingToRect(image->extent()));
 }
 
@@ -109,22 +114,23 @@ void SingleFilter(benchmark::State& state) {
     switch (state.range(0)) {
     case 0:
         state.SetLabel("exposure");
-        filtered = apply("CIExposureAdjust", {{"inputImage", image}, {"inputEV", 0.3}});
+        filtered = apply(Filters::exposureAdjust, {{Inputs::image, image}, {Inputs::ev, 0.3}});
         break;
     case 1:
         state.SetLabel("saturation");
-        filtered = apply("CIColorControls", {{"inputImage", image}, {"inputSaturation", 1.2}});
+        filtered = apply(Filters::colorControls, {{Inputs::image, image}, {Inputs::saturation, 1.2}});
         break;
     case 2:
         state.SetLabel("gamma");
-        filtered = apply("CIGammaAdjust", {{"inputImage", image}, {"inputPower", 1.21}});
+        filtered = apply(Filters::gammaAdjust, {{Inputs::image, image}, {Inputs::power, 1.21}});
         break;
     case 3:
         state.SetLabel("cube 33");
-        filtered = apply("CIColorCubeWithColorSpace", {{"inputImage", image},
-                                                       {"inputCubeDimension", 33.0},
-                                                       {"inputCubeData", lookTable(33)},
-                                                       {"inputColorSpace", Graphics::ColorSpace::DeviceRGB}});
+        filtered =
+            apply(Filters::colorCubeWithColorSpace, {{Inputs::image, image},
+                                                     {Inputs::cubeDimension, 33.0},
+                                                     {Inputs::cubeData, lookTable(33)},
+                                                     {Inputs::colorSpace, Graphics::ColorSpace::DeviceRGB}});
         break;
     case 4:
         state.SetLabel("quarter turn + crop + move");
@@ -136,37 +142,38 @@ void SingleFilter(benchmark::State& state) {
     case 5:
         state.SetLabel("overlay with scaled vignette");
         filtered =
-            apply("CIOverlayBlendMode",
-                  {{"inputImage",
+            apply(Filters::overlayBlendMode,
+                  {{Inputs::image,
                     vignette->imageByApplyingTransform(AffineTransform::makeScale(w / 600.0, h / 400.0))},
-                   {"inputBackgroundImage", image}});
+                   {Inputs::backgroundImage, image}});
         break;
     case 6:
         state.SetLabel("clamp + blur 2.5 + crop");
-        filtered =
-            apply("CIGaussianBlur",
-                  {{"inputImage", apply("CIAffineClamp", {{"inputImage", image},
-                                                          {"inputTransform", AffineTransform::identity()}})},
-                   {"inputRadius", 2.5}})
-                ->imageByCroppingToRect(extent);
+        filtered = apply(Filters::gaussianBlur,
+                         {{Inputs::image,
+                           apply(Filters::affineClamp,
+                                 {{Inputs::image, image}, {Inputs::transform, AffineTransform::identity()}})},
+                          {Inputs::radius, 2.5}})
+                       ->imageByCroppingToRect(extent);
         break;
     case 7:
         state.SetLabel("radial gradient mask");
-        filtered = apply("CIRadialGradient", {{"inputCenter", Vector::make(extent.midX(), extent.midY())},
-                                              {"inputRadius0", extent.height() / 6},
-                                              {"inputRadius1", extent.height() / 3},
-                                              {"inputColor0", Color{0, 1, 0, 1}},
-                                              {"inputColor1", Color{0, 1, 0, 0}}})
-                       ->imageByCroppingToRect(extent);
+        filtered =
+            apply(Filters::radialGradient, {{Inputs::center, Vector::make(extent.midX(), extent.midY())},
+                                            {Inputs::radius0, extent.height() / 6},
+                                            {Inputs::radius1, extent.height() / 3},
+                                            {Inputs::color0, Color{0, 1, 0, 1}},
+                                            {Inputs::color1, Color{0, 1, 0, 0}}})
+                ->imageByCroppingToRect(extent);
         break;
     default:
         state.SetLabel("blend with mask (image over itself turned)");
-        filtered = apply(
-            "CIBlendWithMask",
-            {{"inputImage", image},
-             {"inputBackgroundImage", image->imageByApplyingTransform(AffineTransform::makeScale(-1, 1))
-                                          ->imageByApplyingTransform(AffineTransform::makeTranslation(w, 0))},
-             {"inputMaskImage", image}});
+        filtered = apply(Filters::blendWithMask,
+                         {{Inputs::image, image},
+                          {Inputs::backgroundImage,
+                           image->imageByApplyingTransform(AffineTransform::makeScale(-1, 1))
+                               ->imageByApplyingTransform(AffineTransform::makeTranslation(w, 0))},
+                          {Inputs::maskImage, image}});
         break;
     }
     render(state, filtered);

@@ -1,3 +1,4 @@
+#include "Pipeline/EncodedNode.h"
 #include "Pipeline/Node.h"
 #include "Pipeline/Simd.h"
 
@@ -28,6 +29,8 @@ void encodeTile(const PixelSpan& tile, const PixelRect& target, Graphics::Bitmap
 
 struct Context::State {
     RenderOptions options;
+    // Whether the caller left the tile size to the context, so that a graph may ask for larger tiles.
+    bool defaultTileSize = false;
 };
 
 std::shared_ptr<Context> Context::create() {
@@ -40,6 +43,7 @@ std::shared_ptr<Context> Context::create(const RenderOptions& options) {
 
 Context::Context(const RenderOptions& options) : m_state(std::make_unique<State>()) {
     m_state->options = options;
+    m_state->defaultTileSize = options.tileWidth < 1 && options.tileHeight < 1;
     if (m_state->options.tileWidth < 1)
         m_state->options.tileWidth = kDefaultTileSize;
     if (m_state->options.tileHeight < 1)
@@ -71,11 +75,16 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
     if (!bitmap)
         return nullptr;
 
-    const RenderOptions& options = m_state->options;
     const RenderPlan plan(image->node());
+    RenderOptions options = m_state->options;
+    if (m_state->defaultTileSize) {
+        options.tileWidth = std::max(options.tileWidth, plan.preferredTileSize().width);
+        options.tileHeight = std::max(options.tileHeight, plan.preferredTileSize().height);
+    }
     const int columns = (target.w + options.tileWidth - 1) / options.tileWidth;
     const int rows = (target.h + options.tileHeight - 1) / options.tileHeight;
     const std::size_t tiles = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    const auto* encodedRoot = dynamic_cast<const EncodedNode*>(plan.root().get());
     std::atomic<std::size_t> next{0};
     // Each worker claims tiles until none are left; tiles never overlap, so they write disjoint
     // parts of the bitmap without a lock.
@@ -88,6 +97,16 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
                            options.tileHeight};
             tile = tile.intersection(target);
             RenderState state(plan, tile);
+            // A last step made of bytes gives them as they are, with no decoding and encoding again.
+            if (encodedRoot && encodedRoot->bounds().contains(tile)) {
+                ByteTile bytes(state.scratch(), tile);
+                encodedRoot->renderEncoded(bytes, state);
+                for (int y = tile.y; y < tile.maxY(); ++y)
+                    std::copy(bytes.row(y), bytes.row(y) + static_cast<std::size_t>(tile.w) * 4,
+                              bitmap->mutableRow(target.maxY() - 1 - y) +
+                                  static_cast<std::size_t>(tile.x - target.x) * 4);
+                continue;
+            }
             ScratchPool::Buffer buffer(state.scratch(), static_cast<std::size_t>(tile.w) *
                                                             static_cast<std::size_t>(tile.h) * 4);
             PixelSpan span = buffer.span(tile);

@@ -17,6 +17,11 @@ struct RUX_API IntegerKernel {
     std::int32_t divisor = 0;
 };
 
+// The integer Gaussian of that many taps (an even count is made odd upwards, fewer than one is one):
+// sigma is a third of the half-width, each weight 255 × exp(−d² / 2σ²) truncated, the divisor their
+// sum. One tap is the single weight 255, which leaves a picture as it is. Any thread.
+RUX_API IntegerKernel integerGaussianKernel(int taps);
+
 // What a convolution reports; the codes are what a failure log line prints.
 enum class ConvolutionResult : long { Done = 0, InvalidInput = -21773, OutOfMemory = -21771 };
 

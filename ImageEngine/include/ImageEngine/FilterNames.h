@@ -28,6 +28,10 @@ inline constexpr FilterName affineClamp{"CIAffineClamp"};
 inline constexpr FilterName crop{"CICrop"};
 inline constexpr FilterName gaussianBlur{"CIGaussianBlur"};
 inline constexpr FilterName radialGradient{"CIRadialGradient"};
+// The circle blur's operations: a picture stretched into a rectangle as a grey mask, and the blur of a
+// picture painted back sharp through such a mask.
+inline constexpr FilterName stretchedMask{"RUXStretchedMask"};
+inline constexpr FilterName circleBlur{"RUXCircleBlur"};
 } // namespace Filters
 
 namespace Inputs {
@@ -50,6 +54,7 @@ inline constexpr InputKey radius1{"inputRadius1"};
 inline constexpr InputKey center{"inputCenter"};
 inline constexpr InputKey color0{"inputColor0"};
 inline constexpr InputKey color1{"inputColor1"};
+inline constexpr InputKey kernelSize{"inputKernelSize"};
 } // namespace Inputs
 
 } // namespace ImageEngine

@@ -21,9 +21,9 @@ public:
     // The rectangle where the image is defined; may be infinite (Rect::infinite()) or empty.
     Graphics::Rect extent() const;
 
-    // "CIAffineTransform" with this image and the matrix.
+    // Filters::affineTransform with this image and the matrix.
     std::shared_ptr<const Image> imageByApplyingTransform(const Graphics::AffineTransform& transform) const;
-    // "CICrop" with this image and the rectangle.
+    // Filters::crop with this image and the rectangle.
     std::shared_ptr<const Image> imageByCroppingToRect(const Graphics::Rect& rect) const;
 
     // The engine's own node; for the engine's implementation only.

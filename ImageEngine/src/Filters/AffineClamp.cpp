@@ -1,9 +1,4 @@
-// "CIAffineClamp": the input mapped through a matrix, its edge pixels then extended without limit.
-//
-// Input           Type    Default   Range  Meaning
-// inputImage      image   nil       -      the picture to extend; nil gives a nil output
-// inputTransform  affine  identity  any    applied first, as by "CIAffineTransform"; the identity clamps
-//                                          the picture itself to its edges
+// Filters::affineClamp: the input mapped through a matrix, its edge pixels then extended without limit.
 // The output covers the whole plane (an empty input stays empty). The blurs read through it so that
 // a picture's border does not darken.
 #include "Filters/Nodes.h"
@@ -62,15 +57,18 @@ public:
 
 class AffineClampFilter final : public EngineFilter {
 public:
-    AffineClampFilter() : EngineFilter("CIAffineClamp") {}
+    AffineClampFilter() : EngineFilter(Filters::affineClamp) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputTransform", Graphics::AffineTransform::identity());
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture to extend; nil gives a nil output");
+        declareInput(Inputs::transform, InputKind::Transform, Graphics::AffineTransform::identity(), {},
+                     "applied first, as by Filters::affineTransform; the identity clamps the picture itself "
+                     "to its edges");
     }
     ImagePtr build() const override {
-        NodePtr input = makeAffineNode(nodeOf(imageInput("inputImage")), transformInput("inputTransform"));
+        NodePtr input = makeAffineNode(nodeOf(imageInput(Inputs::image)), transformInput(Inputs::transform));
         if (!input)
             return nullptr;
         // Nothing to extend: an infinite image already covers the plane, an empty one stays empty.

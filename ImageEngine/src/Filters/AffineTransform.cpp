@@ -1,8 +1,4 @@
-// "CIAffineTransform": the input mapped through a matrix about the origin.
-//
-// Input           Type    Default   Range  Meaning
-// inputImage      image   nil       -      the picture to map; nil gives a nil output
-// inputTransform  affine  identity  any    the matrix; a singular one leaves nothing to see (empty)
+// Filters::affineTransform: the input mapped through a matrix about the origin.
 // Sampling is bilinear, and exact (a copy) for quarter turns, mirrors and whole-pixel moves, whose
 // pixel centres land on pixel centres. The output covers the bounding box of the mapped extent.
 #undef HWY_TARGET_INCLUDE
@@ -242,16 +238,18 @@ private:
 
 class AffineTransformFilter final : public EngineFilter {
 public:
-    AffineTransformFilter() : EngineFilter("CIAffineTransform") {}
+    AffineTransformFilter() : EngineFilter(Filters::affineTransform) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputTransform", Graphics::AffineTransform::identity());
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture to map; nil gives a nil output");
+        declareInput(Inputs::transform, InputKind::Transform, Graphics::AffineTransform::identity(), {},
+                     "the matrix; a singular one leaves nothing to see (empty)");
     }
     ImagePtr build() const override {
         return imageWithNode(
-            makeAffineNode(nodeOf(imageInput("inputImage")), transformInput("inputTransform")));
+            makeAffineNode(nodeOf(imageInput(Inputs::image)), transformInput(Inputs::transform)));
     }
 };
 

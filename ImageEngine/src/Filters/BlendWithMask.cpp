@@ -1,9 +1,4 @@
-// "CIBlendWithMask": chooses between two pictures pixel by pixel through a mask.
-//
-// Input                 Type   Default  Range  Meaning
-// inputImage            image  nil      -      shown where the mask is 1; nil gives a nil output
-// inputBackgroundImage  image  nil      -      shown where the mask is 0; nil gives a nil output
-// inputMaskImage        image  nil      -      its green channel mixes the two; nil gives a nil output
+// Filters::blendWithMask: chooses between two pictures pixel by pixel through a mask.
 // The output covers the union of the image and background extents.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/BlendWithMask.cpp"
@@ -45,17 +40,20 @@ void combineRow(const float* foreground, const float* mask, float* background, s
 
 class BlendWithMaskFilter final : public EngineFilter {
 public:
-    BlendWithMaskFilter() : EngineFilter("CIBlendWithMask") {}
+    BlendWithMaskFilter() : EngineFilter(Filters::blendWithMask) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputBackgroundImage", ImagePtr{});
-        declareInput("inputMaskImage", ImagePtr{});
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "shown where the mask is 1; nil gives a nil output");
+        declareInput(Inputs::backgroundImage, InputKind::Image, ImagePtr{}, {},
+                     "shown where the mask is 0; nil gives a nil output");
+        declareInput(Inputs::maskImage, InputKind::Image, ImagePtr{}, {},
+                     "its green channel mixes the two; nil gives a nil output");
     }
     ImagePtr build() const override {
-        return compositeImage({nodeOf(imageInput("inputImage")), nodeOf(imageInput("inputBackgroundImage")),
-                               nodeOf(imageInput("inputMaskImage"))},
+        return compositeImage({nodeOf(imageInput(Inputs::image)), nodeOf(imageInput(Inputs::backgroundImage)),
+                               nodeOf(imageInput(Inputs::maskImage))},
                               combineRow);
     }
 };

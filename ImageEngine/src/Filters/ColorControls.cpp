@@ -1,11 +1,4 @@
-// "CIColorControls": saturation, brightness and contrast in one step, in that order.
-//
-// Input            Type    Default  Range  Meaning
-// inputImage       image   nil      -      the picture to adjust; nil gives a nil output
-// inputSaturation  number  1        any    mix between the Rec. 709 luma (0) and the colour (1); above 1
-//                                          pushes colours apart
-// inputBrightness  number  0        any    added to the straight colour after saturation
-// inputContrast    number  1        any    the straight colour's distance from 0.5 is scaled by it, last
+// Filters::colorControls: saturation, brightness and contrast in one step, in that order.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/ColorControls.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -79,21 +72,25 @@ private:
 
 class ColorControlsFilter final : public EngineFilter {
 public:
-    ColorControlsFilter() : EngineFilter("CIColorControls") {}
+    ColorControlsFilter() : EngineFilter(Filters::colorControls) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputSaturation", 1.0);
-        declareInput("inputBrightness", 0.0);
-        declareInput("inputContrast", 1.0);
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture to adjust; nil gives a nil output");
+        declareInput(Inputs::saturation, InputKind::Number, 1.0, {},
+                     "mix between the Rec. 709 luma (0) and the colour (1); above 1 pushes colours apart");
+        declareInput(Inputs::brightness, InputKind::Number, 0.0, {},
+                     "added to the straight colour after saturation");
+        declareInput(Inputs::contrast, InputKind::Number, 1.0, {},
+                     "the straight colour's distance from 0.5 is scaled by it, last");
     }
     ImagePtr build() const override {
-        NodePtr input = nodeOf(imageInput("inputImage"));
+        NodePtr input = nodeOf(imageInput(Inputs::image));
         auto kernel =
-            std::make_shared<ColorControlsKernel>(static_cast<float>(numberInput("inputSaturation")),
-                                                  static_cast<float>(numberInput("inputBrightness")),
-                                                  static_cast<float>(numberInput("inputContrast")));
+            std::make_shared<ColorControlsKernel>(static_cast<float>(numberInput(Inputs::saturation)),
+                                                  static_cast<float>(numberInput(Inputs::brightness)),
+                                                  static_cast<float>(numberInput(Inputs::contrast)));
         return imageWithNode(appendPointKernel(input, std::move(kernel)));
     }
 };

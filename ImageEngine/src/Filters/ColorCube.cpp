@@ -1,14 +1,5 @@
-// "CIColorCubeWithColorSpace": a three-dimensional colour look-up table applied in a given space;
+// Filters::colorCubeWithColorSpace: a three-dimensional colour look-up table applied in a given space;
 // the looks are made of it.
-//
-// Input               Type         Default     Range   Meaning
-// inputImage          image        nil         -       the picture to recolour; nil gives a nil output
-// inputCubeDimension  number       2           2...64  entries along each edge of the cube, a whole number;
-//                                                      outside the range the output is nil
-// inputCubeData       data         nil         -       dimension^3 premultiplied RGBA floats, red fastest,
-//                                                      then green, then blue; any other size gives nil
-// inputColorSpace     colour space device RGB  -       the space the table maps: linear sRGB, or else
-//                                                      sRGB-encoded colour
 // The input's straight colour is clamped to [0, 1] in the table's space and looked up trilinearly; the
 // output alpha is the table's alpha times the input's.
 #undef HWY_TARGET_INCLUDE
@@ -152,37 +143,42 @@ private:
 
 class ColorCubeWithColorSpaceFilter final : public EngineFilter {
 public:
-    ColorCubeWithColorSpaceFilter() : EngineFilter("CIColorCubeWithColorSpace") {}
+    ColorCubeWithColorSpaceFilter() : EngineFilter(Filters::colorCubeWithColorSpace) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputCubeDimension", 2.0);
-        declareInput("inputCubeData", Data{});
-        declareInput("inputColorSpace", Graphics::ColorSpace::DeviceRGB);
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture to recolour; nil gives a nil output");
+        declareInput(
+            Inputs::cubeDimension, InputKind::Number, 2.0, {2, 64},
+            "entries along each edge of the cube, a whole number; outside the range the output is nil");
+        declareInput(Inputs::cubeData, InputKind::Data, Data{}, {},
+                     "dimension^3 premultiplied RGBA floats, red fastest, then green, then blue; any other "
+                     "size gives nil");
+        declareInput(Inputs::colorSpace, InputKind::ColorSpace, Graphics::ColorSpace::DeviceRGB, {},
+                     "the space the table maps: linear sRGB, or else sRGB-encoded colour");
     }
     ImagePtr build() const override {
-        NodePtr input = nodeOf(imageInput("inputImage"));
+        NodePtr input = nodeOf(imageInput(Inputs::image));
         if (!input)
             return nullptr;
-        double dimensionValue = numberInput("inputCubeDimension");
+        double dimensionValue = numberInput(Inputs::cubeDimension);
         if (!(dimensionValue >= 2 && dimensionValue <= 64) || dimensionValue != std::floor(dimensionValue)) {
-            Foundation::log("ImageEngine: CIColorCubeWithColorSpace dimension %g outside 2...64",
-                            dimensionValue);
+            Foundation::log("ImageEngine: %s dimension %g outside 2...64", name().c_str(), dimensionValue);
             return nullptr;
         }
         const int dimension = static_cast<int>(dimensionValue);
         const std::size_t entries = static_cast<std::size_t>(dimension) * dimension * dimension * 4;
-        Data data = dataInput("inputCubeData");
+        Data data = dataInput(Inputs::cubeData);
         if (!data || data->size() != entries * sizeof(float)) {
-            Foundation::log("ImageEngine: CIColorCubeWithColorSpace data of %zu bytes, %zu expected",
+            Foundation::log("ImageEngine: %s data of %zu bytes, %zu expected", name().c_str(),
                             data ? data->size() : 0, entries * sizeof(float));
             return nullptr;
         }
         std::vector<float> table(entries);
         std::memcpy(table.data(), data->data(), entries * sizeof(float));
         // A table for linear colour needs no conversion; every other space is taken as sRGB-encoded.
-        bool encoded = colorSpaceInput("inputColorSpace") != Graphics::ColorSpace::LinearSRGB;
+        bool encoded = colorSpaceInput(Inputs::colorSpace) != Graphics::ColorSpace::LinearSRGB;
         return imageWithNode(appendPointKernel(
             input, std::make_shared<ColorCubeKernel>(dimension, std::move(table), encoded)));
     }

@@ -35,17 +35,19 @@ namespace {
 
 class ForegroundOverBackgroundFilter final : public EngineFilter {
 public:
-    ForegroundOverBackgroundFilter(const char* name, CombineRow combine)
+    ForegroundOverBackgroundFilter(FilterName name, CombineRow combine)
         : EngineFilter(name), m_combine(combine) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputBackgroundImage", ImagePtr{});
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture on top; nil gives a nil output");
+        declareInput(Inputs::backgroundImage, InputKind::Image, ImagePtr{}, {},
+                     "the picture underneath; nil gives a nil output");
     }
     ImagePtr build() const override {
-        return compositeImage({nodeOf(imageInput("inputImage")), nodeOf(imageInput("inputBackgroundImage"))},
-                              m_combine);
+        return compositeImage(
+            {nodeOf(imageInput(Inputs::image)), nodeOf(imageInput(Inputs::backgroundImage))}, m_combine);
     }
 
 private:
@@ -54,7 +56,7 @@ private:
 
 } // namespace
 
-std::shared_ptr<Filter> makeForegroundOverBackgroundFilter(const char* name, CombineRow combine) {
+std::shared_ptr<Filter> makeForegroundOverBackgroundFilter(FilterName name, CombineRow combine) {
     auto filter = std::make_shared<ForegroundOverBackgroundFilter>(name, combine);
     filter->prepare();
     return filter;

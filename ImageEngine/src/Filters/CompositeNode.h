@@ -15,8 +15,8 @@ using CombineRow = void (*)(const float* foreground, const float* mask, float* b
 // it covers the union of the foreground's and background's extents. nullptr when any input is null.
 ImagePtr compositeImage(std::vector<NodePtr> inputs, CombineRow combine);
 
-// A filter named name over "inputImage" (the foreground) and "inputBackgroundImage" whose output is
+// A filter named name over Inputs::image (the foreground) and Inputs::backgroundImage whose output is
 // compositeImage of the two with combine: what the compositing filters without a mask share.
-std::shared_ptr<Filter> makeForegroundOverBackgroundFilter(const char* name, CombineRow combine);
+std::shared_ptr<Filter> makeForegroundOverBackgroundFilter(FilterName name, CombineRow combine);
 
 } // namespace ImageEngine

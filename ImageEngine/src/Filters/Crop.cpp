@@ -1,8 +1,4 @@
-// "CICrop": the input inside a rectangle, transparent outside.
-//
-// Input           Type       Default      Range  Meaning
-// inputImage      image      nil          -      the picture to cut; nil gives a nil output
-// inputRectangle  vector     (0, 0, 0, 0) any    x, y, width, height in pixels; a huge one keeps everything
+// Filters::crop: the input inside a rectangle, transparent outside.
 // The output covers the intersection of the input's extent and the rectangle.
 #include "Filters/Nodes.h"
 
@@ -63,17 +59,19 @@ private:
 
 class CropFilter final : public EngineFilter {
 public:
-    CropFilter() : EngineFilter("CICrop") {}
+    CropFilter() : EngineFilter(Filters::crop) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputRectangle", Vector::make(0, 0, 0, 0));
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture to cut; nil gives a nil output");
+        declareInput(Inputs::rectangle, InputKind::Rectangle, Vector::make(0, 0, 0, 0), {},
+                     "x, y, width, height in pixels; a huge one keeps everything");
     }
     ImagePtr build() const override {
-        Vector v = vectorInput("inputRectangle");
+        Vector v = vectorInput(Inputs::rectangle);
         return imageWithNode(
-            makeCropNode(nodeOf(imageInput("inputImage")),
+            makeCropNode(nodeOf(imageInput(Inputs::image)),
                          Graphics::Rect(v.values[0], v.values[1], v.values[2], v.values[3])));
     }
 };

@@ -1,8 +1,4 @@
-// "CIExposureAdjust": lightens or darkens by photographic stops.
-//
-// Input        Type    Default  Range     Meaning
-// inputImage   image   nil      -         the picture to adjust; nil gives a nil output
-// inputEV      number  0        any       stops: the linear colour is scaled by 2^EV, alpha is kept
+// Filters::exposureAdjust: lightens or darkens by photographic stops.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/ExposureAdjust.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -50,17 +46,19 @@ private:
 
 class ExposureAdjustFilter final : public EngineFilter {
 public:
-    ExposureAdjustFilter() : EngineFilter("CIExposureAdjust") {}
+    ExposureAdjustFilter() : EngineFilter(Filters::exposureAdjust) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputEV", 0.0);
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture to adjust; nil gives a nil output");
+        declareInput(Inputs::ev, InputKind::Number, 0.0, {},
+                     "stops: the linear colour is scaled by 2^EV, alpha is kept");
     }
     ImagePtr build() const override {
-        NodePtr input = nodeOf(imageInput("inputImage"));
+        NodePtr input = nodeOf(imageInput(Inputs::image));
         return imageWithNode(appendPointKernel(
-            input, std::make_shared<ExposureKernel>(static_cast<float>(numberInput("inputEV")))));
+            input, std::make_shared<ExposureKernel>(static_cast<float>(numberInput(Inputs::ev)))));
     }
 };
 

@@ -1,9 +1,4 @@
-// "CIGammaAdjust": bends the tone curve by a power.
-//
-// Input        Type    Default  Range     Meaning
-// inputImage   image   nil      -         the picture to adjust; nil gives a nil output
-// inputPower   number  1        any       the straight (un-premultiplied) colour is raised to it, the sign of
-//                                         a negative colour kept; 1 leaves the picture as it is
+// Filters::gammaAdjust: bends the tone curve by a power.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/GammaAdjust.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -52,17 +47,20 @@ private:
 
 class GammaAdjustFilter final : public EngineFilter {
 public:
-    GammaAdjustFilter() : EngineFilter("CIGammaAdjust") {}
+    GammaAdjustFilter() : EngineFilter(Filters::gammaAdjust) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputPower", 1.0);
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture to adjust; nil gives a nil output");
+        declareInput(Inputs::power, InputKind::Number, 1.0, {},
+                     "the straight (un-premultiplied) colour is raised to it, the sign of a negative colour "
+                     "kept; 1 leaves the picture as it is");
     }
     ImagePtr build() const override {
-        NodePtr input = nodeOf(imageInput("inputImage"));
+        NodePtr input = nodeOf(imageInput(Inputs::image));
         return imageWithNode(appendPointKernel(
-            input, std::make_shared<GammaKernel>(static_cast<float>(numberInput("inputPower")))));
+            input, std::make_shared<GammaKernel>(static_cast<float>(numberInput(Inputs::power)))));
     }
 };
 

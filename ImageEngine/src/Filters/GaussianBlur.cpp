@@ -1,10 +1,4 @@
-// "CIGaussianBlur": a Gaussian convolution, separable into a horizontal and a vertical pass.
-//
-// Input        Type    Default  Range      Meaning
-// inputImage   image   nil      -          the picture to blur; nil gives a nil output
-// inputRadius  number  10       0.01...100 the standard deviation in pixels; at or below 0.01 the input is
-//                                          returned as it is, above 100 the blur is that of 100 (capped
-//                                          so that a tile's margin stays small)
+// Filters::gaussianBlur: a Gaussian convolution, separable into a horizontal and a vertical pass.
 // Outside its extent the input is transparent, so edges fade; the output reaches 3 × radius (rounded
 // up) beyond the input on every side.
 #undef HWY_TARGET_INCLUDE
@@ -117,18 +111,21 @@ private:
 
 class GaussianBlurFilter final : public EngineFilter {
 public:
-    GaussianBlurFilter() : EngineFilter("CIGaussianBlur") {}
+    GaussianBlurFilter() : EngineFilter(Filters::gaussianBlur) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputImage", ImagePtr{});
-        declareInput("inputRadius", 10.0);
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture to blur; nil gives a nil output");
+        declareInput(Inputs::radius, InputKind::Number, 10.0, {0.01, 100},
+                     "the standard deviation in pixels; at or below 0.01 the input is returned as it is, "
+                     "above 100 the blur is that of 100 (capped so that a tile's margin stays small)");
     }
     ImagePtr build() const override {
-        NodePtr input = nodeOf(imageInput("inputImage"));
+        NodePtr input = nodeOf(imageInput(Inputs::image));
         if (!input)
             return nullptr;
-        double sigma = numberInput("inputRadius");
+        double sigma = numberInput(Inputs::radius);
         // Below a hundredth of a pixel no tap but the centre carries weight.
         if (!(sigma > 0.01))
             return imageWithNode(input);

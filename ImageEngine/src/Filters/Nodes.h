@@ -5,6 +5,9 @@
 #include <Graphics/AffineTransform.h>
 #include <Graphics/Bitmap.h>
 #include <ImageEngine/Filter.h>
+#include <ImageEngine/FilterNames.h>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +43,16 @@ std::optional<Graphics::AffineTransform> snappedToPixelGrid(const Graphics::Affi
 NodePtr foldTransformIntoSource(const NodePtr& input, const Graphics::AffineTransform& transform);
 NodePtr foldCropIntoSource(const NodePtr& input, const Graphics::Rect& rect);
 
+// The bitmap a node reads as it is (a recipe made by Image::createWithBitmap, neither moved nor cut);
+// nullptr for any other node.
+std::shared_ptr<const Graphics::Bitmap> sourceBitmapOf(const NodePtr& node);
+
+// Writes the encoded bytes a render of rect would give into rowOf(y) for each row y of rect (rect.w
+// × 4 bytes), straight from the bitmap where that gives the same bytes, when node is a bitmap source
+// covering rect; false, with nothing written, for any other node.
+bool copyEncodedSource(const Node& node, const PixelRect& rect,
+                       const std::function<std::uint8_t*(int)>& rowOf);
+
 // Wraps a node as a recipe; nullptr for a null node.
 ImagePtr imageWithNode(NodePtr node);
 // The node of a recipe; nullptr for a null recipe.
@@ -60,11 +73,13 @@ std::shared_ptr<Filter> makeAffineClampFilter();
 std::shared_ptr<Filter> makeCropFilter();
 std::shared_ptr<Filter> makeGaussianBlurFilter();
 std::shared_ptr<Filter> makeRadialGradientFilter();
+std::shared_ptr<Filter> makeStretchedMaskFilter();
+std::shared_ptr<Filter> makeCircleBlurFilter();
 
 // Base of the filters defined in this engine: gives them the protected constructor of Filter.
 class EngineFilter : public Filter {
 public:
-    explicit EngineFilter(std::string name) : Filter(std::move(name)) {}
+    explicit EngineFilter(FilterName name) : Filter(name) {}
     // Declares the inputs and sets them to their defaults.
     void prepare();
 };

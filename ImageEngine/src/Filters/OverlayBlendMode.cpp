@@ -1,8 +1,5 @@
-// "CIOverlayBlendMode": the foreground deepens the background's darks and lifts its lights.
-//
-// Input                 Type   Default  Range  Meaning
-// inputImage            image  nil      -      the foreground (the looks' texture); nil gives a nil output
-// inputBackgroundImage  image  nil      -      the picture underneath; nil gives a nil output
+// Filters::overlayBlendMode: the foreground deepens the background's darks and lifts its lights.
+// The foreground is the looks' texture.
 // Where both are opaque a linear foreground of 0.5 leaves the background unchanged; elsewhere the
 // overlay is composited by coverage. The output covers the union of the two extents.
 #undef HWY_TARGET_INCLUDE
@@ -56,7 +53,7 @@ void combineRow(const float* foreground, const float*, float* background, std::s
 } // namespace
 
 std::shared_ptr<Filter> makeOverlayBlendModeFilter() {
-    return makeForegroundOverBackgroundFilter("CIOverlayBlendMode", combineRow);
+    return makeForegroundOverBackgroundFilter(Filters::overlayBlendMode, combineRow);
 }
 
 } // namespace ImageEngine

@@ -1,13 +1,4 @@
-// "CIRadialGradient": two colours blended by the distance to a centre; it covers the whole plane.
-//
-// Input         Type    Default              Range  Meaning
-// inputCenter   vector  (150, 150)           any    the centre, in pixels
-// inputRadius0  number  5                    any    where colour 0 ends
-// inputRadius1  number  100                  any    where colour 1 begins; below radius 0 the ring runs
-//                                                   inwards (colour 1 inside, colour 0 beyond radius 0),
-//                                                   equal to it gives a hard edge
-// inputColor0   colour  opaque white         0...1  sRGB-encoded colour and alpha near the centre
-// inputColor1   colour  opaque black         0...1  sRGB-encoded colour and alpha far from it
+// Filters::radialGradient: two colours blended by the distance to a centre; it covers the whole plane.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/RadialGradient.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -109,25 +100,29 @@ private:
 
 class RadialGradientFilter final : public EngineFilter {
 public:
-    RadialGradientFilter() : EngineFilter("CIRadialGradient") {}
+    RadialGradientFilter() : EngineFilter(Filters::radialGradient) {}
 
 protected:
     void declareInputs() override {
-        declareInput("inputCenter", Vector::make(150, 150));
-        declareInput("inputRadius0", 5.0);
-        declareInput("inputRadius1", 100.0);
-        declareInput("inputColor0", Color{1, 1, 1, 1});
-        declareInput("inputColor1", Color{0, 0, 0, 1});
+        declareInput(Inputs::center, InputKind::Point, Vector::make(150, 150), {}, "the centre, in pixels");
+        declareInput(Inputs::radius0, InputKind::Number, 5.0, {}, "where colour 0 ends");
+        declareInput(Inputs::radius1, InputKind::Number, 100.0, {},
+                     "where colour 1 begins; below radius 0 the ring runs inwards (colour 1 inside, colour 0 "
+                     "beyond radius 0), equal to it gives a hard edge");
+        declareInput(Inputs::color0, InputKind::Color, Color{1, 1, 1, 1}, {0, 1},
+                     "sRGB-encoded colour and alpha near the centre");
+        declareInput(Inputs::color1, InputKind::Color, Color{0, 0, 0, 1}, {0, 1},
+                     "sRGB-encoded colour and alpha far from it");
     }
     ImagePtr build() const override {
-        Vector centre = vectorInput("inputCenter");
+        Vector centre = vectorInput(Inputs::center);
         GradientRing gradient{};
         gradient.centreX = static_cast<float>(centre.values[0]);
         gradient.centreY = static_cast<float>(centre.values[1]);
-        gradient.radius0 = static_cast<float>(numberInput("inputRadius0"));
-        gradient.radius1 = static_cast<float>(numberInput("inputRadius1"));
-        setLinearColor(colorInput("inputColor0"), gradient.color0);
-        setLinearColor(colorInput("inputColor1"), gradient.color1);
+        gradient.radius0 = static_cast<float>(numberInput(Inputs::radius0));
+        gradient.radius1 = static_cast<float>(numberInput(Inputs::radius1));
+        setLinearColor(colorInput(Inputs::color0), gradient.color0);
+        setLinearColor(colorInput(Inputs::color1), gradient.color1);
         return imageWithNode(std::make_shared<RadialGradientNode>(gradient));
     }
 };

@@ -1,8 +1,4 @@
-// "CISourceOverCompositing": the foreground laid over the background.
-//
-// Input                 Type   Default  Range  Meaning
-// inputImage            image  nil      -      the picture on top; nil gives a nil output
-// inputBackgroundImage  image  nil      -      the picture underneath; nil gives a nil output
+// Filters::sourceOverCompositing: the foreground laid over the background.
 // Premultiplied source-over, s + b × (1 − alpha of s); the output covers the union of the two extents.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/SourceOverCompositing.cpp"
@@ -46,7 +42,7 @@ void combineRow(const float* foreground, const float*, float* background, std::s
 } // namespace
 
 std::shared_ptr<Filter> makeSourceOverCompositingFilter() {
-    return makeForegroundOverBackgroundFilter("CISourceOverCompositing", combineRow);
+    return makeForegroundOverBackgroundFilter(Filters::sourceOverCompositing, combineRow);
 }
 
 } // namespace ImageEngine

@@ -126,6 +126,8 @@ RenderPlan::RenderPlan(const NodePtr& root) : m_root(root) {
         ready.pop_back();
         m_order.push_back(node);
         m_shared.push_back(consumers[node] > 1);
+        m_preferredTileSize.width = std::max(m_preferredTileSize.width, node->preferredTileSize().width);
+        m_preferredTileSize.height = std::max(m_preferredTileSize.height, node->preferredTileSize().height);
         for (const NodePtr& input : node->inputs())
             if (--remaining[input.get()] == 0)
                 ready.push_back(input.get());

@@ -86,6 +86,12 @@ public:
     }
     // Fills out.rect (inside bounds()) with this node's pixels, fetching inputs through state.
     virtual void render(const PixelSpan& out, RenderState& state) const = 0;
+    // The smallest tile this node works well in, 0 for any: a node that reads a wide margin around
+    // each tile repeats less of its inputs' work in larger tiles.
+    struct TileSize {
+        int width = 0, height = 0;
+    };
+    virtual TileSize preferredTileSize() const { return {}; }
     // The input whose pixels this node hands on unchanged over rect, so that a consumer may read
     // them in place; nullptr where it changes them.
     virtual const Node* passesThrough(const PixelRect& rect) const {
@@ -165,12 +171,15 @@ public:
     // Index of node in order(), for the per-tile tables.
     std::size_t indexOf(const Node* node) const;
     bool isShared(std::size_t index) const { return m_shared[index]; }
+    // The largest preferredTileSize of the graph's nodes, in each direction.
+    Node::TileSize preferredTileSize() const { return m_preferredTileSize; }
 
 private:
     NodePtr m_root;
     std::vector<const Node*> m_order;
     std::vector<bool> m_shared;
     std::vector<std::pair<const Node*, std::size_t>> m_index; // sorted by node
+    Node::TileSize m_preferredTileSize;
 };
 
 // One tile's render: the region each node must supply and the pixels of the shared nodes.

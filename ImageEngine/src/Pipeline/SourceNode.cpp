@@ -3,6 +3,8 @@
 #include "Pipeline/Srgb.h"
 
 #include <cmath>
+#include <functional>
+#include <vector>
 
 namespace ImageEngine {
 
@@ -57,6 +59,42 @@ public:
         }
     }
 
+    // The encoded bytes a render of rect gives, read straight from the bitmap where a render would
+    // give them back unchanged: opaque pixels (an opaque bitmap, or a fourth byte of 255). A row with
+    // any other pixel is decoded and encoded as a render would. False for a grey bitmap.
+    bool copyEncoded(const PixelRect& rect, const std::function<std::uint8_t*(int)>& rowOf) const {
+        if (m_bitmap->format() != Graphics::PixelFormat::RGBA8)
+            return false;
+        const int height = m_bitmap->height();
+        const bool opaque = m_bitmap->alphaInfo() == Graphics::AlphaInfo::NoneSkipLast;
+        const std::ptrdiff_t rowPixels = static_cast<std::ptrdiff_t>(m_bitmap->bytesPerRow() / 4);
+        const std::ptrdiff_t step =
+            static_cast<std::ptrdiff_t>(m_inverse.a) - static_cast<std::ptrdiff_t>(m_inverse.b) * rowPixels;
+        const std::size_t width = static_cast<std::size_t>(rect.w);
+        std::vector<float> pixels;
+        for (int y = rect.y; y < rect.maxY(); ++y) {
+            Graphics::Point first = m_inverse.applyToPoint({rect.x + 0.5, y + 0.5});
+            const int sx = static_cast<int>(std::floor(first.x)), sy = static_cast<int>(std::floor(first.y));
+            const std::uint8_t* source = m_bitmap->row(height - 1 - sy) + static_cast<std::size_t>(sx) * 4;
+            std::uint8_t* out = rowOf(y);
+            bool allOpaque = true;
+            for (std::size_t i = 0; i < width; ++i) {
+                const std::uint8_t* p = source + static_cast<std::ptrdiff_t>(i) * step * 4;
+                out[4 * i] = p[0];
+                out[4 * i + 1] = p[1];
+                out[4 * i + 2] = p[2];
+                out[4 * i + 3] = 255;
+                allOpaque = allOpaque && (opaque || p[3] == 255);
+            }
+            if (!allOpaque) {
+                pixels.resize(width * 4);
+                Simd::decodeRgba8(source, step, width, opaque, pixels.data());
+                Simd::encodeRgba8(pixels.data(), width, out);
+            }
+        }
+        return true;
+    }
+
 private:
     std::shared_ptr<const Graphics::Bitmap> m_bitmap;
     Graphics::AffineTransform m_placement;
@@ -108,6 +146,20 @@ NodePtr makeSourceNode(std::shared_ptr<const Graphics::Bitmap> bitmap) {
         return nullptr;
     return std::make_shared<SourceNode>(std::move(bitmap), Graphics::AffineTransform::identity(),
                                         Graphics::Rect::infinite());
+}
+
+bool copyEncodedSource(const Node& node, const PixelRect& rect,
+                       const std::function<std::uint8_t*(int)>& rowOf) {
+    const auto* source = dynamic_cast<const SourceNode*>(&node);
+    return source && source->bounds().contains(rect) && source->copyEncoded(rect, rowOf);
+}
+
+std::shared_ptr<const Graphics::Bitmap> sourceBitmapOf(const NodePtr& node) {
+    auto source = std::dynamic_pointer_cast<const SourceNode>(node);
+    if (!source || !source->window().isInfinite() ||
+        !(source->placement() == Graphics::AffineTransform::identity()))
+        return nullptr;
+    return source->bitmap();
 }
 
 NodePtr foldTransformIntoSource(const NodePtr& input, const Graphics::AffineTransform& transform) {
