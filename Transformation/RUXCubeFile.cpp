@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -82,8 +83,9 @@ std::optional<Triple> triple(const std::vector<std::string_view>& words, std::si
     return t;
 }
 
-// The table's value at a point of its own grid coordinates (0 … n − 1 on each axis), trilinear.
-Triple sample(const std::vector<float>& rgb, int n, const Triple& position) {
+// A three-dimensional table's value at a point of its own grid coordinates (0 … n − 1 on each
+// axis), trilinear in double; rgb holds n³ entries of three, red fastest.
+Triple sample(const float* rgb, int n, const Triple& position) {
     std::array<int, 3> low{};
     std::array<double, 3> fraction{};
     for (int axis = 0; axis < 3; ++axis) {
@@ -108,6 +110,47 @@ Triple sample(const std::vector<float>& rgb, int n, const Triple& position) {
     return out;
 }
 
+// One channel of a one-dimensional table of n entries of three at a grid position, linear.
+double sample1D(const float* rgb, int n, int channel, double position) {
+    const double p = std::clamp(position, 0.0, double(n - 1));
+    const int low = std::min(int(p), n - 2);
+    const double fraction = p - low;
+    return rgb[low * 3 + channel] * (1 - fraction) + rgb[(low + 1) * 3 + channel] * fraction;
+}
+
+// Where x of the unit domain falls on an axis of n points spanning low … high, in grid units.
+double gridPosition(double x, double low, double high, int n) {
+    return (x - low) / (high - low) * (n - 1);
+}
+
+struct Domain {
+    Triple low{0, 0, 0}, high{1, 1, 1};
+    bool isUnit() const { return low == Triple{0, 0, 0} && high == Triple{1, 1, 1}; }
+};
+
+// The table sizes a file declares, as its error messages name them.
+std::string declared(int size1D, int size3D) {
+    std::string text;
+    if (size1D != 0) {
+        text = "LUT_1D_SIZE " + std::to_string(size1D);
+    }
+    if (size3D != 0) {
+        text += (text.empty() ? "" : " and ") + std::string("LUT_3D_SIZE ") + std::to_string(size3D);
+    }
+    return text;
+}
+
+std::optional<int> tableSize(const std::vector<std::string_view>& words, int largest, std::size_t line,
+                             std::string& error) {
+    auto size = words.size() == 2 ? number(words[1]) : std::nullopt;
+    if (!size || *size != std::floor(*size) || *size < kRUXCubeMinDimension || *size > largest) {
+        error = at(line) + std::string(words.front()) + " must be a whole number from " +
+                std::to_string(kRUXCubeMinDimension) + " to " + std::to_string(largest);
+        return std::nullopt;
+    }
+    return int(*size);
+}
+
 } // namespace
 
 std::shared_ptr<const RUXCubeLookupTable> RUXParseCubeFile(std::string_view text, std::string& error) {
@@ -116,9 +159,13 @@ std::shared_ptr<const RUXCubeLookupTable> RUXParseCubeFile(std::string_view text
         return nullptr;
     }
     std::string title;
-    int dimension = 0;
-    Triple domainMin{0, 0, 0}, domainMax{1, 1, 1};
-    bool titleSeen = false, domainMinSeen = false, domainMaxSeen = false;
+    int size1D = 0, size3D = 0;
+    // DOMAIN_MIN/DOMAIN_MAX give the domain of the table the file's input meets first (the
+    // one-dimensional one when there is one); LUT_1D_INPUT_RANGE and LUT_3D_INPUT_RANGE each name
+    // their own table's.
+    Domain domain, range1D, range3D;
+    bool titleSeen = false, domainMinSeen = false, domainMaxSeen = false, range1DSeen = false,
+         range3DSeen = false;
     std::vector<float> rgb;
     std::size_t expected = 0, line = 0;
 
@@ -140,14 +187,15 @@ std::shared_ptr<const RUXCubeLookupTable> RUXParseCubeFile(std::string_view text
         // number check then refuses by name.
         const bool keyword = (first >= 'A' && first <= 'Z') || first == '_';
         if (!keyword) {
-            // A data line: three numbers, perhaps followed by a comment.
-            if (dimension == 0) {
-                error = at(line) + "numbers before LUT_3D_SIZE";
+            // A data line: three numbers, perhaps followed by a comment. The one-dimensional
+            // table's entries come first, then the three-dimensional one's.
+            if (expected == 0) {
+                error = at(line) + "numbers before LUT_1D_SIZE or LUT_3D_SIZE";
                 return nullptr;
             }
             if (rgb.size() / 3 == expected) {
-                error = at(line) + "more than the " + std::to_string(expected) + " entries LUT_3D_SIZE " +
-                        std::to_string(dimension) + " declares";
+                error = at(line) + "more than the " + std::to_string(expected) + " entries " +
+                        declared(size1D, size3D) + (size1D && size3D ? " declare" : " declares");
                 return nullptr;
             }
             std::string_view values = trim(content.substr(0, content.find('#')));
@@ -181,28 +229,30 @@ std::shared_ptr<const RUXCubeLookupTable> RUXParseCubeFile(std::string_view text
                 value = value.substr(1, value.size() - 2);
             }
             title = std::string(value);
-        } else if (name == "LUT_3D_SIZE") {
-            if (dimension != 0) {
-                error = at(line) + "a second LUT_3D_SIZE";
+        } else if (name == "LUT_3D_SIZE" || name == "LUT_1D_SIZE") {
+            const bool is3D = name == "LUT_3D_SIZE";
+            int& size = is3D ? size3D : size1D;
+            if (size != 0) {
+                error = at(line) + "a second " + std::string(name);
                 return nullptr;
             }
-            auto size = words.size() == 2 ? number(words[1]) : std::nullopt;
-            if (!size || *size != std::floor(*size) || *size < kRUXCubeMinDimension ||
-                *size > kRUXCubeMaxDimension) {
-                error = at(line) + "LUT_3D_SIZE must be a whole number from " +
-                        std::to_string(kRUXCubeMinDimension) + " to " + std::to_string(kRUXCubeMaxDimension);
+            auto value =
+                tableSize(words, is3D ? kRUXCubeFileMaxDimension : kRUXCubeFileMax1DSize, line, error);
+            if (!value) {
                 return nullptr;
             }
-            dimension = int(*size);
-            expected = std::size_t(dimension) * dimension * dimension;
-            rgb.reserve(expected * 3);
-        } else if (name == "LUT_1D_SIZE" || name == "LUT_1D_INPUT_RANGE") {
-            error = at(line) + "one-dimensional tables are not supported; only 3D looks (LUT_3D_SIZE)";
-            return nullptr;
+            size = *value;
+            expected = std::size_t(size1D) + std::size_t(size3D) * size3D * size3D;
+            // Every entry takes at least six characters, so the text bounds what is worth reserving.
+            rgb.reserve(std::min(expected, text.size() / 6 + 1) * 3);
         } else if (name == "DOMAIN_MIN" || name == "DOMAIN_MAX") {
             bool& seen = name == "DOMAIN_MIN" ? domainMinSeen : domainMaxSeen;
             if (seen) {
                 error = at(line) + "a second " + std::string(name);
+                return nullptr;
+            }
+            if (range1DSeen || range3DSeen) {
+                error = at(line) + "a second input domain";
                 return nullptr;
             }
             seen = true;
@@ -210,62 +260,94 @@ std::shared_ptr<const RUXCubeLookupTable> RUXParseCubeFile(std::string_view text
             if (!value) {
                 return nullptr;
             }
-            (name == "DOMAIN_MIN" ? domainMin : domainMax) = *value;
-        } else if (name == "LUT_3D_INPUT_RANGE") {
-            if (domainMinSeen || domainMaxSeen) {
+            (name == "DOMAIN_MIN" ? domain.low : domain.high) = *value;
+        } else if (name == "LUT_3D_INPUT_RANGE" || name == "LUT_1D_INPUT_RANGE") {
+            const bool is3D = name == "LUT_3D_INPUT_RANGE";
+            bool& seen = is3D ? range3DSeen : range1DSeen;
+            if (seen || domainMinSeen || domainMaxSeen) {
                 error = at(line) + "a second input domain";
                 return nullptr;
             }
-            domainMinSeen = domainMaxSeen = true;
+            seen = true;
             auto low = words.size() == 3 ? number(words[1]) : std::nullopt;
             auto high = words.size() == 3 ? number(words[2]) : std::nullopt;
             if (!low || !high) {
-                error = at(line) + "LUT_3D_INPUT_RANGE takes two finite numbers";
+                error = at(line) + std::string(name) + " takes two finite numbers";
                 return nullptr;
             }
-            domainMin = {*low, *low, *low};
-            domainMax = {*high, *high, *high};
+            (is3D ? range3D : range1D) = {{*low, *low, *low}, {*high, *high, *high}};
         } else {
             error = at(line) + "unknown keyword '" + std::string(name) + "'";
             return nullptr;
         }
     }
-    if (dimension == 0) {
-        error = "no LUT_3D_SIZE";
+    if (expected == 0) {
+        error = "no LUT_1D_SIZE or LUT_3D_SIZE";
         return nullptr;
     }
     if (rgb.size() / 3 != expected) {
-        error = "LUT_3D_SIZE " + std::to_string(dimension) + " needs " + std::to_string(expected) +
-                " entries but the file has " + std::to_string(rgb.size() / 3);
+        error = declared(size1D, size3D) + (size1D && size3D ? " need " : " needs ") +
+                std::to_string(expected) + " entries but the file has " + std::to_string(rgb.size() / 3);
         return nullptr;
     }
-    for (int c = 0; c < 3; ++c) {
-        if (!(domainMin[c] < domainMax[c])) {
-            error = "the domain's minimum must lie below its maximum on every channel";
+    for (const auto& [seen, name, size] : {std::tuple{range1DSeen, "LUT_1D_INPUT_RANGE", size1D},
+                                           std::tuple{range3DSeen, "LUT_3D_INPUT_RANGE", size3D}}) {
+        if (seen && size == 0) {
+            error = std::string(name) + " for a table the file does not have";
             return nullptr;
         }
     }
+    const bool generic = domainMinSeen || domainMaxSeen;
+    const Domain domain1D = generic ? domain : range1D;
+    const Domain domain3D = generic && size1D == 0 ? domain : range3D;
+    for (const Domain* d : {&domain1D, &domain3D}) {
+        for (int c = 0; c < 3; ++c) {
+            if (!(d->low[c] < d->high[c])) {
+                error = "the domain's minimum must lie below its maximum on every channel";
+                return nullptr;
+            }
+        }
+    }
 
-    auto out = std::make_shared<std::vector<std::uint8_t>>(expected * 4 * sizeof(float));
+    // The engine's cube spans the unit cube at no more than kRUXCubeMaxDimension points a side.
+    // A plain table over the unit domain that fits is taken as it is; anything else is sampled
+    // onto such a cube: a one-dimensional table (linear per channel) at its own size up to that
+    // limit, a larger or offset three-dimensional one (trilinear) at its size up to the limit, and
+    // a shaper followed by a three-dimensional table composed into one cube of the largest size.
+    const float* oneD = rgb.data();
+    const float* threeD = rgb.data() + std::size_t(size1D) * 3;
+    const int n =
+        size1D && size3D ? kRUXCubeMaxDimension : std::min(size3D ? size3D : size1D, kRUXCubeMaxDimension);
+    const bool asItIs = size1D == 0 && size3D == n && domain3D.isUnit();
+    const std::size_t count = std::size_t(n) * n * n;
+    auto out = std::make_shared<std::vector<std::uint8_t>>(count * 4 * sizeof(float));
     auto* entries = reinterpret_cast<float*>(out->data());
-    const bool unitDomain = domainMin == Triple{0, 0, 0} && domainMax == Triple{1, 1, 1};
-    const int n = dimension;
     std::size_t index = 0;
     for (int b = 0; b < n; ++b) {
         for (int g = 0; g < n; ++g) {
             for (int r = 0; r < n; ++r, ++index) {
                 Triple value;
-                if (unitDomain) {
-                    value = {rgb[index * 3], rgb[index * 3 + 1], rgb[index * 3 + 2]};
+                if (asItIs) {
+                    value = {threeD[index * 3], threeD[index * 3 + 1], threeD[index * 3 + 2]};
                 } else {
-                    // Where this node of the unit cube falls in the file's domain, in grid units.
                     const std::array<int, 3> node{r, g, b};
-                    Triple grid{};
                     for (int c = 0; c < 3; ++c) {
-                        const double x = double(node[c]) / (n - 1);
-                        grid[c] = (x - domainMin[c]) / (domainMax[c] - domainMin[c]) * (n - 1);
+                        value[c] = double(node[c]) / (n - 1);
                     }
-                    value = sample(rgb, n, grid);
+                    if (size1D != 0) {
+                        for (int c = 0; c < 3; ++c) {
+                            value[c] =
+                                sample1D(oneD, size1D, c,
+                                         gridPosition(value[c], domain1D.low[c], domain1D.high[c], size1D));
+                        }
+                    }
+                    if (size3D != 0) {
+                        Triple grid{};
+                        for (int c = 0; c < 3; ++c) {
+                            grid[c] = gridPosition(value[c], domain3D.low[c], domain3D.high[c], size3D);
+                        }
+                        value = sample(threeD, size3D, grid);
+                    }
                 }
                 float* entry = entries + index * 4;
                 entry[0] = float(value[0]);
@@ -277,7 +359,7 @@ std::shared_ptr<const RUXCubeLookupTable> RUXParseCubeFile(std::string_view text
     }
     auto table = std::make_shared<RUXCubeLookupTable>();
     table->title = std::move(title);
-    table->dimension = dimension;
+    table->dimension = n;
     table->data = std::move(out);
     return table;
 }

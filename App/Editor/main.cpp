@@ -40,7 +40,7 @@ const char* const kUsage =
     "  Save also writes the recipe of the edits beside the picture, as NAME-edited.recipe.json (the\n"
     "  picture's name with .recipe.json for its extension); rux-render --recipe replays it.\n"
     "  --recipe FILE opens the photo with the recipe's edits committed as one step (undo removes them).\n"
-    "  --look-file F.cube (repeatable) offers a 3D .cube look after the built-in looks.\n"
+    "  --look-file F.cube (repeatable) offers a .cube look (1D, 3D or both) after the built-in looks.\n"
     "  Unsaved edits survive a crash: every change is written to a journal of the photo in\n"
     "  $XDG_STATE_HOME/ruximageeditor (default ~/.local/state/ruximageeditor), and opening the\n"
     "  photo again restores them as one undoable step. Save and the back arrow remove the journal;\n"

@@ -99,7 +99,7 @@ std::string usage() {
            "Recipes and looks of your own:\n"
            "  --recipe FILE       applies the recipe's edits before any edit given here\n"
            "  --save-recipe FILE  writes the recipe of the edits applied (JSON)\n"
-           "  --look-file F.cube  applies a 3D .cube lookup table as the look (in the order given)\n"
+           "  --look-file F.cube  applies a .cube table (1D, 3D or both) as the look (in the order given)\n"
            "\n"
            "Batch: rux-render [--recipe FILE] [edits] [--output-dir DIR] [--format png|jpg|webp] [--jobs N]\n"
            "                  [--shard I/N] [--resume] [--report FILE] [--manifest FILE] INPUT...\n"
