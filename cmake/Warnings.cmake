@@ -25,6 +25,9 @@ function(rux_library_properties target export_name output_name)
         C_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON
         POSITION_INDEPENDENT_CODE ON
+        # RUX_API does not depend on it; without it a shared build compiles exactly what a static
+        # one does, and the two share objects through a compiler cache.
+        DEFINE_SYMBOL ""
         # Installed side by side: each shared library finds the others beside itself.
         INSTALL_RPATH "$ORIGIN")
     add_library(RUXImageEditor::${export_name} ALIAS ${target})

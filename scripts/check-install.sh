@@ -10,6 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 jobs=$(nproc)
+# compiler_launcher: the shared build below reuses the release build's objects through ccache.
+source scripts/build-cache.sh
 work=$(mktemp -d /tmp/rux-install-check.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
@@ -103,7 +105,7 @@ bash scripts/check-python.sh "$work/static"
 
 # Shared: the libraries and programs alone, in a build of their own.
 cmake -S . -B build/shared -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DRUX_BUILD_TESTS=OFF \
-    -DRUX_BUILD_BENCHMARKS=OFF -DRUX_BUILD_TOOLS=OFF -DRUX_PYTHON=OFF >/dev/null
+    -DRUX_BUILD_BENCHMARKS=OFF -DRUX_BUILD_TOOLS=OFF -DRUX_PYTHON=OFF "${compiler_launcher[@]}" >/dev/null
 cmake --build build/shared -j "$jobs"
 cmake --install build/shared --prefix "$work/shared" >/dev/null
 if ! objdump -p "$work/shared/lib/libRUXImageEditorCore.so" | grep -q 'SONAME.*libRUXImageEditorCore\.so\.'; then

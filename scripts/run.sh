@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+source scripts/build-cache.sh
 # Tests and benchmarks are left as they are, so that this never undoes what scripts/test.sh set up.
-cmake --preset release >/dev/null
+cmake --preset release "${compiler_launcher[@]}" >/dev/null
 cmake --build --preset release -j "$(nproc)" --target rux-editor
 photo="${1:-/usr/share/backgrounds/aitzgorri_by_Aitzol_Berasategi.jpg}"
 editor=build/release/App/rux-editor
