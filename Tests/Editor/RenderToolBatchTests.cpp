@@ -152,7 +152,7 @@ TEST_F(RenderToolBatch, ShardsAreDisjointAndComplete) {
 TEST_F(RenderToolBatch, BadArgumentsExitTwoAndBadFilesExitOne) {
     std::ofstream(path("bad.json"))
         << R"({"format": "rux-edit-recipe", "version": 9, "transformations": []})";
-    std::ofstream(path("bad.cube")) << "LUT_1D_SIZE 2\n0 0 0\n1 1 1\n";
+    std::ofstream(path("bad.cube")) << "LUT_3D_SIZE 300\n0 0 0\n1 1 1\n";
     const std::string recipe = " --recipe " + path("recipe.json") + " ";
     for (const std::string& arguments :
          {recipe + "--shard 4/4 " + m_inputs[0], recipe + "--shard 1 " + m_inputs[0],
@@ -172,11 +172,12 @@ TEST_F(RenderToolBatch, BadArgumentsExitTwoAndBadFilesExitOne) {
                   "unsupported recipe version"},
           BadFile{"--recipe " + path("missing.json") + " " + m_inputs[0] + " " + path("z.png"),
                   "cannot read"},
-          BadFile{m_inputs[0] + " " + path("z.png") + " --look-file " + path("bad.cube"), "one-dimensional"},
+          BadFile{m_inputs[0] + " " + path("z.png") + " --look-file " + path("bad.cube"),
+                  "LUT_3D_SIZE must be"},
           BadFile{"--recipe " + path("bad.json") + " --output-dir " + path("x") + inputList(),
                   "unsupported recipe version"},
           BadFile{"--look-file " + path("bad.cube") + " --output-dir " + path("x") + inputList(),
-                  "one-dimensional"},
+                  "LUT_3D_SIZE must be"},
           BadFile{"--manifest " + path("missing.txt") + " --output-dir " + path("x"),
                   "cannot read the manifest"}}) {
         ToolResult run = runRender(bad.arguments);
