@@ -17,78 +17,93 @@ using namespace Convolution;
 using RowOf = std::function<const std::uint8_t*(int)>;
 using MutableRowOf = std::function<std::uint8_t*(int)>;
 
-// The horizontal pass from middle rows into output rows, in bands of rows over the pool: each row is
-// widened into a buffer of words padded with copies of its edge pixels, so that the taps become
-// shifted views of one contiguous row (and output may be middle).
+// The horizontal pass from middle rows into output rows, in bands of rows over the pool (output may
+// be middle).
 void horizontalPass(int width, int height, const MutableRowOf& middle, const MutableRowOf& output,
                     const std::vector<std::int16_t>& weights, float inverseDivisor) {
     constexpr std::size_t kRowsPerTask = 16;
     const int taps = int(weights.size()), half = taps / 2;
-    const std::size_t rowLength = std::size_t(width) * 4;
     const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
     Foundation::parallelFor(tasks, [&](std::size_t task) {
-        std::vector<std::uint16_t> padded((std::size_t(width) + 2 * std::size_t(half)) * 4);
-        std::vector<const std::uint16_t*> rows(static_cast<std::size_t>(taps));
+        PaddedRow padded(std::size_t(width) + 2 * std::size_t(half), taps);
         const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
         for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* row = middle(y);
-            for (int x = 0; x < half; ++x) {
-                std::copy(row, row + 4, padded.data() + 4 * x);
-                std::copy(row + rowLength - 4, row + rowLength, padded.data() + 4 * (half + width + x));
-            }
-            widenBytes(row, rowLength, padded.data() + 4 * half);
-            for (int k = 0; k < taps; ++k) {
-                rows[std::size_t(k)] = padded.data() + 4 * k;
-            }
-            accumulateWords(rows.data(), weights.data(), taps, 0, rowLength, inverseDivisor, output(y));
+            padded.convolve(middle(y), std::size_t(width), std::size_t(half), weights.data(), inverseDivisor,
+                            std::size_t(width), output(y));
         }
     });
 }
 
-// Both passes on the vector path: vertically from source rows into middle rows, then horizontally
-// from middle rows into output rows (output may be middle). Each task widens the strip of every
-// source row its band of outputs reads once (the band's rows plus the kernel's reach, edge rows
-// repeated), and the horizontal pass widens each padded row once, instead of every tap widening
-// its bytes again.
+// Both passes on the vector path: vertically from source rows into middle rows, one band of rows a
+// task, then horizontally from middle rows into output rows (output may be middle).
 void convolveOnVectorPath(int width, int height, const RowOf& source, const MutableRowOf& middle,
                           const MutableRowOf& output, const std::vector<std::int16_t>& weights,
                           float inverseDivisor) {
-    // Every output reads twice as many bytes as a tap count of words, so the band is kept small
-    // enough for the first-level cache: strips of 64 samples (one vector block) by 64 output rows,
-    // which for a 163-tap kernel is 226 rows of 128 bytes, 29 KB.
-    constexpr std::size_t kRowsPerTask = 64, kStrip = 64;
     const int taps = int(weights.size()), half = taps / 2;
     const std::size_t rowLength = std::size_t(width) * 4;
-    const std::size_t tasks = (std::size_t(height) + kRowsPerTask - 1) / kRowsPerTask;
+    const std::size_t tasks = (std::size_t(height) + kBandRows - 1) / kBandRows;
     Foundation::parallelFor(tasks, [&](std::size_t task) {
-        const int y0 = int(task * kRowsPerTask), y1 = std::min(height, y0 + int(kRowsPerTask));
-        const std::size_t bandRows = std::size_t(y1 - y0 + taps - 1);
-        // Band row j holds source row y0 - half + j, clamped to the picture.
-        std::vector<const std::uint8_t*> sources(bandRows);
-        for (std::size_t j = 0; j < bandRows; ++j) {
-            sources[j] = source(std::clamp(y0 - half + int(j), 0, height - 1));
-        }
-        std::vector<std::uint16_t> band(bandRows * kStrip);
-        // Output row y's taps are band rows y - y0 to y - y0 + taps - 1.
-        std::vector<const std::uint16_t*> bandRowsAt(bandRows);
-        for (std::size_t j = 0; j < bandRows; ++j) {
-            bandRowsAt[j] = band.data() + j * kStrip;
-        }
-        for (std::size_t strip = 0; strip < rowLength; strip += kStrip) {
-            const std::size_t length = std::min(rowLength, strip + kStrip) - strip;
-            for (std::size_t j = 0; j < bandRows; ++j) {
-                widenBytes(sources[j] + strip, length, band.data() + j * kStrip);
-            }
-            for (int y = y0; y < y1; ++y) {
-                accumulateWords(bandRowsAt.data() + (y - y0), weights.data(), taps, 0, length, inverseDivisor,
-                                middle(y) + strip);
-            }
-        }
+        const int y0 = int(task) * kBandRows, y1 = std::min(height, y0 + kBandRows);
+        convolveBandVertically([&](int j) { return source(std::clamp(y0 - half + j, 0, height - 1)); },
+                               y1 - y0, rowLength, weights.data(), taps, inverseDivisor,
+                               [&](int i) { return middle(y0 + i); });
     });
     horizontalPass(width, height, middle, output, weights, inverseDivisor);
 }
 
 } // namespace
+
+namespace Convolution {
+
+void convolveBandVertically(const std::function<const std::uint8_t*(int)>& source, int rows,
+                            std::size_t rowLength, const std::int16_t* weights, int tapCount,
+                            float inverseDivisor, const std::function<std::uint8_t*(int)>& output) {
+    const std::size_t bandRows = std::size_t(rows + tapCount - 1);
+    std::vector<const std::uint8_t*> sources(bandRows);
+    for (std::size_t j = 0; j < bandRows; ++j) {
+        sources[j] = source(int(j));
+    }
+    std::vector<std::uint16_t> band(bandRows * kBandStrip);
+    // Output row i's taps are band rows i to i + tapCount - 1.
+    std::vector<const std::uint16_t*> bandRowsAt(bandRows);
+    for (std::size_t j = 0; j < bandRows; ++j) {
+        bandRowsAt[j] = band.data() + j * kBandStrip;
+    }
+    for (std::size_t strip = 0; strip < rowLength; strip += kBandStrip) {
+        const std::size_t length = std::min(rowLength, strip + kBandStrip) - strip;
+        for (std::size_t j = 0; j < bandRows; ++j) {
+            widenBytes(sources[j] + strip, length, band.data() + j * kBandStrip);
+        }
+        for (int i = 0; i < rows; ++i) {
+            accumulateWords(bandRowsAt.data() + i, weights, tapCount, 0, length, inverseDivisor,
+                            output(i) + strip);
+        }
+    }
+}
+
+PaddedRow::PaddedRow(std::size_t pixels, int tapCount)
+    : m_words(pixels * 4), m_taps(static_cast<std::size_t>(tapCount)) {
+    for (std::size_t k = 0; k < m_taps.size(); ++k) {
+        m_taps[k] = m_words.data() + 4 * k;
+    }
+}
+
+void PaddedRow::convolve(const std::uint8_t* row, std::size_t rowPixels, std::size_t before,
+                         const std::int16_t* weights, float inverseDivisor, std::size_t outPixels,
+                         std::uint8_t* out) {
+    const std::size_t rowLength = rowPixels * 4;
+    std::uint16_t* words = m_words.data();
+    for (std::size_t x = 0; x < before; ++x) {
+        std::copy(row, row + 4, words + 4 * x);
+    }
+    widenBytes(row, rowLength, words + 4 * before);
+    for (std::size_t at = 4 * before + rowLength; at < m_words.size(); at += 4) {
+        std::copy(row + rowLength - 4, row + rowLength, words + at);
+    }
+    accumulateWords(m_taps.data(), weights, int(m_taps.size()), 0, outPixels * 4, inverseDivisor, out);
+}
+
+} // namespace Convolution
 
 ConvolutionResult convolveSeparably(Graphics::Bitmap& bitmap, const IntegerKernel& kernel) {
     const int width = bitmap.width(), height = bitmap.height();

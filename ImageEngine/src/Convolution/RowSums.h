@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace ImageEngine::Convolution {
@@ -25,5 +26,34 @@ void accumulateWords(const std::uint16_t* const* rows, const std::int16_t* weigh
                      std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out);
 // to[i] = from[i] for count bytes.
 void widenBytes(const std::uint8_t* from, std::size_t count, std::uint16_t* to);
+
+// The strips of the vertical pass on the vector path: 64 samples wide, so that the widened rows of
+// a band of 64 output rows under a 163-tap kernel (226 rows of 128 bytes) stay in the first-level
+// cache.
+inline constexpr std::size_t kBandStrip = 64;
+inline constexpr int kBandRows = 64;
+
+// The vertical pass on the vector path over one band of at most kBandRows output rows: output(i),
+// for i below rows, gets the taps over band rows i to i + tapCount - 1, where source(j) is the row
+// of bytes band row j reads (edge rows already repeated). Each band row is widened once per strip.
+void convolveBandVertically(const std::function<const std::uint8_t*(int)>& source, int rows,
+                            std::size_t rowLength, const std::int16_t* weights, int tapCount,
+                            float inverseDivisor, const std::function<std::uint8_t*(int)>& output);
+
+// One row of the horizontal pass on the vector path, with its scratch: the row's bytes widened once
+// into words after `before` copies of its first pixel and followed by copies of its last one, so
+// that tap k is a view k pixels along.
+class PaddedRow {
+public:
+    // pixels: the row with its padding on both sides.
+    PaddedRow(std::size_t pixels, int tapCount);
+    void convolve(const std::uint8_t* row, std::size_t rowPixels, std::size_t before,
+                  const std::int16_t* weights, float inverseDivisor, std::size_t outPixels,
+                  std::uint8_t* out);
+
+private:
+    std::vector<std::uint16_t> m_words;
+    std::vector<const std::uint16_t*> m_taps;
+};
 
 } // namespace ImageEngine::Convolution

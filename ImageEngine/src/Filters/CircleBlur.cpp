@@ -34,10 +34,6 @@ IntegerKernel integerGaussianKernel(int taps) {
 
 namespace {
 
-// Rows of one band of the vertical pass: 64 output rows of a 163-tap kernel read 226 rows of 64
-// words each, which stay in the first-level cache.
-constexpr int kBandRows = 64;
-
 // Beyond this many taps a tile's margin would dwarf the tile; no photograph's circle blur comes near
 // it (8 % of the shorter side of a 50000-pixel picture).
 constexpr int kMaximumTaps = 4095;
@@ -155,7 +151,8 @@ public:
     // thread.
     TileSize preferredTileSize() const override {
         // Whole bands of the vertical pass: a band's margin rows are widened once per band.
-        const int height = (std::clamp(4 * m_half, 0, 1024) + kBandRows - 1) / kBandRows * kBandRows;
+        const int height = (std::clamp(4 * m_half, 0, 1024) + Convolution::kBandRows - 1) /
+                           Convolution::kBandRows * Convolution::kBandRows;
         return {std::min(m_whole.w, 4096), height};
     }
 
@@ -181,54 +178,25 @@ public:
                           source.row(y) + offset + static_cast<std::size_t>(rect.w) * 4, sharp->row(y));
         }
 
-        // Vertical pass over the source's columns and the tile's rows, in bands of 64 rows by strips of
-        // 64 samples: a band's rows of words then stay in the first-level cache.
-        constexpr std::size_t kStrip = 64;
+        // Vertical pass over the source's columns and the tile's rows, band by band.
         const PixelRect middleRect{sourceRect.x, rect.y, sourceRect.w, rect.h};
         ByteTile middle(state.scratch(), middleRect);
         const std::size_t middleLength = static_cast<std::size_t>(middleRect.w) * 4;
-        std::vector<std::uint16_t> band(static_cast<std::size_t>(kBandRows + taps - 1) * kStrip);
-        std::vector<const std::uint8_t*> sources(static_cast<std::size_t>(kBandRows + taps - 1));
-        std::vector<const std::uint16_t*> bandRowsAt(sources.size());
-        for (std::size_t j = 0; j < bandRowsAt.size(); ++j)
-            bandRowsAt[j] = band.data() + j * kStrip;
         for (int y0 = rect.y; y0 < rect.maxY(); y0 += kBandRows) {
-            const int y1 = std::min(rect.maxY(), y0 + kBandRows);
-            const std::size_t bandRows = static_cast<std::size_t>(y1 - y0 + taps - 1);
             // Band row j is source row y0 − half + j, clamped to whole.
-            for (std::size_t j = 0; j < bandRows; ++j)
-                sources[j] =
-                    source.row(std::clamp(y0 - m_half + static_cast<int>(j), m_whole.y, m_whole.maxY() - 1));
-            for (std::size_t strip = 0; strip < middleLength; strip += kStrip) {
-                const std::size_t length = std::min(middleLength, strip + kStrip) - strip;
-                for (std::size_t j = 0; j < bandRows; ++j)
-                    widenBytes(sources[j] + strip, length, band.data() + j * kStrip);
-                for (int y = y0; y < y1; ++y)
-                    accumulateWords(bandRowsAt.data() + (y - y0), weights, taps, 0, length, m_inverseDivisor,
-                                    middle.row(y) + strip);
-            }
+            convolveBandVertically(
+                [&](int j) { return source.row(std::clamp(y0 - m_half + j, m_whole.y, m_whole.maxY() - 1)); },
+                std::min(rect.maxY(), y0 + kBandRows) - y0, middleLength, weights, taps, m_inverseDivisor,
+                [&](int i) { return middle.row(y0 + i); });
         }
 
-        // Horizontal pass: each middle row widened once into words, padded to the tile's reach with its
-        // edge pixels where whole ends, so that tap k is a view k pixels along.
-        const int paddedFirst = rect.x - m_half;
-        std::vector<std::uint16_t> padded(static_cast<std::size_t>(rect.w + 2 * m_half) * 4);
-        std::vector<const std::uint16_t*> rows(static_cast<std::size_t>(taps));
-        for (int k = 0; k < taps; ++k)
-            rows[static_cast<std::size_t>(k)] = padded.data() + 4 * k;
-        const int before = middleRect.x - paddedFirst;
-        const int after = rect.maxX() + m_half - middleRect.maxX();
-        for (int y = rect.y; y < rect.maxY(); ++y) {
-            const std::uint8_t* row = middle.row(y);
-            for (int x = 0; x < before; ++x)
-                std::copy(row, row + 4, padded.data() + 4 * x);
-            widenBytes(row, middleLength, padded.data() + 4 * before);
-            for (int x = 0; x < after; ++x)
-                std::copy(row + middleLength - 4, row + middleLength,
-                          padded.data() + 4 * static_cast<std::size_t>(before + middleRect.w + x));
-            accumulateWords(rows.data(), weights, taps, 0, static_cast<std::size_t>(rect.w) * 4,
-                            m_inverseDivisor, tile.row(y));
-        }
+        // Horizontal pass: each middle row padded to the tile's reach with its edge pixels where whole
+        // ends.
+        PaddedRow padded(static_cast<std::size_t>(rect.w + 2 * m_half), taps);
+        const auto before = static_cast<std::size_t>(middleRect.x - (rect.x - m_half));
+        for (int y = rect.y; y < rect.maxY(); ++y)
+            padded.convolve(middle.row(y), static_cast<std::size_t>(middleRect.w), before, weights,
+                            m_inverseDivisor, static_cast<std::size_t>(rect.w), tile.row(y));
     }
 
 private:
