@@ -4,6 +4,7 @@ add_library(RUXEditorHost STATIC ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorHost.cpp
                           ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorInput.cpp
                           ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorRecipe.cpp
                           ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorJournal.cpp
+                          ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorConfiguration.cpp
                           ${CMAKE_CURRENT_LIST_DIR}/Common/RecipeFile.cpp)
 target_include_directories(RUXEditorHost PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(RUXEditorHost PUBLIC RUXImageEditor HeadlessHost)

@@ -27,6 +27,11 @@ public:
     // the strip after the built-in looks, in this order, each under nameForTransformation. Asked
     // once, when the strip is made; the strip commits these very objects. None by default.
     virtual std::vector<RUXTransformationPtr> userLooks() const { return {}; }
+    // Tools beyond the built-in six, offered after them in the toolbar in this order (which then
+    // scrolls): each a transformation class with a tool screen (see View/RUXToolScreens.h); a class
+    // without one, or one isTransformationEnabled refuses, is left out. Asked once, when the toolbar
+    // is made. None by default.
+    virtual std::vector<const RUXClass*> additionalToolClasses() const { return {}; }
 };
 
 // Offers every tool and look under English names.

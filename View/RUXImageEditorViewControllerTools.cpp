@@ -5,9 +5,17 @@
 #include <View/RUXMainViewController.h>
 #include <View/RUXRotateViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXToolScreens.h>
 
 template <class Screen>
 void RUXMainViewController::showToolScreen() {
+    showToolScreen([](auto configuration, auto editManager, auto imageRenderer) {
+        return Screen::createWithConfiguration(std::move(configuration), std::move(editManager),
+                                               std::move(imageRenderer));
+    });
+}
+
+void RUXMainViewController::showToolScreen(const RUXToolScreenMaker& make) {
     // A finger that was already on another tool button when this screen opened a tool screen may
     // still lift inside it: one tool screen at a time, so that press is dropped.
     if (presentedViewController()) {
@@ -15,8 +23,7 @@ void RUXMainViewController::showToolScreen() {
     }
     // The presentation keeps the tool screen until it dismisses itself; closing it makes this
     // screen appear again, which re-reads the edit manager.
-    presentViewController(Screen::createWithConfiguration(m_configuration, m_editManager, m_imageRenderer),
-                          Toolkit::Animated::No);
+    presentViewController(make(m_configuration, m_editManager, m_imageRenderer), Toolkit::Animated::No);
 }
 
 void RUXMainViewController::toolbarDidPressRotate(RUXToolbar&) {
@@ -36,4 +43,9 @@ void RUXMainViewController::toolbarDidPressContrast(RUXToolbar&) {
 }
 void RUXMainViewController::toolbarDidPressBlur(RUXToolbar&) {
     showToolScreen<RUXBlurViewController>();
+}
+void RUXMainViewController::toolbarDidPressTool(RUXToolbar&, const RUXClass& transformationClass) {
+    if (const RUXToolScreen* screen = RUXToolScreenForClass(transformationClass)) {
+        showToolScreen(screen->make);
+    }
 }

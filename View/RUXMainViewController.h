@@ -9,6 +9,7 @@
 #include <View/RUXFilterBar.h>
 #include <View/RUXImageEditorViewController.h>
 #include <View/RUXImageView.h>
+#include <View/RUXToolScreens.h>
 #include <View/RUXToolbar.h>
 #include <memory>
 #include <string>
@@ -74,6 +75,7 @@ public:
     void toolbarDidPressSaturation(RUXToolbar& toolbar) override;
     void toolbarDidPressContrast(RUXToolbar& toolbar) override;
     void toolbarDidPressBlur(RUXToolbar& toolbar) override;
+    void toolbarDidPressTool(RUXToolbar& toolbar, const RUXClass& transformationClass) override;
 
     // The top bar's actions.
     void didPressBackButton();
@@ -95,6 +97,7 @@ private:
     // presentation keeps it.
     template <class Screen>
     void showToolScreen();
+    void showToolScreen(const RUXToolScreenMaker& make);
     void initUI();
     void setupNavigationControllerLooks();
     void configureLayout();

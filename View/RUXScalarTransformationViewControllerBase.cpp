@@ -135,3 +135,11 @@ std::shared_ptr<RUXSaturationViewController> RUXSaturationViewController::create
         std::move(configuration), std::move(editManager), std::move(imageRenderer),
         RUXSaturationTransformation::classDescriptor()));
 }
+
+std::shared_ptr<RUXAdjustmentViewController> RUXAdjustmentViewController::createWithConfiguration(
+    std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
+    std::shared_ptr<RUXEditManager> editManager, std::shared_ptr<RUXImageRenderer> imageRenderer,
+    const RUXClass& transformationClass) {
+    return std::shared_ptr<RUXAdjustmentViewController>(new RUXAdjustmentViewController(
+        std::move(configuration), std::move(editManager), std::move(imageRenderer), transformationClass));
+}

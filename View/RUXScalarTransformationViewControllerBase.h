@@ -93,3 +93,19 @@ public:
 private:
     using RUXScalarTransformationViewControllerBase::RUXScalarTransformationViewControllerBase;
 };
+
+// Edits any declared one-value colour edit (a RUXScalarTransformation subclass) that has no screen
+// of its own: the slider spreads the class's declared range by its declared mapping.
+class RUX_API RUXAdjustmentViewController final : public RUXScalarTransformationViewControllerBase {
+public:
+    // Never nullptr; the caller owns it and presents it. A class that is not a one-value edit gives a
+    // screen without working copy, whose OK commits nothing. Main thread.
+    static std::shared_ptr<RUXAdjustmentViewController>
+    createWithConfiguration(std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
+                            std::shared_ptr<RUXEditManager> editManager,
+                            std::shared_ptr<RUXImageRenderer> imageRenderer,
+                            const RUXClass& transformationClass);
+
+private:
+    using RUXScalarTransformationViewControllerBase::RUXScalarTransformationViewControllerBase;
+};

@@ -4,6 +4,7 @@
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
 #include <Utility/RUXImageUtility.h>
+#include <View/RUXToolScreens.h>
 #include <View/RUXToolbar.h>
 #include <algorithm>
 
@@ -57,23 +58,40 @@ void RUXToolbar::setupToolbarContent() {
     if (!m_configuration) {
         return;
     }
+    const auto self = std::static_pointer_cast<RUXToolbar>(shared_from_this());
     for (const Tool& tool : tools) {
         if (m_configuration->isTransformationEnabled(tool.transformationClass)) {
-            insertButton(tool.image, tool.highlightImage, tool.action);
+            insertButton(tool.image, tool.highlightImage)
+                ->addTarget(self, tool.action, Toolkit::ControlEvent::TouchUpInside);
         }
+    }
+    for (const RUXClass* transformationClass : m_configuration->additionalToolClasses()) {
+        const RUXToolScreen* screen =
+            transformationClass ? RUXToolScreenForClass(*transformationClass) : nullptr;
+        if (!screen || !m_configuration->isTransformationEnabled(*transformationClass)) {
+            continue;
+        }
+        std::weak_ptr<RUXToolbar> weak = self;
+        insertButton(screen->image, screen->highlightImage)
+            ->addAction(
+                [weak, transformationClass](Toolkit::Control&) {
+                    if (std::shared_ptr<RUXToolbar> toolbar = weak.lock()) {
+                        toolbar->didPressTool(*transformationClass);
+                    }
+                },
+                Toolkit::ControlEvent::TouchUpInside);
     }
 }
 
-void RUXToolbar::insertButton(const std::string& imageName, const std::string& highlightImageName,
-                              void (RUXToolbar::*pressedAction)()) {
+std::shared_ptr<Toolkit::Button> RUXToolbar::insertButton(const std::string& imageName,
+                                                          const std::string& highlightImageName) {
     auto button = Toolkit::Button::create(Toolkit::ButtonType::Custom);
     button->setBackgroundColor(RUXColorWithHexCode(kToolbarColor));
     button->setImage(RUXGetImage(imageName), Toolkit::ControlState::Normal);
     button->setImage(RUXGetImage(highlightImageName), Toolkit::ControlState::Highlighted);
-    button->addTarget(std::static_pointer_cast<RUXToolbar>(shared_from_this()), pressedAction,
-                      Toolkit::ControlEvent::TouchUpInside);
     m_buttons.push_back(button);
     m_toolbarContent->addSubview(button);
+    return button;
 }
 
 void RUXToolbar::setupScrollView() {
@@ -119,3 +137,9 @@ RUX_TOOLBAR_ACTION(didPressSaturation, toolbarDidPressSaturation)
 RUX_TOOLBAR_ACTION(didPressContrast, toolbarDidPressContrast)
 RUX_TOOLBAR_ACTION(didPressBlur, toolbarDidPressBlur)
 #undef RUX_TOOLBAR_ACTION
+
+void RUXToolbar::didPressTool(const RUXClass& transformationClass) {
+    if (std::shared_ptr<RUXToolbarDelegate> delegate = m_delegate.lock()) {
+        delegate->toolbarDidPressTool(*this, transformationClass);
+    }
+}

@@ -22,10 +22,16 @@ public:
     virtual void toolbarDidPressSaturation(RUXToolbar& toolbar) = 0;
     virtual void toolbarDidPressContrast(RUXToolbar& toolbar) = 0;
     virtual void toolbarDidPressBlur(RUXToolbar& toolbar) = 0;
+    // One of the configuration's additional tools, by its transformation class.
+    virtual void toolbarDidPressTool(RUXToolbar& toolbar, const RUXClass& transformationClass) {
+        (void)toolbar;
+        (void)transformationClass;
+    }
 };
 
 // The strip of tool buttons under the filter strip: crop, brightness, saturation, contrast, blur
-// and rotate, left to right, leaving out what the configuration disables (without a gap). Up to
+// and rotate, left to right, then the configuration's additional tools that have a tool screen, in
+// its order, leaving out what the configuration disables (without a gap). Up to
 // four share the width; with more, each is a 4.5th of it, so that the half button at the right
 // edge shows the strip scrolls. Main thread only.
 class RUX_API RUXToolbar : public Toolkit::View {
@@ -59,6 +65,8 @@ public:
     void didPressSaturation();
     void didPressContrast();
     void didPressBlur();
+    // The additional tool of that class.
+    void didPressTool(const RUXClass& transformationClass);
 
 protected:
     RUXToolbar(const Graphics::Rect& frame,
@@ -66,8 +74,8 @@ protected:
 
 private:
     void setupToolbarContent();
-    void insertButton(const std::string& imageName, const std::string& highlightImageName,
-                      void (RUXToolbar::*pressedAction)());
+    std::shared_ptr<Toolkit::Button> insertButton(const std::string& imageName,
+                                                  const std::string& highlightImageName);
     void setupScrollView();
 
     std::weak_ptr<RUXToolbarDelegate> m_delegate;

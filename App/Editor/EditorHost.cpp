@@ -1,5 +1,6 @@
 #include <Common/ExitStatus.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
+#include <Editor/EditorConfiguration.h>
 #include <Editor/EditorHost.h>
 #include <Editor/EditorInput.h>
 #include <Foundation/Log.h>
@@ -135,7 +136,7 @@ Session makeSession(std::shared_ptr<const Graphics::BitmapImage> photo,
     Session session;
     // Our host keeps the photo's own resolution on Save.
     session.editor = RUXMainViewController::create(std::move(photo), RUXOutputResolution::Original);
-    session.editor->setConfiguration(std::make_shared<RUXImageEditorSampleConfiguration>());
+    session.editor->setConfiguration(std::make_shared<EditorConfiguration>());
     session.editor->setDelegate(delegate);
     session.navigation = Toolkit::NavigationController::create(session.editor);
     return session;

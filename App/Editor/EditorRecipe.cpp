@@ -1,5 +1,6 @@
 #include <Common/RecipeFile.h>
 #include <Configuration/RUXImageEditorConfiguration.h>
+#include <Editor/EditorConfiguration.h>
 #include <Editor/EditorRecipe.h>
 #include <Foundation/Log.h>
 #include <Manager/RUXEditManager.h>
@@ -27,7 +28,7 @@ bool prepareEditor(RUXImageEditorViewController& editor, const RecipeOptions& op
         }
     }
     if (!looks.empty()) {
-        auto configuration = std::make_shared<RUXImageEditorSampleConfiguration>();
+        auto configuration = std::make_shared<EditorConfiguration>();
         for (const auto& look : looks) {
             configuration->addUserLook(look);
         }

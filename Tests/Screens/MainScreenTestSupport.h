@@ -31,7 +31,8 @@ public:
 // A host configuration that offers everything but the classes named.
 class ConfigurationWithout : public RUXImageEditorConfigurationProtocol {
 public:
-    explicit ConfigurationWithout(std::vector<std::string> disabled) : m_disabled(std::move(disabled)) {}
+    explicit ConfigurationWithout(std::vector<std::string> disabled, std::vector<const RUXClass*> added = {})
+        : m_disabled(std::move(disabled)), m_added(std::move(added)) {}
     std::string title() const override { return m_sample.title(); }
     std::string nextButton() const override { return m_sample.nextButton(); }
     std::optional<std::string> nameForTransformation(const RUXImageTransformation& t) const override {
@@ -45,9 +46,11 @@ public:
         }
         return true;
     }
+    std::vector<const RUXClass*> additionalToolClasses() const override { return m_added; }
 
 private:
     std::vector<std::string> m_disabled;
+    std::vector<const RUXClass*> m_added;
     RUXImageEditorSampleConfiguration m_sample;
 };
 

@@ -157,6 +157,73 @@ std::vector<Glyph> makeGlyphs() {
         join(stroke({{16.0, 22.0}, {30.0, 22.0}, {30.0, 36.0}, {16.0, 36.0}}, kLine, true),
              circularArrow({23.0, 29.0}, 15.0, -160.0, -40.0)));
 
+    // The added tools.
+    // Straighten: a level line with a tilted frame about it.
+    {
+        std::vector<GlyphPoint> frame;
+        const double a = -12.0 * std::numbers::pi / 180.0;
+        for (GlyphPoint p : {GlyphPoint{-11.0, -8.0}, GlyphPoint{11.0, -8.0}, GlyphPoint{11.0, 8.0},
+                             GlyphPoint{-11.0, 8.0}}) {
+            frame.push_back(
+                {24.0 + p.x * std::cos(a) - p.y * std::sin(a), 24.0 + p.x * std::sin(a) + p.y * std::cos(a)});
+        }
+        add("ic_straighten", tool, tool,
+            {stroke(frame, kLine, true), stroke({{8.0, 24.0}, {40.0, 24.0}}, 1.5)});
+    }
+    // White balance: a thermometer.
+    add("ic_white_balance", tool, tool,
+        {stroke({{21.0, 29.0}, {21.0, 12.0}, {27.0, 12.0}, {27.0, 29.0}}),
+         stroke(arc({24.0, 33.0}, 5.0, -53.0, 233.0)), disc({24.0, 33.0}, 2.5),
+         stroke({{24.0, 30.0}, {24.0, 18.0}}), stroke({{30.0, 16.0}, {34.0, 16.0}}, 1.5),
+         stroke({{30.0, 21.0}, {34.0, 21.0}}, 1.5), stroke({{30.0, 26.0}, {34.0, 26.0}}, 1.5)});
+    // Exposure: a square split on its diagonal, plus and minus.
+    add("ic_exposure", tool, tool,
+        {stroke({{12.0, 12.0}, {36.0, 12.0}, {36.0, 36.0}, {12.0, 36.0}}, kLine, true),
+         fill({{12.0, 36.0}, {36.0, 12.0}, {36.0, 36.0}}), stroke({{15.5, 19.0}, {23.5, 19.0}}),
+         stroke({{19.5, 15.0}, {19.5, 23.0}}), stroke({{25.0, 30.0}, {33.0, 30.0}}, kLine)});
+    // Highlights and shadows: a circle, its lower half filled, with rays above.
+    {
+        std::vector<GlyphShape> hs{stroke(arc({24.0, 28.0}, 9.0, 0.0, 360.0), kLine, true),
+                                   fill(arc({24.0, 28.0}, 9.0, 0.0, 180.0))};
+        for (int i = 0; i < 5; ++i) {
+            const double a = (-180.0 + 45.0 * i) * std::numbers::pi / 180.0;
+            hs.push_back(stroke({{24.0 + 12.0 * std::cos(a), 28.0 + 12.0 * std::sin(a)},
+                                 {24.0 + 15.5 * std::cos(a), 28.0 + 15.5 * std::sin(a)}}));
+        }
+        add("ic_highlights_shadows", tool, tool, hs);
+    }
+    // Vibrance: a drop with a spark beside it.
+    add("ic_vibrance", tool, tool,
+        join(drop(), stroke({{36.0, 10.0}, {36.0, 18.0}}, 1.5), stroke({{32.0, 14.0}, {40.0, 14.0}}, 1.5)));
+    // Tone curve: a framed graph with an S through it.
+    {
+        std::vector<GlyphPoint> curve;
+        for (int i = 0; i <= 24; ++i) {
+            const double t = i / 24.0;
+            const double y = t * t * (3.0 - 2.0 * t);
+            curve.push_back({12.0 + 24.0 * t, 36.0 - 24.0 * (0.5 * t + 0.5 * y * y * (3.0 - 2.0 * y))});
+        }
+        add("ic_tone_curve", tool, tool,
+            {stroke({{12.0, 12.0}, {36.0, 12.0}, {36.0, 36.0}, {12.0, 36.0}}, 1.5, true), stroke(curve),
+             disc({20.0, 30.4}, 2.5), disc({30.0, 16.4}, 2.5)});
+    }
+    // Vignette: a frame with an oval clearing.
+    add("ic_vignette", tool, tool,
+        {stroke({{10.0, 13.0}, {38.0, 13.0}, {38.0, 35.0}, {10.0, 35.0}}, kLine, true),
+         stroke(
+             [] {
+                 std::vector<GlyphPoint> oval = arc({24.0, 24.0}, 1.0, 0.0, 360.0);
+                 for (GlyphPoint& p : oval) {
+                     p = {24.0 + (p.x - 24.0) * 10.0, 24.0 + (p.y - 24.0) * 7.0};
+                 }
+                 return oval;
+             }(),
+             kLine, true)});
+    // Sharpen: a triangle, half filled, its edge crisp.
+    add("ic_sharpen", tool, tool,
+        {stroke({{24.0, 11.0}, {37.0, 35.0}, {11.0, 35.0}}, kLine, true),
+         fill({{24.0, 11.0}, {24.0, 35.0}, {11.0, 35.0}})});
+
     add("ic_control_done", tool, tool, {stroke({{14.0, 25.0}, {21.0, 32.0}, {35.0, 17.0}}, 2.5)});
     add("ic_control_cancel", tool, tool,
         {stroke({{16.0, 16.0}, {32.0, 32.0}}, 2.5), stroke({{32.0, 16.0}, {16.0, 32.0}}, 2.5)});

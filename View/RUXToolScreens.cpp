@@ -1,0 +1,78 @@
+#include <Foundation/Log.h>
+#include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXToolScreens.h>
+#include <list>
+
+namespace {
+
+// A screen for a one-value edit that has none of its own.
+[[maybe_unused]] RUXToolScreenMaker adjustmentScreen(const RUXClass& transformationClass) {
+    return [&transformationClass](std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
+                                  std::shared_ptr<RUXEditManager> editManager,
+                                  std::shared_ptr<RUXImageRenderer> imageRenderer)
+               -> std::shared_ptr<RUXTransformationViewControllerBase> {
+        return RUXAdjustmentViewController::createWithConfiguration(
+            std::move(configuration), std::move(editManager), std::move(imageRenderer), transformationClass);
+    };
+}
+
+// A screen class of its own, made by its createWithConfiguration.
+template <class Screen>
+[[maybe_unused]] RUXToolScreenMaker screenOfClass() {
+    return [](std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
+              std::shared_ptr<RUXEditManager> editManager, std::shared_ptr<RUXImageRenderer> imageRenderer)
+               -> std::shared_ptr<RUXTransformationViewControllerBase> {
+        return Screen::createWithConfiguration(std::move(configuration), std::move(editManager),
+                                               std::move(imageRenderer));
+    };
+}
+
+// The editor's own tools beyond the built-in six, one entry each.
+const std::vector<RUXToolScreen>& editorToolScreens() {
+    static const std::vector<RUXToolScreen> screens = [] {
+        std::vector<RUXToolScreen> s;
+        // One line a tool, for example:
+        //   s.push_back({&RUXExposureTransformation::classDescriptor(), "ic_exposure",
+        //   "ic_exposure_pressdown",
+        //                adjustmentScreen(RUXExposureTransformation::classDescriptor())});
+        return s;
+    }();
+    return screens;
+}
+
+// The host's, newest first; std::list keeps each entry where its registration points.
+std::list<RUXToolScreen>& hostToolScreens() {
+    static std::list<RUXToolScreen> screens;
+    return screens;
+}
+
+} // namespace
+
+const RUXToolScreen* RUXToolScreenForClass(const RUXClass& transformationClass) {
+    for (const RUXToolScreen& screen : hostToolScreens()) {
+        if (screen.transformationClass == &transformationClass) {
+            return &screen;
+        }
+    }
+    for (const RUXToolScreen& screen : editorToolScreens()) {
+        if (screen.transformationClass == &transformationClass) {
+            return &screen;
+        }
+    }
+    return nullptr;
+}
+
+RUXToolScreenRegistration::RUXToolScreenRegistration(RUXToolScreen screen) {
+    if (!screen.transformationClass || !screen.make) {
+        Foundation::log("A tool screen needs a class and a maker; it is not registered");
+        return;
+    }
+    hostToolScreens().push_front(std::move(screen));
+    m_screen = &hostToolScreens().front();
+}
+
+RUXToolScreenRegistration::~RUXToolScreenRegistration() {
+    if (m_screen) {
+        hostToolScreens().remove_if([this](const RUXToolScreen& screen) { return &screen == m_screen; });
+    }
+}
