@@ -280,10 +280,20 @@ bool RUXEditManager::commitTransformations(const RUXTransformationList& transfor
     // Each slot set registers its own way back; the outer group makes them one step, undone together.
     m_undoManager->setGroupsByEvent(false);
     m_undoManager->beginUndoGrouping();
-    for (RUXTransformationType type :
-         {RUXTransformationTypeBlur, RUXTransformationTypeBrightness, RUXTransformationTypeContrast,
-          RUXTransformationTypeSaturation, RUXTransformationTypeFilter, RUXTransformationTypeRotate,
-          RUXTransformationTypeCrop}) {
+    // Every slot either list holds but the normalisation's: the design's and any added class's.
+    std::vector<RUXTransformationType> slots{RUXTransformationTypeBlur,     RUXTransformationTypeBrightness,
+                                             RUXTransformationTypeContrast, RUXTransformationTypeSaturation,
+                                             RUXTransformationTypeFilter,   RUXTransformationTypeRotate,
+                                             RUXTransformationTypeCrop};
+    for (const RUXTransformationList& list : {transformations, this->transformations()}) {
+        for (const auto& t : list) {
+            if (t->type() != RUXTransformationTypeNormalize &&
+                std::find(slots.begin(), slots.end(), t->type()) == slots.end()) {
+                slots.push_back(t->type());
+            }
+        }
+    }
+    for (RUXTransformationType type : slots) {
         auto wanted = std::find_if(transformations.begin(), transformations.end(),
                                    [type](const RUXTransformationPtr& t) { return t->type() == type; });
         RUXTransformationPtr next = wanted != transformations.end() ? *wanted : nullptr;

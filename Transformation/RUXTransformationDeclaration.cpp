@@ -166,7 +166,9 @@ bool RUXApplyFlagValue(const RUXTransformationDeclaration& declaration, const RU
     return true;
 }
 
-double RUXValueAtSliderFraction(const RUXParameter& p, double fraction) {
+namespace {
+
+double valueAtSliderFraction(const RUXParameter& p, double fraction) {
     switch (p.mapping) {
     case RUXSliderMapping::Linear:
         return fraction * double(span(p)) + double(float(p.minValue));
@@ -181,6 +183,18 @@ double RUXValueAtSliderFraction(const RUXParameter& p, double fraction) {
     }
     }
     return p.minValue;
+}
+
+} // namespace
+
+double RUXValueAtSliderFraction(const RUXParameter& p, double fraction) {
+    const double value = valueAtSliderFraction(p, fraction);
+    if (!(p.step > 0)) {
+        return value;
+    }
+    // Whole steps from the neutral value, kept within the range (whose ends need not fall on a step).
+    const double stepped = p.neutralValue + std::round((value - p.neutralValue) / p.step) * p.step;
+    return std::clamp(stepped, std::min(p.minValue, p.maxValue), std::max(p.minValue, p.maxValue));
 }
 
 double RUXSliderFractionOfValue(const RUXParameter& p, double value) {

@@ -56,6 +56,9 @@ struct RUX_API RUXParameter {
     // What the numbers mean in a recipe ("stops", "factor", "unit point", "pixels", …).
     std::string unit;
     RUXSliderMapping mapping = RUXSliderMapping::Linear;
+    // The smallest change a slider makes, counted from the neutral value (0.1 for tenths of a
+    // degree); 0 lets it move freely.
+    double step = 0;
 
     // rux-render's flag ("--brightness"), empty for none; the value's form in the usage ("V",
     // "X,Y[,SCALE]"); what the flag takes, said when a value is refused ("a number"); the help line,
@@ -122,6 +125,7 @@ RUX_API bool RUXApplyFlagValue(const RUXTransformationDeclaration& declaration, 
                                RUXImageTransformation& transformation, const std::vector<double>& numbers);
 
 // The value at a fraction 0 … 1 of a slider's travel, and the fraction at which a value sits, by
-// the parameter's mapping. A range without span answers its minimum (and the fraction 0).
+// the parameter's mapping; the value is rounded to the parameter's step, if it has one. A range
+// without span answers its minimum (and the fraction 0).
 RUX_API double RUXValueAtSliderFraction(const RUXParameter& parameter, double fraction);
 RUX_API double RUXSliderFractionOfValue(const RUXParameter& parameter, double value);

@@ -6,6 +6,7 @@
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXStraightenTransformation.h>
 #include <Transformation/RUXTransformationRegistry.h>
 #include <Transformation/RUXUserLookTransformation.h>
 #include <algorithm>
@@ -37,6 +38,7 @@ std::vector<const RUXTransformationDeclaration*> editorDeclarations() {
         v.push_back(&look);
     }
     v.push_back(&RUXUserLookTransformation::declaration());
+    v.push_back(&RUXStraightenTransformation::declaration());
     return v;
 }
 

@@ -1,6 +1,7 @@
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXStraightenTransformation.h>
 #include <View/RUXCropViewController.h>
 
 namespace {
@@ -79,7 +80,7 @@ void RUXCropViewController::showUncroppedImage() {
     m_renderFormula = editManager()->imageWithTransformationClasses(
         {&RUXRotateTransformation::classDescriptor(), &RUXNormalizeTransformation::classDescriptor(),
          &RUXBrightnessTransformation::classDescriptor(), &RUXSaturationTransformation::classDescriptor(),
-         &RUXContrastTransformation::classDescriptor()});
+         &RUXContrastTransformation::classDescriptor(), &RUXStraightenTransformation::classDescriptor()});
     m_zoomScrollView->setImage(imageRenderer()->renderedImage(m_renderFormula));
 }
 

@@ -4,6 +4,7 @@
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
+#include <Transformation/RUXStraightenTransformation.h>
 #include <Utility/RUXImageUtility.h>
 #include <View/RUXMainViewController.h>
 #include <cmath>
@@ -223,7 +224,8 @@ void RUXMainViewController::showOriginalImage() {
     if (m_imageView) {
         m_imageView->renderAndShowImageAsync(m_editManager->imageWithTransformationClasses(
             {&RUXCropTransformation::classDescriptor(), &RUXRotateTransformation::classDescriptor(),
-             &RUXNormalizeTransformation::classDescriptor()}));
+             &RUXNormalizeTransformation::classDescriptor(),
+             &RUXStraightenTransformation::classDescriptor()}));
     }
 }
 

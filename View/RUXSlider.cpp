@@ -78,6 +78,11 @@ void RUXSlider::setCurrentValue(double value) {
     setNeedsLayout();
 }
 
+void RUXSlider::setValueText(std::function<std::string(double)> valueText) {
+    m_valueText = std::move(valueText);
+    setNeedsLayout();
+}
+
 void RUXSlider::layoutSubviews() {
     Toolkit::View::layoutSubviews();
     const double w = frame().size.width;
@@ -90,9 +95,13 @@ void RUXSlider::layoutSubviews() {
     }
     m_movingUnit->setFrame({x, 0, kThumbWidth, kHeight});
 
-    char text[64];
-    std::snprintf(text, sizeof text, "%.0f", m_currentValue);
-    m_sliderLabel->setText(text);
+    if (m_valueText) {
+        m_sliderLabel->setText(m_valueText(m_currentValue));
+    } else {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.0f", m_currentValue);
+        m_sliderLabel->setText(text);
+    }
 
     const double c = center().x;
     const double m = m_movingUnit->center().x;
@@ -112,5 +121,10 @@ void RUXSlider::didPanSlider(Toolkit::PanGestureRecognizer& recognizer) {
     }
     if (auto delegate = m_delegate.lock()) {
         delegate->sliderDidChangeValue(*this, m_currentValue);
+        const Toolkit::GestureRecognizerState state = recognizer.state();
+        if (state == Toolkit::GestureRecognizerState::Ended ||
+            state == Toolkit::GestureRecognizerState::Cancelled) {
+            delegate->sliderDidEndDragging(*this, m_currentValue);
+        }
     }
 }

@@ -5,7 +5,9 @@
 #include <Toolkit/ImageView.h>
 #include <Toolkit/Label.h>
 #include <Toolkit/View.h>
+#include <functional>
 #include <memory>
+#include <string>
 
 class RUXSlider;
 
@@ -14,6 +16,9 @@ class RUX_API RUXSliderDelegate {
 public:
     virtual ~RUXSliderDelegate() = default;
     virtual void sliderDidChangeValue(RUXSlider& slider, double value) = 0;
+    // After the last change of a drag, when the finger has left the thumb (or the drag was taken
+    // away); value is where the thumb rests, snapped.
+    virtual void sliderDidEndDragging(RUXSlider&, double /*value*/) {}
 };
 
 // A horizontal slider 80 points high: a grey track from x = 24 to W − 24, a centre mark, an orange
@@ -37,6 +42,8 @@ public:
     double currentValue() const { return m_currentValue; }
     // Clamped to [minValue, maxValue]; does not tell the delegate.
     void setCurrentValue(double value);
+    // The text the thumb shows for a value; without one, the value as a whole number.
+    void setValueText(std::function<std::string(double)> valueText);
 
     const std::shared_ptr<Toolkit::View>& movingUnit() const { return m_movingUnit; }
     const std::shared_ptr<Toolkit::Label>& sliderLabel() const { return m_sliderLabel; }
@@ -60,6 +67,7 @@ private:
     double m_minValue = 0;
     double m_maxValue = 0;
     double m_currentValue = 0;
+    std::function<std::string(double)> m_valueText;
     std::shared_ptr<Toolkit::View> m_movingUnit;
     std::shared_ptr<Toolkit::Label> m_sliderLabel;
     std::shared_ptr<Toolkit::View> m_sliderTrack;

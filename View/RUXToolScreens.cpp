@@ -1,5 +1,6 @@
 #include <Foundation/Log.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXStraightenViewController.h>
 #include <View/RUXToolScreens.h>
 #include <list>
 
@@ -35,6 +36,8 @@ const std::vector<RUXToolScreen>& editorToolScreens() {
         //   s.push_back({&RUXExposureTransformation::classDescriptor(), "ic_exposure",
         //   "ic_exposure_pressdown",
         //                adjustmentScreen(RUXExposureTransformation::classDescriptor())});
+        s.push_back({&RUXStraightenTransformation::classDescriptor(), "ic_straighten",
+                     "ic_straighten_pressdown", screenOfClass<RUXStraightenViewController>()});
         return s;
     }();
     return screens;

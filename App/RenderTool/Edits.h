@@ -10,6 +10,7 @@
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
+#include <Transformation/RUXStraightenTransformation.h>
 #include <Transformation/RUXTransformationRegistry.h>
 #include <memory>
 #include <string>
@@ -55,7 +56,8 @@ bool applyEdits(const Options& options, EditList& list, const Render& render, st
         case Edit::Kind::Crop: {
             // The picture the crop screen frames: geometry and colour, no crop.
             std::vector<const RUXClass*> framed{&RUXRotateTransformation::classDescriptor(),
-                                                &RUXNormalizeTransformation::classDescriptor()};
+                                                &RUXNormalizeTransformation::classDescriptor(),
+                                                &RUXStraightenTransformation::classDescriptor()};
             for (const RUXClass* colour : RUXTransformationRegistry::classesOfFamily(RUXEditFamily::Colour)) {
                 framed.push_back(colour);
             }

@@ -25,7 +25,7 @@ RUX_DEFINE_TRANSFORMATION_CLASS(TestWarmthTransformation)
 const RUXTransformationDeclaration& TestWarmthTransformation::declaration() {
     static const RUXTransformationDeclaration d = [] {
         RUXTransformationDeclaration d =
-            declare(classDescriptor(), RUXFirstAddedTransformationType, 1.15, 2000, 10000, 6500, "kelvin",
+            declare(classDescriptor(), RUXTransformationTypeWithCode(1000), 1.15, 2000, 10000, 6500, "kelvin",
                     "--warmth", "takes a colour temperature in kelvin.", RUXSliderMapping::Mired);
         d.recipeVersion = 2;
         return d;
@@ -53,6 +53,7 @@ std::shared_ptr<RUXEditManager> managerWithWarmth(float kelvin) {
 }
 
 TEST(DeclaredEdit, RegistrationGivesTheClassItsSlotAndIsUndoneWithIt) {
+    const int versionBefore = RUXTransformationRegistry::recipeVersion();
     {
         RUXTransformationRegistration registration(TestWarmthTransformation::declaration());
         ASSERT_TRUE(registration.isRegistered());
@@ -60,7 +61,7 @@ TEST(DeclaredEdit, RegistrationGivesTheClassItsSlotAndIsUndoneWithIt) {
                   &TestWarmthTransformation::declaration());
         EXPECT_EQ(RUXTransformationRegistry::recipeVersion(), 2);
         TestWarmthTransformation warmth;
-        EXPECT_EQ(RUXTransformationTypeCode(warmth.type()), 8);
+        EXPECT_EQ(RUXTransformationTypeCode(warmth.type()), 1000);
         EXPECT_EQ(warmth.sortOrder(), 1.15);
         EXPECT_EQ(warmth.value(), 6500.0f);
 
@@ -73,11 +74,11 @@ TEST(DeclaredEdit, RegistrationGivesTheClassItsSlotAndIsUndoneWithIt) {
         intruder.transformationClass = &other;
         intruder.type = RUXTransformationTypeSaturation;
         EXPECT_FALSE(RUXTransformationRegistration(intruder).isRegistered());
-        intruder.type = RUXTransformationTypeWithCode(8);
+        intruder.type = RUXTransformationTypeWithCode(1000);
         EXPECT_FALSE(RUXTransformationRegistration(intruder).isRegistered());
     }
     EXPECT_EQ(RUXTransformationRegistry::declarationNamed("TestWarmthTransformation"), nullptr);
-    EXPECT_EQ(RUXTransformationRegistry::recipeVersion(), 1);
+    EXPECT_EQ(RUXTransformationRegistry::recipeVersion(), versionBefore);
 }
 
 TEST(DeclaredEdit, RecipeWritesAndReadsItUnderTheNewVersionOnly) {

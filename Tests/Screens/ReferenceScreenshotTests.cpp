@@ -8,6 +8,7 @@
 #include <View/RUXFilterBar.h>
 #include <View/RUXRotateViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXStraightenViewController.h>
 #include <functional>
 
 // Whole screens compared with the pictures under Tests/Reference. They catch what the layout and
@@ -116,6 +117,19 @@ TEST_F(ToolScreenShot, BlurVeilWhileDragging) {
     host->touchDown(1, {100, 200});
     host->touchMove(1, {110, 210});
     host->touchMove(1, {120, 220});
+    settle();
+    EXPECT_TRUE(screenMatchesReference(*host));
+    host->touchUp(1);
+}
+
+// While the straightening slider's thumb is held after a drag to the right, the picture shows
+// turned counter-clockwise and enlarged to fill its band, under the rule-of-thirds grid, and the
+// thumb shows the angle.
+TEST_F(ToolScreenShot, StraightenGridWhileDragging) {
+    present<RUXStraightenViewController>();
+    host->touchDown(1, {160, 480});
+    host->touchMove(1, {180, 480});
+    host->touchMove(1, {200, 480});
     settle();
     EXPECT_TRUE(screenMatchesReference(*host));
     host->touchUp(1);
