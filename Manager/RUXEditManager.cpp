@@ -280,10 +280,20 @@ bool RUXEditManager::commitTransformations(const RUXTransformationList& transfor
     // Each slot set registers its own way back; the outer group makes them one step, undone together.
     m_undoManager->setGroupsByEvent(false);
     m_undoManager->beginUndoGrouping();
-    for (RUXTransformationType type :
-         {RUXTransformationTypeBlur, RUXTransformationTypeBrightness, RUXTransformationTypeContrast,
-          RUXTransformationTypeSaturation, RUXTransformationTypeFilter, RUXTransformationTypeRotate,
-          RUXTransformationTypeCrop}) {
+    // The editor's own slots, then every added slot that is filled now or will be.
+    std::vector<RUXTransformationType> slots{RUXTransformationTypeBlur,     RUXTransformationTypeBrightness,
+                                             RUXTransformationTypeContrast, RUXTransformationTypeSaturation,
+                                             RUXTransformationTypeFilter,   RUXTransformationTypeRotate,
+                                             RUXTransformationTypeCrop};
+    for (const RUXTransformationList& list : {this->transformations(), transformations}) {
+        for (const auto& t : list) {
+            if (t->type() != RUXTransformationTypeNormalize &&
+                std::find(slots.begin(), slots.end(), t->type()) == slots.end()) {
+                slots.push_back(t->type());
+            }
+        }
+    }
+    for (RUXTransformationType type : slots) {
         auto wanted = std::find_if(transformations.begin(), transformations.end(),
                                    [type](const RUXTransformationPtr& t) { return t->type() == type; });
         RUXTransformationPtr next = wanted != transformations.end() ? *wanted : nullptr;
