@@ -2,6 +2,7 @@
 #include <Transformation/RUXBeautifulBlurTransformation.h>
 #include <Transformation/RUXBlurTransformation.h>
 #include <Transformation/RUXCropTransformation.h>
+#include <Transformation/RUXExposureTransformation.h>
 #include <Transformation/RUXFilters.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
@@ -9,6 +10,8 @@
 #include <Transformation/RUXStraightenTransformation.h>
 #include <Transformation/RUXTransformationRegistry.h>
 #include <Transformation/RUXUserLookTransformation.h>
+#include <Transformation/RUXVibranceTransformation.h>
+#include <Transformation/RUXWhiteBalanceTransformation.h>
 #include <algorithm>
 #include <deque>
 #include <shared_mutex>
@@ -39,6 +42,9 @@ std::vector<const RUXTransformationDeclaration*> editorDeclarations() {
     }
     v.push_back(&RUXUserLookTransformation::declaration());
     v.push_back(&RUXStraightenTransformation::declaration());
+    v.push_back(&RUXWhiteBalanceTransformation::declaration());
+    v.push_back(&RUXExposureTransformation::declaration());
+    v.push_back(&RUXVibranceTransformation::declaration());
     return v;
 }
 

@@ -32,6 +32,10 @@ inline constexpr FilterName radialGradient{"CIRadialGradient"};
 // picture painted back sharp through such a mask.
 inline constexpr FilterName stretchedMask{"RUXStretchedMask"};
 inline constexpr FilterName circleBlur{"RUXCircleBlur"};
+// A 3 × 3 matrix on the linear colour (the white balance), and the saturation change weighted
+// towards muted colours.
+inline constexpr FilterName colorMatrix{"RUXColorMatrix"};
+inline constexpr FilterName vibrance{"RUXVibrance"};
 } // namespace Filters
 
 namespace Inputs {
@@ -55,6 +59,8 @@ inline constexpr InputKey center{"inputCenter"};
 inline constexpr InputKey color0{"inputColor0"};
 inline constexpr InputKey color1{"inputColor1"};
 inline constexpr InputKey kernelSize{"inputKernelSize"};
+inline constexpr InputKey colorMatrix{"inputColorMatrix"};
+inline constexpr InputKey amount{"inputAmount"};
 } // namespace Inputs
 
 } // namespace ImageEngine
