@@ -280,10 +280,21 @@ bool RUXEditManager::commitTransformations(const RUXTransformationList& transfor
     // Each slot set registers its own way back; the outer group makes them one step, undone together.
     m_undoManager->setGroupsByEvent(false);
     m_undoManager->beginUndoGrouping();
-    for (RUXTransformationType type :
-         {RUXTransformationTypeBlur, RUXTransformationTypeBrightness, RUXTransformationTypeContrast,
-          RUXTransformationTypeSaturation, RUXTransformationTypeFilter, RUXTransformationTypeRotate,
-          RUXTransformationTypeCrop}) {
+    // The editor's own slots, then every added slot either list holds, so that added edits are set or
+    // emptied as well.
+    std::vector<RUXTransformationType> slots{RUXTransformationTypeBlur,     RUXTransformationTypeBrightness,
+                                             RUXTransformationTypeContrast, RUXTransformationTypeSaturation,
+                                             RUXTransformationTypeFilter,   RUXTransformationTypeRotate,
+                                             RUXTransformationTypeCrop};
+    RUXTransformationList both = this->transformations();
+    both.insert(both.end(), transformations.begin(), transformations.end());
+    for (const auto& t : both) {
+        if (t->type() >= RUXFirstAddedTransformationType &&
+            std::find(slots.begin(), slots.end(), t->type()) == slots.end()) {
+            slots.push_back(t->type());
+        }
+    }
+    for (RUXTransformationType type : slots) {
         auto wanted = std::find_if(transformations.begin(), transformations.end(),
                                    [type](const RUXTransformationPtr& t) { return t->type() == type; });
         RUXTransformationPtr next = wanted != transformations.end() ? *wanted : nullptr;

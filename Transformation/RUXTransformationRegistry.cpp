@@ -6,8 +6,10 @@
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXToneCurveTransformation.h>
 #include <Transformation/RUXTransformationRegistry.h>
 #include <Transformation/RUXUserLookTransformation.h>
+#include <Transformation/RUXVignetteTransformation.h>
 #include <algorithm>
 #include <deque>
 #include <shared_mutex>
@@ -33,6 +35,8 @@ std::vector<const RUXTransformationDeclaration*> editorDeclarations() {
         &RUXNormalizeTransformation::declaration(),     &RUXBrightnessTransformation::declaration(),
         &RUXSaturationTransformation::declaration(),    &RUXContrastTransformation::declaration(),
         &RUXBeautifulBlurTransformation::declaration(), &RUXBlurTransformation::declaration()};
+    v.push_back(&RUXToneCurveTransformation::declaration());
+    v.push_back(&RUXVignetteTransformation::declaration());
     for (const RUXTransformationDeclaration& look : looks) {
         v.push_back(&look);
     }

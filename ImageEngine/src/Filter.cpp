@@ -29,6 +29,8 @@ const std::unordered_map<std::string, Factory>& registry() {
         {Filters::radialGradient.text, makeRadialGradientFilter},
         {Filters::stretchedMask.text, makeStretchedMaskFilter},
         {Filters::circleBlur.text, makeCircleBlurFilter},
+        {Filters::toneCurve.text, makeToneCurveFilter},
+        {Filters::vignette.text, makeVignetteFilter},
     };
     return *filters;
 }

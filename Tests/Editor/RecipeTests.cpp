@@ -308,7 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"OtherFormat", R"({"format": "other", "version": 1, "transformations": []})",
                       "not a recipe"},
         MalformedCase{"FutureVersion",
-                      R"({"format": "rux-edit-recipe", "version": 2, "transformations": []})",
+                      R"({"format": "rux-edit-recipe", "version": 3, "transformations": []})",
                       "unsupported recipe version"},
         MalformedCase{"VersionAsText",
                       R"({"format": "rux-edit-recipe", "version": "1", "transformations": []})",

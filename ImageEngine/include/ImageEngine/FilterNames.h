@@ -32,6 +32,9 @@ inline constexpr FilterName radialGradient{"CIRadialGradient"};
 // picture painted back sharp through such a mask.
 inline constexpr FilterName stretchedMask{"RUXStretchedMask"};
 inline constexpr FilterName circleBlur{"RUXCircleBlur"};
+// A monotone curve on encoded values, and a fall-off towards the corners of a frame.
+inline constexpr FilterName toneCurve{"RUXToneCurve"};
+inline constexpr FilterName vignette{"RUXVignette"};
 } // namespace Filters
 
 namespace Inputs {
@@ -55,6 +58,10 @@ inline constexpr InputKey center{"inputCenter"};
 inline constexpr InputKey color0{"inputColor0"};
 inline constexpr InputKey color1{"inputColor1"};
 inline constexpr InputKey kernelSize{"inputKernelSize"};
+inline constexpr InputKey curvePoints{"inputCurvePoints"};
+inline constexpr InputKey amount{"inputAmount"};
+inline constexpr InputKey midpoint{"inputMidpoint"};
+inline constexpr InputKey feather{"inputFeather"};
 } // namespace Inputs
 
 } // namespace ImageEngine
