@@ -18,6 +18,36 @@ std::optional<double> parseNumber(std::string_view text) {
     return value;
 }
 
+std::optional<std::vector<double>> commaSeparatedNumbers(std::string_view text) {
+    std::vector<double> values;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        auto value = parseNumber(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        if (!value) {
+            return std::nullopt;
+        }
+        values.push_back(*value);
+        if (comma == std::string_view::npos) {
+            return values;
+        }
+        start = comma + 1;
+    }
+}
+
+constexpr std::string_view kSpaces = " \t";
+
+std::vector<std::string_view> wordsOf(std::string_view text) {
+    std::vector<std::string_view> words;
+    std::size_t start = text.find_first_not_of(kSpaces);
+    while (start != std::string_view::npos) {
+        const std::size_t end = text.find_first_of(kSpaces, start);
+        words.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
+        start = end == std::string_view::npos ? end : text.find_first_not_of(kSpaces, end);
+    }
+    return words;
+}
+
 // The numbers a flag of parameter takes at least and at most.
 std::pair<std::size_t, std::size_t> flagCounts(const RUXTransformationDeclaration* declaration,
                                                const RUXParameter& parameter) {
@@ -100,18 +130,20 @@ RUXTransformationDeclaration RUXLookDeclaration(const RUXClass& lookClass) {
 std::optional<std::vector<double>> RUXParseFlagValue(const RUXTransformationDeclaration& declaration,
                                                      const RUXParameter& parameter, std::string_view text) {
     std::vector<double> values;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = text.find(',', start);
-        auto value = parseNumber(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
-        if (!value) {
-            return std::nullopt;
+    if (parameter.kind == RUXParameterKind::PointList &&
+        text.find_first_of(kSpaces) != std::string_view::npos) {
+        // Points written as "X,Y X,Y …": each word is one pair.
+        for (std::string_view word : wordsOf(text)) {
+            auto pair = commaSeparatedNumbers(word);
+            if (!pair || pair->size() != 2) {
+                return std::nullopt;
+            }
+            values.insert(values.end(), pair->begin(), pair->end());
         }
-        values.push_back(*value);
-        if (comma == std::string_view::npos) {
-            break;
-        }
-        start = comma + 1;
+    } else if (auto numbers = commaSeparatedNumbers(text)) {
+        values = std::move(*numbers);
+    } else {
+        return std::nullopt;
     }
     const auto [least, most] = flagCounts(&declaration, parameter);
     if (values.size() < least || values.size() > most ||

@@ -112,7 +112,8 @@ struct RUX_API RUXTransformationDeclaration {
 RUX_API RUXTransformationDeclaration RUXLookDeclaration(const RUXClass& lookClass);
 
 // A flag's text read as the parameter's numbers: one number, or numbers separated by commas, as many
-// as the kind (or a Group's members) take, every one finite, and flagAccepts satisfied.
+// as the kind (or a Group's members) take, every one finite, and flagAccepts satisfied. A point list
+// may also be written as X,Y pairs separated by spaces ("0.25,0.2 0.75,0.8").
 // std::nullopt when the text is refused; say "<flag> takes <flagTakes>".
 RUX_API std::optional<std::vector<double>> RUXParseFlagValue(const RUXTransformationDeclaration& declaration,
                                                              const RUXParameter& parameter,

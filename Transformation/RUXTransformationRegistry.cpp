@@ -8,9 +8,11 @@
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
 #include <Transformation/RUXStraightenTransformation.h>
+#include <Transformation/RUXToneCurveTransformation.h>
 #include <Transformation/RUXTransformationRegistry.h>
 #include <Transformation/RUXUserLookTransformation.h>
 #include <Transformation/RUXVibranceTransformation.h>
+#include <Transformation/RUXVignetteTransformation.h>
 #include <Transformation/RUXWhiteBalanceTransformation.h>
 #include <algorithm>
 #include <deque>
@@ -37,6 +39,8 @@ std::vector<const RUXTransformationDeclaration*> editorDeclarations() {
         &RUXNormalizeTransformation::declaration(),     &RUXBrightnessTransformation::declaration(),
         &RUXSaturationTransformation::declaration(),    &RUXContrastTransformation::declaration(),
         &RUXBeautifulBlurTransformation::declaration(), &RUXBlurTransformation::declaration()};
+    v.push_back(&RUXToneCurveTransformation::declaration());
+    v.push_back(&RUXVignetteTransformation::declaration());
     for (const RUXTransformationDeclaration& look : looks) {
         v.push_back(&look);
     }

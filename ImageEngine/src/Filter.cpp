@@ -31,6 +31,8 @@ const std::unordered_map<std::string, Factory>& registry() {
         {Filters::circleBlur.text, makeCircleBlurFilter},
         {Filters::colorMatrix.text, makeColorMatrixFilter},
         {Filters::vibrance.text, makeVibranceFilter},
+        {Filters::toneCurve.text, makeToneCurveFilter},
+        {Filters::vignette.text, makeVignetteFilter},
     };
     return *filters;
 }

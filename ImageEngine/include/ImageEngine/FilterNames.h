@@ -36,6 +36,9 @@ inline constexpr FilterName circleBlur{"RUXCircleBlur"};
 // towards muted colours.
 inline constexpr FilterName colorMatrix{"RUXColorMatrix"};
 inline constexpr FilterName vibrance{"RUXVibrance"};
+// A monotone curve on encoded values, and a fall-off towards the corners of a frame.
+inline constexpr FilterName toneCurve{"RUXToneCurve"};
+inline constexpr FilterName vignette{"RUXVignette"};
 } // namespace Filters
 
 namespace Inputs {
@@ -61,6 +64,9 @@ inline constexpr InputKey color1{"inputColor1"};
 inline constexpr InputKey kernelSize{"inputKernelSize"};
 inline constexpr InputKey colorMatrix{"inputColorMatrix"};
 inline constexpr InputKey amount{"inputAmount"};
+inline constexpr InputKey curvePoints{"inputCurvePoints"};
+inline constexpr InputKey midpoint{"inputMidpoint"};
+inline constexpr InputKey feather{"inputFeather"};
 } // namespace Inputs
 
 } // namespace ImageEngine

@@ -77,6 +77,8 @@ std::shared_ptr<Filter> makeStretchedMaskFilter();
 std::shared_ptr<Filter> makeCircleBlurFilter();
 std::shared_ptr<Filter> makeColorMatrixFilter();
 std::shared_ptr<Filter> makeVibranceFilter();
+std::shared_ptr<Filter> makeToneCurveFilter();
+std::shared_ptr<Filter> makeVignetteFilter();
 
 // Base of the filters defined in this engine: gives them the protected constructor of Filter.
 class EngineFilter : public Filter {

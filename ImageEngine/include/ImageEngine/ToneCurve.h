@@ -1,0 +1,49 @@
+#pragma once
+
+#include <Foundation/Export.h>
+#include <cstddef>
+#include <vector>
+
+namespace ImageEngine {
+
+// A tone curve on encoded values 0 … 1: the monotone cubic of Fritsch and Carlson through control
+// points, which never rises above or falls below its neighbouring points (no overshoot, no ringing
+// between two close points). The engine's "RUXToneCurve" filter applies one; the editor's curve
+// screen draws one. An immutable value; any thread.
+class RUX_API ToneCurve {
+public:
+    struct Point {
+        double x = 0;
+        double y = 0;
+        friend bool operator==(const Point&, const Point&) = default;
+    };
+
+    // Entries of linearTable(): fine enough that linear interpolation between them stays within
+    // 5e-6 of the exact composed curve in linear light (the engine's tests pin it), far below the
+    // smallest step an 8-bit encoding makes (3e-4 near black, 0.009 near white).
+    static constexpr std::size_t kTableSize = 4096;
+
+    // The identity: the diagonal from (0, 0) to (1, 1).
+    ToneCurve();
+    // The curve through points. Points that are not finite are dropped; coordinates are held to
+    // 0 … 1; of two points at the same x the later one is kept; the ends (0, 0) and (1, 1) are added
+    // when no point sits at x = 0 or x = 1. Never fails.
+    static ToneCurve throughPoints(const std::vector<Point>& points);
+
+    // The control points after the rules above, sorted by x, the ends included.
+    const std::vector<Point>& points() const { return m_points; }
+    // True when every control point lies on the diagonal, where the curve is the identity.
+    bool isIdentity() const;
+    // The curve at x, x held to 0 … 1.
+    double valueAt(double x) const;
+    // The curve composed with the sRGB transfer functions for the per-pixel step: entry i is the
+    // linear value of valueAt(i / (kTableSize − 1)), that is, indexed by the encoded input.
+    std::vector<float> linearTable() const;
+
+private:
+    std::vector<Point> m_points;
+    // The slope at each control point.
+    std::vector<double> m_slopes;
+};
+
+} // namespace ImageEngine

@@ -1,0 +1,114 @@
+// Filters::toneCurve: a monotone curve on the encoded value of red, green and blue alike.
+// The straight colour is encoded, clamped to [0, 1], mapped through the curve and decoded again; alpha
+// is kept. The curve composed with the transfer functions is a table indexed by the encoded value.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "Filters/ToneCurve.cpp"
+#include <hwy/foreach_target.h> // IWYU pragma: keep
+#include <hwy/highway.h>
+// The shared helpers come after foreach_target so that they too are compiled per instruction set.
+#include "Pipeline/SimdMath-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace ImageEngine::HWY_NAMESPACE {
+
+// table holds size linear values at evenly spaced encoded inputs from 0 to 1.
+void toneCurve(const Simd::Lanes& lanes, const float* table, std::size_t size) {
+    const D d;
+    const DI di;
+    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
+    const V scale = hn::Set(d, static_cast<float>(size - 1));
+    const VI lastBase = hn::Set(di, static_cast<int>(size) - 2);
+    forEachVector(lanes, [&](std::size_t i) {
+        const V a = hn::Load(d, lanes.a + i);
+        const V inverse = inverseAlpha(d, a);
+        for (float* channel : {lanes.r, lanes.g, lanes.b}) {
+            // Straight colour, encoded and held to the curve's domain.
+            const V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channel + i), inverse), zero), one);
+            const V position = hn::Mul(encodeUnit(d, v), scale);
+            // The two table entries around it, blended by the position between them.
+            const VI base = hn::Min(hn::ConvertTo(di, position), lastBase);
+            const V fraction = hn::Sub(position, hn::ConvertTo(d, base));
+            const V low = hn::GatherIndex(d, table, base);
+            const V high = hn::GatherIndex(d, table + 1, base);
+            const V curved = hn::MulAdd(hn::Sub(high, low), fraction, low);
+            // Premultiplied again; a transparent pixel stays transparent black.
+            hn::Store(hn::Mul(curved, a), d, channel + i);
+        }
+    });
+}
+
+} // namespace ImageEngine::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+#include "Filters/Nodes.h"
+#include "Pipeline/PointNode.h"
+
+#include <Foundation/Log.h>
+#include <ImageEngine/ToneCurve.h>
+#include <cmath>
+#include <cstring>
+
+namespace ImageEngine {
+
+HWY_EXPORT(toneCurve);
+
+namespace {
+
+class ToneCurveKernel final : public PointKernel {
+public:
+    explicit ToneCurveKernel(const ToneCurve& curve) : m_table(curve.linearTable()) {}
+    void apply(const Simd::Lanes& lanes) const override {
+        HWY_DYNAMIC_DISPATCH(toneCurve)(lanes, m_table.data(), m_table.size());
+    }
+
+private:
+    std::vector<float> m_table;
+};
+
+class ToneCurveFilter final : public EngineFilter {
+public:
+    ToneCurveFilter() : EngineFilter(Filters::toneCurve) {}
+
+protected:
+    void declareInputs() override {
+        declareInput(Inputs::image, InputKind::Image, ImagePtr{}, {},
+                     "the picture to adjust; nil gives a nil output");
+        declareInput(Inputs::curvePoints, InputKind::Data, Data{}, {},
+                     "control points as x, y pairs of 32-bit floats on encoded values; the ends (0, 0) and "
+                     "(1, 1) are added where no point sits at 0 or 1; nil or only diagonal points leave "
+                     "the picture as it is");
+    }
+    ImagePtr build() const override {
+        ImagePtr image = imageInput(Inputs::image);
+        Data data = dataInput(Inputs::curvePoints);
+        std::vector<ToneCurve::Point> points;
+        if (data) {
+            if (data->size() % (2 * sizeof(float)) != 0) {
+                Foundation::log("%s: the curve points take whole x, y pairs of floats, not %zu bytes",
+                                Filters::toneCurve.text, data->size());
+                return nullptr;
+            }
+            std::vector<float> numbers(data->size() / sizeof(float));
+            std::memcpy(numbers.data(), data->data(), data->size());
+            for (std::size_t i = 0; i < numbers.size(); i += 2) {
+                points.push_back({numbers[i], numbers[i + 1]});
+            }
+        }
+        const ToneCurve curve = ToneCurve::throughPoints(points);
+        // The identity hands the picture on as it is, so its bytes cannot change.
+        if (!image || curve.isIdentity()) {
+            return image;
+        }
+        return imageWithNode(appendPointKernel(nodeOf(image), std::make_shared<ToneCurveKernel>(curve)));
+    }
+};
+
+} // namespace
+
+std::shared_ptr<Filter> makeToneCurveFilter() {
+    return makePreparedFilter<ToneCurveFilter>();
+}
+
+} // namespace ImageEngine
+#endif

@@ -1,0 +1,100 @@
+#include "Pipeline/Srgb.h"
+
+#include <ImageEngine/ToneCurve.h>
+#include <algorithm>
+#include <cmath>
+
+namespace ImageEngine {
+
+ToneCurve::ToneCurve() : m_points{{0, 0}, {1, 1}}, m_slopes{1, 1} {}
+
+ToneCurve ToneCurve::throughPoints(const std::vector<Point>& given) {
+    std::vector<Point> points;
+    for (const Point& p : given) {
+        if (std::isfinite(p.x) && std::isfinite(p.y)) {
+            points.push_back({std::clamp(p.x, 0.0, 1.0), std::clamp(p.y, 0.0, 1.0)});
+        }
+    }
+    // A stable sort keeps the given order among equal x, so the later point of a pair is the last.
+    std::stable_sort(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.x < b.x; });
+    std::vector<Point> kept;
+    for (const Point& p : points) {
+        if (!kept.empty() && kept.back().x == p.x) {
+            kept.back() = p;
+        } else {
+            kept.push_back(p);
+        }
+    }
+    if (kept.empty() || kept.front().x > 0) {
+        kept.insert(kept.begin(), {0, 0});
+    }
+    if (kept.back().x < 1) {
+        kept.push_back({1, 1});
+    }
+
+    ToneCurve curve;
+    curve.m_points = std::move(kept);
+    const std::vector<Point>& p = curve.m_points;
+    const std::size_t n = p.size();
+    // The secant of each interval.
+    std::vector<double> secant(n - 1);
+    for (std::size_t k = 0; k + 1 < n; ++k) {
+        secant[k] = (p[k + 1].y - p[k].y) / (p[k + 1].x - p[k].x);
+    }
+    // Start from the mean of the neighbouring secants, zero where the curve turns.
+    std::vector<double>& m = curve.m_slopes;
+    m.assign(n, 0);
+    m[0] = secant[0];
+    m[n - 1] = secant[n - 2];
+    for (std::size_t k = 1; k + 1 < n; ++k) {
+        m[k] = secant[k - 1] * secant[k] > 0 ? (secant[k - 1] + secant[k]) / 2 : 0;
+    }
+    // Limit the slopes of each interval to the circle of radius 3 around the secant, where the
+    // cubic stays monotone.
+    for (std::size_t k = 0; k + 1 < n; ++k) {
+        if (secant[k] == 0) {
+            m[k] = m[k + 1] = 0;
+            continue;
+        }
+        const double alpha = m[k] / secant[k], beta = m[k + 1] / secant[k];
+        const double radius = alpha * alpha + beta * beta;
+        if (radius > 9) {
+            const double tau = 3 / std::sqrt(radius);
+            m[k] = tau * alpha * secant[k];
+            m[k + 1] = tau * beta * secant[k];
+        }
+    }
+    return curve;
+}
+
+bool ToneCurve::isIdentity() const {
+    return std::all_of(m_points.begin(), m_points.end(), [](const Point& p) { return p.x == p.y; });
+}
+
+double ToneCurve::valueAt(double x) const {
+    x = std::clamp(x, 0.0, 1.0);
+    // The interval holding x: the last control point at or left of it.
+    auto next = std::upper_bound(m_points.begin(), m_points.end(), x,
+                                 [](double value, const Point& p) { return value < p.x; });
+    std::size_t k = next == m_points.begin() ? 0 : std::size_t(next - m_points.begin()) - 1;
+    k = std::min(k, m_points.size() - 2);
+    const Point& a = m_points[k];
+    const Point& b = m_points[k + 1];
+    const double h = b.x - a.x;
+    const double t = (x - a.x) / h;
+    // Cubic Hermite between the two points with their slopes.
+    const double t2 = t * t, t3 = t2 * t;
+    const double value = (2 * t3 - 3 * t2 + 1) * a.y + (t3 - 2 * t2 + t) * h * m_slopes[k] +
+                         (-2 * t3 + 3 * t2) * b.y + (t3 - t2) * h * m_slopes[k + 1];
+    return std::clamp(value, 0.0, 1.0);
+}
+
+std::vector<float> ToneCurve::linearTable() const {
+    std::vector<float> table(kTableSize);
+    for (std::size_t i = 0; i < kTableSize; ++i) {
+        table[i] = float(srgbDecodeExact(valueAt(double(i) / double(kTableSize - 1))));
+    }
+    return table;
+}
+
+} // namespace ImageEngine
