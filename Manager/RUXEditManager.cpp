@@ -173,6 +173,9 @@ std::shared_ptr<RUXEditManager> RUXEditManager::create(std::shared_ptr<const Gra
     }
     // The output picture waits for its first use (Save): opening for the screens never decodes the
     // photo at full size.
+    if (image) {
+        manager->m_photoWidth = image->size().width * image->scale();
+    }
     manager->m_photo = std::move(image);
     manager->m_outputResolution = outputResolution;
     manager->m_outputScale = scale;
@@ -280,10 +283,21 @@ bool RUXEditManager::commitTransformations(const RUXTransformationList& transfor
     // Each slot set registers its own way back; the outer group makes them one step, undone together.
     m_undoManager->setGroupsByEvent(false);
     m_undoManager->beginUndoGrouping();
-    for (RUXTransformationType type :
-         {RUXTransformationTypeBlur, RUXTransformationTypeBrightness, RUXTransformationTypeContrast,
-          RUXTransformationTypeSaturation, RUXTransformationTypeFilter, RUXTransformationTypeRotate,
-          RUXTransformationTypeCrop}) {
+    // Every slot either list fills: the editor's own and any added class's.
+    std::vector<RUXTransformationType> slots{RUXTransformationTypeBlur,     RUXTransformationTypeBrightness,
+                                             RUXTransformationTypeContrast, RUXTransformationTypeSaturation,
+                                             RUXTransformationTypeFilter,   RUXTransformationTypeRotate,
+                                             RUXTransformationTypeCrop};
+    for (const auto& t : this->transformations()) {
+        types.push_back(t->type());
+    }
+    for (RUXTransformationType type : types) {
+        if (type != RUXTransformationTypeNormalize &&
+            std::find(slots.begin(), slots.end(), type) == slots.end()) {
+            slots.push_back(type);
+        }
+    }
+    for (RUXTransformationType type : slots) {
         auto wanted = std::find_if(transformations.begin(), transformations.end(),
                                    [type](const RUXTransformationPtr& t) { return t->type() == type; });
         RUXTransformationPtr next = wanted != transformations.end() ? *wanted : nullptr;
@@ -380,25 +394,34 @@ RUXEditManager::transformationsIncludingNewTransformation(const RUXTransformatio
     return includingLocked(t);
 }
 
+RUXRenderFormulaPtr RUXEditManager::scaledToPhoto(RUXRenderFormulaPtr formula) const {
+    const ImageEngine::ImagePtr& source = formula->originalImage();
+    if (source && m_photoWidth > 0 && !source->extent().isNull() && !source->extent().isInfinite()) {
+        formula->setResolutionScale(source->extent().width() / m_photoWidth);
+    }
+    return formula;
+}
+
 RUXRenderFormulaPtr RUXEditManager::committedImage() {
     std::lock_guard lock(m_mutex);
     if (!m_committedImage) {
-        m_committedImage = RUXRenderFormula::create(m_lowResImage, m_transformations);
+        m_committedImage = scaledToPhoto(RUXRenderFormula::create(m_lowResImage, m_transformations));
     }
     return m_committedImage;
 }
 
 RUXRenderFormulaPtr RUXEditManager::resultantImage() const {
-    return RUXRenderFormula::create(fullImage(), transformations());
+    return scaledToPhoto(RUXRenderFormula::create(fullImage(), transformations()));
 }
 
 RUXRenderFormulaPtr RUXEditManager::originalImage() const {
-    return RUXRenderFormula::createWithoutTransformations(fullImage());
+    return scaledToPhoto(RUXRenderFormula::createWithoutTransformations(fullImage()));
 }
 
 RUXRenderFormulaPtr RUXEditManager::previewImageWithTransformation(const RUXTransformationPtr& t) const {
-    return RUXRenderFormula::create(m_lowResImage, transformationsIncludingNewTransformation(t),
-                                    RUXPreviewModeQuick, t ? &t->transformationClass() : nullptr);
+    return scaledToPhoto(RUXRenderFormula::create(m_lowResImage, transformationsIncludingNewTransformation(t),
+                                                  RUXPreviewModeQuick,
+                                                  t ? &t->transformationClass() : nullptr));
 }
 
 RUXRenderFormulaPtr
@@ -408,8 +431,9 @@ RUXEditManager::highQualityPreviewImageWithTransformation(const RUXTransformatio
 
 RUXRenderFormulaPtr RUXEditManager::highQualityPreviewForImage(const ImageEngine::ImagePtr& image,
                                                                const RUXTransformationPtr& t) const {
-    return RUXRenderFormula::create(image, transformationsIncludingNewTransformation(t),
-                                    RUXPreviewModeHighQuality, t ? &t->transformationClass() : nullptr);
+    return scaledToPhoto(RUXRenderFormula::create(image, transformationsIncludingNewTransformation(t),
+                                                  RUXPreviewModeHighQuality,
+                                                  t ? &t->transformationClass() : nullptr));
 }
 
 RUXRenderFormulaPtr RUXEditManager::thumbnailPreviewImageWithTransformation(const RUXTransformationPtr& t) {
@@ -426,7 +450,7 @@ RUXRenderFormulaPtr RUXEditManager::thumbnailPreviewImageWithTransformation(cons
             reduced.push_back(entry);
         }
     }
-    auto formula = RUXRenderFormula::create(m_thumbnailImage, std::move(reduced));
+    auto formula = scaledToPhoto(RUXRenderFormula::create(m_thumbnailImage, std::move(reduced)));
     m_thumbnailCache.setObject(t, formula);
     return formula;
 }
@@ -439,7 +463,7 @@ RUXEditManager::imageWithAllTransformationsExcept(const RUXClass& transformation
             kept.push_back(entry);
         }
     }
-    return RUXRenderFormula::create(m_lowResImage, std::move(kept));
+    return scaledToPhoto(RUXRenderFormula::create(m_lowResImage, std::move(kept)));
 }
 
 RUXRenderFormulaPtr
@@ -455,7 +479,7 @@ RUXRenderFormulaPtr RUXEditManager::imageWithBaseImage(const ImageEngine::ImageP
             kept.push_back(entry);
         }
     }
-    return RUXRenderFormula::create(image, std::move(kept));
+    return scaledToPhoto(RUXRenderFormula::create(image, std::move(kept)));
 }
 
 void RUXEditManager::resetThumbnailCache() {

@@ -3,9 +3,11 @@
 #include <Transformation/RUXBlurTransformation.h>
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXFilters.h>
+#include <Transformation/RUXHighlightsShadowsTransformation.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXSharpenTransformation.h>
 #include <Transformation/RUXTransformationRegistry.h>
 #include <Transformation/RUXUserLookTransformation.h>
 #include <algorithm>
@@ -37,6 +39,8 @@ std::vector<const RUXTransformationDeclaration*> editorDeclarations() {
         v.push_back(&look);
     }
     v.push_back(&RUXUserLookTransformation::declaration());
+    v.push_back(&RUXHighlightsShadowsTransformation::declaration());
+    v.push_back(&RUXSharpenTransformation::declaration());
     return v;
 }
 

@@ -29,6 +29,8 @@ const std::unordered_map<std::string, Factory>& registry() {
         {Filters::radialGradient.text, makeRadialGradientFilter},
         {Filters::stretchedMask.text, makeStretchedMaskFilter},
         {Filters::circleBlur.text, makeCircleBlurFilter},
+        {Filters::highlightsShadows.text, makeHighlightsShadowsFilter},
+        {Filters::sharpenLuminance.text, makeSharpenLuminanceFilter},
     };
     return *filters;
 }

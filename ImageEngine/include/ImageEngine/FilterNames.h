@@ -32,6 +32,10 @@ inline constexpr FilterName radialGradient{"CIRadialGradient"};
 // picture painted back sharp through such a mask.
 inline constexpr FilterName stretchedMask{"RUXStretchedMask"};
 inline constexpr FilterName circleBlur{"RUXCircleBlur"};
+// Tones above and below middle grey moved through an edge-aware mask of the luminance.
+inline constexpr FilterName highlightsShadows{"RUXHighlightsShadows"};
+// An unsharp mask of the luminance, the colour's ratios kept.
+inline constexpr FilterName sharpenLuminance{"RUXSharpenLuminance"};
 } // namespace Filters
 
 namespace Inputs {
@@ -55,6 +59,9 @@ inline constexpr InputKey center{"inputCenter"};
 inline constexpr InputKey color0{"inputColor0"};
 inline constexpr InputKey color1{"inputColor1"};
 inline constexpr InputKey kernelSize{"inputKernelSize"};
+inline constexpr InputKey highlights{"inputHighlights"};
+inline constexpr InputKey shadows{"inputShadows"};
+inline constexpr InputKey amount{"inputAmount"};
 } // namespace Inputs
 
 } // namespace ImageEngine
