@@ -173,6 +173,9 @@ std::shared_ptr<RUXEditManager> RUXEditManager::create(std::shared_ptr<const Gra
     }
     // The output picture waits for its first use (Save): opening for the screens never decodes the
     // photo at full size.
+    if (image) {
+        manager->m_photoWidth = image->size().width * image->scale();
+    }
     manager->m_photo = std::move(image);
     manager->m_outputResolution = outputResolution;
     manager->m_outputScale = scale;
@@ -390,25 +393,34 @@ RUXEditManager::transformationsIncludingNewTransformation(const RUXTransformatio
     return includingLocked(t);
 }
 
+RUXRenderFormulaPtr RUXEditManager::scaledToPhoto(RUXRenderFormulaPtr formula) const {
+    const ImageEngine::ImagePtr& source = formula->originalImage();
+    if (source && m_photoWidth > 0 && !source->extent().isNull() && !source->extent().isInfinite()) {
+        formula->setResolutionScale(source->extent().width() / m_photoWidth);
+    }
+    return formula;
+}
+
 RUXRenderFormulaPtr RUXEditManager::committedImage() {
     std::lock_guard lock(m_mutex);
     if (!m_committedImage) {
-        m_committedImage = RUXRenderFormula::create(m_lowResImage, m_transformations);
+        m_committedImage = scaledToPhoto(RUXRenderFormula::create(m_lowResImage, m_transformations));
     }
     return m_committedImage;
 }
 
 RUXRenderFormulaPtr RUXEditManager::resultantImage() const {
-    return RUXRenderFormula::create(fullImage(), transformations());
+    return scaledToPhoto(RUXRenderFormula::create(fullImage(), transformations()));
 }
 
 RUXRenderFormulaPtr RUXEditManager::originalImage() const {
-    return RUXRenderFormula::createWithoutTransformations(fullImage());
+    return scaledToPhoto(RUXRenderFormula::createWithoutTransformations(fullImage()));
 }
 
 RUXRenderFormulaPtr RUXEditManager::previewImageWithTransformation(const RUXTransformationPtr& t) const {
-    return RUXRenderFormula::create(m_lowResImage, transformationsIncludingNewTransformation(t),
-                                    RUXPreviewModeQuick, t ? &t->transformationClass() : nullptr);
+    return scaledToPhoto(RUXRenderFormula::create(m_lowResImage, transformationsIncludingNewTransformation(t),
+                                                  RUXPreviewModeQuick,
+                                                  t ? &t->transformationClass() : nullptr));
 }
 
 RUXRenderFormulaPtr
@@ -418,8 +430,9 @@ RUXEditManager::highQualityPreviewImageWithTransformation(const RUXTransformatio
 
 RUXRenderFormulaPtr RUXEditManager::highQualityPreviewForImage(const ImageEngine::ImagePtr& image,
                                                                const RUXTransformationPtr& t) const {
-    return RUXRenderFormula::create(image, transformationsIncludingNewTransformation(t),
-                                    RUXPreviewModeHighQuality, t ? &t->transformationClass() : nullptr);
+    return scaledToPhoto(RUXRenderFormula::create(image, transformationsIncludingNewTransformation(t),
+                                                  RUXPreviewModeHighQuality,
+                                                  t ? &t->transformationClass() : nullptr));
 }
 
 RUXRenderFormulaPtr RUXEditManager::thumbnailPreviewImageWithTransformation(const RUXTransformationPtr& t) {
@@ -436,7 +449,7 @@ RUXRenderFormulaPtr RUXEditManager::thumbnailPreviewImageWithTransformation(cons
             reduced.push_back(entry);
         }
     }
-    auto formula = RUXRenderFormula::create(m_thumbnailImage, std::move(reduced));
+    auto formula = scaledToPhoto(RUXRenderFormula::create(m_thumbnailImage, std::move(reduced)));
     m_thumbnailCache.setObject(t, formula);
     return formula;
 }
@@ -449,7 +462,7 @@ RUXEditManager::imageWithAllTransformationsExcept(const RUXClass& transformation
             kept.push_back(entry);
         }
     }
-    return RUXRenderFormula::create(m_lowResImage, std::move(kept));
+    return scaledToPhoto(RUXRenderFormula::create(m_lowResImage, std::move(kept)));
 }
 
 RUXRenderFormulaPtr
@@ -465,7 +478,7 @@ RUXRenderFormulaPtr RUXEditManager::imageWithBaseImage(const ImageEngine::ImageP
             kept.push_back(entry);
         }
     }
-    return RUXRenderFormula::create(image, std::move(kept));
+    return scaledToPhoto(RUXRenderFormula::create(image, std::move(kept)));
 }
 
 void RUXEditManager::resetThumbnailCache() {

@@ -144,6 +144,8 @@ private:
     // Caller holds m_mutex.
     RUXTransformationPtr findTypeLocked(RUXTransformationType type) const;
     RUXTransformationList includingLocked(const RUXTransformationPtr& t) const;
+    // formula with its resolution scale set from its source's width and the photo's.
+    RUXRenderFormulaPtr scaledToPhoto(RUXRenderFormulaPtr formula) const;
     // Marks the outermost change in progress, so that nested slot sets (an undone list, a list
     // commit) reach the observer once, when the outermost call returns.
     class ChangeScope;
@@ -153,6 +155,8 @@ private:
     // The photo until fullImage() has made the output picture from it; set once by m_fullImageOnce.
     mutable std::shared_ptr<const Graphics::BitmapImage> m_photo;
     RUXOutputResolution m_outputResolution = RUXOutputResolution::Limited;
+    // The photo's upright width in pixels; 0 without a photo.
+    double m_photoWidth = 0;
     double m_outputScale = 1.0;
     mutable std::once_flag m_fullImageOnce;
     mutable ImageEngine::ImagePtr m_fullImage;

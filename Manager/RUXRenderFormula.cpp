@@ -41,6 +41,7 @@ ImageEngine::ImagePtr RUXRenderFormula::fold(RUXImageMetadata& metadata, bool qu
 void RUXRenderFormula::processLocked() {
     auto metadata = std::make_shared<RUXImageMetadata>();
     metadata->setScreenScale(m_screenScale);
+    metadata->setResolutionScale(m_resolutionScale);
     m_resultantImage = fold(*metadata, m_previewMode == RUXPreviewModeQuick);
     m_metadata = std::move(metadata);
     m_processed = true;

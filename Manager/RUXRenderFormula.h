@@ -47,6 +47,10 @@ public:
     const RUXClass* previewTransformationClass() const { return m_previewTransformationClass; }
     // The screen scale handed to the transformations through the record; 0: the main screen's.
     double screenScale() const { return m_screenScale; }
+    // The source's pixels per pixel of the photo's own size, handed to the transformations through
+    // the record; 1 unless set. Set it before the formula is first processed or shared.
+    double resolutionScale() const { return m_resolutionScale; }
+    void setResolutionScale(double scale) { m_resolutionScale = scale; }
 
     // The folded recipe, computed at the first call; the source image when there is no list
     // (then no record is made). May be nullptr when a transformation answered none. Any thread.
@@ -78,6 +82,7 @@ private:
     RUXPreviewMode m_previewMode = RUXPreviewModeHighQuality;
     const RUXClass* m_previewTransformationClass = nullptr;
     double m_screenScale = 0;
+    double m_resolutionScale = 1;
 
     mutable std::mutex m_mutex;
     // Guarded by m_mutex.

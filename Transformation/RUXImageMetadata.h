@@ -18,10 +18,16 @@ public:
     // the main screen's scale, so that the screens need not set it.
     double screenScale() const { return m_screenScale; }
     void setScreenScale(double scale) { m_screenScale = scale; }
+    // Pixels of the rendered source per pixel of the photo's own size (its width over the photo's
+    // upright width): below 1 for the screen and thumbnail pictures. Edits measured in the photo's
+    // own pixels scale by it, so a preview shows what Save gives. 1 when the photo is not known.
+    double resolutionScale() const { return m_resolutionScale; }
+    void setResolutionScale(double scale) { m_resolutionScale = scale; }
 
 private:
     double m_translateX = 0;
     double m_translateY = 0;
     Graphics::AffineTransform m_appliedAffineTransform = Graphics::AffineTransform::identity();
     double m_screenScale = 0;
+    double m_resolutionScale = 1;
 };

@@ -4,9 +4,11 @@
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXExposureTransformation.h>
 #include <Transformation/RUXFilters.h>
+#include <Transformation/RUXHighlightsShadowsTransformation.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXSharpenTransformation.h>
 #include <Transformation/RUXStraightenTransformation.h>
 #include <Transformation/RUXToneCurveTransformation.h>
 #include <Transformation/RUXTransformationRegistry.h>
@@ -39,16 +41,19 @@ std::vector<const RUXTransformationDeclaration*> editorDeclarations() {
         &RUXNormalizeTransformation::declaration(),     &RUXBrightnessTransformation::declaration(),
         &RUXSaturationTransformation::declaration(),    &RUXContrastTransformation::declaration(),
         &RUXBeautifulBlurTransformation::declaration(), &RUXBlurTransformation::declaration()};
-    v.push_back(&RUXToneCurveTransformation::declaration());
-    v.push_back(&RUXVignetteTransformation::declaration());
     for (const RUXTransformationDeclaration& look : looks) {
         v.push_back(&look);
     }
     v.push_back(&RUXUserLookTransformation::declaration());
+    // The added edits, in the order they apply.
     v.push_back(&RUXStraightenTransformation::declaration());
     v.push_back(&RUXWhiteBalanceTransformation::declaration());
     v.push_back(&RUXExposureTransformation::declaration());
+    v.push_back(&RUXHighlightsShadowsTransformation::declaration());
     v.push_back(&RUXVibranceTransformation::declaration());
+    v.push_back(&RUXToneCurveTransformation::declaration());
+    v.push_back(&RUXVignetteTransformation::declaration());
+    v.push_back(&RUXSharpenTransformation::declaration());
     return v;
 }
 

@@ -33,6 +33,8 @@ const std::unordered_map<std::string, Factory>& registry() {
         {Filters::vibrance.text, makeVibranceFilter},
         {Filters::toneCurve.text, makeToneCurveFilter},
         {Filters::vignette.text, makeVignetteFilter},
+        {Filters::highlightsShadows.text, makeHighlightsShadowsFilter},
+        {Filters::sharpenLuminance.text, makeSharpenLuminanceFilter},
     };
     return *filters;
 }

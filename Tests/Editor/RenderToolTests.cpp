@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
 #include <fstream>
@@ -98,6 +99,30 @@ TEST_F(RenderTool, ResolutionsAndEditsGiveTheExpectedSizes) {
             EXPECT_NE(run.output.find("ms (3 runs)"), std::string::npos) << run.output;
             EXPECT_EQ(run.output.rfind("render: ", 0), 0u) << run.output;
         }
+    }
+}
+
+// The tone and sharpening flags reach the picture; values they cannot take are refused as usage.
+TEST_F(RenderTool, ToneAndSharpenFlagsEditThePicture) {
+    ToolRun plain = runTool(m_input + " " + path("plain.png") + " --scale 1");
+    ToolRun edited = runTool(m_input + " " + path("edited.png") +
+                             " --scale 1 --highlights -0.5 --shadows 0.7 --sharpen 1.5,2");
+    ASSERT_EQ(plain.exitCode, 0) << plain.output;
+    ASSERT_EQ(edited.exitCode, 0) << edited.output;
+    auto a = Graphics::BitmapImage::createFromFile(path("plain.png"));
+    auto b = Graphics::BitmapImage::createFromFile(path("edited.png"));
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(a->bitmap()->width(), b->bitmap()->width());
+    bool differs = false;
+    for (int y = 0; y < a->bitmap()->height(); ++y) {
+        differs |=
+            std::memcmp(a->bitmap()->row(y), b->bitmap()->row(y), std::size_t(a->bitmap()->width()) * 4) != 0;
+    }
+    EXPECT_TRUE(differs);
+    for (const char* arguments : {" --sharpen -1", " --sharpen 1,0", " --sharpen 1,2,3", " --highlights x"}) {
+        ToolRun run = runTool(m_input + " " + path("refused.png") + arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_NE(run.output.find("usage: rux-render"), std::string::npos) << arguments;
     }
 }
 

@@ -39,6 +39,10 @@ inline constexpr FilterName vibrance{"RUXVibrance"};
 // A monotone curve on encoded values, and a fall-off towards the corners of a frame.
 inline constexpr FilterName toneCurve{"RUXToneCurve"};
 inline constexpr FilterName vignette{"RUXVignette"};
+// Tones above and below middle grey moved through an edge-aware mask of the luminance.
+inline constexpr FilterName highlightsShadows{"RUXHighlightsShadows"};
+// An unsharp mask of the luminance, the colour's ratios kept.
+inline constexpr FilterName sharpenLuminance{"RUXSharpenLuminance"};
 } // namespace Filters
 
 namespace Inputs {
@@ -67,6 +71,8 @@ inline constexpr InputKey amount{"inputAmount"};
 inline constexpr InputKey curvePoints{"inputCurvePoints"};
 inline constexpr InputKey midpoint{"inputMidpoint"};
 inline constexpr InputKey feather{"inputFeather"};
+inline constexpr InputKey highlights{"inputHighlights"};
+inline constexpr InputKey shadows{"inputShadows"};
 } // namespace Inputs
 
 } // namespace ImageEngine

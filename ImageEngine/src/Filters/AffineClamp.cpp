@@ -68,17 +68,21 @@ protected:
                      "to its edges");
     }
     ImagePtr build() const override {
-        NodePtr input = makeAffineNode(nodeOf(imageInput(Inputs::image)), transformInput(Inputs::transform));
-        if (!input)
-            return nullptr;
-        // Nothing to extend: an infinite image already covers the plane, an empty one stays empty.
-        if (input->extent().isInfinite() || input->bounds().isEmpty())
-            return imageWithNode(input);
-        return imageWithNode(std::make_shared<ClampNode>(input));
+        return imageWithNode(makeEdgeClampNode(
+            makeAffineNode(nodeOf(imageInput(Inputs::image)), transformInput(Inputs::transform))));
     }
 };
 
 } // namespace
+
+NodePtr makeEdgeClampNode(const NodePtr& input) {
+    if (!input)
+        return nullptr;
+    // Nothing to extend: an infinite image already covers the plane, an empty one stays empty.
+    if (input->extent().isInfinite() || input->bounds().isEmpty())
+        return input;
+    return std::make_shared<ClampNode>(input);
+}
 
 std::shared_ptr<Filter> makeAffineClampFilter() {
     return makePreparedFilter<AffineClampFilter>();

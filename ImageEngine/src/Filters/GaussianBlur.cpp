@@ -122,28 +122,31 @@ protected:
                      "above 100 the blur is that of 100 (capped so that a tile's margin stays small)");
     }
     ImagePtr build() const override {
-        NodePtr input = nodeOf(imageInput(Inputs::image));
-        if (!input)
-            return nullptr;
-        double sigma = numberInput(Inputs::radius);
-        // Below a hundredth of a pixel no tap but the centre carries weight.
-        if (!(sigma > 0.01))
-            return imageWithNode(input);
-        // Beyond a few hundred pixels the kernel is flat over any tile; cap it so that tiles stay small.
-        sigma = std::min(sigma, 100.0);
-        // Three standard deviations hold all but 0.3 % of the weight: below one 8-bit step.
-        int reach = static_cast<int>(std::ceil(3 * sigma));
-        std::vector<float> weights(2 * reach + 1);
-        double total = 0;
-        for (int k = -reach; k <= reach; ++k)
-            total += std::exp(-(k * k) / (2 * sigma * sigma));
-        for (int k = -reach; k <= reach; ++k)
-            weights[k + reach] = static_cast<float>(std::exp(-(k * k) / (2 * sigma * sigma)) / total);
-        return imageWithNode(std::make_shared<GaussianBlurNode>(input, sigma, reach, std::move(weights)));
+        return imageWithNode(
+            makeGaussianBlurNode(nodeOf(imageInput(Inputs::image)), numberInput(Inputs::radius)));
     }
 };
 
 } // namespace
+
+NodePtr makeGaussianBlurNode(const NodePtr& input, double sigma) {
+    if (!input)
+        return nullptr;
+    // Below a hundredth of a pixel no tap but the centre carries weight.
+    if (!(sigma > 0.01))
+        return input;
+    // Beyond a few hundred pixels the kernel is flat over any tile; cap it so that tiles stay small.
+    sigma = std::min(sigma, 100.0);
+    // Three standard deviations hold all but 0.3 % of the weight: below one 8-bit step.
+    int reach = static_cast<int>(std::ceil(3 * sigma));
+    std::vector<float> weights(2 * reach + 1);
+    double total = 0;
+    for (int k = -reach; k <= reach; ++k)
+        total += std::exp(-(k * k) / (2 * sigma * sigma));
+    for (int k = -reach; k <= reach; ++k)
+        weights[k + reach] = static_cast<float>(std::exp(-(k * k) / (2 * sigma * sigma)) / total);
+    return std::make_shared<GaussianBlurNode>(input, sigma, reach, std::move(weights));
+}
 
 std::shared_ptr<Filter> makeGaussianBlurFilter() {
     return makePreparedFilter<GaussianBlurFilter>();

@@ -18,6 +18,12 @@ namespace ImageEngine {
 NodePtr makeSourceNode(std::shared_ptr<const Graphics::Bitmap> bitmap);
 NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& transform);
 NodePtr makeCropNode(const NodePtr& input, const Graphics::Rect& rect);
+// The input with its edge pixels repeated without limit, as Filters::affineClamp makes it with the
+// identity; an infinite or empty input as it is.
+NodePtr makeEdgeClampNode(const NodePtr& input);
+// Filters::gaussianBlur's convolution of standard deviation sigma, with its limits (the input itself
+// at or below 0.01, a blur of 100 above 100).
+NodePtr makeGaussianBlurNode(const NodePtr& input, double sigma);
 
 // True when every pixel centre maps onto a pixel centre: quarter turns, mirrors and whole-pixel
 // moves, which resample nothing.
@@ -79,6 +85,8 @@ std::shared_ptr<Filter> makeColorMatrixFilter();
 std::shared_ptr<Filter> makeVibranceFilter();
 std::shared_ptr<Filter> makeToneCurveFilter();
 std::shared_ptr<Filter> makeVignetteFilter();
+std::shared_ptr<Filter> makeHighlightsShadowsFilter();
+std::shared_ptr<Filter> makeSharpenLuminanceFilter();
 
 // Base of the filters defined in this engine: gives them the protected constructor of Filter.
 class EngineFilter : public Filter {
