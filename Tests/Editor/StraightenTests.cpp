@@ -80,8 +80,6 @@ std::shared_ptr<RUXRotateTransformation> turnsAndMirror(int clockwiseTurns, bool
     return rotate;
 }
 
-// ---- The picture itself ---------------------------------------------------------------------------
-
 class StraightenAngle : public testing::TestWithParam<double> {};
 
 // Each pixel of the levelled picture is the photo at the point its centre came from: turned back by
@@ -157,8 +155,6 @@ TEST(Straighten, ZeroOrNoNumberLeavesThePictureAsItIs) {
     }
 }
 
-// ---- With the other geometry -----------------------------------------------------------------------
-
 // Turns and mirrors act on the levelled picture: the list [straighten, turns] shows exactly the
 // levelled picture turned, for every quarter turn with and without a mirror.
 TEST(Straighten, TurnsAndMirrorsKeepThePictureStraight) {
@@ -225,15 +221,12 @@ TEST(Straighten, CropIsFramedInTheLevelledPictureAtEveryResolution) {
     }
 }
 
-// ---- Recipes, undo and the thumbnails ---------------------------------------------------------------
-
-// A recipe with the angle, turns, a mirror and a crop, read back and applied to the same photo,
-// gives the same bytes at all three resolutions; applied to a photo of twice the size it gives the
-// same picture twice the size, for each of the four turns.
+// A recipe with the angle, each of the four turns (with a mirror on the odd ones) and a crop, read
+// back and applied to the same photo, gives the same bytes at all three resolutions.
 TEST(Straighten, RecipeHoldsAtEveryResolutionAndTurn) {
     ScreenScale scale(1.0);
-    auto small = Graphics::BitmapImage::create(drawPicture(120, 90));
-    auto large = Graphics::BitmapImage::create(drawPicture(240, 180));
+    // Shorter sides 88 (thumbnail), 640 (screen) and 660 (output): three different pictures.
+    auto small = Graphics::BitmapImage::create(drawPicture(700, 660));
     for (int turns = 0; turns < 4; ++turns) {
         SCOPED_TRACE(std::to_string(turns) + " clockwise turns");
         auto edited = RUXEditManager::create(small);
@@ -270,21 +263,6 @@ TEST(Straighten, RecipeHoldsAtEveryResolutionAndTurn) {
             ASSERT_TRUE(expected && actual);
             EXPECT_TRUE(sameBytes(*expected, *actual)) << document;
         }
-
-        auto larger = RUXEditManager::create(large);
-        ASSERT_TRUE(larger->applyRecipe(*recipe));
-        auto a = renderFormula(edited->resultantImage()), b = renderFormula(larger->resultantImage());
-        ASSERT_TRUE(a && b);
-        EXPECT_NEAR(b->width(), 2 * a->width(), 1);
-        EXPECT_NEAR(b->height(), 2 * a->height(), 1);
-        int worst = 0;
-        for (int y = 1; y + 1 < a->height(); ++y) {
-            for (int x = 1; x + 1 < a->width(); ++x) {
-                worst = std::max(worst, maxDifference(pixel(*a, x, y), pixel(*b, 2 * x + 1, 2 * y + 1)));
-            }
-        }
-        // Smooth content: neighbouring pixels differ by a few levels at most.
-        EXPECT_LE(worst, 6);
     }
 }
 
@@ -319,19 +297,6 @@ TEST(Straighten, UndoRedoAndTheThumbnailCache) {
     // The thumbnail's list holds the angle.
     auto thumbnail = manager->thumbnailPreviewImageWithTransformation(look);
     EXPECT_EQ(thumbnail->transformations()->front(), angle);
-}
-
-// The slider moves in tenths of a degree about a level horizon and covers the whole range.
-TEST(Straighten, SliderMovesInTenthsOfADegree) {
-    const RUXParameter& angle = RUXStraightenTransformation::declaration().parameters.front();
-    EXPECT_EQ(RUXValueAtSliderFraction(angle, 0.5), 0);
-    EXPECT_EQ(RUXValueAtSliderFraction(angle, 0), -45);
-    EXPECT_EQ(RUXValueAtSliderFraction(angle, 1), 45);
-    for (double fraction = 0; fraction <= 1; fraction += 0.0137) {
-        const double value = RUXValueAtSliderFraction(angle, fraction);
-        EXPECT_NEAR(value * 10, std::round(value * 10), 1e-9) << fraction;
-        EXPECT_NEAR(value, -45 + 90 * fraction, 0.05 + 1e-9) << fraction;
-    }
 }
 
 } // namespace

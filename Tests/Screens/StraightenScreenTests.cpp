@@ -4,7 +4,6 @@
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXStraightenTransformation.h>
 #include <View/RUXStraightenViewController.h>
-#include <View/RUXToolScreens.h>
 #include <cmath>
 
 namespace {
@@ -126,38 +125,6 @@ TEST_F(ToolScreenFixture, StraightenCancelLeavesTheCommittedList) {
     tap(kCancelButton);
     EXPECT_FALSE(isPresenting());
     EXPECT_EQ(ScreenTest::editStateOf(*editManager), before);
-}
-
-// A host's configuration that names the tool: the screen takes its title from it, and keeps the
-// bands every tool screen has.
-struct NamingConfiguration final : RUXImageEditorConfigurationProtocol {
-    std::string title() const override { return "Edit"; }
-    std::string nextButton() const override { return "SAVE"; }
-    std::optional<std::string> nameForTransformation(const RUXImageTransformation& t) const override {
-        return &t.transformationClass() == &RUXStraightenTransformation::classDescriptor()
-                   ? std::optional<std::string>("Straighten")
-                   : std::nullopt;
-    }
-    bool isTransformationEnabled(const RUXClass&) const override { return true; }
-};
-
-TEST_F(ToolScreenFixture, StraightenScreenKeepsTheBandsAndTakesItsTitle) {
-    configuration = std::make_shared<NamingConfiguration>();
-    auto screen = present<RUXStraightenViewController>();
-    EXPECT_EQ(screen->titleLabel()->text(), "Straighten");
-    EXPECT_EQ(screen->imageView()->frame(), screen->rectForImageView());
-    EXPECT_EQ(screen->slider()->frame(), screen->rectForFilterBar());
-    EXPECT_EQ(screen->okCancelBar()->frame(), screen->rectForToolbar());
-}
-
-// The straightening tool is offered with its own screen and icons.
-TEST(StraightenTool, HasItsScreenAndIcons) {
-    const RUXToolScreen* tool = RUXToolScreenForClass(RUXStraightenTransformation::classDescriptor());
-    ASSERT_TRUE(tool);
-    EXPECT_EQ(tool->image, "ic_straighten");
-    EXPECT_EQ(tool->highlightImage, "ic_straighten_pressdown");
-    auto screen = tool->make(nullptr, nullptr, nullptr);
-    EXPECT_TRUE(std::dynamic_pointer_cast<RUXStraightenViewController>(screen));
 }
 
 } // namespace
