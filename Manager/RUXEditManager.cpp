@@ -283,7 +283,7 @@ bool RUXEditManager::commitTransformations(const RUXTransformationList& transfor
     // Each slot set registers its own way back; the outer group makes them one step, undone together.
     m_undoManager->setGroupsByEvent(false);
     m_undoManager->beginUndoGrouping();
-    // Every slot either list holds but the normalisation's: the design's and any added class's.
+    // Every slot either list holds but the normalisation's: the built-in edits' and any added class's.
     std::vector<RUXTransformationType> slots{RUXTransformationTypeBlur,     RUXTransformationTypeBrightness,
                                              RUXTransformationTypeContrast, RUXTransformationTypeSaturation,
                                              RUXTransformationTypeFilter,   RUXTransformationTypeRotate,

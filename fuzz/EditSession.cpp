@@ -61,7 +61,11 @@ std::shared_ptr<Graphics::BitmapImage> makePhoto(Input& in) {
 void editWorkingCopy(Input& in, const RUXTransformationPtr& t, RUXEditManager& manager) {
     const RUXTransformationDeclaration* declaration =
         RUXTransformationRegistry::declarationOf(t->transformationClass());
-    if (declaration && declaration->family == RUXEditFamily::Colour) {
+    const bool gestured = dynamic_cast<RUXPositionalTransformation*>(t.get()) ||
+                          dynamic_cast<RUXRotateTransformation*>(t.get()) ||
+                          dynamic_cast<RUXCropTransformation*>(t.get());
+    // Edits without a gesture of their own (the colour edits, the added ones): every declared value.
+    if (declaration && !gestured) {
         // Each declared value, whatever its range says: as many numbers as its kind holds.
         for (const RUXParameter& p : declaration->parameters) {
             if (p.set && p.count() > 0) {
