@@ -99,10 +99,11 @@ ToolShot dragged(const char* name) {
             }};
 }
 
-// An added tool's screen, opened as the toolbar opens it, after the same drag.
+// An added tool's screen, opened as the toolbar opens it, after its thumb was dragged from the middle
+// to x (a stop or so of exposure at 190; past 3 stops the picture is mostly white).
 template <class Transformation>
-ToolShot draggedTool(const char* name) {
-    return {name, [](ScreenTest::ToolScreenFixture& fixture) {
+ToolShot draggedTool(const char* name, double x) {
+    return {name, [x](ScreenTest::ToolScreenFixture& fixture) {
                 const RUXToolScreen* tool = RUXToolScreenForClass(Transformation::classDescriptor());
                 ASSERT_TRUE(tool);
                 fixture.root->presentViewController(
@@ -110,8 +111,8 @@ ToolShot draggedTool(const char* name) {
                     Toolkit::Animated::No);
                 fixture.settle();
                 fixture.host->touchDown(1, {160, 480});
-                fixture.host->touchMove(1, {200, 480});
-                fixture.host->touchMove(1, {262, 480});
+                fixture.host->touchMove(1, {(160 + x) / 2, 480});
+                fixture.host->touchMove(1, {x, 480});
                 fixture.host->touchUp(1);
                 fixture.settle();
             }};
@@ -146,8 +147,8 @@ INSTANTIATE_TEST_SUITE_P(Screens, EachToolScreen,
                                            shot<RUXRotateViewController>("Rotate"),
                                            shot<RUXCropViewController>("CropWithGrid"),
                                            whiteBalanceDragged("WhiteBalanceWarmLight"),
-                                           draggedTool<RUXExposureTransformation>("ExposureRaised"),
-                                           draggedTool<RUXVibranceTransformation>("VibranceRaised")),
+                                           draggedTool<RUXExposureTransformation>("ExposureRaised", 190),
+                                           draggedTool<RUXVibranceTransformation>("VibranceRaised", 262)),
                          [](const ::testing::TestParamInfo<ToolShot>& info) { return info.param.name; });
 
 // While a finger drags the focus point the screen shows the quick preview: a light veil that is
