@@ -297,8 +297,8 @@ const RUXTransformationDeclaration& RUXWhiteBalanceTransformation::declaration()
         temperature.flag = std::string("--temperature");
         temperature.flagValue = std::string("K");
         temperature.flagTakes = std::string("a temperature in kelvin above 0");
-        temperature.help = std::string("takes the colour temperature in kelvin of the light the photo was "
-                                       "taken in (2000..50000; 6504 changes nothing).");
+        temperature.help =
+            std::string("takes the light's colour temperature in kelvin, 2000..50000 (6504 is none).");
         temperature.flagAccepts = [](const std::vector<double>& n) { return n.at(0) > 0; };
         temperature.get = [](const RUXImageTransformation& t) -> std::optional<RUXParameterValue> {
             return RUXParameterValue{{static_cast<const RUXWhiteBalanceTransformation&>(t).temperature()},

@@ -1,7 +1,11 @@
 #include <Foundation/Log.h>
+#include <Transformation/RUXExposureTransformation.h>
+#include <Transformation/RUXVibranceTransformation.h>
+#include <Transformation/RUXWhiteBalanceTransformation.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <View/RUXStraightenViewController.h>
 #include <View/RUXToolScreens.h>
+#include <View/RUXWhiteBalanceViewController.h>
 #include <list>
 
 namespace {
@@ -38,6 +42,12 @@ const std::vector<RUXToolScreen>& editorToolScreens() {
         //                adjustmentScreen(RUXExposureTransformation::classDescriptor())});
         s.push_back({&RUXStraightenTransformation::classDescriptor(), "ic_straighten",
                      "ic_straighten_pressdown", screenOfClass<RUXStraightenViewController>()});
+        s.push_back({&RUXWhiteBalanceTransformation::classDescriptor(), "ic_white_balance",
+                     "ic_white_balance_pressdown", screenOfClass<RUXWhiteBalanceViewController>()});
+        s.push_back({&RUXExposureTransformation::classDescriptor(), "ic_exposure", "ic_exposure_pressdown",
+                     adjustmentScreen(RUXExposureTransformation::classDescriptor())});
+        s.push_back({&RUXVibranceTransformation::classDescriptor(), "ic_vibrance", "ic_vibrance_pressdown",
+                     adjustmentScreen(RUXVibranceTransformation::classDescriptor())});
         return s;
     }();
     return screens;

@@ -3,12 +3,16 @@
 
 #include <Support/ReferenceImage.h>
 #include <Toolkit/CollectionView.h>
+#include <Transformation/RUXExposureTransformation.h>
+#include <Transformation/RUXVibranceTransformation.h>
 #include <View/RUXBlurViewController.h>
 #include <View/RUXCropViewController.h>
 #include <View/RUXFilterBar.h>
 #include <View/RUXRotateViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <View/RUXStraightenViewController.h>
+#include <View/RUXToolScreens.h>
+#include <View/RUXWhiteBalanceViewController.h>
 #include <functional>
 
 // Whole screens compared with the pictures under Tests/Reference. They catch what the layout and
@@ -96,6 +100,41 @@ ToolShot dragged(const char* name) {
             }};
 }
 
+// An added tool's screen, opened as the toolbar opens it, after its thumb was dragged from the middle
+// to x (a stop or so of exposure at 190; past 3 stops the picture is mostly white).
+template <class Transformation>
+ToolShot draggedTool(const char* name, double x) {
+    return {name, [x](ScreenTest::ToolScreenFixture& fixture) {
+                const RUXToolScreen* tool = RUXToolScreenForClass(Transformation::classDescriptor());
+                ASSERT_TRUE(tool);
+                fixture.root->presentViewController(
+                    tool->make(fixture.configuration, fixture.editManager, fixture.renderer),
+                    Toolkit::Animated::No);
+                fixture.settle();
+                fixture.host->touchDown(1, {160, 480});
+                fixture.host->touchMove(1, {(160 + x) / 2, 480});
+                fixture.host->touchMove(1, {x, 480});
+                fixture.host->touchUp(1);
+                fixture.settle();
+            }};
+}
+
+// The white balance's temperature thumb, which starts at 6504 K, dragged towards the warm end: the
+// picture turns bluer.
+ToolShot whiteBalanceDragged(const char* name) {
+    return {name, [](ScreenTest::ToolScreenFixture& fixture) {
+                auto screen = fixture.present<RUXWhiteBalanceViewController>();
+                const auto& thumb = screen->temperatureSlider()->movingUnit();
+                const Graphics::Point from =
+                    thumb->convertPointToView({thumb->bounds().midX(), thumb->bounds().midY()}, nullptr);
+                fixture.host->touchDown(1, from);
+                fixture.host->touchMove(1, {from.x - 40, from.y});
+                fixture.host->touchMove(1, {from.x - 90, from.y});
+                fixture.host->touchUp(1);
+                fixture.settle();
+            }};
+}
+
 // The crop screen's picture is also the crop grid's: the rule of thirds is drawn over the window
 // whenever the screen shows.
 INSTANTIATE_TEST_SUITE_P(Screens, EachToolScreen,
@@ -107,7 +146,10 @@ INSTANTIATE_TEST_SUITE_P(Screens, EachToolScreen,
                                            dragged<RUXSaturationViewController>("SaturationRaised"),
                                            shot<RUXBlurViewController>("Blur"),
                                            shot<RUXRotateViewController>("Rotate"),
-                                           shot<RUXCropViewController>("CropWithGrid")),
+                                           shot<RUXCropViewController>("CropWithGrid"),
+                                           whiteBalanceDragged("WhiteBalanceWarmLight"),
+                                           draggedTool<RUXExposureTransformation>("ExposureRaised", 190),
+                                           draggedTool<RUXVibranceTransformation>("VibranceRaised", 262)),
                          [](const ::testing::TestParamInfo<ToolShot>& info) { return info.param.name; });
 
 // While a finger drags the focus point the screen shows the quick preview: a light veil that is
