@@ -1,5 +1,8 @@
 #include <Foundation/Log.h>
+#include <Transformation/RUXToneCurveTransformation.h>
+#include <Transformation/RUXVignetteTransformation.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXToneCurveViewController.h>
 #include <View/RUXToolScreens.h>
 #include <list>
 
@@ -35,6 +38,10 @@ const std::vector<RUXToolScreen>& editorToolScreens() {
         //   s.push_back({&RUXExposureTransformation::classDescriptor(), "ic_exposure",
         //   "ic_exposure_pressdown",
         //                adjustmentScreen(RUXExposureTransformation::classDescriptor())});
+        s.push_back({&RUXToneCurveTransformation::classDescriptor(), "ic_tone_curve",
+                     "ic_tone_curve_pressdown", screenOfClass<RUXToneCurveViewController>()});
+        s.push_back({&RUXVignetteTransformation::classDescriptor(), "ic_vignette", "ic_vignette_pressdown",
+                     adjustmentScreen(RUXVignetteTransformation::classDescriptor())});
         return s;
     }();
     return screens;
