@@ -1,9 +1,12 @@
 #include <Foundation/Log.h>
 #include <Transformation/RUXExposureTransformation.h>
+#include <Transformation/RUXToneCurveTransformation.h>
 #include <Transformation/RUXVibranceTransformation.h>
+#include <Transformation/RUXVignetteTransformation.h>
 #include <Transformation/RUXWhiteBalanceTransformation.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <View/RUXStraightenViewController.h>
+#include <View/RUXToneCurveViewController.h>
 #include <View/RUXToolScreens.h>
 #include <View/RUXWhiteBalanceViewController.h>
 #include <list>
@@ -48,6 +51,10 @@ const std::vector<RUXToolScreen>& editorToolScreens() {
                      adjustmentScreen(RUXExposureTransformation::classDescriptor())});
         s.push_back({&RUXVibranceTransformation::classDescriptor(), "ic_vibrance", "ic_vibrance_pressdown",
                      adjustmentScreen(RUXVibranceTransformation::classDescriptor())});
+        s.push_back({&RUXToneCurveTransformation::classDescriptor(), "ic_tone_curve",
+                     "ic_tone_curve_pressdown", screenOfClass<RUXToneCurveViewController>()});
+        s.push_back({&RUXVignetteTransformation::classDescriptor(), "ic_vignette", "ic_vignette_pressdown",
+                     adjustmentScreen(RUXVignetteTransformation::classDescriptor())});
         return s;
     }();
     return screens;

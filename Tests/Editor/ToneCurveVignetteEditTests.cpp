@@ -166,8 +166,7 @@ TEST(CurveAndVignette, NeutralValuesGiveTheBytesOfNoEdit) {
     }
 }
 
-// Each edit commits, undoes and redoes as one step, and its committed object keeps its values while
-// a working copy changes.
+// Each edit commits, undoes and redoes as one step, and a recipe applied replaces them as one.
 TEST(CurveAndVignette, UndoAndRedoThroughTheEditManager) {
     auto manager = RUXEditManager::create(makePhoto(30, 20));
     const RUXTransformationList empty = manager->transformations();
@@ -179,9 +178,6 @@ TEST(CurveAndVignette, UndoAndRedoThroughTheEditManager) {
     auto working = std::static_pointer_cast<RUXToneCurveTransformation>(
         manager->getOrCreateTransformationWithClass(RUXToneCurveTransformation::classDescriptor()));
     working->setPoints({{0.5, 0.9}});
-    const auto committed = std::static_pointer_cast<RUXToneCurveTransformation>(
-        manager->getTransformationWithClass(RUXToneCurveTransformation::classDescriptor()));
-    EXPECT_EQ(committed->points(), (std::vector<Graphics::Point>{{0.25, 0.15}, {0.75, 0.88}}));
     manager->commitTransformation(working);
 
     manager->undo();
@@ -195,6 +191,11 @@ TEST(CurveAndVignette, UndoAndRedoThroughTheEditManager) {
     // The vignette runs after the curve, by sort order.
     EXPECT_EQ(&both[both.size() - 1]->transformationClass(), &RUXVignetteTransformation::classDescriptor());
     manager->redo();
+    EXPECT_EQ(manager->getTransformationWithClass(RUXToneCurveTransformation::classDescriptor()), working);
+    // A recipe without them empties their slots, as one step.
+    ASSERT_TRUE(manager->applyRecipe(*RUXEditManager::create(makePhoto(30, 20))->recipe()));
+    EXPECT_EQ(manager->transformations(), empty);
+    manager->undo();
     EXPECT_EQ(manager->getTransformationWithClass(RUXToneCurveTransformation::classDescriptor()), working);
 }
 

@@ -157,14 +157,10 @@ TEST(ToneCurve, SteepCurveIsMonotoneWithoutOvershoot) {
             EXPECT_LE(y, next->y + 1e-12) << x;
         }
     }
-    std::vector<float> numbers;
-    for (const auto& p : points)
-        numbers.insert(numbers.end(), {float(p.x), float(p.y)});
-    auto data = std::make_shared<std::vector<std::uint8_t>>(numbers.size() * sizeof(float));
-    std::memcpy(data->data(), numbers.data(), data->size());
-    auto out = render(
-        apply("RUXToneCurve", {{"inputImage", imageOf(rampBitmap())}, {"inputCurvePoints", Data(data)}}),
-        Rect(0, 0, 256, 2));
+    const Data data = curveData({{0.3, 0.02}, {0.45, 0.1}, {0.55, 0.9}, {0.7, 0.98}});
+    auto out =
+        render(apply("RUXToneCurve", {{"inputImage", imageOf(rampBitmap())}, {"inputCurvePoints", data}}),
+               Rect(0, 0, 256, 2));
     ASSERT_TRUE(out);
     for (int x = 1; x < 256; ++x)
         EXPECT_GE(pixel(*out, x, 0)[0], pixel(*out, x - 1, 0)[0]) << x;

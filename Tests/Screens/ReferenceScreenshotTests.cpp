@@ -5,12 +5,14 @@
 #include <Toolkit/CollectionView.h>
 #include <Transformation/RUXExposureTransformation.h>
 #include <Transformation/RUXVibranceTransformation.h>
+#include <Transformation/RUXVignetteTransformation.h>
 #include <View/RUXBlurViewController.h>
 #include <View/RUXCropViewController.h>
 #include <View/RUXFilterBar.h>
 #include <View/RUXRotateViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <View/RUXStraightenViewController.h>
+#include <View/RUXToneCurveViewController.h>
 #include <View/RUXToolScreens.h>
 #include <View/RUXWhiteBalanceViewController.h>
 #include <functional>
@@ -175,6 +177,41 @@ TEST_F(ToolScreenShot, StraightenGridWhileDragging) {
     settle();
     EXPECT_TRUE(screenMatchesReference(*host));
     host->touchUp(1);
+}
+
+} // namespace
+
+namespace {
+
+// The tone curve's screen after a finger added a point in the middle of the graph and lifted it:
+// the brighter preview, the curve over the photo's histogram, the point.
+TEST_F(ToolScreenShot, ToneCurveAfterDraggingAPoint) {
+    auto screen = present<RUXToneCurveViewController>();
+    const auto& graph = screen->graphView();
+    auto windowPoint = [&](Graphics::Point p) {
+        return graph->convertPointToView(graph->viewPointForCurvePoint(p), nullptr);
+    };
+    host->touchDown(1, windowPoint({0.5, 0.5}));
+    host->touchMove(1, windowPoint({0.5, 0.6}));
+    host->touchMove(1, windowPoint({0.5, 0.72}));
+    host->touchUp(1);
+    settle();
+    EXPECT_TRUE(screenMatchesReference(*host));
+}
+
+// The vignette's screen after the slider's thumb was dragged from the middle towards the left end:
+// the corners darkened, the centre as it was.
+TEST_F(ToolScreenShot, VignetteAfterSliderDrag) {
+    const RUXToolScreen* tool = RUXToolScreenForClass(RUXVignetteTransformation::classDescriptor());
+    ASSERT_TRUE(tool);
+    root->presentViewController(tool->make(configuration, editManager, renderer), Toolkit::Animated::No);
+    settle();
+    host->touchDown(1, {160, 480});
+    host->touchMove(1, {120, 480});
+    host->touchMove(1, {58, 480});
+    host->touchUp(1);
+    settle();
+    EXPECT_TRUE(screenMatchesReference(*host));
 }
 
 } // namespace

@@ -1,0 +1,165 @@
+// The tone curve's screen and the vignette's: touches on the graph and the slider change the
+// working copy only, Cancel leaves the committed list, OK commits one undoable step.
+#include "ToolScreenTestSupport.h"
+
+#include <Transformation/RUXToneCurveTransformation.h>
+#include <Transformation/RUXVignetteTransformation.h>
+#include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXToneCurveViewController.h>
+#include <View/RUXToolScreens.h>
+
+namespace {
+
+using ScreenTest::editStateOf;
+using ScreenTest::ToolScreenFixture;
+
+class ToneCurveScreen : public ToolScreenFixture {
+public:
+    void SetUp() override {
+        ToolScreenFixture::SetUp();
+        before = editStateOf(*editManager);
+        screen = present<RUXToneCurveViewController>();
+        ASSERT_TRUE(screen->transformation());
+        graph = screen->graphView();
+        ASSERT_TRUE(graph);
+    }
+
+    // Where a curve point sits in the window.
+    Graphics::Point windowPoint(Graphics::Point curvePoint) const {
+        return graph->convertPointToView(graph->viewPointForCurvePoint(curvePoint), nullptr);
+    }
+
+    // A finger from one curve point to another (in curve units, which may lie off the graph), in
+    // steps, then lifted; the clock then moves on so that the next touch is not a second tap.
+    void drag(Graphics::Point from, Graphics::Point to) {
+        host->touchDown(1, windowPoint(from));
+        for (int step = 1; step <= 4; ++step) {
+            const double f = step / 4.0;
+            host->touchMove(1, windowPoint({from.x + (to.x - from.x) * f, from.y + (to.y - from.y) * f}));
+        }
+        host->touchUp(1);
+        settle();
+        host->advance(1);
+    }
+
+    void tapAt(Graphics::Point curvePoint) {
+        host->touchDown(1, windowPoint(curvePoint));
+        host->touchUp(1);
+        settle();
+    }
+
+    std::vector<Graphics::Point> workingPoints() const { return screen->transformation()->points(); }
+
+    ScreenTest::EditState before;
+    std::shared_ptr<RUXToneCurveViewController> screen;
+    std::shared_ptr<RUXToneCurveGraphView> graph;
+};
+
+void expectPoints(const std::vector<Graphics::Point>& actual, const std::vector<Graphics::Point>& expected) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        // A point lands where the finger did, within a fraction of a point of the 200-point graph.
+        EXPECT_NEAR(actual[i].x, expected[i].x, 0.005) << i;
+        EXPECT_NEAR(actual[i].y, expected[i].y, 0.005) << i;
+    }
+}
+
+// Adding, dragging and removing points (by dragging off the graph and by a second tap) changes the
+// working copy; the committed list stays as it was, and Cancel leaves it so.
+TEST_F(ToneCurveScreen, PointsChangeTheWorkingCopyAndCancelKeepsTheCommittedList) {
+    const std::vector<double>& histogram = graph->histogram();
+    ASSERT_EQ(histogram.size(), 256u);
+    EXPECT_GT(*std::max_element(histogram.begin(), histogram.end()), 0);
+    expectPoints(graph->points(), {{0, 0}, {1, 1}});
+
+    // A finger landing on empty graph adds a point there and drags it.
+    drag({0.5, 0.7}, {0.6, 0.8});
+    expectPoints(workingPoints(), {{0, 0}, {0.6, 0.8}, {1, 1}});
+    // An end moves up and down only.
+    drag({1, 1}, {0.9, 0.9});
+    expectPoints(workingPoints(), {{0, 0}, {0.6, 0.8}, {1, 0.9}});
+    // A point dragged well below the graph goes when the finger lifts.
+    drag({0.6, 0.8}, {0.6, -0.6});
+    expectPoints(workingPoints(), {{0, 0}, {1, 0.9}});
+    // A point tapped twice goes too: the first tap adds it, the second takes it away.
+    tapAt({0.3, 0.2});
+    expectPoints(workingPoints(), {{0, 0}, {0.3, 0.2}, {1, 0.9}});
+    host->advance(0.1);
+    tapAt({0.3, 0.2});
+    expectPoints(workingPoints(), {{0, 0}, {1, 0.9}});
+    EXPECT_EQ(editStateOf(*editManager), before);
+
+    screen->okCancelBarDidPressCancelButton(*screen->okCancelBar());
+    settle();
+    EXPECT_FALSE(isPresenting());
+    EXPECT_EQ(editStateOf(*editManager), before);
+}
+
+// OK commits the curve as one step that undo takes back; the preview showed it before.
+TEST_F(ToneCurveScreen, OkCommitsOneUndoableStep) {
+    drag({0.4, 0.4}, {0.4, 0.65});
+    const auto preview = screen->imageView()->image();
+    ASSERT_TRUE(preview);
+    screen->okCancelBarDidPressOkButton(*screen->okCancelBar());
+    settle();
+    EXPECT_FALSE(isPresenting());
+    const ScreenTest::EditState after = editStateOf(*editManager);
+    EXPECT_EQ(after.undoDepth, before.undoDepth + 1);
+    auto committed = std::dynamic_pointer_cast<RUXToneCurveTransformation>(
+        editManager->getTransformationWithClass(RUXToneCurveTransformation::classDescriptor()));
+    ASSERT_TRUE(committed);
+    expectPoints(committed->points(), {{0, 0}, {0.4, 0.65}, {1, 1}});
+    editManager->undo();
+    EXPECT_EQ(editStateOf(*editManager).transformations, before.transformations);
+}
+
+class VignetteScreen : public ToolScreenFixture {
+public:
+    void SetUp() override {
+        ToolScreenFixture::SetUp();
+        before = editStateOf(*editManager);
+        const RUXToolScreen* tool = RUXToolScreenForClass(RUXVignetteTransformation::classDescriptor());
+        ASSERT_TRUE(tool);
+        screen = std::dynamic_pointer_cast<RUXAdjustmentViewController>(
+            tool->make(configuration, editManager, renderer));
+        ASSERT_TRUE(screen);
+        root->presentViewController(screen, Toolkit::Animated::No);
+        settle();
+        ASSERT_TRUE(screen->transformation());
+    }
+
+    // The thumb from the middle of the 320-point slider to the left, darkening the corners.
+    void dragThumbLeft() {
+        host->touchDown(1, {160, 480});
+        host->touchMove(1, {120, 480});
+        host->touchMove(1, {58, 480});
+        host->touchUp(1);
+        settle();
+    }
+
+    ScreenTest::EditState before;
+    std::shared_ptr<RUXAdjustmentViewController> screen;
+};
+
+// The slider moves the amount over −1 … 1 with 0 in the middle; OK commits one undoable step.
+TEST_F(VignetteScreen, SliderSetsTheAmountAndOkCommitsOneStep) {
+    EXPECT_EQ(screen->slider()->currentValue(), 0);
+    dragThumbLeft();
+    const float amount = screen->transformation()->value();
+    EXPECT_LT(amount, -0.5f);
+    EXPECT_GE(amount, -1.0f);
+    EXPECT_EQ(editStateOf(*editManager), before);
+
+    screen->okCancelBarDidPressOkButton(*screen->okCancelBar());
+    settle();
+    const ScreenTest::EditState after = editStateOf(*editManager);
+    EXPECT_EQ(after.undoDepth, before.undoDepth + 1);
+    auto committed = std::dynamic_pointer_cast<RUXVignetteTransformation>(
+        editManager->getTransformationWithClass(RUXVignetteTransformation::classDescriptor()));
+    ASSERT_TRUE(committed);
+    EXPECT_EQ(committed->value(), amount);
+    editManager->undo();
+    EXPECT_EQ(editStateOf(*editManager).transformations, before.transformations);
+}
+
+} // namespace
