@@ -1,4 +1,7 @@
 #include <Foundation/Log.h>
+#include <Transformation/RUXHighlightsShadowsTransformation.h>
+#include <Transformation/RUXSharpenTransformation.h>
+#include <View/RUXHighlightsShadowsViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <View/RUXToolScreens.h>
 #include <list>
@@ -35,6 +38,10 @@ const std::vector<RUXToolScreen>& editorToolScreens() {
         //   s.push_back({&RUXExposureTransformation::classDescriptor(), "ic_exposure",
         //   "ic_exposure_pressdown",
         //                adjustmentScreen(RUXExposureTransformation::classDescriptor())});
+        s.push_back({&RUXHighlightsShadowsTransformation::classDescriptor(), "ic_highlights_shadows",
+                     "ic_highlights_shadows_pressdown", screenOfClass<RUXHighlightsShadowsViewController>()});
+        s.push_back({&RUXSharpenTransformation::classDescriptor(), "ic_sharpen", "ic_sharpen_pressdown",
+                     adjustmentScreen(RUXSharpenTransformation::classDescriptor())});
         return s;
     }();
     return screens;

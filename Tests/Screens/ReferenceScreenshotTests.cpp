@@ -3,11 +3,14 @@
 
 #include <Support/ReferenceImage.h>
 #include <Toolkit/CollectionView.h>
+#include <Transformation/RUXHighlightsShadowsTransformation.h>
+#include <Transformation/RUXSharpenTransformation.h>
 #include <View/RUXBlurViewController.h>
 #include <View/RUXCropViewController.h>
 #include <View/RUXFilterBar.h>
 #include <View/RUXRotateViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXToolScreens.h>
 #include <functional>
 
 // Whole screens compared with the pictures under Tests/Reference. They catch what the layout and
@@ -95,19 +98,42 @@ ToolShot dragged(const char* name) {
             }};
 }
 
+// An added tool's screen as the toolbar opens it, after the thumbs were dragged (from, to) in turn:
+// the picture shows the edit and each slider its new value.
+ToolShot addedTool(const char* name, const RUXClass& (*transformationClass)(),
+                   std::vector<std::pair<Graphics::Point, Graphics::Point>> drags) {
+    return {name, [transformationClass, drags](ScreenTest::ToolScreenFixture& fixture) {
+                const RUXToolScreen* tool = RUXToolScreenForClass(transformationClass());
+                ASSERT_TRUE(tool);
+                fixture.root->presentViewController(
+                    tool->make(fixture.configuration, fixture.editManager, fixture.renderer),
+                    Toolkit::Animated::No);
+                fixture.settle();
+                for (const auto& [from, to] : drags) {
+                    fixture.host->touchDown(1, from);
+                    fixture.host->touchMove(1, {(from.x + to.x) / 2, from.y});
+                    fixture.host->touchMove(1, to);
+                    fixture.host->touchUp(1);
+                    fixture.settle();
+                }
+            }};
+}
+
 // The crop screen's picture is also the crop grid's: the rule of thirds is drawn over the window
 // whenever the screen shows.
-INSTANTIATE_TEST_SUITE_P(Screens, EachToolScreen,
-                         ::testing::Values(shot<RUXBrightnessViewController>("Brightness"),
-                                           shot<RUXContrastViewController>("Contrast"),
-                                           shot<RUXSaturationViewController>("Saturation"),
-                                           dragged<RUXBrightnessViewController>("BrightnessRaised"),
-                                           dragged<RUXContrastViewController>("ContrastRaised"),
-                                           dragged<RUXSaturationViewController>("SaturationRaised"),
-                                           shot<RUXBlurViewController>("Blur"),
-                                           shot<RUXRotateViewController>("Rotate"),
-                                           shot<RUXCropViewController>("CropWithGrid")),
-                         [](const ::testing::TestParamInfo<ToolShot>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Screens, EachToolScreen,
+    ::testing::Values(
+        shot<RUXBrightnessViewController>("Brightness"), shot<RUXContrastViewController>("Contrast"),
+        shot<RUXSaturationViewController>("Saturation"),
+        dragged<RUXBrightnessViewController>("BrightnessRaised"),
+        dragged<RUXContrastViewController>("ContrastRaised"),
+        dragged<RUXSaturationViewController>("SaturationRaised"), shot<RUXBlurViewController>("Blur"),
+        shot<RUXRotateViewController>("Rotate"), shot<RUXCropViewController>("CropWithGrid"),
+        addedTool("HighlightsShadowsMoved", &RUXHighlightsShadowsTransformation::classDescriptor,
+                  {{{160, 400}, {70, 400}}, {{160, 480}, {280, 480}}}),
+        addedTool("SharpenRaised", &RUXSharpenTransformation::classDescriptor, {{{24, 480}, {250, 480}}})),
+    [](const ::testing::TestParamInfo<ToolShot>& info) { return info.param.name; });
 
 // While a finger drags the focus point the screen shows the quick preview: a light veil that is
 // clear around the point and thickens outwards.
