@@ -53,6 +53,8 @@ std::shared_ptr<RUXEditManager> managerWithWarmth(float kelvin) {
 }
 
 TEST(DeclaredEdit, RegistrationGivesTheClassItsSlotAndIsUndoneWithIt) {
+    // The editor's own added classes may already need version 2.
+    const int editorVersion = RUXTransformationRegistry::recipeVersion();
     {
         RUXTransformationRegistration registration(TestWarmthTransformation::declaration());
         ASSERT_TRUE(registration.isRegistered());
@@ -77,7 +79,7 @@ TEST(DeclaredEdit, RegistrationGivesTheClassItsSlotAndIsUndoneWithIt) {
         EXPECT_FALSE(RUXTransformationRegistration(intruder).isRegistered());
     }
     EXPECT_EQ(RUXTransformationRegistry::declarationNamed("TestWarmthTransformation"), nullptr);
-    EXPECT_EQ(RUXTransformationRegistry::recipeVersion(), 1);
+    EXPECT_EQ(RUXTransformationRegistry::recipeVersion(), editorVersion);
 }
 
 TEST(DeclaredEdit, RecipeWritesAndReadsItUnderTheNewVersionOnly) {
