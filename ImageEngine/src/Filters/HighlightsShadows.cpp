@@ -5,9 +5,11 @@
 // The neighbourhood's tone comes from a guided filter of the luminance with the luminance itself as
 // its guide, its box means replaced by Gaussian means: across a strong edge it follows the edge
 // (no halo), over texture weaker than the filter's threshold it is the local mean, and along a smooth
-// ramp it is the ramp itself. Tones are the square root of the linear luminance, which puts middle
-// grey (18 %) near the middle of the scale. The curve moves each tone by an amount read at the
-// neighbourhood's tone, and the pixel's colour is scaled by one gain, so its ratios are kept.
+// ramp it is the ramp itself. A wide mask's statistics are gathered on a coarser grid, while each
+// pixel's own luminance still picks its tone. Tones are the square root of the linear luminance,
+// which puts middle grey (18 %) near the middle of the scale. The curve moves each tone by an amount
+// read at the neighbourhood's tone, and the pixel's colour is scaled by one gain, so its ratios are
+// kept.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/HighlightsShadows.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
