@@ -181,7 +181,9 @@ RUXRenderRecipe(const std::shared_ptr<const Graphics::BitmapImage>& photo, const
         }
         return nullptr;
     };
-    if (!photo || !photo->bitmap() || photo->bitmap()->width() < 1 || photo->bitmap()->height() < 1) {
+    // The stored size is known without decoding: a lazily decoded photo is decoded only as far as the
+    // resolution needs.
+    if (!photo || photo->pixelWidth() < 1 || photo->pixelHeight() < 1) {
         return fail("the photo has no pixels");
     }
     if (!(std::isfinite(screenScale) && screenScale > 0)) {

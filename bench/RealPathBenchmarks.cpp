@@ -18,6 +18,7 @@
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
 #include <Transformation/RUXSharpenTransformation.h>
+#include <Transformation/RUXTransformationRegistry.h>
 #include <benchmark/benchmark.h>
 #include <string>
 #include <vector>
@@ -238,5 +239,111 @@ void RealFullSizeBlur(benchmark::State& state) {
     renderRepeatedly(state, session, true, describe(edits));
 }
 BENCHMARK(RealFullSizeBlur)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The edits added beyond the built-in tools, committed as rux-render commits its flags: a copy of
+// the committed transformation (or a new one), the flags' values stored through the class's
+// declaration, then committed.
+struct FlagEdit {
+    const char* className;
+    std::vector<std::pair<const char*, const char*>> flags;
+};
+
+// The per-pixel and tonal ones, each moved well off its neutral value.
+const std::vector<FlagEdit> kAddedColourEdits{
+    {"RUXWhiteBalanceTransformation", {{"--temperature", "5000"}, {"--tint", "10"}}},
+    {"RUXExposureTransformation", {{"--exposure", "0.3"}}},
+    {"RUXHighlightsShadowsTransformation", {{"--highlights", "-0.4"}, {"--shadows", "0.4"}}},
+    {"RUXVibranceTransformation", {{"--vibrance", "0.3"}}},
+    {"RUXToneCurveTransformation", {{"--curve", "0.25,0.2 0.75,0.8"}}},
+    {"RUXVignetteTransformation", {{"--vignette", "-0.4"}}},
+};
+
+// False, committing nothing, when the class is not registered or a value is refused.
+bool commitFlags(Session& session, const FlagEdit& edit) {
+    const RUXTransformationDeclaration* declaration =
+        RUXTransformationRegistry::declarationNamed(edit.className);
+    if (!declaration) {
+        return false;
+    }
+    auto transformation =
+        session.manager->getOrCreateTransformationWithClass(*declaration->transformationClass);
+    for (const auto& [flag, text] : edit.flags) {
+        const RUXParameter* parameter = declaration->parameterWithFlag(flag);
+        const auto numbers = parameter ? RUXParseFlagValue(*declaration, *parameter, text) : std::nullopt;
+        if (!numbers || !RUXApplyFlagValue(*declaration, *parameter, *transformation, *numbers)) {
+            return false;
+        }
+    }
+    session.manager->commitTransformation(transformation);
+    return true;
+}
+
+// The heaviest list with the added colour and tone edits committed too; arg 0: screen, 1: full size
+// (Save). Beside RealHeaviestList, it shows what the added edits cost.
+void RealHeaviestListWithAddedEdits(benchmark::State& state) {
+    Session session = sessionWith(kHeaviestList);
+    std::string label = describe(kHeaviestList);
+    for (const FlagEdit& edit : kAddedColourEdits) {
+        if (!commitFlags(session, edit)) {
+            state.SkipWithError((std::string(edit.className) + " could not be committed").c_str());
+            return;
+        }
+        label += std::string(", ") + edit.className;
+    }
+    renderRepeatedly(state, session, state.range(0) == 1, label);
+}
+BENCHMARK(RealHeaviestListWithAddedEdits)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The added classes, in the order their slider steps are measured.
+const char* const kAddedClasses[] = {"RUXStraightenTransformation", "RUXWhiteBalanceTransformation",
+                                     "RUXExposureTransformation",   "RUXHighlightsShadowsTransformation",
+                                     "RUXVibranceTransformation",   "RUXToneCurveTransformation",
+                                     "RUXVignetteTransformation",   "RUXSharpenTransformation"};
+
+// A slider step on an added tool's screen with the heaviest list committed: the working copy's first
+// scalar (or the curve's middle point) moves between a quarter and three quarters of its range, and
+// the screen's high-quality preview is rendered. Arg: the class, in kAddedClasses order.
+void RealAddedSliderStep(benchmark::State& state) {
+    const char* className = kAddedClasses[state.range(0)];
+    const RUXTransformationDeclaration* declaration = RUXTransformationRegistry::declarationNamed(className);
+    if (!declaration) {
+        state.SkipWithError((std::string(className) + " is not registered").c_str());
+        return;
+    }
+    const RUXParameter* moved = nullptr;
+    for (const RUXParameter& parameter : declaration->parameters) {
+        if (!moved &&
+            (parameter.kind == RUXParameterKind::Scalar || parameter.kind == RUXParameterKind::PointList)) {
+            moved = &parameter;
+        }
+    }
+    if (!moved || !moved->set) {
+        state.SkipWithError("no parameter a slider moves");
+        return;
+    }
+    Session session = sessionWith(kHeaviestList);
+    auto working = session.manager->getOrCreateTransformationWithClass(*declaration->transformationClass);
+    auto step = [&, quarter = false]() mutable {
+        quarter = !quarter;
+        const double fraction = quarter ? 0.25 : 0.75;
+        RUXParameterValue value;
+        if (moved->kind == RUXParameterKind::Scalar) {
+            value.numbers = {moved->minValue + fraction * (moved->maxValue - moved->minValue)};
+        } else {
+            value.numbers = {0.5, fraction};
+        }
+        moved->set(*working, value);
+        return session.renderer->renderedImage(
+            session.manager->highQualityPreviewImageWithTransformation(working));
+    };
+    step();
+    {
+        EngineBench::ProcessorTime processorTime(state);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(step());
+    }
+    state.SetLabel(std::string(className) + " slider over " + describe(kHeaviestList));
+}
+BENCHMARK(RealAddedSliderStep)->DenseRange(0, 7)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

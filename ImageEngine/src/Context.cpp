@@ -1,3 +1,4 @@
+#include "Filters/Nodes.h"
 #include "Pipeline/EncodedNode.h"
 #include "Pipeline/Node.h"
 #include "Pipeline/Simd.h"
@@ -98,6 +99,14 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
             tile = tile.intersection(target);
             RenderState state(plan, tile);
             // A last step made of bytes gives them as they are, with no decoding and encoding again.
+            // A picture that is a bitmap as it is, turned, mirrored, moved or cut by whole pixels has
+            // its bytes copied; only rows with translucent pixels go through floats.
+            if (copyEncodedSource(*plan.root(), tile, [&](int y) {
+                    return bitmap->mutableRow(target.maxY() - 1 - y) +
+                           static_cast<std::size_t>(tile.x - target.x) * 4;
+                })) {
+                continue;
+            }
             if (encodedRoot && encodedRoot->bounds().contains(tile)) {
                 ByteTile bytes(state.scratch(), tile);
                 encodedRoot->renderEncoded(bytes, state);

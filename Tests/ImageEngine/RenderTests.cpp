@@ -120,10 +120,27 @@ TEST(Render, FourQuarterTurnsAndTwoFlipsGiveTheOriginalBack) {
     EXPECT_EQ(bytesOf(*render(flipped, flipped->extent())), original);
 }
 
-// Turns, mirrors, whole-pixel moves and crops of a bitmap are read straight from the bitmap; after
-// any other step they copy tiles. Both ways must give the same bytes and extents.
+void checkGeometryReadFromBitmap(const std::shared_ptr<Graphics::Bitmap>& bitmap);
+
+// Turns, mirrors, whole-pixel moves and crops of a bitmap are read straight from the bitmap (and a
+// render of nothing but that read copies the bitmap's bytes, decoding and encoding only rows with
+// translucent pixels); after any other step they copy tiles. Both ways must give the same bytes and
+// extents, for an opaque bitmap and one with a translucent column and one translucent pixel.
 TEST(Render, GeometryReadFromTheBitmapMatchesGeometryOnTiles) {
-    auto bitmap = patternBitmap(11, 7);
+    auto translucent = patternBitmap(11, 7);
+    for (int y = 0; y < 7; ++y) {
+        for (int x : {10, y == 3 ? 5 : 10}) {
+            std::uint8_t* p = translucent->mutableRow(y) + x * 4;
+            p[3] = static_cast<std::uint8_t>(90 + 20 * y);
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<std::uint8_t>(p[c] * p[3] / 255);
+        }
+    }
+    for (const auto& bitmap : {patternBitmap(11, 7), translucent})
+        checkGeometryReadFromBitmap(bitmap);
+}
+
+void checkGeometryReadFromBitmap(const std::shared_ptr<Graphics::Bitmap>& bitmap) {
     auto direct = imageOf(bitmap);
     // Exposure 0 changes no value but is not a bitmap, so the steps after it run on tiles.
     auto tiled = apply("CIExposureAdjust", {{"inputImage", direct}, {"inputEV", 0.0}});

@@ -2,7 +2,9 @@
 #include "Pipeline/Simd.h"
 #include "Pipeline/Srgb.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -72,25 +74,48 @@ public:
             static_cast<std::ptrdiff_t>(m_inverse.a) - static_cast<std::ptrdiff_t>(m_inverse.b) * rowPixels;
         const std::size_t width = static_cast<std::size_t>(rect.w);
         std::vector<float> pixels;
-        for (int y = rect.y; y < rect.maxY(); ++y) {
+        // Where row y's first pixel is read.
+        auto sourceOf = [&](int y) {
             Graphics::Point first = m_inverse.applyToPoint({rect.x + 0.5, y + 0.5});
             const int sx = static_cast<int>(std::floor(first.x)), sy = static_cast<int>(std::floor(first.y));
-            const std::uint8_t* source = m_bitmap->row(height - 1 - sy) + static_cast<std::size_t>(sx) * 4;
+            return m_bitmap->row(height - 1 - sy) + static_cast<std::size_t>(sx) * 4;
+        };
+        // A row with a translucent pixel is decoded and encoded as a render would.
+        auto finishRow = [&](const std::uint8_t* source, std::uint8_t lowestAlpha, std::uint8_t* out) {
+            if (opaque || lowestAlpha == 255)
+                return;
+            pixels.resize(width * 4);
+            Simd::decodeRgba8(source, step, width, opaque, pixels.data());
+            Simd::encodeRgba8(pixels.data(), width, out);
+        };
+        if (step == 1) {
+            // Rows read left to right: plain copies, then the fourth bytes.
+            for (int y = rect.y; y < rect.maxY(); ++y) {
+                const std::uint8_t* source = sourceOf(y);
+                std::uint8_t* out = rowOf(y);
+                std::memcpy(out, source, width * 4);
+                std::uint8_t lowest = 255;
+                for (std::size_t i = 0; i < width; ++i) {
+                    lowest = std::min(lowest, out[4 * i + 3]);
+                    out[4 * i + 3] = 255;
+                }
+                finishRow(source, lowest, out);
+            }
+            return true;
+        }
+        for (int y = rect.y; y < rect.maxY(); ++y) {
+            const std::uint8_t* source = sourceOf(y);
             std::uint8_t* out = rowOf(y);
-            bool allOpaque = true;
+            std::uint8_t lowest = 255;
             for (std::size_t i = 0; i < width; ++i) {
                 const std::uint8_t* p = source + static_cast<std::ptrdiff_t>(i) * step * 4;
                 out[4 * i] = p[0];
                 out[4 * i + 1] = p[1];
                 out[4 * i + 2] = p[2];
                 out[4 * i + 3] = 255;
-                allOpaque = allOpaque && (opaque || p[3] == 255);
+                lowest = std::min(lowest, p[3]);
             }
-            if (!allOpaque) {
-                pixels.resize(width * 4);
-                Simd::decodeRgba8(source, step, width, opaque, pixels.data());
-                Simd::encodeRgba8(pixels.data(), width, out);
-            }
+            finishRow(source, lowest, out);
         }
         return true;
     }
