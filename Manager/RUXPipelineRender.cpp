@@ -117,9 +117,17 @@ RUXRenderFormulaPtr RUXPipelineEdit::formula(RUXRenderResolution resolution) con
     if (!image) {
         return nullptr;
     }
+    // Edits measured in the photo's own pixels scale with the picture's width.
+    auto scaled = [&](RUXRenderFormulaPtr formula) {
+        const double photoWidth = m_photo ? m_photo->size().width * m_photo->scale() : 0;
+        if (photoWidth > 0 && !image->extent().isNull() && !image->extent().isInfinite()) {
+            formula->setResolutionScale(image->extent().width() / photoWidth);
+        }
+        return formula;
+    };
     if (resolution != RUXRenderResolution::Thumbnail) {
-        return RUXRenderFormula::create(image, m_transformations, RUXPreviewModeHighQuality, nullptr,
-                                        m_screenScale);
+        return scaled(RUXRenderFormula::create(image, m_transformations, RUXPreviewModeHighQuality, nullptr,
+                                               m_screenScale));
     }
     // The filter strip's thumbnail: the geometry and the look, nothing else.
     RUXTransformationPtr look = committedTransformationWithType(RUXTransformationTypeFilter);
@@ -134,8 +142,8 @@ RUXRenderFormulaPtr RUXPipelineEdit::formula(RUXRenderResolution resolution) con
             reduced.push_back(entry);
         }
     }
-    return RUXRenderFormula::create(image, std::move(reduced), RUXPreviewModeHighQuality, nullptr,
-                                    m_screenScale);
+    return scaled(RUXRenderFormula::create(image, std::move(reduced), RUXPreviewModeHighQuality, nullptr,
+                                           m_screenScale));
 }
 
 RUXRenderFormulaPtr

@@ -37,8 +37,9 @@ const RUXTransformationDeclaration& RUXSharpenTransformation::declaration() {
         flag.flag = std::string("--sharpen");
         flag.flagValue = std::string("AMOUNT[,RADIUS]");
         flag.flagTakes = std::string("AMOUNT[,RADIUS] with an amount of 0 or more and a radius above 0");
-        flag.help = std::string("takes the amount (0 to 3) and an optional radius in pixels of the photo (0.5 to 3, "
-                    "default 1).");
+        flag.help =
+            std::string("takes the amount (0 to 3) and an optional radius in pixels of the photo (0.5 to 3, "
+                        "default 1).");
         flag.flagAccepts = [](const std::vector<double>& n) {
             return !n.empty() && n[0] >= 0 && float(n[0]) <= 1e6f &&
                    (n.size() < 2 || (n[1] > 0 && n[1] <= 1e6));

@@ -1,9 +1,12 @@
 #include <Foundation/Log.h>
 #include <Transformation/RUXExposureTransformation.h>
+#include <Transformation/RUXHighlightsShadowsTransformation.h>
+#include <Transformation/RUXSharpenTransformation.h>
 #include <Transformation/RUXToneCurveTransformation.h>
 #include <Transformation/RUXVibranceTransformation.h>
 #include <Transformation/RUXVignetteTransformation.h>
 #include <Transformation/RUXWhiteBalanceTransformation.h>
+#include <View/RUXHighlightsShadowsViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <View/RUXStraightenViewController.h>
 #include <View/RUXToneCurveViewController.h>
@@ -55,6 +58,10 @@ const std::vector<RUXToolScreen>& editorToolScreens() {
                      "ic_tone_curve_pressdown", screenOfClass<RUXToneCurveViewController>()});
         s.push_back({&RUXVignetteTransformation::classDescriptor(), "ic_vignette", "ic_vignette_pressdown",
                      adjustmentScreen(RUXVignetteTransformation::classDescriptor())});
+        s.push_back({&RUXHighlightsShadowsTransformation::classDescriptor(), "ic_highlights_shadows",
+                     "ic_highlights_shadows_pressdown", screenOfClass<RUXHighlightsShadowsViewController>()});
+        s.push_back({&RUXSharpenTransformation::classDescriptor(), "ic_sharpen", "ic_sharpen_pressdown",
+                     adjustmentScreen(RUXSharpenTransformation::classDescriptor())});
         return s;
     }();
     return screens;

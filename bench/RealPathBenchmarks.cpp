@@ -13,9 +13,11 @@
 #include <Transformation/RUXBlurTransformation.h>
 #include <Transformation/RUXCropTransformation.h>
 #include <Transformation/RUXFilters.h>
+#include <Transformation/RUXHighlightsShadowsTransformation.h>
 #include <Transformation/RUXNormalizeTransformation.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXSharpenTransformation.h>
 #include <Transformation/RUXTransformationRegistry.h>
 #include <benchmark/benchmark.h>
 #include <string>
@@ -25,10 +27,23 @@ namespace {
 
 constexpr int kPhotoWidth = 3072, kPhotoHeight = 2048;
 
-enum Edit : int { Turn, Crop, Brightness, Saturation, Contrast, Look, FocusBlur, CircleBlur, EditCount };
+enum Edit : int {
+    Turn,
+    Crop,
+    Brightness,
+    Saturation,
+    Contrast,
+    Look,
+    FocusBlur,
+    CircleBlur,
+    Sharpen,
+    HighlightsShadows,
+    EditCount
+};
 
-const char* const kEditNames[] = {"turn",     "crop", "brightness", "saturation",
-                                  "contrast", "look", "focus blur", "circle blur"};
+const char* const kEditNames[] = {
+    "turn", "crop",       "brightness",  "saturation", "contrast",
+    "look", "focus blur", "circle blur", "sharpening", "highlights and shadows"};
 
 const std::vector<Edit> kHeaviestList{Turn, Crop, Brightness, Saturation, Contrast, Look, FocusBlur};
 
@@ -95,6 +110,21 @@ void commit(Session& session, Edit edit) {
         manager.commitTransformation(blur);
         break;
     }
+    case Sharpen: {
+        auto sharpen = std::static_pointer_cast<RUXSharpenTransformation>(
+            copyOf(RUXSharpenTransformation::classDescriptor()));
+        sharpen->setValue(1.0f);
+        manager.commitTransformation(sharpen);
+        break;
+    }
+    case HighlightsShadows: {
+        auto tones = std::static_pointer_cast<RUXHighlightsShadowsTransformation>(
+            copyOf(RUXHighlightsShadowsTransformation::classDescriptor()));
+        tones->setHighlights(-0.5f);
+        tones->setShadows(0.5f);
+        manager.commitTransformation(tones);
+        break;
+    }
     default:
         break;
     }
@@ -126,7 +156,9 @@ void renderRepeatedly(benchmark::State& state, Session& session, bool full, cons
         if (full)
             return session.manager->resultantImage();
         auto committed = session.manager->committedImage();
-        return RUXRenderFormula::create(committed->originalImage(), *committed->transformations());
+        auto fresh = RUXRenderFormula::create(committed->originalImage(), *committed->transformations());
+        fresh->setResolutionScale(committed->resolutionScale());
+        return fresh;
     };
     auto first = session.renderer->renderedImage(formula());
     if (!first) {
@@ -198,13 +230,15 @@ void RealSliderStep(benchmark::State& state) {
 }
 BENCHMARK(RealSliderStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The circle blur alone at full size (Save), beside the focus blur alone, the bound it is held to.
+// The circle blur (arg 1), the sharpening (arg 2) and the highlights and shadows (arg 3) alone at full
+// size (Save), beside the focus blur alone (arg 0), the bound the first two are held to.
 void RealFullSizeBlur(benchmark::State& state) {
-    std::vector<Edit> edits{state.range(0) == 0 ? FocusBlur : CircleBlur};
+    const Edit alone[] = {FocusBlur, CircleBlur, Sharpen, HighlightsShadows};
+    std::vector<Edit> edits{alone[state.range(0)]};
     Session session = sessionWith(edits);
     renderRepeatedly(state, session, true, describe(edits));
 }
-BENCHMARK(RealFullSizeBlur)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(RealFullSizeBlur)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The edits added beyond the built-in tools, committed as rux-render commits its flags: a copy of
 // the committed transformation (or a new one), the flags' values stored through the class's

@@ -4,6 +4,8 @@
 #include <Support/ReferenceImage.h>
 #include <Toolkit/CollectionView.h>
 #include <Transformation/RUXExposureTransformation.h>
+#include <Transformation/RUXHighlightsShadowsTransformation.h>
+#include <Transformation/RUXSharpenTransformation.h>
 #include <Transformation/RUXVibranceTransformation.h>
 #include <Transformation/RUXVignetteTransformation.h>
 #include <View/RUXBlurViewController.h>
@@ -121,6 +123,27 @@ ToolShot draggedTool(const char* name, double x) {
             }};
 }
 
+// An added tool's screen as the toolbar opens it, after the thumbs were dragged (from, to) in turn:
+// the picture shows the edit and each slider its new value.
+ToolShot addedTool(const char* name, const RUXClass& (*transformationClass)(),
+                   std::vector<std::pair<Graphics::Point, Graphics::Point>> drags) {
+    return {name, [transformationClass, drags](ScreenTest::ToolScreenFixture& fixture) {
+                const RUXToolScreen* tool = RUXToolScreenForClass(transformationClass());
+                ASSERT_TRUE(tool);
+                fixture.root->presentViewController(
+                    tool->make(fixture.configuration, fixture.editManager, fixture.renderer),
+                    Toolkit::Animated::No);
+                fixture.settle();
+                for (const auto& [from, to] : drags) {
+                    fixture.host->touchDown(1, from);
+                    fixture.host->touchMove(1, {(from.x + to.x) / 2, from.y});
+                    fixture.host->touchMove(1, to);
+                    fixture.host->touchUp(1);
+                    fixture.settle();
+                }
+            }};
+}
+
 // The white balance's temperature thumb, which starts at 6504 K, dragged towards the warm end: the
 // picture turns bluer.
 ToolShot whiteBalanceDragged(const char* name) {
@@ -139,20 +162,22 @@ ToolShot whiteBalanceDragged(const char* name) {
 
 // The crop screen's picture is also the crop grid's: the rule of thirds is drawn over the window
 // whenever the screen shows.
-INSTANTIATE_TEST_SUITE_P(Screens, EachToolScreen,
-                         ::testing::Values(shot<RUXBrightnessViewController>("Brightness"),
-                                           shot<RUXContrastViewController>("Contrast"),
-                                           shot<RUXSaturationViewController>("Saturation"),
-                                           dragged<RUXBrightnessViewController>("BrightnessRaised"),
-                                           dragged<RUXContrastViewController>("ContrastRaised"),
-                                           dragged<RUXSaturationViewController>("SaturationRaised"),
-                                           shot<RUXBlurViewController>("Blur"),
-                                           shot<RUXRotateViewController>("Rotate"),
-                                           shot<RUXCropViewController>("CropWithGrid"),
-                                           whiteBalanceDragged("WhiteBalanceWarmLight"),
-                                           draggedTool<RUXExposureTransformation>("ExposureRaised", 190),
-                                           draggedTool<RUXVibranceTransformation>("VibranceRaised", 262)),
-                         [](const ::testing::TestParamInfo<ToolShot>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Screens, EachToolScreen,
+    ::testing::Values(
+        shot<RUXBrightnessViewController>("Brightness"), shot<RUXContrastViewController>("Contrast"),
+        shot<RUXSaturationViewController>("Saturation"),
+        dragged<RUXBrightnessViewController>("BrightnessRaised"),
+        dragged<RUXContrastViewController>("ContrastRaised"),
+        dragged<RUXSaturationViewController>("SaturationRaised"), shot<RUXBlurViewController>("Blur"),
+        shot<RUXRotateViewController>("Rotate"), shot<RUXCropViewController>("CropWithGrid"),
+        whiteBalanceDragged("WhiteBalanceWarmLight"),
+        draggedTool<RUXExposureTransformation>("ExposureRaised", 190),
+        draggedTool<RUXVibranceTransformation>("VibranceRaised", 262),
+        addedTool("HighlightsShadowsMoved", &RUXHighlightsShadowsTransformation::classDescriptor,
+                  {{{160, 400}, {70, 400}}, {{160, 480}, {280, 480}}}),
+        addedTool("SharpenRaised", &RUXSharpenTransformation::classDescriptor, {{{24, 480}, {250, 480}}})),
+    [](const ::testing::TestParamInfo<ToolShot>& info) { return info.param.name; });
 
 // While a finger drags the focus point the screen shows the quick preview: a light veil that is
 // clear around the point and thickens outwards.

@@ -5,9 +5,11 @@
 // The neighbourhood's tone comes from a guided filter of the luminance with the luminance itself as
 // its guide, its box means replaced by Gaussian means: across a strong edge it follows the edge
 // (no halo), over texture weaker than the filter's threshold it is the local mean, and along a smooth
-// ramp it is the ramp itself. Tones are the square root of the linear luminance, which puts middle
-// grey (18 %) near the middle of the scale. The curve moves each tone by an amount read at the
-// neighbourhood's tone, and the pixel's colour is scaled by one gain, so its ratios are kept.
+// ramp it is the ramp itself. A wide mask's statistics are gathered on a coarser grid, while each
+// pixel's own luminance still picks its tone. Tones are the square root of the linear luminance,
+// which puts middle grey (18 %) near the middle of the scale. The curve moves each tone by an amount
+// read at the neighbourhood's tone, and the pixel's colour is scaled by one gain, so its ratios are
+// kept.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/HighlightsShadows.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -125,6 +127,8 @@ constexpr float kEdgeThreshold = 0.01f;
 // at 1/5 or more: two tones along a ramp never change places.
 constexpr float kTowardsFixedEnd = 0.8f;  // shadows darkened, highlights brightened
 constexpr float kAwayFromFixedEnd = 2.0f; // shadows lifted, highlights lowered
+// The widest mask, in pixels, gathered at the picture's own resolution.
+constexpr double kCoarseRadius = 4.0;
 
 class ToneGuideKernel final : public PointKernel {
 public:
@@ -139,22 +143,104 @@ public:
 };
 
 // The picture, each pixel moved by the curve at the tone its smoothed coefficients give.
+// The mean of each factor × factor block of the input: pixel (X, Y) covers input pixels [fX, fX + f)
+// × [fY, fY + f). The guide's statistics are smooth at the mask's scale, so they are gathered on
+// this coarser grid, where the blurs cost a factor² less.
+class BlockMeanNode final : public Node {
+public:
+    BlockMeanNode(const NodePtr& input, int factor)
+        : Node(coarseExtent(input->extent(), factor), {input}), m_factor(factor) {}
+
+    PixelRect regionOfInterest(std::size_t, const PixelRect& rect) const override {
+        return {rect.x * m_factor, rect.y * m_factor, rect.w * m_factor, rect.h * m_factor};
+    }
+
+    void render(const PixelSpan& out, RenderState& state) const override {
+        std::unique_ptr<ScratchPool::Buffer> holder;
+        const PixelSpan source = state.fetchInput(*inputs()[0], regionOfInterest(0, out.rect), holder);
+        const float scale = 1.0f / static_cast<float>(m_factor * m_factor);
+        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            float* o = out.row(y);
+            for (int x = 0; x < out.rect.w; ++x) {
+                float sum[4] = {0, 0, 0, 0};
+                for (int j = 0; j < m_factor; ++j) {
+                    const float* s = source.at((out.rect.x + x) * m_factor, y * m_factor + j);
+                    for (int i = 0; i < m_factor * 4; ++i)
+                        sum[i % 4] += s[i];
+                }
+                for (int c = 0; c < 4; ++c)
+                    o[x * 4 + c] = sum[c] * scale;
+            }
+        }
+    }
+
+    static Graphics::Rect coarseExtent(const Graphics::Rect& extent, int factor) {
+        if (extent.isInfinite() || extent.isNull())
+            return extent;
+        return Graphics::Rect(extent.minX() / factor, extent.minY() / factor, extent.width() / factor,
+                              extent.height() / factor);
+    }
+
+private:
+    int m_factor;
+};
+
+// The picture, each pixel moved by the curve at the tone its smoothed coefficients give; the
+// coefficients come from a grid factor times coarser, read bilinearly at each pixel's centre.
 class ToneMapNode final : public Node {
 public:
-    ToneMapNode(const NodePtr& input, const NodePtr& coefficients, const ToneCurve& curve)
-        : Node(input->extent(), {input, coefficients}), m_curve(curve) {}
+    ToneMapNode(const NodePtr& input, const NodePtr& coefficients, const ToneCurve& curve, int factor)
+        : Node(input->extent(), {input, coefficients}), m_curve(curve), m_factor(factor) {}
+
+    PixelRect regionOfInterest(std::size_t index, const PixelRect& rect) const override {
+        if (index == 0 || m_factor == 1)
+            return rect;
+        const int x0 = coarse(rect.x), y0 = coarse(rect.y);
+        return {x0, y0, coarse(rect.maxX() - 1) + 2 - x0, coarse(rect.maxY() - 1) + 2 - y0};
+    }
 
     void render(const PixelSpan& out, RenderState& state) const override {
         state.renderInput(*inputs()[0], out);
         std::unique_ptr<ScratchPool::Buffer> holder;
-        const PixelSpan coefficients = state.fetchInput(*inputs()[1], out.rect, holder);
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y)
-            HWY_DYNAMIC_DISPATCH(toneMapRow)
-            (coefficients.at(out.rect.x, y), out.row(y), static_cast<std::size_t>(out.rect.w), m_curve);
+        const PixelSpan coefficients = state.fetchInput(*inputs()[1], regionOfInterest(1, out.rect), holder);
+        const auto width = static_cast<std::size_t>(out.rect.w);
+        if (m_factor == 1) {
+            for (int y = out.rect.y; y < out.rect.maxY(); ++y)
+                HWY_DYNAMIC_DISPATCH(toneMapRow)(coefficients.at(out.rect.x, y), out.row(y), width, m_curve);
+            return;
+        }
+        // Each row's coefficients, interpolated between the four coarse ones around each centre.
+        ScratchPool::Buffer rowBuffer(state.scratch(), width * 4);
+        float* row = rowBuffer.data();
+        const float inverse = 1.0f / static_cast<float>(m_factor);
+        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            const int y0 = coarse(y);
+            const float fy = (static_cast<float>(y) + 0.5f) * inverse - 0.5f - static_cast<float>(y0);
+            const float* low = coefficients.row(y0);
+            const float* high = coefficients.row(y0 + 1);
+            for (std::size_t i = 0; i < width; ++i) {
+                const int x = out.rect.x + static_cast<int>(i);
+                const int x0 = coarse(x);
+                const float fx = (static_cast<float>(x) + 0.5f) * inverse - 0.5f - static_cast<float>(x0);
+                const std::size_t at = static_cast<std::size_t>(x0 - coefficients.rect.x) * 4;
+                for (std::size_t c = 0; c < 2; ++c) {
+                    const float bottom = low[at + c] + (low[at + 4 + c] - low[at + c]) * fx;
+                    const float top = high[at + c] + (high[at + 4 + c] - high[at + c]) * fx;
+                    row[i * 4 + c] = bottom + (top - bottom) * fy;
+                }
+            }
+            HWY_DYNAMIC_DISPATCH(toneMapRow)(row, out.row(y), width, m_curve);
+        }
     }
 
 private:
+    // The coarse pixel whose centre is at or before the centre of pixel v.
+    int coarse(int v) const {
+        return static_cast<int>(std::floor((static_cast<double>(v) + 0.5) / m_factor - 0.5));
+    }
+
     ToneCurve m_curve;
+    int m_factor;
 };
 
 class HighlightsShadowsFilter final : public EngineFilter {
@@ -197,11 +283,18 @@ protected:
         // The means near the picture's border see its edge pixels repeated, not transparent black.
         NodePtr guide = std::make_shared<PointNode>(
             makeEdgeClampNode(input), std::vector<PointKernelPtr>{std::make_shared<ToneGuideKernel>()});
+        // A mask wider than kCoarseRadius pixels is gathered on a grid as many times coarser as
+        // leaves it between kCoarseRadius and twice that there: the tone follows each pixel's own
+        // luminance, so only the smooth statistics lose resolution.
+        const int factor = std::max(1, static_cast<int>(std::min(radius, 100.0) / kCoarseRadius));
+        if (factor > 1)
+            guide = std::make_shared<BlockMeanNode>(guide, factor);
+        const double coarseRadius = radius / factor;
         NodePtr coefficients = std::make_shared<PointNode>(
-            makeGaussianBlurNode(guide, radius),
+            makeGaussianBlurNode(guide, coarseRadius),
             std::vector<PointKernelPtr>{std::make_shared<ToneCoefficientKernel>()});
-        return imageWithNode(
-            std::make_shared<ToneMapNode>(input, makeGaussianBlurNode(coefficients, radius), curve));
+        return imageWithNode(std::make_shared<ToneMapNode>(
+            input, makeGaussianBlurNode(coefficients, coarseRadius), curve, factor));
     }
 };
 

@@ -83,7 +83,7 @@ public:
         const PixelSpan blurred = state.fetchInput(*inputs()[1], out.rect, holder);
         for (int y = out.rect.y; y < out.rect.maxY(); ++y)
             HWY_DYNAMIC_DISPATCH(sharpenRow)
-            (blurred.at(out.rect.x, y), out.row(y), static_cast<std::size_t>(out.rect.w), m_amount);
+        (blurred.at(out.rect.x, y), out.row(y), static_cast<std::size_t>(out.rect.w), m_amount);
     }
 
 private:
