@@ -92,7 +92,8 @@ double ToneCurve::valueAt(double x) const {
 std::vector<float> ToneCurve::linearTable() const {
     std::vector<float> table(kTableSize);
     for (std::size_t i = 0; i < kTableSize; ++i) {
-        table[i] = float(srgbDecodeExact(valueAt(double(i) / double(kTableSize - 1))));
+        const double root = double(i) / double(kTableSize - 1);
+        table[i] = float(srgbDecodeExact(valueAt(srgbEncodeExact(root * root))));
     }
     return table;
 }

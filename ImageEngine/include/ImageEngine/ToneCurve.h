@@ -36,8 +36,10 @@ public:
     bool isIdentity() const;
     // The curve at x, x held to 0 … 1.
     double valueAt(double x) const;
-    // The curve composed with the sRGB transfer functions for the per-pixel step: entry i is the
-    // linear value of valueAt(i / (kTableSize − 1)), that is, indexed by the encoded input.
+    // The curve composed with the sRGB transfer functions for the per-pixel step, indexed by the
+    // square root of the linear input: entry i is decode(valueAt(encode(r²))) for r = i / (kTableSize
+    // − 1). The square root is one vector instruction and spreads the entries much as the encoding
+    // would (densely near black), so the per-pixel step needs no power function.
     std::vector<float> linearTable() const;
 
 private:

@@ -1,6 +1,6 @@
 // Filters::toneCurve: a monotone curve on the encoded value of red, green and blue alike.
-// The straight colour is encoded, clamped to [0, 1], mapped through the curve and decoded again; alpha
-// is kept. The curve composed with the transfer functions is a table indexed by the encoded value.
+// The straight colour is clamped to [0, 1], encoded, mapped through the curve and decoded again; alpha
+// is kept. The curve composed with the transfer functions is one table, looked up per channel.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/ToneCurve.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -11,7 +11,7 @@
 HWY_BEFORE_NAMESPACE();
 namespace ImageEngine::HWY_NAMESPACE {
 
-// table holds size linear values at evenly spaced encoded inputs from 0 to 1.
+// table holds size linear values at evenly spaced square roots of the linear input from 0 to 1.
 void toneCurve(const Simd::Lanes& lanes, const float* table, std::size_t size) {
     const D d;
     const DI di;
@@ -22,9 +22,9 @@ void toneCurve(const Simd::Lanes& lanes, const float* table, std::size_t size) {
         const V a = hn::Load(d, lanes.a + i);
         const V inverse = inverseAlpha(d, a);
         for (float* channel : {lanes.r, lanes.g, lanes.b}) {
-            // Straight colour, encoded and held to the curve's domain.
+            // Straight colour held to the curve's domain, placed in the table by its square root.
             const V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channel + i), inverse), zero), one);
-            const V position = hn::Mul(encodeUnit(d, v), scale);
+            const V position = hn::Mul(hn::Sqrt(v), scale);
             // The two table entries around it, blended by the position between them.
             const VI base = hn::Min(hn::ConvertTo(di, position), lastBase);
             const V fraction = hn::Sub(position, hn::ConvertTo(d, base));
