@@ -128,7 +128,7 @@ constexpr float kEdgeThreshold = 0.01f;
 constexpr float kTowardsFixedEnd = 0.8f;  // shadows darkened, highlights brightened
 constexpr float kAwayFromFixedEnd = 2.0f; // shadows lifted, highlights lowered
 // The widest mask, in pixels, gathered at the picture's own resolution.
-constexpr double kCoarseRadius = 4.0;
+constexpr double kCoarseRadius = 2.5;
 
 class ToneGuideKernel final : public PointKernel {
 public:
