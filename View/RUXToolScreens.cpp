@@ -17,7 +17,7 @@
 namespace {
 
 // A screen for a one-value edit that has none of its own.
-[[maybe_unused]] RUXToolScreenMaker adjustmentScreen(const RUXClass& transformationClass) {
+RUXToolScreenMaker adjustmentScreen(const RUXClass& transformationClass) {
     return [&transformationClass](std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
                                   std::shared_ptr<RUXEditManager> editManager,
                                   std::shared_ptr<RUXImageRenderer> imageRenderer)
@@ -29,7 +29,7 @@ namespace {
 
 // A screen class of its own, made by its createWithConfiguration.
 template <class Screen>
-[[maybe_unused]] RUXToolScreenMaker screenOfClass() {
+RUXToolScreenMaker screenOfClass() {
     return [](std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
               std::shared_ptr<RUXEditManager> editManager, std::shared_ptr<RUXImageRenderer> imageRenderer)
                -> std::shared_ptr<RUXTransformationViewControllerBase> {
@@ -42,10 +42,7 @@ template <class Screen>
 const std::vector<RUXToolScreen>& editorToolScreens() {
     static const std::vector<RUXToolScreen> screens = [] {
         std::vector<RUXToolScreen> s;
-        // One line a tool, for example:
-        //   s.push_back({&RUXExposureTransformation::classDescriptor(), "ic_exposure",
-        //   "ic_exposure_pressdown",
-        //                adjustmentScreen(RUXExposureTransformation::classDescriptor())});
+        // One line a tool.
         s.push_back({&RUXStraightenTransformation::classDescriptor(), "ic_straighten",
                      "ic_straighten_pressdown", screenOfClass<RUXStraightenViewController>()});
         s.push_back({&RUXWhiteBalanceTransformation::classDescriptor(), "ic_white_balance",

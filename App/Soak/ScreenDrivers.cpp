@@ -153,4 +153,37 @@ void Soak::stepOnCrop(RUXCropViewController& screen) {
     }
 }
 
+// A screen of an added tool, known only as a tool screen: its one-value screens are the scalar
+// screen; the others get drags and taps over their controls (everything between the picture and the
+// OK/Cancel bar), holds on the picture and the bar's buttons.
+void Soak::stepOnAdded(RUXTransformationViewControllerBase& screen) {
+    if (auto* scalar = dynamic_cast<RUXScalarTransformationViewControllerBase*>(&screen)) {
+        stepOnScalar(*scalar);
+        return;
+    }
+    std::shared_ptr<RUXOkCancelBar> bar;
+    for (const std::shared_ptr<Toolkit::View>& view : screen.view()->subviews()) {
+        if (auto found = std::dynamic_pointer_cast<RUXOkCancelBar>(view)) {
+            bar = found;
+        }
+    }
+    if (commonToolStep(bar.get())) {
+        return;
+    }
+    const Graphics::Rect whole = visibleRect(screen.view());
+    const Graphics::Rect controls{whole.minX(), whole.maxY() - 240, whole.width(), 190};
+    const int roll = integer(0, 99);
+    if (roll < 60) {
+        m_action = "control drag";
+        const Graphics::Point a = pointIn(controls);
+        drag(a, {a.x + uniform(-250, 250), a.y + uniform(-60, 60)}, integer(1, 12));
+    } else if (roll < 80) {
+        m_action = "control tap";
+        tap(pointIn(controls));
+    } else {
+        m_action = "hold on the photo";
+        hold(pointIn({whole.minX(), whole.minY() + 44, whole.width(), whole.height() - 300}));
+    }
+}
+
 } // namespace RuxSoak

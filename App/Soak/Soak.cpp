@@ -1,6 +1,9 @@
 // The checks after every touch, settling, and the run's loop.
 #include "Soak.h"
 
+#include <Transformation/RUXTransformationRegistry.h>
+#include <map>
+
 namespace RuxSoak {
 
 void Soak::fail(const std::string& what) const {
@@ -20,18 +23,21 @@ void Soak::fail(const std::string& what) const {
 
 void Soak::check(const char* when) {
     const RUXTransformationList list = m_manager->transformations();
-    std::array<int, RUXTransformationTypeCode(RUXTransformationTypeNormalize) + 1> perType{};
+    std::map<std::int64_t, int> perType;
     double previousOrder = -INFINITY;
     for (const RUXTransformationPtr& t : list) {
         if (!t) {
             fail(std::string("after a ") + when + ": the committed list holds a null entry");
         }
         const std::int64_t type = RUXTransformationTypeCode(t->type());
-        if (type < 0 || type > RUXTransformationTypeCode(RUXTransformationTypeNormalize)) {
+        // Every class declares its slot; a transformation in another one is unknown.
+        const RUXTransformationDeclaration* declared =
+            RUXTransformationRegistry::declarationOf(t->transformationClass());
+        if (!declared || RUXTransformationTypeCode(declared->type) != type) {
             fail(std::string("after a ") + when + ": a committed " + t->transformationClass().name +
                  " has the unknown type " + std::to_string(type));
         }
-        if (++perType[std::size_t(type)] > 1) {
+        if (++perType[type] > 1) {
             fail(std::string("after a ") + when + ": two committed transformations of type " +
                  std::to_string(type));
         }
@@ -227,6 +233,9 @@ int Soak::run() {
         case kRotate:
             stepOnRotate(static_cast<RUXRotateViewController&>(*presented));
             break;
+        case kAdded:
+            stepOnAdded(static_cast<RUXTransformationViewControllerBase&>(*presented));
+            break;
         case kScreenCount:
             break;
         }
@@ -263,7 +272,11 @@ int Soak::run() {
     printSummary(m_statistics, {m_options.touches, warmUp, warmSeconds, seconds, startRss, warmRss, endRss},
                  *m_delegate);
     // A long run that never reached a screen has stopped exploring (a stuck screen, say).
+    // The added tools' screens are reached only when the configuration offers them.
     for (int s = 0; s < kScreenCount; ++s) {
+        if (s == kAdded) {
+            continue;
+        }
         const long played = m_options.touches - (m_faults ? m_faults->firstStep() : 1) + 1;
         if (m_statistics.entries[std::size_t(s)] == 0 && played >= kTouchesToVisitEverything) {
             std::fprintf(stderr, "rux-soak: the %s screen was never visited\n", kScreenNames[s]);

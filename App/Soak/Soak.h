@@ -122,6 +122,9 @@ private:
         if (dynamic_cast<RUXRotateViewController*>(screen.get())) {
             return kRotate;
         }
+        if (dynamic_cast<RUXTransformationViewControllerBase*>(screen.get())) {
+            return kAdded;
+        }
         fail("a screen the soak does not know is showing");
         return kMain;
     }
@@ -281,6 +284,7 @@ private:
     void stepOnRotate(RUXRotateViewController& screen);
     void stepOnBlur(RUXBlurViewController& screen);
     void stepOnCrop(RUXCropViewController& screen);
+    void stepOnAdded(RUXTransformationViewControllerBase& screen);
     // OK, Cancel, a random touch or two fingers; false when the caller should choose instead.
     bool commonToolStep(RUXOkCancelBar* bar);
 

@@ -8,9 +8,10 @@
 
 namespace RuxSoak {
 
-enum Screen { kMain, kCrop, kBrightness, kSaturation, kContrast, kBlur, kRotate, kScreenCount };
+// kAdded: any tool screen beyond the built-in six, which a host's configuration may offer.
+enum Screen { kMain, kCrop, kBrightness, kSaturation, kContrast, kBlur, kRotate, kAdded, kScreenCount };
 inline constexpr const char* kScreenNames[kScreenCount] = {"main",     "crop", "brightness", "saturation",
-                                                           "contrast", "blur", "rotate"};
+                                                           "contrast", "blur", "rotate",     "added"};
 
 struct Statistics {
     long events = 0;
