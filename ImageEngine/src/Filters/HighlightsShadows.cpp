@@ -159,17 +159,31 @@ public:
         std::unique_ptr<ScratchPool::Buffer> holder;
         const PixelSpan source = state.fetchInput(*inputs()[0], regionOfInterest(0, out.rect), holder);
         const float scale = 1.0f / static_cast<float>(m_factor * m_factor);
+        // The block's rows summed first, along whole rows, then each block's columns.
+        const std::size_t floats = static_cast<std::size_t>(out.rect.w * m_factor) * 4;
+        ScratchPool::Buffer rowBuffer(state.scratch(), floats);
+        float* const sums = rowBuffer.data();
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            std::fill(sums, sums + floats, 0.0f);
+            for (int j = 0; j < m_factor; ++j) {
+                const float* s = source.at(out.rect.x * m_factor, y * m_factor + j);
+                for (std::size_t i = 0; i < floats; ++i)
+                    sums[i] += s[i];
+            }
             float* o = out.row(y);
             for (int x = 0; x < out.rect.w; ++x) {
-                float sum[4] = {0, 0, 0, 0};
-                for (int j = 0; j < m_factor; ++j) {
-                    const float* s = source.at((out.rect.x + x) * m_factor, y * m_factor + j);
-                    for (int i = 0; i < m_factor * 4; ++i)
-                        sum[i % 4] += s[i];
+                const float* block = sums + static_cast<std::size_t>(x * m_factor) * 4;
+                float r = 0, g = 0, b = 0, a = 0;
+                for (int i = 0; i < m_factor; ++i) {
+                    r += block[4 * i];
+                    g += block[4 * i + 1];
+                    b += block[4 * i + 2];
+                    a += block[4 * i + 3];
                 }
-                for (int c = 0; c < 4; ++c)
-                    o[x * 4 + c] = sum[c] * scale;
+                o[x * 4] = r * scale;
+                o[x * 4 + 1] = g * scale;
+                o[x * 4 + 2] = b * scale;
+                o[x * 4 + 3] = a * scale;
             }
         }
     }
@@ -209,20 +223,28 @@ public:
                 HWY_DYNAMIC_DISPATCH(toneMapRow)(coefficients.at(out.rect.x, y), out.row(y), width, m_curve);
             return;
         }
-        // Each row's coefficients, interpolated between the four coarse ones around each centre.
-        ScratchPool::Buffer rowBuffer(state.scratch(), width * 4);
+        // Each row's coefficients, interpolated between the four coarse ones around each centre; the
+        // columns' coarse neighbours and weights are the same on every row.
+        ScratchPool::Buffer rowBuffer(state.scratch(), width * 6);
         float* row = rowBuffer.data();
+        float* weights = row + width * 4;
+        auto* offsets = reinterpret_cast<std::int32_t*>(weights + width);
+        static_assert(sizeof(std::int32_t) == sizeof(float));
         const float inverse = 1.0f / static_cast<float>(m_factor);
+        for (std::size_t i = 0; i < width; ++i) {
+            const int x = out.rect.x + static_cast<int>(i);
+            const int x0 = coarse(x);
+            weights[i] = (static_cast<float>(x) + 0.5f) * inverse - 0.5f - static_cast<float>(x0);
+            offsets[i] = (x0 - coefficients.rect.x) * 4;
+        }
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
             const int y0 = coarse(y);
             const float fy = (static_cast<float>(y) + 0.5f) * inverse - 0.5f - static_cast<float>(y0);
             const float* low = coefficients.row(y0);
             const float* high = coefficients.row(y0 + 1);
             for (std::size_t i = 0; i < width; ++i) {
-                const int x = out.rect.x + static_cast<int>(i);
-                const int x0 = coarse(x);
-                const float fx = (static_cast<float>(x) + 0.5f) * inverse - 0.5f - static_cast<float>(x0);
-                const std::size_t at = static_cast<std::size_t>(x0 - coefficients.rect.x) * 4;
+                const float fx = weights[i];
+                const std::size_t at = static_cast<std::size_t>(offsets[i]);
                 for (std::size_t c = 0; c < 2; ++c) {
                     const float bottom = low[at + c] + (low[at + 4 + c] - low[at + c]) * fx;
                     const float top = high[at + c] + (high[at + 4 + c] - high[at + c]) * fx;
