@@ -1,7 +1,10 @@
 #include <Transformation/RUXScalarAdjustments.h>
+#include <Transformation/RUXTransformationRegistry.h>
 #include <Utility/RUXImageUtility.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
 #include <View/RUXTransformationUtility.h>
+#include <cmath>
+#include <cstdio>
 
 namespace {
 // The slider shows every scalar range as −100 … 100, so that each neutral value sits on the centre
@@ -142,4 +145,25 @@ std::shared_ptr<RUXAdjustmentViewController> RUXAdjustmentViewController::create
     const RUXClass& transformationClass) {
     return std::shared_ptr<RUXAdjustmentViewController>(new RUXAdjustmentViewController(
         std::move(configuration), std::move(editManager), std::move(imageRenderer), transformationClass));
+}
+
+void RUXAdjustmentViewController::viewDidLoad() {
+    RUXScalarTransformationViewControllerBase::viewDidLoad();
+    const RUXTransformationDeclaration* declaration =
+        transformation() ? RUXTransformationRegistry::declarationOf(transformation()->transformationClass())
+                         : nullptr;
+    const RUXParameter* parameter = declaration ? declaration->parameter("value") : nullptr;
+    if (!parameter || !slider()) {
+        return;
+    }
+    const RUXParameter shown = *parameter;
+    slider()->setValueText([shown](double position) {
+        const double value =
+            RUXValueAtSliderFraction(shown, (position - kSliderMin) / (kSliderMax - kSliderMin));
+        char text[32];
+        // Two decimals, with a sign where the range has both.
+        std::snprintf(text, sizeof text, shown.minValue < 0 ? "%+.2f" : "%.2f",
+                      std::abs(value) < 0.005 ? 0.0 : value);
+        return std::string(text);
+    });
 }

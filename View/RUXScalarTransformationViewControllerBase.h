@@ -106,6 +106,9 @@ public:
                             std::shared_ptr<RUXImageRenderer> imageRenderer,
                             const RUXClass& transformationClass);
 
+    // The thumb shows the value itself, in the declared range (the built-in screens show −100 … 100).
+    void viewDidLoad() override;
+
 private:
     using RUXScalarTransformationViewControllerBase::RUXScalarTransformationViewControllerBase;
 };

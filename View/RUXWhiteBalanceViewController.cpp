@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -88,6 +89,19 @@ void RUXWhiteBalanceViewController::setupSubviews() {
         slider->setMaxValue(kSliderMax);
         view()->addSubview(slider);
     }
+    // The thumbs show kelvin and the tint, not their travel.
+    m_temperatureSlider->setValueText([](double position) {
+        const double kelvin = RUXValueAtSliderFraction(temperatureParameter(),
+                                                       (position - kSliderMin) / (kSliderMax - kSliderMin));
+        return std::to_string(std::lround(kelvin)) + " K";
+    });
+    m_tintSlider->setValueText([](double position) {
+        const double tint =
+            RUXValueAtSliderFraction(tintParameter(), (position - kSliderMin) / (kSliderMax - kSliderMin));
+        char text[16];
+        std::snprintf(text, sizeof text, "%+ld", std::lround(tint));
+        return std::string(std::lround(tint) == 0 ? "0" : text);
+    });
     syncSlidersWithTransformation();
 
     m_dropperButton = Toolkit::Button::create(
