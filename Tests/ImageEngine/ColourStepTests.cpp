@@ -2,6 +2,7 @@
 // the step's formula in double precision, every compiled instruction set against the portable one,
 // and the matrix data the step refuses.
 #include "ImageEngine/Support.h"
+#include "ImageEngine/TargetComparison.h"
 #include "Pipeline/Simd.h"
 
 #include <Foundation/Log.h>
@@ -152,24 +153,7 @@ TEST(ColourSteps, EveryInstructionSetGivesThePortablePictureWithinOneStep) {
     ASSERT_NE(portable, 0) << "the portable fallback is always compiled";
     hwy::SetSupportedTargetsForTest(portable);
     ASSERT_STREQ(Simd::targetName(), hwy::TargetName(portable));
-    auto reference = render(image, rect);
-    ASSERT_TRUE(reference);
-    const auto want = bytesOf(*reference);
-
-    for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-        hwy::SetSupportedTargetsForTest(target);
-        // The kernels must really have switched, or the comparison proves nothing.
-        ASSERT_STREQ(Simd::targetName(), hwy::TargetName(target));
-        auto bitmap = render(image, rect, {.tileWidth = 19, .tileHeight = 3});
-        ASSERT_TRUE(bitmap);
-        const auto got = bytesOf(*bitmap);
-        ASSERT_EQ(got.size(), want.size());
-        int worst = 0;
-        for (std::size_t i = 0; i < got.size(); ++i)
-            worst = std::max(worst, std::abs(got[i] - want[i]));
-        EXPECT_LE(worst, 1) << hwy::TargetName(target);
-    }
-    hwy::SetSupportedTargetsForTest(0);
+    expectSameOnEveryTarget(image, rect, 19, 3);
 }
 
 // Matrix data of another size, or with a value that is not finite, gives no output and one line.

@@ -2,6 +2,7 @@
 // is computed, and that every instruction set the kernels are built for gives the same picture.
 #include "Filters/Nodes.h"
 #include "ImageEngine/Support.h"
+#include "ImageEngine/TargetComparison.h"
 #include "Pipeline/Node.h"
 #include "Pipeline/Simd.h"
 
@@ -104,23 +105,7 @@ TEST(Targets, EveryCompiledInstructionSetGivesThePictureWithinOneStep) {
     image = apply("CISourceOverCompositing", {{"inputImage", veil}, {"inputBackgroundImage", image}});
     const Rect rect = image->extent();
 
-    auto reference = render(image, rect);
-    ASSERT_TRUE(reference);
-    const auto want = bytesOf(*reference);
-    for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-        hwy::SetSupportedTargetsForTest(target);
-        // The kernels must really have switched, or the comparison proves nothing.
-        ASSERT_STREQ(ImageEngine::Simd::targetName(), hwy::TargetName(target));
-        auto bitmap = render(image, rect, {.tileWidth = 19, .tileHeight = 11});
-        ASSERT_TRUE(bitmap);
-        const auto got = bytesOf(*bitmap);
-        ASSERT_EQ(got.size(), want.size());
-        int worst = 0;
-        for (std::size_t i = 0; i < got.size(); ++i)
-            worst = std::max(worst, std::abs(got[i] - want[i]));
-        EXPECT_LE(worst, 1) << hwy::TargetName(target);
-    }
-    hwy::SetSupportedTargetsForTest(0);
+    expectSameOnEveryTarget(image, rect, 19, 11);
 }
 
 } // namespace
