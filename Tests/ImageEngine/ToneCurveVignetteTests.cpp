@@ -58,7 +58,8 @@ Data curveData(const Points& points) {
     for (const auto& [x, y] : points)
         numbers.insert(numbers.end(), {float(x), float(y)});
     auto data = std::make_shared<std::vector<std::uint8_t>>(numbers.size() * sizeof(float));
-    std::memcpy(data->data(), numbers.data(), data->size());
+    if (!numbers.empty())
+        std::memcpy(data->data(), numbers.data(), data->size());
     return data;
 }
 

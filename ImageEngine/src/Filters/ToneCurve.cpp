@@ -90,7 +90,8 @@ protected:
                 return nullptr;
             }
             std::vector<float> numbers(data->size() / sizeof(float));
-            std::memcpy(numbers.data(), data->data(), data->size());
+            if (!numbers.empty())
+                std::memcpy(numbers.data(), data->data(), data->size());
             for (std::size_t i = 0; i < numbers.size(); i += 2) {
                 points.push_back({numbers[i], numbers[i + 1]});
             }
