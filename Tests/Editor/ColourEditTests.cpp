@@ -311,23 +311,6 @@ std::shared_ptr<Graphics::BitmapImage> busyPhoto(int w, int h) {
     }));
 }
 
-bool sameBytes(const Graphics::Bitmap& a, const Graphics::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) {
-        return false;
-    }
-    for (int y = 0; y < a.height(); ++y) {
-        if (std::memcmp(a.row(y), b.row(y), std::size_t(a.width()) * 4) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::shared_ptr<const Graphics::Bitmap> renderFormula(const RUXRenderFormulaPtr& formula) {
-    auto image = RUXImageRenderer::create()->renderedImage(formula);
-    return image ? image->bitmap() : nullptr;
-}
-
 // A new edit (the neutral value) gives the very bytes of no edit; so does a value that is not a
 // number, with one line in the log.
 TEST_P(ColourEdit, NeutralAndUnusableValuesChangeNoByte) {

@@ -9,6 +9,7 @@
 #include <Support/ScreenScaleGuard.h>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -76,5 +77,24 @@ inline void expectRectNear(const Graphics::Rect& actual, const Graphics::Rect& e
 }
 
 using ScreenScale = TestSupport::MainScreenScale;
+
+// Whether two bitmaps have the same size and bytes.
+inline bool sameBytes(const Graphics::Bitmap& a, const Graphics::Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height()) {
+        return false;
+    }
+    for (int y = 0; y < a.height(); ++y) {
+        if (std::memcmp(a.row(y), b.row(y), std::size_t(a.width()) * 4) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A fresh renderer's bitmap of a formula; nullptr when nothing rendered.
+inline std::shared_ptr<const Graphics::Bitmap> renderFormula(const RUXRenderFormulaPtr& formula) {
+    auto image = RUXImageRenderer::create()->renderedImage(formula);
+    return image ? image->bitmap() : nullptr;
+}
 
 } // namespace EditorTest

@@ -60,18 +60,6 @@ std::shared_ptr<const Graphics::Bitmap> renderResult(RUXEditManager& manager) {
     return image ? image->bitmap() : nullptr;
 }
 
-bool sameBytes(const Graphics::Bitmap& a, const Graphics::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) {
-        return false;
-    }
-    for (int y = 0; y < a.height(); ++y) {
-        if (std::memcmp(a.row(y), b.row(y), std::size_t(a.width()) * 4) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The edits as the screens make them: a working copy from the manager, committed on OK.
 void turnAndMirror(RUXEditManager& manager) {
     auto rotate = std::static_pointer_cast<RUXRotateTransformation>(

@@ -52,23 +52,6 @@ std::shared_ptr<const Graphics::Bitmap> renderList(const ImageEngine::ImagePtr& 
     return image ? image->bitmap() : nullptr;
 }
 
-std::shared_ptr<const Graphics::Bitmap> renderFormula(const RUXRenderFormulaPtr& formula) {
-    auto image = RUXImageRenderer::create()->renderedImage(formula);
-    return image ? image->bitmap() : nullptr;
-}
-
-bool sameBytes(const Graphics::Bitmap& a, const Graphics::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) {
-        return false;
-    }
-    for (int y = 0; y < a.height(); ++y) {
-        if (std::memcmp(a.row(y), b.row(y), std::size_t(a.width()) * 4) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::shared_ptr<RUXRotateTransformation> turnsAndMirror(int clockwiseTurns, bool mirror) {
     auto rotate = std::make_shared<RUXRotateTransformation>();
     for (int i = 0; i < clockwiseTurns; ++i) {

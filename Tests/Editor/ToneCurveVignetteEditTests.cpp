@@ -21,23 +21,6 @@ using namespace EditorTest;
 
 namespace {
 
-std::shared_ptr<const Graphics::Bitmap> renderFormula(const RUXRenderFormulaPtr& formula) {
-    auto image = RUXImageRenderer::create()->renderedImage(formula);
-    return image ? image->bitmap() : nullptr;
-}
-
-bool sameBytes(const Graphics::Bitmap& a, const Graphics::Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) {
-        return false;
-    }
-    for (int y = 0; y < a.height(); ++y) {
-        if (std::memcmp(a.row(y), b.row(y), std::size_t(a.width()) * 4) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::shared_ptr<RUXToneCurveTransformation> sCurve() {
     auto curve = std::make_shared<RUXToneCurveTransformation>();
     curve->setPoints({{0.25, 0.15}, {0.75, 0.88}});
