@@ -152,11 +152,17 @@ void RUXAdjustmentViewController::viewDidLoad() {
     const RUXTransformationDeclaration* declaration =
         transformation() ? RUXTransformationRegistry::declarationOf(transformation()->transformationClass())
                          : nullptr;
-    const RUXParameter* parameter = declaration ? declaration->parameter("value") : nullptr;
+    // The slider moves the transformation's one value, its declaration's first parameter (which
+    // may have a key of its own, such as "amount").
+    const RUXParameter* parameter =
+        declaration && !declaration->parameters.empty() ? &declaration->parameters.front() : nullptr;
     if (!parameter || !slider()) {
         return;
     }
     const RUXParameter shown = *parameter;
+    // The neutral value need not sit in the middle (an amount from 0 does not).
+    slider()->setRestValue(kSliderMin +
+                           RUXSliderFractionOfValue(shown, shown.neutralValue) * (kSliderMax - kSliderMin));
     slider()->setValueText([shown](double position) {
         const double value =
             RUXValueAtSliderFraction(shown, (position - kSliderMin) / (kSliderMax - kSliderMin));

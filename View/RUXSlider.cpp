@@ -78,6 +78,15 @@ void RUXSlider::setCurrentValue(double value) {
     setNeedsLayout();
 }
 
+double RUXSlider::restValue() const {
+    return m_restValue ? *m_restValue : m_minValue + (m_maxValue - m_minValue) * 0.5;
+}
+
+void RUXSlider::setRestValue(double value) {
+    m_restValue = value;
+    setNeedsLayout();
+}
+
 void RUXSlider::setValueText(std::function<std::string(double)> valueText) {
     m_valueText = std::move(valueText);
     setNeedsLayout();
@@ -103,7 +112,13 @@ void RUXSlider::layoutSubviews() {
         m_sliderLabel->setText(text);
     }
 
-    const double c = center().x;
+    double c = center().x;
+    if (m_restValue) {
+        // The thumb's centre where it would rest, and the centre mark with it.
+        const double r = range != 0 ? (*m_restValue - m_minValue) / range : 0;
+        c = std::isfinite(r) ? std::clamp(r, 0.0, 1.0) * (w - kThumbWidth) + kThumbWidth / 2 : w / 2;
+        m_centreDot->setFrame({c - w / 2, 0, w, kHeight});
+    }
     const double m = m_movingUnit->center().x;
     m_sliderTrackHighlighted->setFrame({std::min(c, m), kTrackY, std::abs(c - m), 1});
 }
@@ -114,7 +129,7 @@ void RUXSlider::didPanSlider(Toolkit::PanGestureRecognizer& recognizer) {
         const double t = (p.x - kTrackInset) / (frame().size.width - kThumbWidth);
         setCurrentValue(m_minValue + t * (m_maxValue - m_minValue));
     } else {
-        const double mid = m_minValue + (m_maxValue - m_minValue) * 0.5;
+        const double mid = restValue();
         if (m_currentValue - kSnapDistance <= mid && mid <= m_currentValue + kSnapDistance) {
             setCurrentValue(mid);
         }

@@ -7,6 +7,7 @@
 #include <Toolkit/View.h>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class RUXSlider;
@@ -23,8 +24,8 @@ public:
 
 // A horizontal slider 80 points high: a grey track from x = 24 to W − 24, a centre mark, an orange
 // line from the centre to the thumb, and a 48-point thumb that shows the value as a whole number.
-// Only the thumb starts a drag; a release within 3 units of the middle of the range snaps to it.
-// A new slider runs from 0 to 99 at 0. Main thread only.
+// Only the thumb starts a drag; a release within 3 units of the rest value (by default the middle
+// of the range) snaps to it. A new slider runs from 0 to 99 at 0. Main thread only.
 class RUX_API RUXSlider : public Toolkit::View {
 public:
     // Never nullptr; the caller owns it.
@@ -42,6 +43,11 @@ public:
     double currentValue() const { return m_currentValue; }
     // Clamped to [minValue, maxValue]; does not tell the delegate.
     void setCurrentValue(double value);
+    // Where the centre mark stands, the orange line starts and a release snaps: the middle of the
+    // range unless set, for ranges whose neutral value lies elsewhere (a colour temperature, an
+    // amount that starts at 0).
+    double restValue() const;
+    void setRestValue(double value);
     // The text the thumb shows for a value; without one, the value as a whole number.
     void setValueText(std::function<std::string(double)> valueText);
 
@@ -67,6 +73,7 @@ private:
     double m_minValue = 0;
     double m_maxValue = 0;
     double m_currentValue = 0;
+    std::optional<double> m_restValue;
     std::function<std::string(double)> m_valueText;
     std::shared_ptr<Toolkit::View> m_movingUnit;
     std::shared_ptr<Toolkit::Label> m_sliderLabel;

@@ -102,6 +102,11 @@ void RUXWhiteBalanceViewController::setupSubviews() {
         std::snprintf(text, sizeof text, "%+ld", std::lround(tint));
         return std::string(std::lround(tint) == 0 ? "0" : text);
     });
+    // 6504 K is the picture as it is: the temperature's centre mark and snap stand there, not at
+    // the middle of its travel.
+    m_temperatureSlider->setRestValue(
+        kSliderMin + RUXSliderFractionOfValue(temperatureParameter(), temperatureParameter().neutralValue) *
+                         (kSliderMax - kSliderMin));
     syncSlidersWithTransformation();
 
     m_dropperButton = Toolkit::Button::create(
@@ -150,8 +155,12 @@ void RUXWhiteBalanceViewController::sliderDidChangeValue(RUXSlider& slider, doub
     }
     // The slider's own value is read rather than the argument: it is the clamped, snapped one.
     if (&slider == m_temperatureSlider.get()) {
+        // Snapped to the rest value, the temperature is the neutral one exactly, not its round trip
+        // through mired.
         m_transformation->setTemperature(
-            RUXValueAtSliderFraction(temperatureParameter(), fractionOf(slider)));
+            slider.currentValue() == slider.restValue()
+                ? temperatureParameter().neutralValue
+                : RUXValueAtSliderFraction(temperatureParameter(), fractionOf(slider)));
     } else if (&slider == m_tintSlider.get()) {
         m_transformation->setTint(RUXValueAtSliderFraction(tintParameter(), fractionOf(slider)));
     } else {

@@ -128,6 +128,26 @@ TEST_F(SliderFixture, ReleaseNearTheMiddleSnapsToIt) {
     EXPECT_EQ(slider->currentValue(), 0);
 }
 
+// A rest value away from the middle takes the centre mark, the orange line's start and the snap
+// with it; the middle is then an ordinary value.
+TEST_F(SliderFixture, ARestValueTakesTheMarkTheLineAndTheSnap) {
+    slider->setRestValue(44);
+    slider->setCurrentValue(60);
+    host->display();
+    const double rest = thumbCentreFor(44);
+    EXPECT_NEAR(slider->centreDot()->frame().origin.x + slider->centreDot()->frame().size.width / 2, rest,
+                1e-9);
+    const Rect line = slider->sliderTrackHighlighted()->frame();
+    EXPECT_NEAR(line.origin.x, rest, 1e-9);
+    EXPECT_NEAR(line.size.width, thumbCentreFor(60) - rest, 1e-9);
+
+    dragThrough({46.5});
+    EXPECT_EQ(slider->currentValue(), 44);
+    EXPECT_EQ(recorder->values.back(), 44);
+    dragThrough({1.5});
+    EXPECT_NEAR(slider->currentValue(), 1.5, 1e-9);
+}
+
 TEST_F(SliderFixture, DragBeyondTheEndsPinsTheValue) {
     host->touchDown(1, {160, 480});
     host->touchMove(1, {200, 480});

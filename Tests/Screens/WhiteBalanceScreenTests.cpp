@@ -67,6 +67,7 @@ TEST_F(WhiteBalanceScreen, SliderDragChangesTheWorkingCopyAndCancelKeepsTheCommi
     const ScreenTest::EditState before = editStateOf(*editManager);
     EXPECT_EQ(screen->transformation()->temperature(), 6504);
     EXPECT_EQ(screen->transformation()->tint(), 0);
+    const auto atOpen = preview();
 
     // The thumb stands where 6504 K falls on a track even in mired from 2000 to 50000 K.
     const std::shared_ptr<RUXSlider>& temperature = screen->temperatureSlider();
@@ -79,6 +80,14 @@ TEST_F(WhiteBalanceScreen, SliderDragChangesTheWorkingCopyAndCancelKeepsTheCommi
     const double mired = 1e6 / screen->transformation()->temperature();
     EXPECT_NEAR(mired, 1e6 / 6504 + 0.25 * (1e6 / 2000 - 1e6 / 50000), 3);
     EXPECT_EQ(screen->transformation()->tint(), 0);
+
+    // Dropped near where it started, the thumb snaps back to 6504 K exactly: the picture as it is.
+    const Graphics::Point moved = thumbOf(temperature);
+    drag(moved, {thumb.x + 4, thumb.y});
+    EXPECT_EQ(screen->transformation()->temperature(), 6504);
+    const auto snapped = preview();
+    ASSERT_TRUE(snapped && atOpen);
+    EXPECT_TRUE(EditorTest::sameBytes(*snapped, *atOpen));
 
     const Graphics::Point tintThumb = thumbOf(screen->tintSlider());
     drag(tintThumb, {tintThumb.x + 0.25 * trackWidth, tintThumb.y});
