@@ -224,6 +224,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FlagCase{"--curve", "", {}}, FlagCase{"--curve", "a,b", {}},
                     FlagCase{"--vignette", "-0.5", {-0.5}},
                     FlagCase{"--vignette", "0.3,0.2,0.9", {0.3, 0.2, 0.9}}, FlagCase{"--vignette", "1.5", {}},
-                    FlagCase{"--vignette", "-0.5,2", {}}, FlagCase{"--vignette", "-0.5 0.4", {}}));
+                    FlagCase{"--vignette", "-0.5,2", {}}, FlagCase{"--vignette", "-0.5 0.4", {}}),
+    [](const testing::TestParamInfo<FlagCase>& info) {
+        return std::string(info.param.flag).substr(2) + std::to_string(info.index);
+    });
 
 } // namespace
