@@ -60,7 +60,10 @@ HWY_INLINE V fastExp2(D d, V y) {
     p = hn::MulAdd(p, f, hn::Set(d, 2.4015361e-1f));
     p = hn::MulAdd(p, f, hn::Set(d, 6.9315308e-1f));
     p = hn::MulAdd(p, f, hn::Set(d, 0.99999994f));
-    const V scale = hn::BitCast(d, hn::ShiftLeft<23>(hn::Add(hn::ConvertTo(di, whole), hn::Set(di, 127))));
+    // whole + 127 is a whole number in [1, 254]: added to 2^23 it lands in the mantissa bits, and the
+    // shift moves it into the exponent field (a plain conversion to integers checks for overflow).
+    const VI biased = hn::BitCast(di, hn::Add(whole, hn::Set(d, 8388608.0f + 127.0f)));
+    const V scale = hn::BitCast(d, hn::ShiftLeft<23>(biased));
     return hn::Mul(p, scale);
 }
 
