@@ -210,6 +210,8 @@ private:
             const float steps = step > 0 ? (m_table[i] - m_lowest[i % 4]) / step : 0.0f;
             m_compact[i] = static_cast<std::uint16_t>(std::clamp(std::lround(steps), 0L, 65535L));
         }
+        // Only the float path reads the floats, so a recipe holding a look keeps the compact table alone.
+        m_table = {};
     }
 
     int m_dimension;
