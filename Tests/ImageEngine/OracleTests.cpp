@@ -90,26 +90,6 @@ std::vector<float> curvedTable(int dimension) {
     return floats;
 }
 
-double trilinear(const std::vector<float>& table, int dimension, const std::array<double, 3>& encoded,
-                 int channel) {
-    int base[3];
-    double f[3];
-    for (int c = 0; c < 3; ++c) {
-        double position = std::clamp(encoded[c], 0.0, 1.0) * (dimension - 1);
-        base[c] = std::min(static_cast<int>(position), dimension - 2);
-        f[c] = position - base[c];
-    }
-    double result = 0;
-    for (int corner = 0; corner < 8; ++corner) {
-        int r = base[0] + (corner & 1), g = base[1] + (corner >> 1 & 1), b = base[2] + (corner >> 2 & 1);
-        double weight = ((corner & 1) ? f[0] : 1 - f[0]) * ((corner >> 1 & 1) ? f[1] : 1 - f[1]) *
-                        ((corner >> 2 & 1) ? f[2] : 1 - f[2]);
-        result +=
-            weight * table[((static_cast<std::size_t>(b) * dimension + g) * dimension + r) * 4 + channel];
-    }
-    return result;
-}
-
 struct ColourCase {
     const char* name;
     std::function<ImagePtr(const ImagePtr&)> build;

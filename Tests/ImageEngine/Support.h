@@ -4,6 +4,8 @@
 #include <ImageEngine/Context.h>
 #include <ImageEngine/Filter.h>
 #include <ImageEngine/Image.h>
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -62,6 +64,28 @@ inline std::vector<std::uint8_t> bytesOf(const Graphics::Bitmap& bitmap) {
 
 inline const std::uint8_t* pixel(const Graphics::Bitmap& bitmap, int x, int row) {
     return bitmap.row(row) + x * 4;
+}
+
+// A colour table's channel at a position in its space (clamped to [0, 1]), interpolated trilinearly
+// in double precision: the table is dimension³ RGBA entries, red fastest, then green, then blue.
+inline double trilinear(const std::vector<float>& table, int dimension, const std::array<double, 3>& position,
+                        int channel) {
+    int base[3];
+    double f[3];
+    for (int c = 0; c < 3; ++c) {
+        double at = std::clamp(position[c], 0.0, 1.0) * (dimension - 1);
+        base[c] = std::min(static_cast<int>(at), dimension - 2);
+        f[c] = at - base[c];
+    }
+    double result = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        int r = base[0] + (corner & 1), g = base[1] + (corner >> 1 & 1), b = base[2] + (corner >> 2 & 1);
+        double weight = ((corner & 1) ? f[0] : 1 - f[0]) * ((corner >> 1 & 1) ? f[1] : 1 - f[1]) *
+                        ((corner >> 2 & 1) ? f[2] : 1 - f[2]);
+        result +=
+            weight * table[((static_cast<std::size_t>(b) * dimension + g) * dimension + r) * 4 + channel];
+    }
+    return result;
 }
 
 inline ImageEngine::ImagePtr

@@ -60,7 +60,10 @@ HWY_INLINE V fastExp2(D d, V y) {
     p = hn::MulAdd(p, f, hn::Set(d, 2.4015361e-1f));
     p = hn::MulAdd(p, f, hn::Set(d, 6.9315308e-1f));
     p = hn::MulAdd(p, f, hn::Set(d, 0.99999994f));
-    const V scale = hn::BitCast(d, hn::ShiftLeft<23>(hn::Add(hn::ConvertTo(di, whole), hn::Set(di, 127))));
+    // whole + 127 is a whole number in [1, 254]: added to 2^23 it lands in the mantissa bits, and the
+    // shift moves it into the exponent field (a plain conversion to integers checks for overflow).
+    const VI biased = hn::BitCast(di, hn::Add(whole, hn::Set(d, 8388608.0f + 127.0f)));
+    const V scale = hn::BitCast(d, hn::ShiftLeft<23>(biased));
     return hn::Mul(p, scale);
 }
 
@@ -71,18 +74,46 @@ HWY_INLINE V fastPow(D d, V x, V power) {
     return hn::IfThenZeroElse(hn::Le(x, hn::Zero(d)), result);
 }
 
-// Linear → sRGB-encoded for x in [0, 1].
+// Linear → sRGB-encoded for x in [0, 1]. The power segment is a rational fit P5(x) / Q5(x) rather than
+// a logarithm and an exponential: largest error 3.9e-6 in float arithmetic, a thousandth of an 8-bit
+// level, for a third of the work.
 HWY_INLINE V encodeUnit(D d, V x) {
-    const V curve =
-        hn::MulAdd(hn::Set(d, 1.055f), fastPow(d, x, hn::Set(d, 1.0f / 2.4f)), hn::Set(d, -0.055f));
-    return hn::IfThenElse(hn::Le(x, hn::Set(d, 0.0031308f)), hn::Mul(x, hn::Set(d, 12.92f)), curve);
+    V p = hn::Set(d, 2.412613578e+05f);
+    p = hn::MulAdd(p, x, hn::Set(d, 4.799703158e+05f));
+    p = hn::MulAdd(p, x, hn::Set(d, 1.225301024e+05f));
+    p = hn::MulAdd(p, x, hn::Set(d, 5.100375695e+03f));
+    p = hn::MulAdd(p, x, hn::Set(d, 2.529854085e+01f));
+    p = hn::MulAdd(p, x, hn::Set(d, -2.217521007e-02f));
+    V q = hn::Set(d, 7.054802984e+04f);
+    q = hn::MulAdd(q, x, hn::Set(d, 4.715593307e+05f));
+    q = hn::MulAdd(q, x, hn::Set(d, 2.789140719e+05f));
+    q = hn::MulAdd(q, x, hn::Set(d, 2.740094938e+04f));
+    q = hn::MulAdd(q, x, hn::Set(d, 4.671270860e+02f));
+    q = hn::MulAdd(q, x, hn::Set(d, 1.0f));
+    return hn::IfThenElse(hn::Le(x, hn::Set(d, 0.0031308f)), hn::Mul(x, hn::Set(d, 12.92f)), hn::Div(p, q));
 }
 
-// sRGB-encoded → linear for any x, sign kept (a look's values may leave [0, 1]).
+// sRGB-encoded → linear for any x, sign kept (a look's values may leave [0, 1]). Up to 1 the power
+// segment is a rational fit P4(x) / Q3(x), largest relative error 2.3e-6 (a thousandth of a level once
+// encoded again); beyond 1, where only unusual tables reach, the power itself.
 HWY_INLINE V decodeAny(D d, V x) {
     const V magnitude = hn::Abs(x);
-    const V curve = fastPow(d, hn::Mul(hn::Add(magnitude, hn::Set(d, 0.055f)), hn::Set(d, 1.0f / 1.055f)),
-                            hn::Set(d, 2.4f));
+    V p = hn::Set(d, 2.581691506e+00f);
+    p = hn::MulAdd(p, magnitude, hn::Set(d, 2.852642464e+00f));
+    p = hn::MulAdd(p, magnitude, hn::Set(d, 6.049107884e-01f));
+    p = hn::MulAdd(p, magnitude, hn::Set(d, 3.939715110e-02f));
+    p = hn::MulAdd(p, magnitude, hn::Set(d, 8.355462481e-04f));
+    V q = hn::Set(d, -9.212139505e-02f);
+    q = hn::MulAdd(q, magnitude, hn::Set(d, 1.408028497e+00f));
+    q = hn::MulAdd(q, magnitude, hn::Set(d, 3.763558276e+00f));
+    q = hn::MulAdd(q, magnitude, hn::Set(d, 1.0f));
+    V curve = hn::Div(p, q);
+    const auto beyondOne = hn::Gt(magnitude, hn::Set(d, 1.0f));
+    if (!hn::AllFalse(d, beyondOne)) {
+        const V power = fastPow(d, hn::Mul(hn::Add(magnitude, hn::Set(d, 0.055f)), hn::Set(d, 1.0f / 1.055f)),
+                                hn::Set(d, 2.4f));
+        curve = hn::IfThenElse(beyondOne, power, curve);
+    }
     const V linear = hn::IfThenElse(hn::Le(magnitude, hn::Set(d, 0.04045f)),
                                     hn::Mul(magnitude, hn::Set(d, 1.0f / 12.92f)), curve);
     return hn::CopySign(linear, x);
