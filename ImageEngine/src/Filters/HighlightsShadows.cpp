@@ -67,9 +67,9 @@ void toneCoefficients(const Simd::Lanes& lanes, float threshold) {
     });
 }
 
-// Each pixel of rgba moved by the curve at its neighbourhood's tone, a × tone + b with the means of
-// the coefficients: one gain on the colour.
-void toneMapRow(const float* coefficients, float* rgba, std::size_t count, const ToneCurve& curve) {
+// Each pixel of the run moved by the curve at its neighbourhood's tone, a × tone + b with the
+// means of the coefficients (in ca and cb, one per pixel): one gain on the colour.
+void toneMap(const Simd::Lanes& lanes, const float* ca, const float* cb, const ToneCurve& curve) {
     const D d;
     const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
     const V shadowScale = hn::Set(d, curve.shadowScale), highlightScale = hn::Set(d, curve.highlightScale);
@@ -80,12 +80,10 @@ void toneMapRow(const float* coefficients, float* rgba, std::size_t count, const
         const V rest = hn::Sub(one, u);
         return hn::Mul(u, hn::Mul(rest, rest));
     };
-    forEachPixelVector(coefficients, nullptr, rgba, count, [&](const float* c, const float*, float* p) {
-        V ca, cb, unused0, unused1, r, g, b, a;
-        hn::LoadInterleaved4(d, c, ca, cb, unused0, unused1);
-        hn::LoadInterleaved4(d, p, r, g, b, a);
-        const V tone = hn::Sqrt(straightLuminance(d, r, g, b, a));
-        const V local = hn::MulAdd(ca, tone, cb);
+    forEachVector(lanes, [&](std::size_t i) {
+        const V r = hn::Load(d, lanes.r + i), g = hn::Load(d, lanes.g + i), b = hn::Load(d, lanes.b + i);
+        const V tone = hn::Sqrt(straightLuminance(d, r, g, b, hn::Load(d, lanes.a + i)));
+        const V local = hn::MulAdd(hn::Load(d, ca + i), tone, hn::Load(d, cb + i));
         // Shadows act below middle grey, highlights above it, each read at the local tone.
         const V shift = hn::MulAdd(shadowScale, bump(hn::Mul(local, inverseMiddle)),
                                    hn::Mul(highlightScale, bump(hn::Mul(hn::Sub(one, local), inverseUpper))));
@@ -94,7 +92,9 @@ void toneMapRow(const float* coefficients, float* rgba, std::size_t count, const
         const auto lit = hn::Gt(tone, zero);
         const V ratio = hn::Div(moved, hn::IfThenElse(lit, tone, one));
         const V gain = hn::IfThenElse(lit, hn::Mul(ratio, ratio), one);
-        hn::StoreInterleaved4(hn::Mul(r, gain), hn::Mul(g, gain), hn::Mul(b, gain), a, d, p);
+        hn::Store(hn::Mul(r, gain), d, lanes.r + i);
+        hn::Store(hn::Mul(g, gain), d, lanes.g + i);
+        hn::Store(hn::Mul(b, gain), d, lanes.b + i);
     });
 }
 
@@ -113,7 +113,7 @@ namespace ImageEngine {
 
 HWY_EXPORT(toneGuide);
 HWY_EXPORT(toneCoefficients);
-HWY_EXPORT(toneMapRow);
+HWY_EXPORT(toneMap);
 
 namespace {
 
@@ -142,7 +142,6 @@ public:
     }
 };
 
-// The picture, each pixel moved by the curve at the tone its smoothed coefficients give.
 // The mean of each factor × factor block of the input: pixel (X, Y) covers input pixels [fX, fX + f)
 // × [fY, fY + f). The guide's statistics are smooth at the mask's scale, so they are gathered on
 // this coarser grid, where the blurs cost a factor² less.
@@ -156,14 +155,22 @@ public:
     }
 
     void render(const PixelSpan& out, RenderState& state) const override {
-        std::unique_ptr<ScratchPool::Buffer> holder;
-        const PixelSpan source = state.fetchInput(*inputs()[0], regionOfInterest(0, out.rect), holder);
         const float scale = 1.0f / static_cast<float>(m_factor * m_factor);
-        // The block's rows summed first, along whole rows, then each block's columns.
+        // The block's rows summed first, along whole rows, then each block's columns. The input is
+        // fetched a few rows of blocks at a time (about kStripRows of its rows), so that it stays
+        // in the cache while it is summed and an input that reads a margin repeats little of it.
         const std::size_t floats = static_cast<std::size_t>(out.rect.w * m_factor) * 4;
         ScratchPool::Buffer rowBuffer(state.scratch(), floats);
         float* const sums = rowBuffer.data();
+        const int strip = std::max(1, (kStripRows + m_factor - 1) / m_factor);
+        std::unique_ptr<ScratchPool::Buffer> holder;
+        PixelSpan source;
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+            if ((y - out.rect.y) % strip == 0) {
+                holder.reset();
+                const PixelRect blocks{out.rect.x, y, out.rect.w, std::min(strip, out.rect.maxY() - y)};
+                source = state.fetchInput(*inputs()[0], regionOfInterest(0, blocks), holder);
+            }
             std::fill(sums, sums + floats, 0.0f);
             for (int j = 0; j < m_factor; ++j) {
                 const float* s = source.at(out.rect.x * m_factor, y * m_factor + j);
@@ -196,63 +203,71 @@ public:
     }
 
 private:
+    static constexpr int kStripRows = 16;
     int m_factor;
 };
 
-// The picture, each pixel moved by the curve at the tone its smoothed coefficients give; the
-// coefficients come from a grid factor times coarser, read bilinearly at each pixel's centre.
-class ToneMapNode final : public Node {
+// Each pixel moved by the curve at the tone its smoothed coefficients give, a step of the per-pixel
+// chain; the coefficients come from a grid factor times coarser, read bilinearly at each pixel's
+// centre.
+class ToneMapKernel final : public SideInputKernel {
 public:
-    ToneMapNode(const NodePtr& input, const NodePtr& coefficients, const ToneCurve& curve, int factor)
-        : Node(input->extent(), {input, coefficients}), m_curve(curve), m_factor(factor) {}
+    ToneMapKernel(const NodePtr& coefficients, const ToneCurve& curve, int factor)
+        : m_coefficients(coefficients), m_curve(curve), m_factor(factor) {}
 
-    PixelRect regionOfInterest(std::size_t index, const PixelRect& rect) const override {
-        if (index == 0 || m_factor == 1)
+    const NodePtr& sideInput() const override { return m_coefficients; }
+
+    PixelRect sideRegion(const PixelRect& rect) const override {
+        if (m_factor == 1)
             return rect;
         const int x0 = coarse(rect.x), y0 = coarse(rect.y);
         return {x0, y0, coarse(rect.maxX() - 1) + 2 - x0, coarse(rect.maxY() - 1) + 2 - y0};
     }
 
-    void render(const PixelSpan& out, RenderState& state) const override {
-        state.renderInput(*inputs()[0], out);
-        std::unique_ptr<ScratchPool::Buffer> holder;
-        const PixelSpan coefficients = state.fetchInput(*inputs()[1], regionOfInterest(1, out.rect), holder);
-        const auto width = static_cast<std::size_t>(out.rect.w);
+    void applyWithSide(const Simd::Lanes& lanes, const PixelSpan& side) const override {
+        alignas(64) float ca[Simd::kRunPixels], cb[Simd::kRunPixels];
+        const std::size_t count = lanes.count;
         if (m_factor == 1) {
-            for (int y = out.rect.y; y < out.rect.maxY(); ++y)
-                HWY_DYNAMIC_DISPATCH(toneMapRow)(coefficients.at(out.rect.x, y), out.row(y), width, m_curve);
-            return;
-        }
-        // Each row's coefficients, interpolated between the four coarse ones around each centre; the
-        // columns' coarse neighbours and weights are the same on every row.
-        ScratchPool::Buffer rowBuffer(state.scratch(), width * 6);
-        float* row = rowBuffer.data();
-        float* weights = row + width * 4;
-        auto* offsets = reinterpret_cast<std::int32_t*>(weights + width);
-        static_assert(sizeof(std::int32_t) == sizeof(float));
-        const float inverse = 1.0f / static_cast<float>(m_factor);
-        for (std::size_t i = 0; i < width; ++i) {
-            const int x = out.rect.x + static_cast<int>(i);
-            const int x0 = coarse(x);
-            weights[i] = (static_cast<float>(x) + 0.5f) * inverse - 0.5f - static_cast<float>(x0);
-            offsets[i] = (x0 - coefficients.rect.x) * 4;
-        }
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            const int y0 = coarse(y);
-            const float fy = (static_cast<float>(y) + 0.5f) * inverse - 0.5f - static_cast<float>(y0);
-            const float* low = coefficients.row(y0);
-            const float* high = coefficients.row(y0 + 1);
-            for (std::size_t i = 0; i < width; ++i) {
-                const float fx = weights[i];
-                const std::size_t at = static_cast<std::size_t>(offsets[i]);
-                for (std::size_t c = 0; c < 2; ++c) {
-                    const float bottom = low[at + c] + (low[at + 4 + c] - low[at + c]) * fx;
-                    const float top = high[at + c] + (high[at + 4 + c] - high[at + c]) * fx;
-                    row[i * 4 + c] = bottom + (top - bottom) * fy;
+            const float* c = side.at(lanes.x, lanes.y);
+            for (std::size_t i = 0; i < count; ++i) {
+                ca[i] = c[i * 4];
+                cb[i] = c[i * 4 + 1];
+            }
+        } else {
+            // Interpolated between the four coarse coefficients around each centre: between the two
+            // coarse rows first, once per coarse column, then along the row for each pixel.
+            const float inverse = 1.0f / static_cast<float>(m_factor);
+            const int y0 = coarse(lanes.y);
+            const float fy = (static_cast<float>(lanes.y) + 0.5f) * inverse - 0.5f - static_cast<float>(y0);
+            const int first = coarse(lanes.x);
+            const int columns = coarse(lanes.x + static_cast<int>(count) - 1) + 2 - first;
+            const float* low = side.at(first, y0);
+            const float* high = side.at(first, y0 + 1);
+            alignas(64) float rowA[Simd::kRunPixels + 2], rowB[Simd::kRunPixels + 2];
+            for (int j = 0; j < columns; ++j) {
+                rowA[j] = low[j * 4] + (high[j * 4] - low[j * 4]) * fy;
+                rowB[j] = low[j * 4 + 1] + (high[j * 4 + 1] - low[j * 4 + 1]) * fy;
+            }
+            // Pixel x lies in coarse column ⌊k / 2f⌋ with k = 2x + 1 − f, and k grows by 2 a pixel.
+            const int twice = 2 * m_factor;
+            int j = 0;
+            int rest = 2 * lanes.x + 1 - m_factor - first * twice;
+            for (std::size_t i = 0; i < count; ++i) {
+                const float fx = (static_cast<float>(lanes.x + static_cast<int>(i)) + 0.5f) * inverse - 0.5f -
+                                 static_cast<float>(first + j);
+                ca[i] = rowA[j] + (rowA[j + 1] - rowA[j]) * fx;
+                cb[i] = rowB[j] + (rowB[j + 1] - rowB[j]) * fx;
+                rest += 2;
+                if (rest >= twice) {
+                    rest -= twice;
+                    ++j;
                 }
             }
-            HWY_DYNAMIC_DISPATCH(toneMapRow)(row, out.row(y), width, m_curve);
         }
+        // The padding the vectors read past count.
+        std::fill(ca + count, ca + std::min(Simd::kRunPixels, count + 16), 0.0f);
+        std::fill(cb + count, cb + std::min(Simd::kRunPixels, count + 16), 0.0f);
+        HWY_DYNAMIC_DISPATCH(toneMap)(lanes, ca, cb, m_curve);
     }
 
 private:
@@ -261,6 +276,7 @@ private:
         return static_cast<int>(std::floor((static_cast<double>(v) + 0.5) / m_factor - 0.5));
     }
 
+    NodePtr m_coefficients;
     ToneCurve m_curve;
     int m_factor;
 };
@@ -309,14 +325,21 @@ protected:
         // leaves it between kCoarseRadius and twice that there: the tone follows each pixel's own
         // luminance, so only the smooth statistics lose resolution.
         const int factor = std::max(1, static_cast<int>(std::min(radius, 100.0) / kCoarseRadius));
+        // The coarse grid is computed once per render, for every tile to read: tile by tile, each
+        // would gather its blurs' reach around it again. A per-pixel grid stays tile by tile.
         if (factor > 1)
-            guide = std::make_shared<BlockMeanNode>(guide, factor);
+            guide = makeRenderWideNode(std::make_shared<BlockMeanNode>(guide, factor));
         const double coarseRadius = radius / factor;
         NodePtr coefficients = std::make_shared<PointNode>(
             makeGaussianBlurNode(guide, coarseRadius),
             std::vector<PointKernelPtr>{std::make_shared<ToneCoefficientKernel>()});
-        return imageWithNode(std::make_shared<ToneMapNode>(
-            input, makeGaussianBlurNode(coefficients, coarseRadius), curve, factor));
+        NodePtr smoothed = makeGaussianBlurNode(coefficients, coarseRadius);
+        if (factor > 1)
+            smoothed = makeRenderWideNode(smoothed);
+        // Applied as a step of the per-pixel chain the input may end in, so the steps before and
+        // after it run in the same pass.
+        return imageWithNode(
+            appendPointKernel(input, std::make_shared<ToneMapKernel>(smoothed, curve, factor)));
     }
 };
 
