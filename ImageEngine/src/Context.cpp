@@ -57,6 +57,7 @@ void computeRenderWideNodes(const RenderPlan& plan, const PixelRect& target, std
                 RenderState state(part, band, &store);
                 node->render({span.at(band.x, band.y), span.stride, band}, state);
             }
+            ScratchPool::forThisThread().trim(Context::kKeptScratchBytesPerThread);
         };
         const std::size_t workers = std::min(threads, bands);
         if (workers <= 1)
@@ -175,6 +176,10 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
         worker(0);
     else
         Foundation::parallelFor(threads, worker);
+    if (!plan.renderWideNodes().empty()) {
+        store.clear();
+        ScratchPool::forThisThread().trim(kKeptScratchBytesPerThread);
+    }
     return bitmap;
 }
 

@@ -67,6 +67,39 @@ void toneCoefficients(const Simd::Lanes& lanes, float threshold) {
     });
 }
 
+// The coefficients (a in ca, b in cb) of count pixels of a row from column x, each interpolated
+// at its centre along one row of a grid factor times coarser: rowA and rowB hold coarse columns
+// first, first + 1, ... (columns of them, then a vector's worth of padding), already interpolated
+// between the grid's rows. A vector of pixels spans fewer coarse columns than it has lanes, so the
+// pairs around each pixel come from two shifted loads and a permute, without gathers.
+void interpolateCoefficients(const float* rowA, const float* rowB, int first, int columns, int x,
+                             std::size_t count, int factor, float* ca, float* cb) {
+    const D d;
+    const DI di;
+    const float inverse = 1.0f / static_cast<float>(factor);
+    const V half = hn::Set(d, 0.5f), scale = hn::Set(d, inverse);
+    const V lowest = hn::Set(d, static_cast<float>(first));
+    const V highest = hn::Set(d, static_cast<float>(first + columns - 2));
+    // Whole vectors: ca and cb are padded as the lanes are.
+    for (std::size_t i = 0; i < count; i += hn::Lanes(d)) {
+        // The position in coarse pixels, whose whole part is the coarse column at or before the
+        // centre (kept inside the row where rounding strays at an edge) and fraction the weight.
+        const V t = hn::Sub(
+            hn::Mul(hn::Add(hn::Iota(d, static_cast<float>(x + static_cast<int>(i))), half), scale), half);
+        const V column = hn::Min(hn::Max(hn::Floor(t), lowest), highest);
+        const V fx = hn::Sub(t, column);
+        const int start = static_cast<int>(hn::GetLane(column)) - first;
+        const auto indices =
+            hn::IndicesFromVec(d, hn::Sub(hn::ConvertTo(di, column), hn::Set(di, first + start)));
+        const V a0 = hn::TableLookupLanes(hn::LoadU(d, rowA + start), indices);
+        const V a1 = hn::TableLookupLanes(hn::LoadU(d, rowA + start + 1), indices);
+        const V b0 = hn::TableLookupLanes(hn::LoadU(d, rowB + start), indices);
+        const V b1 = hn::TableLookupLanes(hn::LoadU(d, rowB + start + 1), indices);
+        hn::Store(hn::MulAdd(hn::Sub(a1, a0), fx, a0), d, ca + i);
+        hn::Store(hn::MulAdd(hn::Sub(b1, b0), fx, b0), d, cb + i);
+    }
+}
+
 // Each pixel of the run moved by the curve at its neighbourhood's tone, a × tone + b with the
 // means of the coefficients (in ca and cb, one per pixel): one gain on the colour.
 void toneMap(const Simd::Lanes& lanes, const float* ca, const float* cb, const ToneCurve& curve) {
@@ -114,6 +147,7 @@ namespace ImageEngine {
 HWY_EXPORT(toneGuide);
 HWY_EXPORT(toneCoefficients);
 HWY_EXPORT(toneMap);
+HWY_EXPORT(interpolateCoefficients);
 
 namespace {
 
@@ -243,26 +277,17 @@ public:
             const int columns = coarse(lanes.x + static_cast<int>(count) - 1) + 2 - first;
             const float* low = side.at(first, y0);
             const float* high = side.at(first, y0 + 1);
-            alignas(64) float rowA[Simd::kRunPixels + 2], rowB[Simd::kRunPixels + 2];
+            alignas(64) float rowA[Simd::kRunPixels + 2 + kPadding], rowB[Simd::kRunPixels + 2 + kPadding];
             for (int j = 0; j < columns; ++j) {
                 rowA[j] = low[j * 4] + (high[j * 4] - low[j * 4]) * fy;
                 rowB[j] = low[j * 4 + 1] + (high[j * 4 + 1] - low[j * 4 + 1]) * fy;
             }
-            // Pixel x lies in coarse column ⌊k / 2f⌋ with k = 2x + 1 − f, and k grows by 2 a pixel.
-            const int twice = 2 * m_factor;
-            int j = 0;
-            int rest = 2 * lanes.x + 1 - m_factor - first * twice;
-            for (std::size_t i = 0; i < count; ++i) {
-                const float fx = (static_cast<float>(lanes.x + static_cast<int>(i)) + 0.5f) * inverse - 0.5f -
-                                 static_cast<float>(first + j);
-                ca[i] = rowA[j] + (rowA[j + 1] - rowA[j]) * fx;
-                cb[i] = rowB[j] + (rowB[j + 1] - rowB[j]) * fx;
-                rest += 2;
-                if (rest >= twice) {
-                    rest -= twice;
-                    ++j;
-                }
-            }
+            std::fill(rowA + columns, rowA + columns + kPadding, 0.0f);
+            std::fill(rowB + columns, rowB + columns + kPadding, 0.0f);
+            HWY_DYNAMIC_DISPATCH(interpolateCoefficients)
+            (rowA, rowB, first, columns, lanes.x, count, m_factor, ca, cb);
+            HWY_DYNAMIC_DISPATCH(toneMap)(lanes, ca, cb, m_curve);
+            return;
         }
         // The padding the vectors read past count.
         std::fill(ca + count, ca + std::min(Simd::kRunPixels, count + 16), 0.0f);
@@ -271,6 +296,8 @@ public:
     }
 
 private:
+    // Past the last coarse column of a run: the widest vector's lanes.
+    static constexpr int kPadding = 16;
     // The coarse pixel whose centre is at or before the centre of pixel v.
     int coarse(int v) const {
         return static_cast<int>(std::floor((static_cast<double>(v) + 0.5) / m_factor - 0.5));

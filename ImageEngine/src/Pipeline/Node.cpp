@@ -127,10 +127,10 @@ const PixelSpan* RenderWideStore::find(const Node* node) const {
 }
 
 PixelSpan RenderWideStore::add(const Node* node, const PixelRect& rect) {
-    auto storage = std::make_unique<ScratchStorage>(static_cast<std::size_t>(rect.w) *
-                                                    static_cast<std::size_t>(rect.h) * 4);
-    const PixelSpan span{storage->data(), static_cast<std::size_t>(rect.w) * 4, rect};
-    m_entries.push_back({node, std::move(storage), span});
+    auto buffer = std::make_unique<ScratchPool::Buffer>(m_pool, static_cast<std::size_t>(rect.w) *
+                                                                    static_cast<std::size_t>(rect.h) * 4);
+    const PixelSpan span = buffer->span(rect);
+    m_entries.push_back({node, std::move(buffer), span});
     return span;
 }
 

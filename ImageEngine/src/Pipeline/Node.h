@@ -171,20 +171,25 @@ private:
 // The pixels of the render-wide nodes of one render, each over all that the render needs of it.
 // Filled before the tiles start and only read while they run, so the tiles' threads share it
 // without a lock.
+// Its memory comes from the pool of the thread that makes it, which must also be the one to
+// clear it or let it go.
 class RenderWideStore {
 public:
+    RenderWideStore() : m_pool(ScratchPool::forThisThread()) {}
     // The kept pixels of node, or nullptr when it has none.
     const PixelSpan* find(const Node* node) const;
-    // Memory for node's pixels over rect, kept until the store goes.
+    // Memory for node's pixels over rect, kept until the store is cleared or goes.
     PixelSpan add(const Node* node, const PixelRect& rect);
-    bool isEmpty() const { return m_entries.empty(); }
+    // Hands every node's memory back to the pool.
+    void clear() { m_entries.clear(); }
 
 private:
     struct Entry {
         const Node* node;
-        std::unique_ptr<ScratchStorage> storage;
+        std::unique_ptr<ScratchPool::Buffer> buffer;
         PixelSpan span;
     };
+    ScratchPool& m_pool;
     std::vector<Entry> m_entries;
 };
 
