@@ -346,8 +346,9 @@ protected:
         curve.inverseMiddle = 1 / kMiddleTone;
         curve.inverseUpper = 1 / (1 - kMiddleTone);
         // The means near the picture's border see its edge pixels repeated, not transparent black.
-        NodePtr guide = std::make_shared<PointNode>(
-            makeEdgeClampNode(input), std::vector<PointKernelPtr>{std::make_shared<ToneGuideKernel>()});
+        // The guide is a per-pixel step, so it joins the chain the input may end in, and its edges
+        // are repeated after it.
+        NodePtr guide = makeEdgeClampNode(appendPointKernel(input, std::make_shared<ToneGuideKernel>()));
         // A mask wider than kCoarseRadius pixels is gathered on a grid as many times coarser as
         // leaves it between kCoarseRadius and twice that there: the tone follows each pixel's own
         // luminance, so only the smooth statistics lose resolution.
