@@ -189,30 +189,45 @@ public:
     }
 
     void render(const PixelSpan& out, RenderState& state) const override {
-        const float scale = 1.0f / static_cast<float>(m_factor * m_factor);
-        // The block's rows summed first, along whole rows, then each block's columns. The input is
-        // fetched a few rows of blocks at a time (about kStripRows of its rows), so that it stays
-        // in the cache while it is summed and an input that reads a margin repeats little of it.
-        const std::size_t floats = static_cast<std::size_t>(out.rect.w * m_factor) * 4;
-        ScratchPool::Buffer rowBuffer(state.scratch(), floats);
-        float* const sums = rowBuffer.data();
-        const int strip = std::max(1, (kStripRows + m_factor - 1) / m_factor);
-        std::unique_ptr<ScratchPool::Buffer> holder;
-        PixelSpan source;
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            if ((y - out.rect.y) % strip == 0) {
-                holder.reset();
-                const PixelRect blocks{out.rect.x, y, out.rect.w, std::min(strip, out.rect.maxY() - y)};
-                source = state.fetchInput(*inputs()[0], regionOfInterest(0, blocks), holder);
+        // The input is fetched in pieces of about kPieceSize × kPieceSize of its pixels, whole
+        // blocks each, so that a piece stays in the cache while it is summed, an input that reads a
+        // margin repeats little of it, and a turned source read across its rows touches few of them.
+        const int rows = std::max(1, kPieceSize / m_factor), columns = std::max(1, kPieceSize / m_factor);
+        ScratchPool::Buffer rowBuffer(state.scratch(), static_cast<std::size_t>(columns * m_factor) * 4);
+        for (int y = out.rect.y; y < out.rect.maxY(); y += rows) {
+            for (int x = out.rect.x; x < out.rect.maxX(); x += columns) {
+                const PixelRect blocks = PixelRect{x, y, columns, rows}.intersection(out.rect);
+                std::unique_ptr<ScratchPool::Buffer> holder;
+                const PixelSpan source = state.fetchInput(*inputs()[0], regionOfInterest(0, blocks), holder);
+                sumBlocks(source, blocks, rowBuffer.data(), out);
             }
+        }
+    }
+
+    static Graphics::Rect coarseExtent(const Graphics::Rect& extent, int factor) {
+        if (extent.isInfinite() || extent.isNull())
+            return extent;
+        return Graphics::Rect(extent.minX() / factor, extent.minY() / factor, extent.width() / factor,
+                              extent.height() / factor);
+    }
+
+private:
+    static constexpr int kPieceSize = 64;
+
+    // The means of the blocks of rect into out, from source: each block's rows summed first, along
+    // the piece's whole rows (in sums), then its columns.
+    void sumBlocks(const PixelSpan& source, const PixelRect& rect, float* sums, const PixelSpan& out) const {
+        const float scale = 1.0f / static_cast<float>(m_factor * m_factor);
+        const std::size_t floats = static_cast<std::size_t>(rect.w * m_factor) * 4;
+        for (int y = rect.y; y < rect.maxY(); ++y) {
             std::fill(sums, sums + floats, 0.0f);
             for (int j = 0; j < m_factor; ++j) {
-                const float* s = source.at(out.rect.x * m_factor, y * m_factor + j);
+                const float* s = source.at(rect.x * m_factor, y * m_factor + j);
                 for (std::size_t i = 0; i < floats; ++i)
                     sums[i] += s[i];
             }
-            float* o = out.row(y);
-            for (int x = 0; x < out.rect.w; ++x) {
+            float* o = out.at(rect.x, y);
+            for (int x = 0; x < rect.w; ++x) {
                 const float* block = sums + static_cast<std::size_t>(x * m_factor) * 4;
                 float r = 0, g = 0, b = 0, a = 0;
                 for (int i = 0; i < m_factor; ++i) {
@@ -229,15 +244,6 @@ public:
         }
     }
 
-    static Graphics::Rect coarseExtent(const Graphics::Rect& extent, int factor) {
-        if (extent.isInfinite() || extent.isNull())
-            return extent;
-        return Graphics::Rect(extent.minX() / factor, extent.minY() / factor, extent.width() / factor,
-                              extent.height() / factor);
-    }
-
-private:
-    static constexpr int kStripRows = 16;
     int m_factor;
 };
 
