@@ -26,8 +26,9 @@ void encodeTile(const PixelSpan& tile, const PixelRect& target, Graphics::Bitmap
                               static_cast<std::size_t>(tile.rect.x - target.x) * 4);
 }
 
-// A render-wide node larger than this is computed tile by tile instead, as any other node.
-constexpr std::size_t kMaxRenderWideBytes = std::size_t{256} << 20;
+// The render-wide nodes of one render keep at most this much memory; those that would go beyond it
+// are computed tile by tile instead, as any other node. The editor's grids take a few megabytes.
+constexpr std::size_t kMaxRenderWideBytes = std::size_t{64} << 20;
 
 // Computes the plan's render-wide nodes over all that target needs of each into store, deepest
 // first so that each reads the ones below it there. The threads share each node's rows in bands.
@@ -36,13 +37,14 @@ void computeRenderWideNodes(const RenderPlan& plan, const PixelRect& target, std
     if (plan.renderWideNodes().empty())
         return;
     const RenderState whole(plan, target);
+    std::size_t bytes = 0;
     for (const NodePtr& node : plan.renderWideNodes()) {
         const PixelRect demand = whole.demandOf(*node);
-        if (demand.isEmpty() ||
-            static_cast<std::size_t>(demand.w) * static_cast<std::size_t>(demand.h) * 4 * sizeof(float) >
-                kMaxRenderWideBytes) {
+        const std::size_t size =
+            static_cast<std::size_t>(demand.w) * static_cast<std::size_t>(demand.h) * 4 * sizeof(float);
+        if (demand.isEmpty() || bytes + size > kMaxRenderWideBytes)
             continue;
-        }
+        bytes += size;
         const RenderPlan part(node);
         const PixelSpan span = store.add(node.get(), demand);
         // A few bands per thread, so that a slow one does not hold the others up.

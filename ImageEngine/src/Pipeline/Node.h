@@ -170,9 +170,8 @@ private:
 
 // The pixels of the render-wide nodes of one render, each over all that the render needs of it.
 // Filled before the tiles start and only read while they run, so the tiles' threads share it
-// without a lock.
-// Its memory comes from the pool of the thread that makes it, which must also be the one to
-// clear it or let it go.
+// without a lock. Its memory comes from the pool of the thread that makes it, which must also be
+// the one to clear it or let it go.
 class RenderWideStore {
 public:
     RenderWideStore() : m_pool(ScratchPool::forThisThread()) {}
