@@ -26,6 +26,49 @@ void encodeTile(const PixelSpan& tile, const PixelRect& target, Graphics::Bitmap
                               static_cast<std::size_t>(tile.rect.x - target.x) * 4);
 }
 
+// The render-wide nodes of one render keep at most this much memory; those that would go beyond it
+// are computed tile by tile instead, as any other node. The editor's grids take a few megabytes.
+constexpr std::size_t kMaxRenderWideBytes = std::size_t{64} << 20;
+
+// Computes the plan's render-wide nodes over all that target needs of each into store, deepest
+// first so that each reads the ones below it there. The threads share each node's rows in bands.
+void computeRenderWideNodes(const RenderPlan& plan, const PixelRect& target, std::size_t threads,
+                            RenderWideStore& store) {
+    if (plan.renderWideNodes().empty())
+        return;
+    const RenderState whole(plan, target);
+    std::size_t bytes = 0;
+    for (const NodePtr& node : plan.renderWideNodes()) {
+        const PixelRect demand = whole.demandOf(*node);
+        const std::size_t size =
+            static_cast<std::size_t>(demand.w) * static_cast<std::size_t>(demand.h) * 4 * sizeof(float);
+        if (demand.isEmpty() || bytes + size > kMaxRenderWideBytes)
+            continue;
+        bytes += size;
+        const RenderPlan part(node);
+        const PixelSpan span = store.add(node.get(), demand);
+        // A few bands per thread, so that a slow one does not hold the others up.
+        const int bandHeight =
+            std::max(8, (demand.h + static_cast<int>(threads) * 4 - 1) / (static_cast<int>(threads) * 4));
+        const std::size_t bands = static_cast<std::size_t>((demand.h + bandHeight - 1) / bandHeight);
+        std::atomic<std::size_t> next{0};
+        auto worker = [&](std::size_t) {
+            for (std::size_t index = next++; index < bands; index = next++) {
+                const int y = demand.y + static_cast<int>(index) * bandHeight;
+                const PixelRect band = PixelRect{demand.x, y, demand.w, bandHeight}.intersection(demand);
+                RenderState state(part, band, &store);
+                node->render({span.at(band.x, band.y), span.stride, band}, state);
+            }
+            ScratchPool::forThisThread().trim(Context::kKeptScratchBytesPerThread);
+        };
+        const std::size_t workers = std::min(threads, bands);
+        if (workers <= 1)
+            worker(0);
+        else
+            Foundation::parallelFor(workers, worker);
+    }
+}
+
 } // namespace
 
 struct Context::State {
@@ -85,6 +128,10 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
     const int columns = (target.w + options.tileWidth - 1) / options.tileWidth;
     const int rows = (target.h + options.tileHeight - 1) / options.tileHeight;
     const std::size_t tiles = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    const std::size_t threadLimit = options.maxThreads > 0 ? static_cast<std::size_t>(options.maxThreads)
+                                                           : Foundation::globalQueueThreadCount() + 1;
+    RenderWideStore store;
+    computeRenderWideNodes(plan, target, threadLimit, store);
     const auto* encodedRoot = dynamic_cast<const EncodedNode*>(plan.root().get());
     std::atomic<std::size_t> next{0};
     // Each worker claims tiles until none are left; tiles never overlap, so they write disjoint
@@ -97,7 +144,7 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
                            target.maxY() - (row + 1) * options.tileHeight, options.tileWidth,
                            options.tileHeight};
             tile = tile.intersection(target);
-            RenderState state(plan, tile);
+            RenderState state(plan, tile, &store);
             // A last step made of bytes gives them as they are, with no decoding and encoding again.
             // A picture that is a bitmap as it is, turned, mirrored, moved or cut by whole pixels has
             // its bytes copied; only rows with translucent pixels go through floats.
@@ -126,13 +173,15 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
         // session; a few tiles' worth stays so that the next preview does not map it again.
         ScratchPool::forThisThread().trim(kKeptScratchBytesPerThread);
     };
-    std::size_t threads = options.maxThreads > 0 ? static_cast<std::size_t>(options.maxThreads)
-                                                 : Foundation::globalQueueThreadCount() + 1;
-    threads = std::min(threads, tiles);
+    const std::size_t threads = std::min(threadLimit, tiles);
     if (threads <= 1)
         worker(0);
     else
         Foundation::parallelFor(threads, worker);
+    if (!plan.renderWideNodes().empty()) {
+        store.clear();
+        ScratchPool::forThisThread().trim(kKeptScratchBytesPerThread);
+    }
     return bitmap;
 }
 

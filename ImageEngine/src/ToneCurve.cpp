@@ -3,6 +3,7 @@
 #include <ImageEngine/ToneCurve.h>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace ImageEngine {
 
@@ -87,6 +88,31 @@ double ToneCurve::valueAt(double x) const {
     const double value = (2 * t3 - 3 * t2 + 1) * a.y + (t3 - 2 * t2 + t) * h * m_slopes[k] +
                          (-2 * t3 + 3 * t2) * b.y + (t3 - t2) * h * m_slopes[k + 1];
     return std::clamp(value, 0.0, 1.0);
+}
+
+namespace {
+
+// The half-precision bits nearest to v, for 0 ≤ v ≤ 1. Scaled by 2^-112, a half's exponent range
+// lands on the float's lowest exponents (its subnormals on the float's), so the float's bits are
+// the half's shifted by 13.
+std::uint16_t halfBits(float v) {
+    const float scaled = v * 0x1p-112f;
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &scaled, sizeof bits);
+    return static_cast<std::uint16_t>((bits + 0x1000) >> 13);
+}
+
+} // namespace
+
+std::vector<std::uint32_t> ToneCurve::packedTable() const {
+    const std::vector<float> table = linearTable();
+    std::vector<std::uint32_t> packed(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const float next = table[std::min(i + 1, table.size() - 1)];
+        packed[i] = static_cast<std::uint32_t>(halfBits(table[i])) |
+                    (static_cast<std::uint32_t>(halfBits(next)) << 16);
+    }
+    return packed;
 }
 
 std::vector<float> ToneCurve::linearTable() const {

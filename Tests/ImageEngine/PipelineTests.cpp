@@ -4,8 +4,10 @@
 #include "ImageEngine/Support.h"
 #include "ImageEngine/TargetComparison.h"
 #include "Pipeline/Node.h"
+#include "Pipeline/PointNode.h"
 #include "Pipeline/Simd.h"
 
+#include <ImageEngine/FilterNames.h>
 #include <ImageEngine/InstructionSet.h>
 #include <algorithm>
 #include <atomic>
@@ -35,6 +37,36 @@ public:
 private:
     std::atomic<int>& m_renders;
 };
+
+// Passes its input through and adds up the pixels it is asked for.
+class AreaCountingNode final : public Node {
+public:
+    AreaCountingNode(NodePtr input, std::atomic<long>& area) : Node(input->extent(), {input}), m_area(area) {}
+    void render(const PixelSpan& out, RenderState& state) const override {
+        m_area += static_cast<long>(out.rect.w) * out.rect.h;
+        state.renderInput(*inputs()[0], out);
+    }
+
+private:
+    std::atomic<long>& m_area;
+};
+
+// The bytes of node over rect rendered tile by tile with nothing kept for the whole render: one
+// RenderState over the rect, as any node is computed without a render-wide pass.
+std::vector<std::uint8_t> bytesWithoutRenderWidePass(const NodePtr& node, const PixelRect& rect) {
+    std::vector<float> pixels(static_cast<std::size_t>(rect.w) * static_cast<std::size_t>(rect.h) * 4);
+    const std::size_t stride = static_cast<std::size_t>(rect.w) * 4;
+    RenderPlan plan(node);
+    RenderState state(plan, rect);
+    state.renderInput(*node, {pixels.data(), stride, rect});
+    // Top row first, as a bitmap holds them.
+    std::vector<std::uint8_t> bytes(pixels.size());
+    for (int row = 0; row < rect.h; ++row)
+        Simd::encodeRgba8(pixels.data() + static_cast<std::size_t>(rect.h - 1 - row) * stride,
+                          static_cast<std::size_t>(rect.w),
+                          bytes.data() + static_cast<std::size_t>(row) * stride);
+    return bytes;
+}
 
 struct SharingCase {
     const char* name;
@@ -72,6 +104,54 @@ INSTANTIATE_TEST_SUITE_P(Tilings, SharedNodeTest,
                          testing::Values(SharingCase{"OneTile", 64, 1}, SharingCase{"Quarters", 16, 4},
                                          SharingCase{"EightByEight", 8, 12}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A render-wide node under a consumer that reads a wide margin: however small the tiles and
+// however many threads, its input is computed once over what the whole render needs, and the
+// picture is the one computed tile by tile.
+TEST(RenderWide, ANodeIsComputedOncePerRenderAndGivesTheTiledPicture) {
+    std::atomic<long> area{0};
+    const NodePtr counted = std::make_shared<AreaCountingNode>(nodeOf(imageOf(patternBitmap(40, 30))), area);
+    const NodePtr blurred = makeGaussianBlurNode(makeRenderWideNode(counted), 3.0);
+    const NodePtr plain = makeGaussianBlurNode(counted, 3.0);
+    const Rect rect(0, 0, 40, 30);
+    const std::vector<std::uint8_t> expected = bytesWithoutRenderWidePass(plain, {0, 0, 40, 30});
+    for (const int threads : {1, 2}) {
+        area = 0;
+        auto bitmap =
+            render(imageWithNode(blurred), rect, {.tileWidth = 8, .tileHeight = 8, .maxThreads = threads});
+        ASSERT_TRUE(bitmap);
+        EXPECT_EQ(area.load(), 40 * 30) << threads << " threads";
+        EXPECT_EQ(bytesOf(*bitmap), expected) << threads << " threads";
+    }
+}
+
+// Highlights and shadows with its grid on a coarser grid, exposure and the vignette make one
+// per-pixel chain; its runs know where they lie whatever the tiles (runs split within a wide tile,
+// tiles of odd sizes on two threads), and the grid read from the render-wide pass gives the
+// picture gathered tile by tile.
+TEST(RenderWide, ToneStepsAndTheVignetteFuseIntoOneChainThatTilesExactly) {
+    auto picture = imageOf(patternBitmap(300, 40));
+    auto image = apply(Filters::highlightsShadows.text, {{Inputs::image.text, picture},
+                                                         {Inputs::highlights.text, -0.6},
+                                                         {Inputs::shadows.text, 0.7},
+                                                         {Inputs::radius.text, 8.5}});
+    image = apply(Filters::exposureAdjust.text, {{Inputs::image.text, image}, {Inputs::ev.text, 0.4}});
+    image = apply(Filters::vignette.text, {{Inputs::image.text, image},
+                                           {Inputs::rectangle.text, Vector::makeWithRect(picture->extent())},
+                                           {Inputs::amount.text, -0.5}});
+    ASSERT_TRUE(image);
+    const auto* chain = dynamic_cast<const PointNode*>(nodeOf(image).get());
+    ASSERT_TRUE(chain);
+    EXPECT_EQ(chain->kernels().size(), 3u);
+    const std::vector<std::uint8_t> expected = bytesWithoutRenderWidePass(nodeOf(image), {0, 0, 300, 40});
+    for (const Context::RenderOptions& options :
+         {Context::RenderOptions{.tileWidth = 300, .tileHeight = 40, .maxThreads = 1},
+          Context::RenderOptions{.tileWidth = 37, .tileHeight = 11, .maxThreads = 2}}) {
+        auto bitmap = render(image, picture->extent(), options);
+        ASSERT_TRUE(bitmap);
+        EXPECT_EQ(bytesOf(*bitmap), expected) << options.tileWidth << " x " << options.tileHeight;
+    }
+}
 
 // Every kernel once per instruction set: a chain through all of them on a busy, translucent
 // picture, whose width leaves a partial vector on every target.

@@ -67,9 +67,42 @@ void toneCoefficients(const Simd::Lanes& lanes, float threshold) {
     });
 }
 
-// Each pixel of rgba moved by the curve at its neighbourhood's tone, a × tone + b with the means of
-// the coefficients: one gain on the colour.
-void toneMapRow(const float* coefficients, float* rgba, std::size_t count, const ToneCurve& curve) {
+// The coefficients (a in ca, b in cb) of count pixels of a row from column x, each interpolated
+// at its centre along one row of a grid factor times coarser: rowA and rowB hold coarse columns
+// first, first + 1, ... (columns of them, then a vector's worth of padding), already interpolated
+// between the grid's rows. A vector of pixels spans fewer coarse columns than it has lanes, so the
+// pairs around each pixel come from two shifted loads and a permute, without gathers.
+void interpolateCoefficients(const float* rowA, const float* rowB, int first, int columns, int x,
+                             std::size_t count, int factor, float* ca, float* cb) {
+    const D d;
+    const DI di;
+    const float inverse = 1.0f / static_cast<float>(factor);
+    const V half = hn::Set(d, 0.5f), scale = hn::Set(d, inverse);
+    const V lowest = hn::Set(d, static_cast<float>(first));
+    const V highest = hn::Set(d, static_cast<float>(first + columns - 2));
+    // Whole vectors: ca and cb are padded as the lanes are.
+    for (std::size_t i = 0; i < count; i += hn::Lanes(d)) {
+        // The position in coarse pixels, whose whole part is the coarse column at or before the
+        // centre (kept inside the row where rounding strays at an edge) and fraction the weight.
+        const V t = hn::Sub(
+            hn::Mul(hn::Add(hn::Iota(d, static_cast<float>(x + static_cast<int>(i))), half), scale), half);
+        const V column = hn::Min(hn::Max(hn::Floor(t), lowest), highest);
+        const V fx = hn::Sub(t, column);
+        const int start = static_cast<int>(hn::GetLane(column)) - first;
+        const auto indices =
+            hn::IndicesFromVec(d, hn::Sub(hn::ConvertTo(di, column), hn::Set(di, first + start)));
+        const V a0 = hn::TableLookupLanes(hn::LoadU(d, rowA + start), indices);
+        const V a1 = hn::TableLookupLanes(hn::LoadU(d, rowA + start + 1), indices);
+        const V b0 = hn::TableLookupLanes(hn::LoadU(d, rowB + start), indices);
+        const V b1 = hn::TableLookupLanes(hn::LoadU(d, rowB + start + 1), indices);
+        hn::Store(hn::MulAdd(hn::Sub(a1, a0), fx, a0), d, ca + i);
+        hn::Store(hn::MulAdd(hn::Sub(b1, b0), fx, b0), d, cb + i);
+    }
+}
+
+// Each pixel of the run moved by the curve at its neighbourhood's tone, a × tone + b with the
+// means of the coefficients (in ca and cb, one per pixel): one gain on the colour.
+void toneMap(const Simd::Lanes& lanes, const float* ca, const float* cb, const ToneCurve& curve) {
     const D d;
     const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
     const V shadowScale = hn::Set(d, curve.shadowScale), highlightScale = hn::Set(d, curve.highlightScale);
@@ -80,12 +113,10 @@ void toneMapRow(const float* coefficients, float* rgba, std::size_t count, const
         const V rest = hn::Sub(one, u);
         return hn::Mul(u, hn::Mul(rest, rest));
     };
-    forEachPixelVector(coefficients, nullptr, rgba, count, [&](const float* c, const float*, float* p) {
-        V ca, cb, unused0, unused1, r, g, b, a;
-        hn::LoadInterleaved4(d, c, ca, cb, unused0, unused1);
-        hn::LoadInterleaved4(d, p, r, g, b, a);
-        const V tone = hn::Sqrt(straightLuminance(d, r, g, b, a));
-        const V local = hn::MulAdd(ca, tone, cb);
+    forEachVector(lanes, [&](std::size_t i) {
+        const V r = hn::Load(d, lanes.r + i), g = hn::Load(d, lanes.g + i), b = hn::Load(d, lanes.b + i);
+        const V tone = hn::Sqrt(straightLuminance(d, r, g, b, hn::Load(d, lanes.a + i)));
+        const V local = hn::MulAdd(hn::Load(d, ca + i), tone, hn::Load(d, cb + i));
         // Shadows act below middle grey, highlights above it, each read at the local tone.
         const V shift = hn::MulAdd(shadowScale, bump(hn::Mul(local, inverseMiddle)),
                                    hn::Mul(highlightScale, bump(hn::Mul(hn::Sub(one, local), inverseUpper))));
@@ -94,7 +125,9 @@ void toneMapRow(const float* coefficients, float* rgba, std::size_t count, const
         const auto lit = hn::Gt(tone, zero);
         const V ratio = hn::Div(moved, hn::IfThenElse(lit, tone, one));
         const V gain = hn::IfThenElse(lit, hn::Mul(ratio, ratio), one);
-        hn::StoreInterleaved4(hn::Mul(r, gain), hn::Mul(g, gain), hn::Mul(b, gain), a, d, p);
+        hn::Store(hn::Mul(r, gain), d, lanes.r + i);
+        hn::Store(hn::Mul(g, gain), d, lanes.g + i);
+        hn::Store(hn::Mul(b, gain), d, lanes.b + i);
     });
 }
 
@@ -113,7 +146,8 @@ namespace ImageEngine {
 
 HWY_EXPORT(toneGuide);
 HWY_EXPORT(toneCoefficients);
-HWY_EXPORT(toneMapRow);
+HWY_EXPORT(toneMap);
+HWY_EXPORT(interpolateCoefficients);
 
 namespace {
 
@@ -142,7 +176,6 @@ public:
     }
 };
 
-// The picture, each pixel moved by the curve at the tone its smoothed coefficients give.
 // The mean of each factor × factor block of the input: pixel (X, Y) covers input pixels [fX, fX + f)
 // × [fY, fY + f). The guide's statistics are smooth at the mask's scale, so they are gathered on
 // this coarser grid, where the blurs cost a factor² less.
@@ -156,22 +189,45 @@ public:
     }
 
     void render(const PixelSpan& out, RenderState& state) const override {
-        std::unique_ptr<ScratchPool::Buffer> holder;
-        const PixelSpan source = state.fetchInput(*inputs()[0], regionOfInterest(0, out.rect), holder);
+        // The input is fetched in pieces of about kPieceSize × kPieceSize of its pixels, whole
+        // blocks each, so that a piece stays in the cache while it is summed, an input that reads a
+        // margin repeats little of it, and a turned source read across its rows touches few of them.
+        const int rows = std::max(1, kPieceSize / m_factor), columns = std::max(1, kPieceSize / m_factor);
+        ScratchPool::Buffer rowBuffer(state.scratch(), static_cast<std::size_t>(columns * m_factor) * 4);
+        for (int y = out.rect.y; y < out.rect.maxY(); y += rows) {
+            for (int x = out.rect.x; x < out.rect.maxX(); x += columns) {
+                const PixelRect blocks = PixelRect{x, y, columns, rows}.intersection(out.rect);
+                std::unique_ptr<ScratchPool::Buffer> holder;
+                const PixelSpan source = state.fetchInput(*inputs()[0], regionOfInterest(0, blocks), holder);
+                sumBlocks(source, blocks, rowBuffer.data(), out);
+            }
+        }
+    }
+
+    static Graphics::Rect coarseExtent(const Graphics::Rect& extent, int factor) {
+        if (extent.isInfinite() || extent.isNull())
+            return extent;
+        return Graphics::Rect(extent.minX() / factor, extent.minY() / factor, extent.width() / factor,
+                              extent.height() / factor);
+    }
+
+private:
+    static constexpr int kPieceSize = 64;
+
+    // The means of the blocks of rect into out, from source: each block's rows summed first, along
+    // the piece's whole rows (in sums), then its columns.
+    void sumBlocks(const PixelSpan& source, const PixelRect& rect, float* sums, const PixelSpan& out) const {
         const float scale = 1.0f / static_cast<float>(m_factor * m_factor);
-        // The block's rows summed first, along whole rows, then each block's columns.
-        const std::size_t floats = static_cast<std::size_t>(out.rect.w * m_factor) * 4;
-        ScratchPool::Buffer rowBuffer(state.scratch(), floats);
-        float* const sums = rowBuffer.data();
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+        const std::size_t floats = static_cast<std::size_t>(rect.w * m_factor) * 4;
+        for (int y = rect.y; y < rect.maxY(); ++y) {
             std::fill(sums, sums + floats, 0.0f);
             for (int j = 0; j < m_factor; ++j) {
-                const float* s = source.at(out.rect.x * m_factor, y * m_factor + j);
+                const float* s = source.at(rect.x * m_factor, y * m_factor + j);
                 for (std::size_t i = 0; i < floats; ++i)
                     sums[i] += s[i];
             }
-            float* o = out.row(y);
-            for (int x = 0; x < out.rect.w; ++x) {
+            float* o = out.at(rect.x, y);
+            for (int x = 0; x < rect.w; ++x) {
                 const float* block = sums + static_cast<std::size_t>(x * m_factor) * 4;
                 float r = 0, g = 0, b = 0, a = 0;
                 for (int i = 0; i < m_factor; ++i) {
@@ -188,79 +244,72 @@ public:
         }
     }
 
-    static Graphics::Rect coarseExtent(const Graphics::Rect& extent, int factor) {
-        if (extent.isInfinite() || extent.isNull())
-            return extent;
-        return Graphics::Rect(extent.minX() / factor, extent.minY() / factor, extent.width() / factor,
-                              extent.height() / factor);
-    }
-
-private:
     int m_factor;
 };
 
-// The picture, each pixel moved by the curve at the tone its smoothed coefficients give; the
-// coefficients come from a grid factor times coarser, read bilinearly at each pixel's centre.
-class ToneMapNode final : public Node {
+// Each pixel moved by the curve at the tone its smoothed coefficients give, a step of the per-pixel
+// chain; the coefficients come from a grid factor times coarser, read bilinearly at each pixel's
+// centre.
+class ToneMapKernel final : public SideInputKernel {
 public:
-    ToneMapNode(const NodePtr& input, const NodePtr& coefficients, const ToneCurve& curve, int factor)
-        : Node(input->extent(), {input, coefficients}), m_curve(curve), m_factor(factor) {}
+    ToneMapKernel(const NodePtr& coefficients, const ToneCurve& curve, int factor)
+        : m_coefficients(coefficients), m_curve(curve), m_factor(factor) {}
 
-    PixelRect regionOfInterest(std::size_t index, const PixelRect& rect) const override {
-        if (index == 0 || m_factor == 1)
+    const NodePtr& sideInput() const override { return m_coefficients; }
+
+    PixelRect sideRegion(const PixelRect& rect) const override {
+        if (m_factor == 1)
             return rect;
         const int x0 = coarse(rect.x), y0 = coarse(rect.y);
         return {x0, y0, coarse(rect.maxX() - 1) + 2 - x0, coarse(rect.maxY() - 1) + 2 - y0};
     }
 
-    void render(const PixelSpan& out, RenderState& state) const override {
-        state.renderInput(*inputs()[0], out);
-        std::unique_ptr<ScratchPool::Buffer> holder;
-        const PixelSpan coefficients = state.fetchInput(*inputs()[1], regionOfInterest(1, out.rect), holder);
-        const auto width = static_cast<std::size_t>(out.rect.w);
+    void applyWithSide(const Simd::Lanes& lanes, const PixelSpan& side) const override {
+        alignas(64) float ca[Simd::kRunPixels], cb[Simd::kRunPixels];
+        const std::size_t count = lanes.count;
         if (m_factor == 1) {
-            for (int y = out.rect.y; y < out.rect.maxY(); ++y)
-                HWY_DYNAMIC_DISPATCH(toneMapRow)(coefficients.at(out.rect.x, y), out.row(y), width, m_curve);
+            const float* c = side.at(lanes.x, lanes.y);
+            for (std::size_t i = 0; i < count; ++i) {
+                ca[i] = c[i * 4];
+                cb[i] = c[i * 4 + 1];
+            }
+        } else {
+            // Interpolated between the four coarse coefficients around each centre: between the two
+            // coarse rows first, once per coarse column, then along the row for each pixel.
+            const float inverse = 1.0f / static_cast<float>(m_factor);
+            const int y0 = coarse(lanes.y);
+            const float fy = (static_cast<float>(lanes.y) + 0.5f) * inverse - 0.5f - static_cast<float>(y0);
+            const int first = coarse(lanes.x);
+            const int columns = coarse(lanes.x + static_cast<int>(count) - 1) + 2 - first;
+            const float* low = side.at(first, y0);
+            const float* high = side.at(first, y0 + 1);
+            alignas(64) float rowA[Simd::kRunPixels + 2 + kPadding], rowB[Simd::kRunPixels + 2 + kPadding];
+            for (int j = 0; j < columns; ++j) {
+                rowA[j] = low[j * 4] + (high[j * 4] - low[j * 4]) * fy;
+                rowB[j] = low[j * 4 + 1] + (high[j * 4 + 1] - low[j * 4 + 1]) * fy;
+            }
+            std::fill(rowA + columns, rowA + columns + kPadding, 0.0f);
+            std::fill(rowB + columns, rowB + columns + kPadding, 0.0f);
+            HWY_DYNAMIC_DISPATCH(interpolateCoefficients)
+            (rowA, rowB, first, columns, lanes.x, count, m_factor, ca, cb);
+            HWY_DYNAMIC_DISPATCH(toneMap)(lanes, ca, cb, m_curve);
             return;
         }
-        // Each row's coefficients, interpolated between the four coarse ones around each centre; the
-        // columns' coarse neighbours and weights are the same on every row.
-        ScratchPool::Buffer rowBuffer(state.scratch(), width * 6);
-        float* row = rowBuffer.data();
-        float* weights = row + width * 4;
-        auto* offsets = reinterpret_cast<std::int32_t*>(weights + width);
-        static_assert(sizeof(std::int32_t) == sizeof(float));
-        const float inverse = 1.0f / static_cast<float>(m_factor);
-        for (std::size_t i = 0; i < width; ++i) {
-            const int x = out.rect.x + static_cast<int>(i);
-            const int x0 = coarse(x);
-            weights[i] = (static_cast<float>(x) + 0.5f) * inverse - 0.5f - static_cast<float>(x0);
-            offsets[i] = (x0 - coefficients.rect.x) * 4;
-        }
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            const int y0 = coarse(y);
-            const float fy = (static_cast<float>(y) + 0.5f) * inverse - 0.5f - static_cast<float>(y0);
-            const float* low = coefficients.row(y0);
-            const float* high = coefficients.row(y0 + 1);
-            for (std::size_t i = 0; i < width; ++i) {
-                const float fx = weights[i];
-                const std::size_t at = static_cast<std::size_t>(offsets[i]);
-                for (std::size_t c = 0; c < 2; ++c) {
-                    const float bottom = low[at + c] + (low[at + 4 + c] - low[at + c]) * fx;
-                    const float top = high[at + c] + (high[at + 4 + c] - high[at + c]) * fx;
-                    row[i * 4 + c] = bottom + (top - bottom) * fy;
-                }
-            }
-            HWY_DYNAMIC_DISPATCH(toneMapRow)(row, out.row(y), width, m_curve);
-        }
+        // The padding the vectors read past count.
+        std::fill(ca + count, ca + std::min(Simd::kRunPixels, count + 16), 0.0f);
+        std::fill(cb + count, cb + std::min(Simd::kRunPixels, count + 16), 0.0f);
+        HWY_DYNAMIC_DISPATCH(toneMap)(lanes, ca, cb, m_curve);
     }
 
 private:
+    // Past the last coarse column of a run: the widest vector's lanes.
+    static constexpr int kPadding = 16;
     // The coarse pixel whose centre is at or before the centre of pixel v.
     int coarse(int v) const {
         return static_cast<int>(std::floor((static_cast<double>(v) + 0.5) / m_factor - 0.5));
     }
 
+    NodePtr m_coefficients;
     ToneCurve m_curve;
     int m_factor;
 };
@@ -303,20 +352,28 @@ protected:
         curve.inverseMiddle = 1 / kMiddleTone;
         curve.inverseUpper = 1 / (1 - kMiddleTone);
         // The means near the picture's border see its edge pixels repeated, not transparent black.
-        NodePtr guide = std::make_shared<PointNode>(
-            makeEdgeClampNode(input), std::vector<PointKernelPtr>{std::make_shared<ToneGuideKernel>()});
+        // The guide is a per-pixel step, so it joins the chain the input may end in, and its edges
+        // are repeated after it.
+        NodePtr guide = makeEdgeClampNode(appendPointKernel(input, std::make_shared<ToneGuideKernel>()));
         // A mask wider than kCoarseRadius pixels is gathered on a grid as many times coarser as
         // leaves it between kCoarseRadius and twice that there: the tone follows each pixel's own
         // luminance, so only the smooth statistics lose resolution.
         const int factor = std::max(1, static_cast<int>(std::min(radius, 100.0) / kCoarseRadius));
+        // The coarse grid is computed once per render, for every tile to read: tile by tile, each
+        // would gather its blurs' reach around it again. A per-pixel grid stays tile by tile.
         if (factor > 1)
-            guide = std::make_shared<BlockMeanNode>(guide, factor);
+            guide = makeRenderWideNode(std::make_shared<BlockMeanNode>(guide, factor));
         const double coarseRadius = radius / factor;
         NodePtr coefficients = std::make_shared<PointNode>(
             makeGaussianBlurNode(guide, coarseRadius),
             std::vector<PointKernelPtr>{std::make_shared<ToneCoefficientKernel>()});
-        return imageWithNode(std::make_shared<ToneMapNode>(
-            input, makeGaussianBlurNode(coefficients, coarseRadius), curve, factor));
+        NodePtr smoothed = makeGaussianBlurNode(coefficients, coarseRadius);
+        if (factor > 1)
+            smoothed = makeRenderWideNode(smoothed);
+        // Applied as a step of the per-pixel chain the input may end in, so the steps before and
+        // after it run in the same pass.
+        return imageWithNode(
+            appendPointKernel(input, std::make_shared<ToneMapKernel>(smoothed, curve, factor)));
     }
 };
 

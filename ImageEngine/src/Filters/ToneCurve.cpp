@@ -11,13 +11,18 @@
 HWY_BEFORE_NAMESPACE();
 namespace ImageEngine::HWY_NAMESPACE {
 
-// table holds size linear values at evenly spaced square roots of the linear input from 0 to 1.
-void toneCurve(const Simd::Lanes& lanes, const float* table, std::size_t size) {
+// packed holds size words, each two half-precision linear values: the curve at evenly spaced square
+// roots of the linear input from 0 to 1 (low half) and at the next one (high half).
+void toneCurve(const Simd::Lanes& lanes, const std::uint32_t* packed, std::size_t size) {
     const D d;
     const DI di;
+    const hn::RebindToUnsigned<D> du;
     const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
     const V scale = hn::Set(d, static_cast<float>(size - 1));
     const VI lastBase = hn::Set(di, static_cast<int>(size) - 2);
+    const auto lowHalf = hn::Set(du, 0xFFFFu);
+    // A half's bits shifted into a float's place are its value times 2^-112.
+    const V halfScale = hn::Set(d, 0x1p112f);
     forEachVector(lanes, [&](std::size_t i) {
         const V a = hn::Load(d, lanes.a + i);
         const V inverse = inverseAlpha(d, a);
@@ -25,11 +30,12 @@ void toneCurve(const Simd::Lanes& lanes, const float* table, std::size_t size) {
             // Straight colour held to the curve's domain, placed in the table by its square root.
             const V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channel + i), inverse), zero), one);
             const V position = hn::Mul(hn::Sqrt(v), scale);
-            // The two table entries around it, blended by the position between them.
+            // The two table entries around it, from one word, blended by the position between them.
             const VI base = hn::Min(hn::ConvertTo(di, position), lastBase);
             const V fraction = hn::Sub(position, hn::ConvertTo(d, base));
-            const V low = hn::GatherIndex(d, table, base);
-            const V high = hn::GatherIndex(d, table + 1, base);
+            const auto word = hn::GatherIndex(du, packed, base);
+            const V low = hn::Mul(hn::BitCast(d, hn::ShiftLeft<13>(hn::And(word, lowHalf))), halfScale);
+            const V high = hn::Mul(hn::BitCast(d, hn::ShiftLeft<13>(hn::ShiftRight<16>(word))), halfScale);
             const V curved = hn::MulAdd(hn::Sub(high, low), fraction, low);
             // Premultiplied again; a transparent pixel stays transparent black.
             hn::Store(hn::Mul(curved, a), d, channel + i);
@@ -57,13 +63,13 @@ namespace {
 
 class ToneCurveKernel final : public PointKernel {
 public:
-    explicit ToneCurveKernel(const ToneCurve& curve) : m_table(curve.linearTable()) {}
+    explicit ToneCurveKernel(const ToneCurve& curve) : m_table(curve.packedTable()) {}
     void apply(const Simd::Lanes& lanes) const override {
         HWY_DYNAMIC_DISPATCH(toneCurve)(lanes, m_table.data(), m_table.size());
     }
 
 private:
-    std::vector<float> m_table;
+    std::vector<std::uint32_t> m_table;
 };
 
 class ToneCurveFilter final : public EngineFilter {

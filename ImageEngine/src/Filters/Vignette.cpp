@@ -28,11 +28,10 @@ struct VignetteShape {
 HWY_BEFORE_NAMESPACE();
 namespace ImageEngine::HWY_NAMESPACE {
 
-// Scales count premultiplied pixels of row y, starting at column x, by the vignette's gain.
-void vignetteRow(const VignetteShape& shape, int x, int y, std::size_t count, float* rgba) {
+// Scales the run's premultiplied colour by the vignette's gain at each pixel's position.
+void vignette(const Simd::Lanes& lanes, const VignetteShape& shape) {
     const D d;
-    const std::size_t n = hn::Lanes(d);
-    const float v = (static_cast<float>(y) + 0.5f - shape.centreY) * shape.inverseY;
+    const float v = (static_cast<float>(lanes.y) + 0.5f - shape.centreY) * shape.inverseY;
     const V v2 = hn::Set(d, v * v);
     const V inverseX = hn::Set(d, shape.inverseX);
     const V inner = hn::Set(d, shape.inner);
@@ -40,8 +39,8 @@ void vignetteRow(const VignetteShape& shape, int x, int y, std::size_t count, fl
     const V inverseBand = hn::Set(d, hardEdge ? 0.0f : 1.0f / (shape.outer - shape.inner));
     const V zero = hn::Zero(d), one = hn::Set(d, 1.0f), three = hn::Set(d, 3.0f);
     const V stops = hn::Set(d, shape.stops);
-    const V firstX = hn::Iota(d, static_cast<float>(x) + 0.5f - shape.centreX);
-    auto compute = [&](std::size_t i, float* pixels) {
+    const V firstX = hn::Iota(d, static_cast<float>(lanes.x) + 0.5f - shape.centreX);
+    forEachVector(lanes, [&](std::size_t i) {
         // The elliptical distance of each pixel centre from the frame's centre.
         const V u = hn::Mul(hn::Add(firstX, hn::Set(d, static_cast<float>(i))), inverseX);
         const V distance = hn::Sqrt(hn::MulAdd(u, u, v2));
@@ -55,19 +54,10 @@ void vignetteRow(const VignetteShape& shape, int x, int y, std::size_t count, fl
         }
         // No fall-off leaves the pixel exactly as it was.
         const V gain = hn::IfThenElse(hn::Eq(t, zero), one, fastExp2(d, hn::Mul(stops, t)));
-        V r, g, b, a;
-        hn::LoadInterleaved4(d, pixels, r, g, b, a);
-        hn::StoreInterleaved4(hn::Mul(r, gain), hn::Mul(g, gain), hn::Mul(b, gain), a, d, pixels);
-    };
-    std::size_t i = 0;
-    for (; i + n <= count; i += n)
-        compute(i, rgba + i * 4);
-    if (i < count) {
-        HWY_ALIGN float tail[kMaxLanes * 4] = {};
-        std::memcpy(tail, rgba + i * 4, (count - i) * 4 * sizeof(float));
-        compute(i, tail);
-        std::memcpy(rgba + i * 4, tail, (count - i) * 4 * sizeof(float));
-    }
+        hn::Store(hn::Mul(hn::Load(d, lanes.r + i), gain), d, lanes.r + i);
+        hn::Store(hn::Mul(hn::Load(d, lanes.g + i), gain), d, lanes.g + i);
+        hn::Store(hn::Mul(hn::Load(d, lanes.b + i), gain), d, lanes.b + i);
+    });
 }
 
 } // namespace ImageEngine::HWY_NAMESPACE
@@ -75,6 +65,7 @@ HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 #include "Filters/Nodes.h"
+#include "Pipeline/PointNode.h"
 
 #include <Foundation/Log.h>
 #include <algorithm>
@@ -82,23 +73,15 @@ HWY_AFTER_NAMESPACE();
 
 namespace ImageEngine {
 
-HWY_EXPORT(vignetteRow);
+HWY_EXPORT(vignette);
 
 namespace {
 
-// The input's pixels scaled in place as they arrive: one pass, with each pixel's position known.
-class VignetteNode final : public Node {
+// A step of the per-pixel chain: the gain depends on where the pixel lies.
+class VignetteKernel final : public PointKernel {
 public:
-    VignetteNode(const NodePtr& input, const VignetteShape& shape)
-        : Node(input->extent(), {input}), m_shape(shape) {}
-
-    void render(const PixelSpan& out, RenderState& state) const override {
-        state.renderInput(*inputs()[0], out);
-        const std::size_t width = static_cast<std::size_t>(out.rect.w);
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            HWY_DYNAMIC_DISPATCH(vignetteRow)(m_shape, out.rect.x, y, width, out.row(y));
-        }
-    }
+    explicit VignetteKernel(const VignetteShape& shape) : m_shape(shape) {}
+    void apply(const Simd::Lanes& lanes) const override { HWY_DYNAMIC_DISPATCH(vignette)(lanes, m_shape); }
 
 private:
     VignetteShape m_shape;
@@ -151,7 +134,7 @@ protected:
         shape.outer = static_cast<float>(midpoint + band);
         // Past 64 stops every level is already black or white; beyond that single precision overflows.
         shape.stops = static_cast<float>(std::clamp(2 * amount, -64.0, 64.0));
-        return imageWithNode(std::make_shared<VignetteNode>(nodeOf(image), shape));
+        return imageWithNode(appendPointKernel(nodeOf(image), std::make_shared<VignetteKernel>(shape)));
     }
 };
 

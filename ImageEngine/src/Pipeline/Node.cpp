@@ -102,6 +102,38 @@ void ScratchPool::trim(std::size_t maxBytes) {
     m_free.resize(count);
 }
 
+namespace {
+
+class RenderWideNode final : public Node {
+public:
+    explicit RenderWideNode(const NodePtr& input) : Node(input->extent(), {input}) {}
+    void render(const PixelSpan& out, RenderState& state) const override {
+        state.renderInput(*inputs()[0], out);
+    }
+    bool isRenderWide() const override { return true; }
+};
+
+} // namespace
+
+NodePtr makeRenderWideNode(const NodePtr& input) {
+    return input ? std::make_shared<RenderWideNode>(input) : nullptr;
+}
+
+const PixelSpan* RenderWideStore::find(const Node* node) const {
+    for (const Entry& entry : m_entries)
+        if (entry.node == node)
+            return &entry.span;
+    return nullptr;
+}
+
+PixelSpan RenderWideStore::add(const Node* node, const PixelRect& rect) {
+    auto buffer = std::make_unique<ScratchPool::Buffer>(m_pool, static_cast<std::size_t>(rect.w) *
+                                                                    static_cast<std::size_t>(rect.h) * 4);
+    const PixelSpan span = buffer->span(rect);
+    m_entries.push_back({node, std::move(buffer), span});
+    return span;
+}
+
 RenderPlan::RenderPlan(const NodePtr& root) : m_root(root) {
     // Count the consumers of each node, then order the nodes so that every node comes after all
     // nodes that use it (Kahn's algorithm from the root), which lets a single sweep settle each
@@ -135,6 +167,15 @@ RenderPlan::RenderPlan(const NodePtr& root) : m_root(root) {
     for (std::size_t i = 0; i < m_order.size(); ++i)
         m_index.emplace_back(m_order[i], i);
     std::sort(m_index.begin(), m_index.end());
+    // Inputs come after their consumers, so the reversed order puts each render-wide node after
+    // the ones it reads.
+    std::unordered_map<const Node*, NodePtr> owners{{root.get(), root}};
+    for (const Node* node : m_order)
+        for (const NodePtr& input : node->inputs())
+            owners.try_emplace(input.get(), input);
+    for (auto it = m_order.rbegin(); it != m_order.rend(); ++it)
+        if ((*it)->isRenderWide())
+            m_renderWide.push_back(owners[*it]);
 }
 
 std::size_t RenderPlan::indexOf(const Node* node) const {
@@ -142,26 +183,44 @@ std::size_t RenderPlan::indexOf(const Node* node) const {
     return it->second;
 }
 
-RenderState::RenderState(const RenderPlan& plan, const PixelRect& tile)
-    : m_plan(plan), m_scratch(ScratchPool::forThisThread()), m_demand(plan.order().size()),
-      m_cached(plan.order().size()) {
+RenderState::RenderState(const RenderPlan& plan, const PixelRect& tile, const RenderWideStore* store)
+    : m_plan(plan), m_store(store), m_scratch(ScratchPool::forThisThread()), m_demand(plan.order().size()),
+      m_shared(plan.order().size()), m_cached(plan.order().size()) {
     // Propagate the tile's region of interest down the graph; a node's demand is complete once all
-    // of its consumers (earlier in the order) have added theirs.
+    // of its consumers (earlier in the order) have added theirs. A kept node (other than the one
+    // this state renders) asks nothing of its inputs.
+    std::vector<int> consumers(plan.order().size());
     m_demand[0] = tile.intersection(plan.root()->bounds());
     for (std::size_t i = 0; i < plan.order().size(); ++i) {
         const Node* node = plan.order()[i];
-        if (m_demand[i].isEmpty())
+        if (m_demand[i].isEmpty() || (i > 0 && stored(*node, m_demand[i])))
             continue;
         for (std::size_t k = 0; k < node->inputs().size(); ++k) {
             const Node* input = node->inputs()[k].get();
             PixelRect need = node->regionOfInterest(k, m_demand[i]).intersection(input->bounds());
+            if (need.isEmpty())
+                continue;
             std::size_t j = plan.indexOf(input);
             m_demand[j] = m_demand[j].unionWith(need);
+            ++consumers[j];
         }
     }
+    for (std::size_t i = 0; i < consumers.size(); ++i)
+        m_shared[i] = consumers[i] > 1 && plan.isShared(i);
 }
 
 RenderState::~RenderState() = default;
+
+PixelRect RenderState::demandOf(const Node& node) const {
+    return m_demand[m_plan.indexOf(&node)];
+}
+
+const PixelSpan* RenderState::stored(const Node& node, const PixelRect& rect) const {
+    if (!m_store)
+        return nullptr;
+    const PixelSpan* span = m_store->find(&node);
+    return span && span->rect.contains(rect) ? span : nullptr;
+}
 
 PixelSpan RenderState::ensureCached(std::size_t index) {
     const PixelRect& demand = m_demand[index];
@@ -181,8 +240,12 @@ void RenderState::renderInput(const Node& input, const PixelSpan& out) {
     if (inside.isEmpty())
         return;
     PixelSpan target{out.at(inside.x, inside.y), out.stride, inside};
+    if (const PixelSpan* kept = stored(input, inside)) {
+        copySpan(*kept, target);
+        return;
+    }
     std::size_t index = m_plan.indexOf(&input);
-    if (!m_plan.isShared(index) || !m_demand[index].contains(inside)) {
+    if (!m_shared[index] || !m_demand[index].contains(inside)) {
         input.render(target, *this);
         return;
     }
@@ -192,8 +255,10 @@ void RenderState::renderInput(const Node& input, const PixelSpan& out) {
 PixelSpan RenderState::fetchInput(const Node& input, const PixelRect& rect,
                                   std::unique_ptr<ScratchPool::Buffer>& holder) {
     for (const Node* node = &input; node; node = node->passesThrough(rect)) {
+        if (const PixelSpan* kept = stored(*node, rect); kept && node->bounds().contains(rect))
+            return {kept->at(rect.x, rect.y), kept->stride, rect};
         std::size_t index = m_plan.indexOf(node);
-        if (!m_plan.isShared(index))
+        if (!m_shared[index])
             continue;
         if (node->bounds().contains(rect) && m_demand[index].contains(rect)) {
             PixelSpan cached = ensureCached(index);

@@ -98,6 +98,10 @@ public:
         (void)rect;
         return nullptr;
     }
+    // Whether a render computes this node once, over everything its tiles need of it, before the
+    // tiles start, so that every tile reads it instead of computing its own part with margins: for
+    // small pictures (a coarse grid) that each tile reads with a wide margin of its input.
+    virtual bool isRenderWide() const { return false; }
 
 private:
     Graphics::Rect m_extent;
@@ -106,6 +110,9 @@ private:
 };
 
 using NodePtr = std::shared_ptr<const Node>;
+
+// The input as it is, computed once per render (see Node::isRenderWide); nullptr for a null input.
+NodePtr makeRenderWideNode(const NodePtr& input);
 
 // Page-backed float memory for the scratch pools, mapped and unmapped directly so that what a pool
 // gives back leaves the process at once (the allocator would keep large freed blocks in its arenas).
@@ -161,6 +168,30 @@ private:
     std::vector<std::unique_ptr<ScratchStorage>> m_free;
 };
 
+// The pixels of the render-wide nodes of one render, each over all that the render needs of it.
+// Filled before the tiles start and only read while they run, so the tiles' threads share it
+// without a lock. Its memory comes from the pool of the thread that makes it, which must also be
+// the one to clear it or let it go.
+class RenderWideStore {
+public:
+    RenderWideStore() : m_pool(ScratchPool::forThisThread()) {}
+    // The kept pixels of node, or nullptr when it has none.
+    const PixelSpan* find(const Node* node) const;
+    // Memory for node's pixels over rect, kept until the store is cleared or goes.
+    PixelSpan add(const Node* node, const PixelRect& rect);
+    // Hands every node's memory back to the pool.
+    void clear() { m_entries.clear(); }
+
+private:
+    struct Entry {
+        const Node* node;
+        std::unique_ptr<ScratchPool::Buffer> buffer;
+        PixelSpan span;
+    };
+    ScratchPool& m_pool;
+    std::vector<Entry> m_entries;
+};
+
 // What a render knows before it starts: every node of the graph once, inputs after the nodes that
 // use them, and which nodes feed more than one consumer (those are computed once per tile).
 class RenderPlan {
@@ -173,9 +204,12 @@ public:
     bool isShared(std::size_t index) const { return m_shared[index]; }
     // The largest preferredTileSize of the graph's nodes, in each direction.
     Node::TileSize preferredTileSize() const { return m_preferredTileSize; }
+    // The render-wide nodes, each after the ones it reads.
+    const std::vector<NodePtr>& renderWideNodes() const { return m_renderWide; }
 
 private:
     NodePtr m_root;
+    std::vector<NodePtr> m_renderWide;
     std::vector<const Node*> m_order;
     std::vector<bool> m_shared;
     std::vector<std::pair<const Node*, std::size_t>> m_index; // sorted by node
@@ -183,11 +217,15 @@ private:
 };
 
 // One tile's render: the region each node must supply and the pixels of the shared nodes.
-// Belongs to one thread.
+// Belongs to one thread. The nodes found in store are read from it, and nothing below them is
+// computed.
 class RenderState {
 public:
-    RenderState(const RenderPlan& plan, const PixelRect& tile);
+    RenderState(const RenderPlan& plan, const PixelRect& tile, const RenderWideStore* store = nullptr);
     ~RenderState();
+
+    // What the tile needs of node, one of the plan's.
+    PixelRect demandOf(const Node& node) const;
 
     // Fills out with input's pixels: transparent outside its bounds; a shared input is computed once
     // over the union of what its consumers ask for, then copied.
@@ -203,9 +241,15 @@ private:
     // The pixels of shared node index over its whole demand, computed on first use.
     PixelSpan ensureCached(std::size_t index);
 
+    // The kept pixels of node when they cover rect, else nullptr.
+    const PixelSpan* stored(const Node& node, const PixelRect& rect) const;
+
     const RenderPlan& m_plan;
+    const RenderWideStore* m_store;
     ScratchPool& m_scratch;
     std::vector<PixelRect> m_demand;
+    // Whether more than one consumer needs the node in this tile.
+    std::vector<bool> m_shared;
     std::vector<std::unique_ptr<ScratchPool::Buffer>> m_cached;
 };
 

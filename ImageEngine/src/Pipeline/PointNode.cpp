@@ -4,24 +4,71 @@
 
 namespace ImageEngine {
 
+namespace {
+
+std::vector<NodePtr> inputsOf(const NodePtr& input, const std::vector<PointKernelPtr>& kernels) {
+    std::vector<NodePtr> inputs{input};
+    for (const PointKernelPtr& kernel : kernels)
+        if (auto* side = dynamic_cast<const SideInputKernel*>(kernel.get()))
+            inputs.push_back(side->sideInput());
+    return inputs;
+}
+
+} // namespace
+
 PointNode::PointNode(NodePtr input, std::vector<PointKernelPtr> kernels)
-    : Node(input->extent(), {input}), m_kernels(std::move(kernels)) {}
+    : Node(input->extent(), inputsOf(input, kernels)), m_kernels(std::move(kernels)) {
+    for (const PointKernelPtr& kernel : m_kernels)
+        m_sideKernels.push_back(dynamic_cast<const SideInputKernel*>(kernel.get()));
+}
+
+PixelRect PointNode::regionOfInterest(std::size_t index, const PixelRect& rect) const {
+    if (index == 0)
+        return rect;
+    std::size_t input = 0;
+    for (const SideInputKernel* side : m_sideKernels)
+        if (side && ++input == index)
+            return side->sideRegion(rect);
+    return {};
+}
 
 void PointNode::render(const PixelSpan& out, RenderState& state) const {
     state.renderInput(*inputs()[0], out);
+    // Each side input over what this rect reads of it: usually a view of pixels computed once for
+    // the whole render.
+    std::vector<std::unique_ptr<ScratchPool::Buffer>> holders;
+    std::vector<PixelSpan> sides;
+    if (inputs().size() > 1) {
+        holders.resize(inputs().size());
+        sides.resize(m_kernels.size());
+    }
+    for (std::size_t k = 0, input = 1; input < inputs().size(); ++k) {
+        if (m_sideKernels[k]) {
+            sides[k] =
+                state.fetchInput(*inputs()[input], m_sideKernels[k]->sideRegion(out.rect), holders[input]);
+            ++input;
+        }
+    }
     alignas(64) float r[Simd::kRunPixels], g[Simd::kRunPixels], b[Simd::kRunPixels], a[Simd::kRunPixels];
     const std::size_t width = static_cast<std::size_t>(out.rect.w);
     for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
         float* row = out.row(y);
         for (std::size_t start = 0; start < width; start += Simd::kRunPixels) {
-            const Simd::Lanes lanes{r, g, b, a, std::min(Simd::kRunPixels, width - start)};
+            const Simd::Lanes lanes{
+                r, g, b, a, std::min(Simd::kRunPixels, width - start), out.rect.x + static_cast<int>(start),
+                y};
             Simd::deinterleave(row + start * 4, lanes.count, lanes);
-            for (const PointKernelPtr& kernel : m_kernels)
-                kernel->apply(lanes);
+            for (std::size_t k = 0; k < m_kernels.size(); ++k) {
+                if (m_sideKernels[k])
+                    m_sideKernels[k]->applyWithSide(lanes, sides[k]);
+                else
+                    m_kernels[k]->apply(lanes);
+            }
             Simd::interleave(lanes, row + start * 4);
         }
     }
 }
+
 NodePtr appendPointKernel(const NodePtr& input, PointKernelPtr kernel) {
     if (!input)
         return nullptr;

@@ -12,23 +12,42 @@ namespace ImageEngine {
 class PointKernel {
 public:
     virtual ~PointKernel() = default;
-    // Rewrites one run of pixels in place.
+    // Rewrites one run of pixels in place; lanes.x and lanes.y say where the run lies.
     virtual void apply(const Simd::Lanes& lanes) const = 0;
 };
 
 using PointKernelPtr = std::shared_ptr<const PointKernel>;
 
+// A per-pixel step that also reads a second picture (a map of local statistics, say) around each
+// pixel's position.
+class SideInputKernel : public PointKernel {
+public:
+    // The second picture.
+    virtual const NodePtr& sideInput() const = 0;
+    // The part of it that the pixels of rect read.
+    virtual PixelRect sideRegion(const PixelRect& rect) const = 0;
+    // Rewrites one run of pixels in place, reading side, which covers sideRegion of the run.
+    virtual void applyWithSide(const Simd::Lanes& lanes, const PixelSpan& side) const = 0;
+
+private:
+    // The chain always gives this step its second picture.
+    void apply(const Simd::Lanes&) const final {}
+};
+
 // A chain of per-pixel steps over one input, run in one pass: each run of pixels is split into
 // colour lanes once, goes through every step while it is in the first-level cache, and is joined
-// again.
+// again. The side inputs of its steps are further inputs of the node, after the first.
 class PointNode final : public Node {
 public:
     PointNode(NodePtr input, std::vector<PointKernelPtr> kernels);
     const std::vector<PointKernelPtr>& kernels() const { return m_kernels; }
+    PixelRect regionOfInterest(std::size_t index, const PixelRect& rect) const override;
     void render(const PixelSpan& out, RenderState& state) const override;
 
 private:
     std::vector<PointKernelPtr> m_kernels;
+    // Per kernel, the step with a side input (its input index is its place here plus 1), or nullptr.
+    std::vector<const SideInputKernel*> m_sideKernels;
 };
 
 // The input followed by kernel; a chain already ending in per-pixel steps is extended rather than

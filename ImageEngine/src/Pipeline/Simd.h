@@ -24,6 +24,9 @@ struct Lanes {
     float* a;
     // Pixels in use; the arrays beyond them hold zeros so that whole vectors stay harmless.
     std::size_t count;
+    // Where the run lies in the picture: pixel i is (x + i, y).
+    int x = 0;
+    int y = 0;
 };
 
 // Interleaved RGBA floats to lanes (zero-filling to the next whole vector) and back.
