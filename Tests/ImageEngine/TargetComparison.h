@@ -33,4 +33,18 @@ inline void expectSameOnEveryTarget(const ImageEngine::ImagePtr& image, const Gr
     hwy::SetSupportedTargetsForTest(0);
 }
 
+// The same with the portable fallback's render as the reference: for kernels whose vector paths must
+// agree with the plain one, not only with each other.
+inline void expectSameOnEveryTargetAsPortable(const ImageEngine::ImagePtr& image, const Graphics::Rect& rect,
+                                              int tileWidth = 19, int tileHeight = 11) {
+    std::int64_t portable = 0;
+    for (std::int64_t target : hwy::SupportedAndGeneratedTargets())
+        if (target == HWY_SCALAR || target == HWY_EMU128)
+            portable = target;
+    ASSERT_NE(portable, 0) << "the portable fallback is always compiled";
+    hwy::SetSupportedTargetsForTest(portable);
+    ASSERT_STREQ(ImageEngine::Simd::targetName(), hwy::TargetName(portable));
+    expectSameOnEveryTarget(image, rect, tileWidth, tileHeight);
+}
+
 } // namespace EngineTest
