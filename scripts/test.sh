@@ -38,12 +38,16 @@ run_preset() {
         # crop screen's reopening round trips play long gestures frame by frame (the crop screen's
         # other tests run here). The kill tests and the soak with faults are about processes dying;
         # the journal's writer thread has tests of its own. All of them run in the release and the
-        # ASan + UBSan suites.
+        # ASan + UBSan suites. So do the round trips of every edit through every resolution and
+        # turn, the full-size output's own pixels and rux-render's pictures of single photos: they
+        # check pixels through the renderer's threads, which many shorter tests here run too (the
+        # batches' worker processes among them).
         # The suites run in shards (a process runs a share of a suite's tests), so GoogleTest's own
         # filter leaves those tests out.
         prepare_tsan
+        local pixel_heavy='ToneAndSharpenEdits.RecipesRoundTripAtEveryResolutionAndTurn:ToneAndSharpenEdits.APreviewSharpensAsSaveDoesAtItsSize:Straighten.RecipeHoldsAtEveryResolutionAndTurn:PipelineRender.GivesTheEditorsBytesAtEveryResolutionAndScale:EditManager.OriginalOutputIsThePhotosOwnPixelsUpright:RenderTool.*:Edits/RenderToolPicture.*'
         stage env TSAN_OPTIONS="$tsan_options" \
-            GTEST_FILTER='-PixelLimit.*:DecoderHardening.AncillaryPngChunksAreBounded:EditManager/ShrinkOnLoad.*:Turns/CropRoundTrip.*:KillTest.*' \
+            GTEST_FILTER="-PixelLimit.*:DecoderHardening.AncillaryPngChunksAreBounded:EditManager/ShrinkOnLoad.*:Turns/CropRoundTrip.*:KillTest.*:$pixel_heavy" \
             "${tsan_runner[@]}" ctest --preset "$preset" -j "$jobs" --timeout "$timeout" -E '^SoakWithFaults$'
         ;;
     *)
