@@ -8,3 +8,7 @@ target_sources(rux-soak PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/Soak/ScreenDrivers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Soak/Soak.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Soak/Statistics.cpp)
+if(RUX_SANITIZE_THREAD)
+    # Nothing under ThreadSanitizer runs it unless asked (scripts/soak.sh builds it by name).
+    set_target_properties(rux-soak PROPERTIES EXCLUDE_FROM_ALL ON)
+endif()

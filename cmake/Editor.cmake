@@ -43,6 +43,7 @@ pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
 target_link_libraries(RUXImageEditorCore PUBLIC ImageEngine Graphics Foundation
                                          PRIVATE nlohmann_json::nlohmann_json PkgConfig::NETTLE ${CMAKE_DL_LIBS})
 rux_library_properties(RUXImageEditorCore Core RUXImageEditorCore)
+target_compile_options(RUXImageEditorCore PRIVATE ${rux_editor_flags})
 add_dependencies(RUXImageEditorCore RUXResources)
 # A host built beside the editor (add_subdirectory, FetchContent) finds the build tree's copy.
 target_compile_definitions(RUXImageEditorCore INTERFACE
@@ -57,4 +58,5 @@ target_include_directories(RUXImageEditor PUBLIC
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/RUXImageEditor>)
 target_link_libraries(RUXImageEditor PUBLIC RUXImageEditorCore Toolkit)
 rux_library_properties(RUXImageEditor Editor RUXImageEditor)
+target_compile_options(RUXImageEditor PRIVATE ${rux_editor_flags})
 set(RUX_EDITOR_PUBLIC_HEADERS ${PROJECT_SOURCE_DIR}/View/RUXImageEditorViewController.h)

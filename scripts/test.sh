@@ -36,9 +36,9 @@ run_preset() {
         # several times that in shadow memory and minutes of CPU. The PNG ancillary-chunk test and
         # the shrink-on-load comparisons work through large pictures on the test's own thread; the
         # crop screen's reopening round trips play long gestures frame by frame (the crop screen's
-        # other tests run here). The kill tests and the soak with faults are about processes dying;
-        # the journal's writer thread has tests of its own. All of them run in the release and the
-        # ASan + UBSan suites. So do the round trips of every edit through every resolution and
+        # other tests run here). All of them run in the release and the ASan + UBSan suites, and so
+        # do the kill tests and the soak with faults, which are about processes dying and are not
+        # built here. So do the round trips of every edit through every resolution and
         # turn, the full-size output's own pixels and rux-render's pictures of single photos: they
         # check pixels through the renderer's threads, which many shorter tests here run too (the
         # batches' worker processes among them).
@@ -47,8 +47,8 @@ run_preset() {
         prepare_tsan
         local pixel_heavy='ToneAndSharpenEdits.RecipesRoundTripAtEveryResolutionAndTurn:ToneAndSharpenEdits.APreviewSharpensAsSaveDoesAtItsSize:Straighten.RecipeHoldsAtEveryResolutionAndTurn:PipelineRender.GivesTheEditorsBytesAtEveryResolutionAndScale:EditManager.OriginalOutputIsThePhotosOwnPixelsUpright:RenderTool.*:Edits/RenderToolPicture.*'
         stage env TSAN_OPTIONS="$tsan_options" \
-            GTEST_FILTER="-PixelLimit.*:DecoderHardening.AncillaryPngChunksAreBounded:EditManager/ShrinkOnLoad.*:Turns/CropRoundTrip.*:KillTest.*:$pixel_heavy" \
-            "${tsan_runner[@]}" ctest --preset "$preset" -j "$jobs" --timeout "$timeout" -E '^SoakWithFaults$'
+            GTEST_FILTER="-PixelLimit.*:DecoderHardening.AncillaryPngChunksAreBounded:EditManager/ShrinkOnLoad.*:Turns/CropRoundTrip.*:$pixel_heavy" \
+            "${tsan_runner[@]}" ctest --preset "$preset" -j "$jobs" --timeout "$timeout"
         ;;
     *)
         stage ctest --preset "$preset" -j "$jobs" --timeout "$timeout"
