@@ -150,8 +150,11 @@ std::string describe(const std::vector<Edit>& edits) {
 }
 
 // A fresh formula for every render, as the screens get after each commit; the first render (which
-// also loads the look's table and overlay) is left out.
-void renderRepeatedly(benchmark::State& state, Session& session, bool full, const std::string& label) {
+// also loads the look's table and overlay) is left out. With a fresh renderer too, nothing a render
+// keeps for the next one (the highlights and shadows grid) is found: the cost of a list's first
+// render, or of a step that changes what the grid is computed from.
+void renderRepeatedly(benchmark::State& state, Session& session, bool full, const std::string& label,
+                      bool freshRenderer = false) {
     auto formula = [&] {
         if (full)
             return session.manager->resultantImage();
@@ -167,8 +170,12 @@ void renderRepeatedly(benchmark::State& state, Session& session, bool full, cons
     }
     {
         EngineBench::ProcessorTime processorTime(state);
-        for (auto _ : state)
-            benchmark::DoNotOptimize(session.renderer->renderedImage(formula()));
+        for (auto _ : state) {
+            if (freshRenderer)
+                benchmark::DoNotOptimize(RUXImageRenderer::create()->renderedImage(formula()));
+            else
+                benchmark::DoNotOptimize(session.renderer->renderedImage(formula()));
+        }
     }
     state.SetLabel(label + " (" + std::to_string(first->bitmap()->width()) + " x " +
                    std::to_string(first->bitmap()->height()) + ")");
@@ -279,7 +286,8 @@ bool commitFlags(Session& session, const FlagEdit& edit) {
 }
 
 // The heaviest list with the added colour and tone edits committed too; arg 0: screen, 1: full size
-// (Save). Beside RealHeaviestList, it shows what the added edits cost.
+// (Save), 2: screen through a new renderer each time (nothing kept from the render before). Beside
+// RealHeaviestList, it shows what the added edits cost.
 void RealHeaviestListWithAddedEdits(benchmark::State& state) {
     Session session = sessionWith(kHeaviestList);
     std::string label = describe(kHeaviestList);
@@ -290,9 +298,15 @@ void RealHeaviestListWithAddedEdits(benchmark::State& state) {
         }
         label += std::string(", ") + edit.className;
     }
-    renderRepeatedly(state, session, state.range(0) == 1, label);
+    renderRepeatedly(state, session, state.range(0) == 1,
+                     label + (state.range(0) == 2 ? ", new renderer" : ""), state.range(0) == 2);
 }
-BENCHMARK(RealHeaviestListWithAddedEdits)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(RealHeaviestListWithAddedEdits)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The added classes, in the order their slider steps are measured.
 const char* const kAddedClasses[] = {"RUXStraightenTransformation", "RUXWhiteBalanceTransformation",

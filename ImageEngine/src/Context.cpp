@@ -8,6 +8,7 @@
 #include <ImageEngine/Context.h>
 #include <atomic>
 #include <cmath>
+#include <optional>
 
 namespace ImageEngine {
 
@@ -32,13 +33,31 @@ constexpr std::size_t kMaxRenderWideBytes = std::size_t{64} << 20;
 
 // Computes the plan's render-wide nodes over all that target needs of each into store, deepest
 // first so that each reads the ones below it there. The threads share each node's rows in bands.
+// Those whose graph can be described are looked for in cache first, and kept there once computed;
+// what only a found one reads is not computed at all.
 void computeRenderWideNodes(const RenderPlan& plan, const PixelRect& target, std::size_t threads,
-                            RenderWideStore& store) {
+                            RenderWideStore& store, RenderWideCache& cache) {
     if (plan.renderWideNodes().empty())
         return;
-    const RenderState whole(plan, target);
+    std::vector<std::optional<ContentKey>> keys;
+    {
+        const RenderState whole(plan, target);
+        for (const NodePtr& node : plan.renderWideNodes()) {
+            keys.push_back(contentKeyOf(*node));
+            const PixelRect demand = whole.demandOf(*node);
+            if (!keys.back() || demand.isEmpty())
+                continue;
+            if (std::shared_ptr<const KeptPixels> kept = cache.find(*keys.back(), demand))
+                store.add(node.get(), std::move(kept));
+        }
+    }
+    // What is left to compute, now that the found nodes ask nothing of their inputs.
+    const RenderState whole(plan, target, &store);
     std::size_t bytes = 0;
-    for (const NodePtr& node : plan.renderWideNodes()) {
+    for (std::size_t n = 0; n < plan.renderWideNodes().size(); ++n) {
+        const NodePtr& node = plan.renderWideNodes()[n];
+        if (store.find(node.get()))
+            continue;
         const PixelRect demand = whole.demandOf(*node);
         const std::size_t size =
             static_cast<std::size_t>(demand.w) * static_cast<std::size_t>(demand.h) * 4 * sizeof(float);
@@ -46,7 +65,14 @@ void computeRenderWideNodes(const RenderPlan& plan, const PixelRect& target, std
             continue;
         bytes += size;
         const RenderPlan part(node);
-        const PixelSpan span = store.add(node.get(), demand);
+        std::shared_ptr<KeptPixels> kept;
+        PixelSpan span;
+        if (keys[n]) {
+            kept = std::make_shared<KeptPixels>(std::move(*keys[n]), demand);
+            span = kept->span();
+        } else {
+            span = store.add(node.get(), demand);
+        }
         // A few bands per thread, so that a slow one does not hold the others up.
         const int bandHeight =
             std::max(8, (demand.h + static_cast<int>(threads) * 4 - 1) / (static_cast<int>(threads) * 4));
@@ -66,6 +92,10 @@ void computeRenderWideNodes(const RenderPlan& plan, const PixelRect& target, std
             worker(0);
         else
             Foundation::parallelFor(workers, worker);
+        if (kept) {
+            store.add(node.get(), kept);
+            cache.keep(std::move(kept));
+        }
     }
 }
 
@@ -75,6 +105,7 @@ struct Context::State {
     RenderOptions options;
     // Whether the caller left the tile size to the context, so that a graph may ask for larger tiles.
     bool defaultTileSize = false;
+    RenderWideCache keptGrids{kKeptRenderWideBytes};
 };
 
 std::shared_ptr<Context> Context::create() {
@@ -131,7 +162,7 @@ std::shared_ptr<Graphics::Bitmap> Context::createCGImage(const ImagePtr& image,
     const std::size_t threadLimit = options.maxThreads > 0 ? static_cast<std::size_t>(options.maxThreads)
                                                            : Foundation::globalQueueThreadCount() + 1;
     RenderWideStore store;
-    computeRenderWideNodes(plan, target, threadLimit, store);
+    computeRenderWideNodes(plan, target, threadLimit, store, m_state->keptGrids);
     const auto* encodedRoot = dynamic_cast<const EncodedNode*>(plan.root().get());
     std::atomic<std::size_t> next{0};
     // Each worker claims tiles until none are left; tiles never overlap, so they write disjoint

@@ -9,6 +9,7 @@
 #include <Transformation/RUXHighlightsShadowsTransformation.h>
 #include <Transformation/RUXImageMetadata.h>
 #include <Transformation/RUXRotateTransformation.h>
+#include <Transformation/RUXScalarAdjustments.h>
 #include <Transformation/RUXSharpenTransformation.h>
 #include <cmath>
 #include <cstring>
@@ -147,6 +148,41 @@ TEST(ToneAndSharpenEdits, UndoAndRedoRestoreEachStep) {
     EXPECT_EQ(manager->getTransformationWithClass(RUXHighlightsShadowsTransformation::classDescriptor()),
               second);
     EXPECT_EQ(bytes(*rendered(manager->committedImage())), afterAll);
+}
+
+// Slider steps rendered by one renderer, which keeps the highlights and shadows grid from one step
+// to the next, give the bytes a fresh renderer gives: on the edit itself and the sharpening after
+// it (the grid is reused), and on the brightness before it (the grid changes).
+TEST(ToneAndSharpenEdits, SliderStepsThroughOneRendererGiveTheBytesOfAFreshOne) {
+    ScreenScale scale(1.0);
+    auto manager = RUXEditManager::create(barsPhoto(160, 120));
+    auto rotate = std::make_shared<RUXRotateTransformation>();
+    rotate->rotateClockwise90Degrees();
+    manager->commitTransformation(rotate);
+    manager->commitTransformation(tones(*manager, -0.4f, 0.5f));
+    auto renderer = RUXImageRenderer::create();
+    auto expectFreshBytes = [&](const RUXTransformationPtr& working, const char* what) {
+        auto kept = renderer->renderedImage(manager->highQualityPreviewImageWithTransformation(working));
+        auto fresh = rendered(manager->highQualityPreviewImageWithTransformation(working));
+        ASSERT_TRUE(kept && fresh) << what;
+        EXPECT_EQ(bytes(*kept->bitmap()), bytes(*fresh)) << what;
+    };
+    auto highlights = tones(*manager, -0.4f, 0.5f);
+    for (float value : {-0.2f, 0.3f, 0.6f}) {
+        highlights->setHighlights(value);
+        expectFreshBytes(highlights, "highlights");
+    }
+    auto sharpen = sharpening(*manager, 1, 1.5f);
+    for (float amount : {0.5f, 1.5f}) {
+        sharpen->setValue(amount);
+        expectFreshBytes(sharpen, "sharpening");
+    }
+    auto brightness = std::static_pointer_cast<RUXScalarTransformation>(
+        manager->getOrCreateTransformationWithClass(RUXBrightnessTransformation::classDescriptor()));
+    for (float value : {0.2f, -0.1f}) {
+        brightness->setValue(value);
+        expectFreshBytes(brightness, "brightness");
+    }
 }
 
 // The screen's picture is half the photo's width here: its sharpening, at half the radius, is Save's

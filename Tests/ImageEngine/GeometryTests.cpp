@@ -14,6 +14,7 @@
 #include <hwy/targets.h>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 
 using namespace ImageEngine;
@@ -204,6 +205,50 @@ TEST(RotatedPath, MatchesTheDoublePrecisionBlendOnEveryInstructionSet) {
             // Values lie in 0…1; the weights are rounded to float, and each blend adds a rounding.
             EXPECT_LT(worst, 4e-7) << hwy::TargetName(target) << " a=" << transform.a << " b=" << transform.b;
         }
+    }
+    hwy::SetSupportedTargetsForTest(0);
+}
+
+// The rotated path's taps, worked out a vector at a time, are those of the plain formula on every
+// instruction set, to the bit: the columns, the rows and the weights of each pixel of runs of every
+// length, near and far from the origin, with the taps outside the source marked.
+TEST(RotatedPath, TapsAreThoseOfThePlainFormulaOnEveryInstructionSet) {
+    const AffineTransform inverses[] = {
+        *AffineTransform::makeRotation(0.3927).scaled(1.5, 1.5).inverted(),
+        AffineTransform{0.7, -0.31, 0.29, 0.69, -512.37, 811.9},
+        AffineTransform{1, 0.3, -0.45, 1, 2.25, -1.5},
+    };
+    const PixelRect source{-40, -30, 300, 260};
+    for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        int inside = 0;
+        for (const AffineTransform& m : inverses)
+            for (const auto& [x, y, count] :
+                 {std::tuple{-50, -20, std::size_t{1}}, std::tuple{3, 7, std::size_t{37}},
+                  std::tuple{120, 200, std::size_t{211}}}) {
+                std::vector<std::int32_t> columns(count + kMaxDoubleLanes), rows(count + kMaxDoubleLanes);
+                std::vector<float> weightsX(count + kMaxDoubleLanes), weightsY(count + kMaxDoubleLanes);
+                bilinearTaps(m, x, y, count, source, columns.data(), rows.data(), weightsX.data(),
+                             weightsY.data());
+                for (std::size_t i = 0; i < count; ++i) {
+                    // Each product stored before it is added, so no fused multiply-add joins them.
+                    const double px = x + static_cast<double>(i) + 0.5, py = y + 0.5;
+                    volatile double ax = m.a * px, cy = m.c * py, bx = m.b * px, dy = m.d * py;
+                    const double fx = (ax + cy) + m.tx - 0.5, fy = (bx + dy) + m.ty - 0.5;
+                    const double floorX = std::floor(fx), floorY = std::floor(fy);
+                    const bool in = floorX >= source.x && floorX + 1 < source.maxX() && floorY >= source.y &&
+                                    floorY + 1 < source.maxY();
+                    inside += in;
+                    ASSERT_EQ(columns[i], in ? static_cast<int>(floorX) - source.x : -1)
+                        << hwy::TargetName(target) << " pixel " << i;
+                    if (!in)
+                        continue;
+                    ASSERT_EQ(rows[i], static_cast<int>(floorY) - source.y) << hwy::TargetName(target);
+                    ASSERT_EQ(weightsX[i], static_cast<float>(fx - floorX)) << hwy::TargetName(target);
+                    ASSERT_EQ(weightsY[i], static_cast<float>(fy - floorY)) << hwy::TargetName(target);
+                }
+            }
+        EXPECT_GT(inside, 100) << "the runs reach into the source";
     }
     hwy::SetSupportedTargetsForTest(0);
 }

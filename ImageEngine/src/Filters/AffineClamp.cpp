@@ -15,6 +15,8 @@ class ClampNode final : public Node {
 public:
     explicit ClampNode(const NodePtr& input) : Node(Graphics::Rect::infinite(), {input}) {}
 
+    bool describe(ContentKey&) const override { return true; }
+
     const Node* passesThrough(const PixelRect& rect) const override {
         return inputs()[0]->bounds().contains(rect) ? inputs()[0].get() : nullptr;
     }

@@ -55,6 +55,41 @@ void bilinearGatherRow(const float* source, std::ptrdiff_t rowStride, const std:
     }
 }
 
+// The lower-left taps and weights of count output pixels of row y from column x through the inverse
+// matrix m = (a, b, c, d, tx, ty), each position from its own pixel centre in double precision with
+// every product rounded before it is added (this file is compiled without fused multiply-adds), so
+// that each lane gives the position the plain formula a·x + c·y + tx gives. Columns and rows are
+// counted from source's corner (sourceX, sourceY), the column −1 where a tap of the four falls
+// outside the source's columns [sourceX, sourceMaxX) or rows [sourceY, sourceMaxY). The arrays are
+// padded to a whole vector of doubles.
+void bilinearTaps(const double* m, int x, int y, std::size_t count, const int* source, std::int32_t* columns,
+                  std::int32_t* rows, float* weightsX, float* weightsY) {
+    const hn::ScalableTag<double> d;
+    const hn::Rebind<std::int32_t, decltype(d)> di;
+    const hn::Rebind<float, decltype(d)> df;
+    const double py = static_cast<double>(y) + 0.5;
+    // The products with the row's centre are the same in every lane.
+    const auto cy = hn::Set(d, m[2] * py), dy = hn::Set(d, m[3] * py);
+    const auto a = hn::Set(d, m[0]), b = hn::Set(d, m[1]), tx = hn::Set(d, m[4]), ty = hn::Set(d, m[5]);
+    const auto half = hn::Set(d, 0.5), one = hn::Set(d, 1.0);
+    const auto lowX = hn::Set(d, source[0]), lowY = hn::Set(d, source[1]);
+    const auto highX = hn::Set(d, source[2]), highY = hn::Set(d, source[3]);
+    const auto outside = hn::Set(d, -1.0);
+    for (std::size_t i = 0; i < count; i += hn::Lanes(d)) {
+        const auto px = hn::Add(hn::Iota(d, static_cast<double>(x) + static_cast<double>(i)), half);
+        const auto fx = hn::Sub(hn::Add(hn::Add(hn::Mul(a, px), cy), tx), half);
+        const auto fy = hn::Sub(hn::Add(hn::Add(hn::Mul(b, px), dy), ty), half);
+        const auto floorX = hn::Floor(fx), floorY = hn::Floor(fy);
+        const auto inside = hn::And(hn::And(hn::Ge(floorX, lowX), hn::Lt(hn::Add(floorX, one), highX)),
+                                    hn::And(hn::Ge(floorY, lowY), hn::Lt(hn::Add(floorY, one), highY)));
+        hn::StoreU(hn::DemoteTo(di, hn::IfThenElse(inside, hn::Sub(floorX, lowX), outside)), di, columns + i);
+        hn::StoreU(hn::DemoteTo(di, hn::IfThenElse(inside, hn::Sub(floorY, lowY), hn::Zero(d))), di,
+                   rows + i);
+        hn::StoreU(hn::DemoteTo(df, hn::Sub(fx, floorX)), df, weightsX + i);
+        hn::StoreU(hn::DemoteTo(df, hn::Sub(fy, floorY)), df, weightsY + i);
+    }
+}
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -70,6 +105,7 @@ namespace ImageEngine {
 
 HWY_EXPORT(bilinearRow);
 HWY_EXPORT(bilinearGatherRow);
+HWY_EXPORT(bilinearTaps);
 
 namespace {
 
@@ -83,12 +119,21 @@ void blendGatheredRow(const float* source, std::ptrdiff_t rowStride, const std::
     HWY_DYNAMIC_DISPATCH(bilinearGatherRow)(source, rowStride, offsets, weightsX, weightsY, count, rgba);
 }
 
+static_assert(kMaxDoubleLanes >= HWY_MAX_BYTES / sizeof(double),
+              "the taps' padding covers the widest vector");
+
 class AffineNode final : public Node {
 public:
     AffineNode(const NodePtr& input, const Graphics::AffineTransform& transform,
                const Graphics::AffineTransform& inverse)
         : Node(transform.applyToRect(input->extent()), {input}), m_inverse(inverse),
           m_exact(mapsPixelCentresOntoCentres(transform)), m_axisAligned(inverse.b == 0 && inverse.c == 0) {}
+
+    bool describe(ContentKey& key) const override {
+        key.add(m_inverse);
+        key.add(m_exact);
+        return true;
+    }
 
     PixelRect regionOfInterest(std::size_t, const PixelRect& rect) const override {
         Graphics::Rect mapped = m_inverse.applyToRect(Graphics::Rect(rect.x, rect.y, rect.w, rect.h));
@@ -188,27 +233,31 @@ private:
         const Graphics::AffineTransform& m = m_inverse;
         const PixelRect& r = source.rect;
         const std::size_t width = static_cast<std::size_t>(out.rect.w);
+        // The taps are worked out a vector at a time, so their arrays are padded by the widest one.
+        const std::size_t padded = width + kMaxDoubleLanes;
         thread_local std::vector<std::ptrdiff_t> offsets;
+        thread_local std::vector<std::int32_t> columns, rows;
         thread_local std::vector<float> weightsX, weightsY;
         offsets.resize(width);
-        weightsX.resize(width);
-        weightsY.resize(width);
+        columns.resize(padded);
+        rows.resize(padded);
+        weightsX.resize(padded);
+        weightsY.resize(padded);
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
             float* row = out.row(y);
+            bilinearTaps(m, out.rect.x, y, width, r, columns.data(), rows.data(), weightsX.data(),
+                         weightsY.data());
             for (std::size_t i = 0; i < width; ++i) {
-                Graphics::Point q = m.applyToPoint({out.rect.x + static_cast<double>(i) + 0.5, y + 0.5});
-                const double fx = q.x - 0.5, fy = q.y - 0.5;
-                const double floorX = std::floor(fx), floorY = std::floor(fy);
-                if (floorX >= r.x && floorX + 1 < r.maxX() && floorY >= r.y && floorY + 1 < r.maxY()) {
-                    offsets[i] = (static_cast<std::ptrdiff_t>(floorY) - r.y) *
-                                     static_cast<std::ptrdiff_t>(source.stride) +
-                                 (static_cast<std::ptrdiff_t>(floorX) - r.x) * 4;
-                    weightsX[i] = static_cast<float>(fx - floorX);
-                    weightsY[i] = static_cast<float>(fy - floorY);
-                } else {
-                    offsets[i] = -1;
-                    sample(source, fx, fy, row + i * 4);
+                if (columns[i] >= 0) {
+                    offsets[i] =
+                        static_cast<std::ptrdiff_t>(rows[i]) * static_cast<std::ptrdiff_t>(source.stride) +
+                        static_cast<std::ptrdiff_t>(columns[i]) * 4;
+                    continue;
                 }
+                // A tap outside the source (rare: rounding at the mapped rect's edge).
+                Graphics::Point q = m.applyToPoint({out.rect.x + static_cast<double>(i) + 0.5, y + 0.5});
+                offsets[i] = -1;
+                sample(source, q.x - 0.5, q.y - 0.5, row + i * 4);
             }
             blendGatheredRow(source.data, static_cast<std::ptrdiff_t>(source.stride), offsets.data(),
                              weightsX.data(), weightsY.data(), width, row);
@@ -254,6 +303,14 @@ protected:
 };
 
 } // namespace
+
+void bilinearTaps(const Graphics::AffineTransform& inverse, int x, int y, std::size_t count,
+                  const PixelRect& source, std::int32_t* columns, std::int32_t* rows, float* weightsX,
+                  float* weightsY) {
+    const double matrix[6] = {inverse.a, inverse.b, inverse.c, inverse.d, inverse.tx, inverse.ty};
+    const int bounds[4] = {source.x, source.y, source.maxX(), source.maxY()};
+    HWY_DYNAMIC_DISPATCH(bilinearTaps)(matrix, x, y, count, bounds, columns, rows, weightsX, weightsY);
+}
 
 NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& given) {
     if (!input)

@@ -65,6 +65,12 @@ public:
     void apply(const Simd::Lanes& lanes) const override {
         HWY_DYNAMIC_DISPATCH(colorControls)(lanes, m_saturation, m_brightness, m_contrast);
     }
+    bool describe(ContentKey& key) const override {
+        key.add(m_saturation);
+        key.add(m_brightness);
+        key.add(m_contrast);
+        return true;
+    }
 
 private:
     float m_saturation, m_brightness, m_contrast;

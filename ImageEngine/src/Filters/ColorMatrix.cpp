@@ -50,6 +50,10 @@ public:
     void apply(const Simd::Lanes& lanes) const override {
         HWY_DYNAMIC_DISPATCH(colorMatrix)(lanes, m_matrix.data());
     }
+    bool describe(ContentKey& key) const override {
+        key.add(std::span<const float>(m_matrix));
+        return true;
+    }
 
 private:
     std::array<float, kEntries> m_matrix;

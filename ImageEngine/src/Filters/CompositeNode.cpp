@@ -11,6 +11,11 @@ public:
     CompositeNode(std::vector<NodePtr> inputs, CombineRow combine)
         : Node(inputs[0]->extent().unionWith(inputs[1]->extent()), inputs), m_combine(combine) {}
 
+    bool describe(ContentKey& key) const override {
+        key.add(static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(m_combine)));
+        return true;
+    }
+
     void render(const PixelSpan& out, RenderState& state) const override {
         const PixelRect& rect = out.rect;
         state.renderInput(*inputs()[1], out);

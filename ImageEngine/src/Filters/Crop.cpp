@@ -34,6 +34,11 @@ public:
         }
     }
 
+    bool describe(ContentKey& key) const override {
+        key.add(m_rect);
+        return true;
+    }
+
     const Node* passesThrough(const PixelRect& rect) const override {
         return m_rect.isInfinite() || pixelsWithCentreInside().contains(rect) ? inputs()[0].get() : nullptr;
     }

@@ -39,6 +39,10 @@ class ExposureKernel final : public PointKernel {
 public:
     explicit ExposureKernel(float ev) : m_gain(std::exp2(ev)) {}
     void apply(const Simd::Lanes& lanes) const override { HWY_DYNAMIC_DISPATCH(exposure)(lanes, m_gain); }
+    bool describe(ContentKey& key) const override {
+        key.add(m_gain);
+        return true;
+    }
 
 private:
     float m_gain;

@@ -40,6 +40,10 @@ class GammaKernel final : public PointKernel {
 public:
     explicit GammaKernel(float power) : m_power(power) {}
     void apply(const Simd::Lanes& lanes) const override { HWY_DYNAMIC_DISPATCH(gamma)(lanes, m_power); }
+    bool describe(ContentKey& key) const override {
+        key.add(m_power);
+        return true;
+    }
 
 private:
     float m_power;

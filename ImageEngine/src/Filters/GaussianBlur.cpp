@@ -75,6 +75,12 @@ public:
         return rect.grownBy(m_reach);
     }
 
+    bool describe(ContentKey& key) const override {
+        key.add(m_reach);
+        key.add(std::span<const float>(m_weights));
+        return true;
+    }
+
     void render(const PixelSpan& out, RenderState& state) const override {
         const PixelRect& rect = out.rect;
         PixelRect sourceRect = rect.grownBy(m_reach);

@@ -167,6 +167,7 @@ constexpr double kCoarseRadius = 2.5;
 class ToneGuideKernel final : public PointKernel {
 public:
     void apply(const Simd::Lanes& lanes) const override { HWY_DYNAMIC_DISPATCH(toneGuide)(lanes); }
+    bool describe(ContentKey&) const override { return true; }
 };
 
 class ToneCoefficientKernel final : public PointKernel {
@@ -174,6 +175,7 @@ public:
     void apply(const Simd::Lanes& lanes) const override {
         HWY_DYNAMIC_DISPATCH(toneCoefficients)(lanes, kEdgeThreshold);
     }
+    bool describe(ContentKey&) const override { return true; }
 };
 
 // The mean of each factor × factor block of the input: pixel (X, Y) covers input pixels [fX, fX + f)
@@ -183,6 +185,11 @@ class BlockMeanNode final : public Node {
 public:
     BlockMeanNode(const NodePtr& input, int factor)
         : Node(coarseExtent(input->extent(), factor), {input}), m_factor(factor) {}
+
+    bool describe(ContentKey& key) const override {
+        key.add(m_factor);
+        return true;
+    }
 
     PixelRect regionOfInterest(std::size_t, const PixelRect& rect) const override {
         return {rect.x * m_factor, rect.y * m_factor, rect.w * m_factor, rect.h * m_factor};
@@ -256,6 +263,14 @@ public:
         : m_coefficients(coefficients), m_curve(curve), m_factor(factor) {}
 
     const NodePtr& sideInput() const override { return m_coefficients; }
+
+    bool describe(ContentKey& key) const override {
+        for (float value :
+             {m_curve.shadowScale, m_curve.highlightScale, m_curve.inverseMiddle, m_curve.inverseUpper})
+            key.add(value);
+        key.add(m_factor);
+        return true;
+    }
 
     PixelRect sideRegion(const PixelRect& rect) const override {
         if (m_factor == 1)

@@ -59,6 +59,16 @@ std::shared_ptr<const Graphics::Bitmap> sourceBitmapOf(const NodePtr& node);
 bool copyEncodedSource(const Node& node, const PixelRect& rect,
                        const std::function<std::uint8_t*(int)>& rowOf);
 
+// The bilinear taps of count output pixels of row y from column x through an inverse matrix, each
+// position from its own pixel centre, as a·x + c·y + tx with every product rounded before it is
+// added: the lower-left tap's column and row counted from source's corner (the column −1 where one
+// of the four taps falls outside source) and the weights across and up. The turned picture's render
+// reads its taps so; each array holds count + kMaxDoubleLanes entries.
+constexpr std::size_t kMaxDoubleLanes = 256 / sizeof(double); // the widest vector Highway allows
+void bilinearTaps(const Graphics::AffineTransform& inverse, int x, int y, std::size_t count,
+                  const PixelRect& source, std::int32_t* columns, std::int32_t* rows, float* weightsX,
+                  float* weightsY);
+
 // Wraps a node as a recipe; nullptr for a null node.
 ImagePtr imageWithNode(NodePtr node);
 // The node of a recipe; nullptr for a null recipe.

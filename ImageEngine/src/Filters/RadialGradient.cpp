@@ -87,6 +87,14 @@ public:
     explicit RadialGradientNode(const GradientRing& gradient)
         : Node(Graphics::Rect::infinite()), m_gradient(gradient) {}
 
+    bool describe(ContentKey& key) const override {
+        for (float value : {m_gradient.centreX, m_gradient.centreY, m_gradient.radius0, m_gradient.radius1})
+            key.add(value);
+        key.add(std::span<const float>(m_gradient.color0));
+        key.add(std::span<const float>(m_gradient.color1));
+        return true;
+    }
+
     void render(const PixelSpan& out, RenderState&) const override {
         const std::size_t width = static_cast<std::size_t>(out.rect.w);
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {

@@ -69,6 +69,7 @@ namespace {
 class LuminanceKernel final : public PointKernel {
 public:
     void apply(const Simd::Lanes& lanes) const override { HWY_DYNAMIC_DISPATCH(sharpenLuminanceOnly)(lanes); }
+    bool describe(ContentKey&) const override { return true; }
 };
 
 // The picture with its luminance pushed away from the blurred luminance.
@@ -76,6 +77,11 @@ class SharpenNode final : public Node {
 public:
     SharpenNode(const NodePtr& input, const NodePtr& blurredLuminance, float amount)
         : Node(input->extent(), {input, blurredLuminance}), m_amount(amount) {}
+
+    bool describe(ContentKey& key) const override {
+        key.add(m_amount);
+        return true;
+    }
 
     void render(const PixelSpan& out, RenderState& state) const override {
         state.renderInput(*inputs()[0], out);

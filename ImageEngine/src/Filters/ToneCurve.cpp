@@ -67,6 +67,10 @@ public:
     void apply(const Simd::Lanes& lanes) const override {
         HWY_DYNAMIC_DISPATCH(toneCurve)(lanes, m_table.data(), m_table.size());
     }
+    bool describe(ContentKey& key) const override {
+        key.add(std::span<const std::uint32_t>(m_table));
+        return true;
+    }
 
 private:
     std::vector<std::uint32_t> m_table;

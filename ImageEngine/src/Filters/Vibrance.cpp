@@ -61,6 +61,10 @@ class VibranceKernel final : public PointKernel {
 public:
     explicit VibranceKernel(float amount) : m_amount(amount) {}
     void apply(const Simd::Lanes& lanes) const override { HWY_DYNAMIC_DISPATCH(vibrance)(lanes, m_amount); }
+    bool describe(ContentKey& key) const override {
+        key.add(m_amount);
+        return true;
+    }
 
 private:
     float m_amount;

@@ -82,6 +82,12 @@ class VignetteKernel final : public PointKernel {
 public:
     explicit VignetteKernel(const VignetteShape& shape) : m_shape(shape) {}
     void apply(const Simd::Lanes& lanes) const override { HWY_DYNAMIC_DISPATCH(vignette)(lanes, m_shape); }
+    bool describe(ContentKey& key) const override {
+        for (float value : {m_shape.centreX, m_shape.centreY, m_shape.inverseX, m_shape.inverseY,
+                            m_shape.inner, m_shape.outer, m_shape.stops})
+            key.add(value);
+        return true;
+    }
 
 private:
     VignetteShape m_shape;

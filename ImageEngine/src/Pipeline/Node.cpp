@@ -111,6 +111,7 @@ public:
         state.renderInput(*inputs()[0], out);
     }
     bool isRenderWide() const override { return true; }
+    bool describe(ContentKey&) const override { return true; }
 };
 
 } // namespace
@@ -130,8 +131,61 @@ PixelSpan RenderWideStore::add(const Node* node, const PixelRect& rect) {
     auto buffer = std::make_unique<ScratchPool::Buffer>(m_pool, static_cast<std::size_t>(rect.w) *
                                                                     static_cast<std::size_t>(rect.h) * 4);
     const PixelSpan span = buffer->span(rect);
-    m_entries.push_back({node, std::move(buffer), span});
+    m_entries.push_back({node, std::move(buffer), nullptr, span});
     return span;
+}
+
+void RenderWideStore::add(const Node* node, std::shared_ptr<const KeptPixels> pixels) {
+    const PixelSpan span = pixels->span();
+    m_entries.push_back({node, nullptr, std::move(pixels), span});
+}
+
+KeptPixels::KeptPixels(ContentKey key, const PixelRect& rect)
+    : m_key(std::move(key)), m_rect(rect),
+      m_pixels(std::make_unique_for_overwrite<float[]>(static_cast<std::size_t>(rect.w) *
+                                                       static_cast<std::size_t>(rect.h) * 4)) {}
+
+std::shared_ptr<const KeptPixels> RenderWideCache::find(const ContentKey& key, const PixelRect& rect) {
+    std::lock_guard lock(m_mutex);
+    for (Entry& entry : m_entries) {
+        if (entry.pixels->rect().contains(rect) && entry.pixels->key().matches(key)) {
+            entry.lastUse = ++m_clock;
+            return entry.pixels;
+        }
+    }
+    return nullptr;
+}
+
+void RenderWideCache::keep(std::shared_ptr<const KeptPixels> pixels) {
+    if (!pixels || pixels->bytes() > m_maxBytes)
+        return;
+    std::lock_guard lock(m_mutex);
+    // Pixels under the same key are a stale (or smaller) copy; entries whose objects are gone can
+    // never be found again.
+    std::erase_if(m_entries, [&](const Entry& entry) {
+        const bool drop = !entry.pixels->key().objectsAlive() || entry.pixels->key().matches(pixels->key());
+        if (drop)
+            m_bytes -= entry.pixels->bytes();
+        return drop;
+    });
+    while (!m_entries.empty() && m_bytes + pixels->bytes() > m_maxBytes) {
+        auto oldest = std::min_element(m_entries.begin(), m_entries.end(),
+                                       [](const Entry& a, const Entry& b) { return a.lastUse < b.lastUse; });
+        m_bytes -= oldest->pixels->bytes();
+        m_entries.erase(oldest);
+    }
+    m_bytes += pixels->bytes();
+    m_entries.push_back({std::move(pixels), ++m_clock});
+}
+
+std::size_t RenderWideCache::bytes() const {
+    std::lock_guard lock(m_mutex);
+    return m_bytes;
+}
+
+std::size_t RenderWideCache::count() const {
+    std::lock_guard lock(m_mutex);
+    return m_entries.size();
 }
 
 RenderPlan::RenderPlan(const NodePtr& root) : m_root(root) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "Pipeline/ContentKey.h"
+
 #include <Graphics/Geometry.h>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace ImageEngine {
@@ -102,6 +105,14 @@ public:
     // tiles start, so that every tile reads it instead of computing its own part with margins: for
     // small pictures (a coarse grid) that each tile reads with a wide margin of its input.
     virtual bool isRenderWide() const { return false; }
+    // Writes into key what decides this node's pixels besides its inputs' pixels and its extent (its
+    // numbers, the shared objects it reads), so that a picture computed from it can be recognised in
+    // a later render of a graph built apart. False when it cannot say; then nothing computed from it
+    // is kept across renders.
+    virtual bool describe(ContentKey& key) const {
+        (void)key;
+        return false;
+    }
 
 private:
     Graphics::Rect m_extent;
@@ -168,6 +179,24 @@ private:
     std::vector<std::unique_ptr<ScratchStorage>> m_free;
 };
 
+// The pixels of a render-wide node over rect, in memory of their own so that they may outlive the
+// render that computed them, with the key of the graph they came from.
+class KeptPixels {
+public:
+    KeptPixels(ContentKey key, const PixelRect& rect);
+    const ContentKey& key() const { return m_key; }
+    const PixelRect& rect() const { return m_rect; }
+    PixelSpan span() const { return {m_pixels.get(), static_cast<std::size_t>(m_rect.w) * 4, m_rect}; }
+    std::size_t bytes() const {
+        return static_cast<std::size_t>(m_rect.w) * static_cast<std::size_t>(m_rect.h) * 4 * sizeof(float);
+    }
+
+private:
+    ContentKey m_key;
+    PixelRect m_rect;
+    std::unique_ptr<float[]> m_pixels;
+};
+
 // The pixels of the render-wide nodes of one render, each over all that the render needs of it.
 // Filled before the tiles start and only read while they run, so the tiles' threads share it
 // without a lock. Its memory comes from the pool of the thread that makes it, which must also be
@@ -179,6 +208,8 @@ public:
     const PixelSpan* find(const Node* node) const;
     // Memory for node's pixels over rect, kept until the store is cleared or goes.
     PixelSpan add(const Node* node, const PixelRect& rect);
+    // node's pixels from memory that outlives the store (computed now or in an earlier render).
+    void add(const Node* node, std::shared_ptr<const KeptPixels> pixels);
     // Hands every node's memory back to the pool.
     void clear() { m_entries.clear(); }
 
@@ -186,10 +217,37 @@ private:
     struct Entry {
         const Node* node;
         std::unique_ptr<ScratchPool::Buffer> buffer;
+        std::shared_ptr<const KeptPixels> kept;
         PixelSpan span;
     };
     ScratchPool& m_pool;
     std::vector<Entry> m_entries;
+};
+
+// Render-wide pictures kept from one render to the next, so that a render whose grid depends on
+// nothing that changed (a slider step on an edit after it) reads the grid instead of computing it
+// again. Found by the key of their graph and the rect they cover; the least recently used go first
+// once they hold more than their budget. Any thread may use it.
+class RenderWideCache {
+public:
+    explicit RenderWideCache(std::size_t maxBytes) : m_maxBytes(maxBytes) {}
+    // Pixels of a graph with key's content over a rect that covers rect, or nullptr.
+    std::shared_ptr<const KeptPixels> find(const ContentKey& key, const PixelRect& rect);
+    // Keeps pixels in place of any kept under the same key; nothing larger than the budget is kept.
+    void keep(std::shared_ptr<const KeptPixels> pixels);
+    std::size_t bytes() const;
+    std::size_t count() const;
+
+private:
+    struct Entry {
+        std::shared_ptr<const KeptPixels> pixels;
+        std::uint64_t lastUse;
+    };
+    mutable std::mutex m_mutex;
+    std::vector<Entry> m_entries;
+    std::uint64_t m_clock = 0;
+    std::size_t m_bytes = 0;
+    std::size_t m_maxBytes;
 };
 
 // What a render knows before it starts: every node of the graph once, inputs after the nodes that

@@ -69,6 +69,16 @@ void PointNode::render(const PixelSpan& out, RenderState& state) const {
     }
 }
 
+bool PointNode::describe(ContentKey& key) const {
+    key.add(m_kernels.size());
+    for (const PointKernelPtr& kernel : m_kernels) {
+        key.addType(typeid(*kernel));
+        if (!kernel->describe(key))
+            return false;
+    }
+    return true;
+}
+
 NodePtr appendPointKernel(const NodePtr& input, PointKernelPtr kernel) {
     if (!input)
         return nullptr;

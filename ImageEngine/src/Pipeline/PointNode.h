@@ -14,6 +14,11 @@ public:
     virtual ~PointKernel() = default;
     // Rewrites one run of pixels in place; lanes.x and lanes.y say where the run lies.
     virtual void apply(const Simd::Lanes& lanes) const = 0;
+    // Writes the step's numbers into key (see Node::describe); false when it cannot.
+    virtual bool describe(ContentKey& key) const {
+        (void)key;
+        return false;
+    }
 };
 
 using PointKernelPtr = std::shared_ptr<const PointKernel>;
@@ -43,6 +48,7 @@ public:
     const std::vector<PointKernelPtr>& kernels() const { return m_kernels; }
     PixelRect regionOfInterest(std::size_t index, const PixelRect& rect) const override;
     void render(const PixelSpan& out, RenderState& state) const override;
+    bool describe(ContentKey& key) const override;
 
 private:
     std::vector<PointKernelPtr> m_kernels;

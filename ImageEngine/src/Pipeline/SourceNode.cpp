@@ -30,6 +30,13 @@ public:
     const Graphics::AffineTransform& placement() const { return m_placement; }
     const Graphics::Rect& window() const { return m_window; }
 
+    bool describe(ContentKey& key) const override {
+        key.addShared(m_bitmap);
+        key.add(m_placement);
+        key.add(m_window);
+        return true;
+    }
+
     void render(const PixelSpan& out, RenderState&) const override {
         const int height = m_bitmap->height();
         const bool gray = m_bitmap->format() == Graphics::PixelFormat::Gray8;
