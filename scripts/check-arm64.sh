@@ -7,11 +7,14 @@
 # Highway picks a kernel's instruction set at run time, so the emulated processor decides what runs:
 #   cortex-a72                        NEON only (a Raspberry Pi 4, most phones and Arm servers before
 #                                     SVE): the whole suite renders with NEON.
-#   max,sve-default-vector-length=32  SVE and SVE2 with 256-bit vectors: the whole suite renders with
-#                                     SVE_256, the tuned target of such machines.
-#   max,...-length=16 and =256        128-bit SVE2 (SVE2_128) and 2048-bit vectors, the shortest and
-#                                     the longest SVE allows: only the tests that compare every
-#                                     instruction set the processor has against the portable one.
+#   max,sve-default-vector-length=32, SVE and SVE2 with 256-bit vectors (SVE_256, the tuned target of
+#   =16 and =256                      such machines), 128-bit SVE2 (SVE2_128) and 2048-bit vectors,
+#                                     the shortest and the longest SVE allows: the tests that compare
+#                                     every instruction set the processor has against the portable
+#                                     one, kernel by kernel. The rest of the suite checks the portable
+#                                     kernels against their formulas under the first model (under
+#                                     emulated SVE it took three minutes more, most of them in the
+#                                     look table's million colours).
 # The tests that compare instruction sets also run NEON and the portable fallback under each model.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -55,7 +58,7 @@ run_tests() {
     QEMU_CPU=$cpu ctest --test-dir "$build" -j "$jobs" --timeout 300 --output-on-failure "$@"
 }
 run_tests cortex-a72
-run_tests max,sve-default-vector-length=32
 # The instruction-set comparisons: their names all say InstructionSet.
+run_tests max,sve-default-vector-length=32 -R InstructionSet
 run_tests max,sve-default-vector-length=16 -R InstructionSet
 run_tests max,sve-default-vector-length=256 -R InstructionSet
