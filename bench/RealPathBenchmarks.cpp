@@ -216,6 +216,18 @@ void RealAwkwardSizeTurn(benchmark::State& state) {
 }
 BENCHMARK(RealAwkwardSizeTurn)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same photo with a colour edit, which decodes the bitmap to floats instead of copying its bytes:
+// brightness alone, then with a quarter turn (arg 1), whose read goes through transposed blocks.
+void RealAwkwardSizeTurnedEdit(benchmark::State& state) {
+    std::vector<Edit> edits;
+    if (state.range(0) == 1)
+        edits.push_back(Turn);
+    edits.push_back(Brightness);
+    Session session = sessionWith(edits, 3088, 2056);
+    renderRepeatedly(state, session, false, describe(edits) + ", 3088 x 2056 photo");
+}
+BENCHMARK(RealAwkwardSizeTurnedEdit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The slider screen while a finger moves the brightness slider: each step sets a new value on the
 // screen's working copy and renders its high-quality preview, with a turn, a crop, a look and a
 // focus blur committed.

@@ -8,6 +8,7 @@
 
 #include <Foundation/Dispatch.h>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -93,48 +94,74 @@ INSTANTIATE_TEST_SUITE_P(Sequences, RotateSequenceTest,
                              return name;
                          });
 
-// Every quarter turn and mirror of a picture of any size copies its pixels: a translucent picture of
-// odd and even sizes (the screen pictures of real photos are rarely round), with tiles that end
-// inside the bands the turned read works in and the default ones, against the pixels of the
-// unturned render moved where the matrix sends them.
+// Every quarter turn and mirror of a picture of any size copies its pixels: an opaque picture, a
+// translucent one and one with a single translucent pixel, of odd, even and awkward sizes (the screen
+// pictures of real photos are rarely round; 1923 pixels is the default photo's screen picture, whose rows are
+// padded), with tiles that end inside the blocks the turned read transposes and the default ones, against the
+// pixels of the unturned render moved where the matrix sends them. Read straight into bytes, and decoded to
+// floats for a step that keeps every value (exposure 0), on every instruction set this processor runs (their
+// transposed blocks differ).
 TEST(QuarterTurns, CopyThePixelsOfPicturesOfAnySize) {
     const AffineTransform orientations[] = {{0, 1, -1, 0, 0, 0}, {-1, 0, 0, -1, 0, 0}, {0, -1, 1, 0, 0, 0},
                                             {-1, 0, 0, 1, 0, 0}, {1, 0, 0, -1, 0, 0},  {0, 1, 1, 0, 0, 0},
                                             {0, -1, -1, 0, 0, 0}};
-    for (const auto& [w, h] : {std::pair{37, 23}, std::pair{64, 9}, std::pair{193, 130}}) {
-        auto bitmap = patternBitmap(w, h);
+    for (const auto& [w, h] : {std::pair{37, 23}, std::pair{64, 9}, std::pair{193, 130}, std::pair{1923, 21},
+                               std::pair{30, 517}}) {
+        // Opaque rows are copied as they are; a row with a translucent pixel is decoded and encoded.
+        auto translucent = patternBitmap(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                std::uint8_t* p = bitmap->mutableRow(y) + x * 4;
+                std::uint8_t* p = translucent->mutableRow(y) + x * 4;
                 p[3] = static_cast<std::uint8_t>(x + y == 3 ? 0 : 255 - (x * 7 + y * 13) % 97);
                 for (int c = 0; c < 3; ++c)
                     p[c] = std::min(p[c], p[3]);
             }
-        auto source = imageOf(bitmap);
-        auto upright = render(source, source->extent());
-        ASSERT_TRUE(upright);
-        for (const AffineTransform& m : orientations) {
-            auto turned = source->imageByApplyingTransform(m);
-            const Rect extent = turned->extent();
-            turned = turned->imageByApplyingTransform(
-                AffineTransform::makeTranslation(-extent.minX(), -extent.minY()));
-            const AffineTransform back =
-                *AffineTransform::concat(m, AffineTransform::makeTranslation(-extent.minX(), -extent.minY()))
-                     .inverted();
-            for (Context::RenderOptions options :
-                 {Context::RenderOptions{.tileWidth = 19, .tileHeight = 13}, Context::RenderOptions{}}) {
-                auto got = render(turned, turned->extent(), options);
-                ASSERT_TRUE(got);
-                int wrong = 0;
-                for (int row = 0; row < got->height(); ++row)
-                    for (int x = 0; x < got->width(); ++x) {
-                        const Graphics::Point p = back.applyToPoint({x + 0.5, got->height() - row - 0.5});
-                        const int sx = int(std::floor(p.x)), sy = int(std::floor(p.y));
-                        wrong += std::memcmp(pixel(*got, x, row), pixel(*upright, sx, h - 1 - sy), 4) != 0;
-                    }
-                EXPECT_EQ(wrong, 0) << w << " x " << h << ", matrix " << m.a << " " << m.b << " " << m.c
-                                    << " " << m.d << ", tiles " << options.tileWidth;
+        // One translucent pixel: the only row of the turned picture that is not copied as it is.
+        auto onePixel = patternBitmap(w, h);
+        std::memcpy(onePixel->mutableRow(h / 2) + (w / 3) * 4,
+                    std::array<std::uint8_t, 4>{20, 40, 60, 90}.data(), 4);
+        for (const auto& bitmap : {patternBitmap(w, h), translucent, onePixel}) {
+            auto source = imageOf(bitmap);
+            auto upright = render(source, source->extent());
+            ASSERT_TRUE(upright);
+            for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+                hwy::SetSupportedTargetsForTest(target);
+                for (const AffineTransform& m : orientations) {
+                    auto turned = source->imageByApplyingTransform(m);
+                    const Rect extent = turned->extent();
+                    turned = turned->imageByApplyingTransform(
+                        AffineTransform::makeTranslation(-extent.minX(), -extent.minY()));
+                    const AffineTransform back =
+                        *AffineTransform::concat(
+                             m, AffineTransform::makeTranslation(-extent.minX(), -extent.minY()))
+                             .inverted();
+                    auto decoded = apply("CIExposureAdjust", {{"inputImage", turned}, {"inputEV", 0.0}});
+                    for (const ImagePtr& image : {turned, decoded})
+                        for (Context::RenderOptions options :
+                             {Context::RenderOptions{.tileWidth = 19, .tileHeight = 13},
+                              Context::RenderOptions{}}) {
+                            auto got = render(image, image->extent(), options);
+                            ASSERT_TRUE(got);
+                            int wrong = 0;
+                            for (int row = 0; row < got->height(); ++row)
+                                for (int x = 0; x < got->width(); ++x) {
+                                    const Graphics::Point p =
+                                        back.applyToPoint({x + 0.5, got->height() - row - 0.5});
+                                    const int sx = int(std::floor(p.x)), sy = int(std::floor(p.y));
+                                    wrong += std::memcmp(pixel(*got, x, row), pixel(*upright, sx, h - 1 - sy),
+                                                         4) != 0;
+                                }
+                            EXPECT_EQ(wrong, 0) << w << " x " << h << ", matrix " << m.a << " " << m.b << " "
+                                                << m.c << " " << m.d << ", tiles " << options.tileWidth
+                                                << ", " << (image == turned ? "bytes" : "floats") << ", "
+                                                << (bitmap == translucent ? "translucent"
+                                                    : bitmap == onePixel  ? "one translucent pixel"
+                                                                          : "opaque")
+                                                << ", " << hwy::TargetName(target);
+                        }
+                }
             }
+            hwy::SetSupportedTargetsForTest(0);
         }
     }
 }

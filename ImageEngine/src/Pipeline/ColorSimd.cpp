@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <hwy/cache_control.h>
 #include <hwy/foreach_target.h> // IWYU pragma: keep
 #include <hwy/highway.h>
 // The shared helpers come after foreach_target so that they too are compiled per instruction set.
@@ -123,6 +124,157 @@ void encodeRgba8(const float* rgba, std::size_t count, std::uint8_t* out) {
     }
 }
 
+#if !HWY_HAVE_SCALABLE && HWY_TARGET != HWY_SCALAR
+// Transposes 4 × 4 blocks of four lanes within each 128-bit block of v[0..3]: lane l of v[k] goes to
+// lane k of v[l], block by block.
+template <class DU>
+HWY_INLINE void transposeBlocksOfFour(DU du, hn::Vec<DU>* v) {
+    const hn::RepartitionToWide<DU> dw;
+    const auto t0 = hn::BitCast(dw, hn::InterleaveLower(du, v[0], v[1]));
+    const auto t1 = hn::BitCast(dw, hn::InterleaveUpper(du, v[0], v[1]));
+    const auto t2 = hn::BitCast(dw, hn::InterleaveLower(du, v[2], v[3]));
+    const auto t3 = hn::BitCast(dw, hn::InterleaveUpper(du, v[2], v[3]));
+    v[0] = hn::BitCast(du, hn::InterleaveLower(dw, t0, t2));
+    v[1] = hn::BitCast(du, hn::InterleaveUpper(dw, t0, t2));
+    v[2] = hn::BitCast(du, hn::InterleaveLower(dw, t1, t3));
+    v[3] = hn::BitCast(du, hn::InterleaveUpper(dw, t1, t3));
+}
+
+// Loads a square block of n × n pixels, row k from source(k), and transposes it: v[l] holds lane l
+// of every row. With 8 lanes, each vector is put together from two 128-bit loads (rows k and k + 4,
+// the same four pixels), so that the transposition stays within 128-bit blocks, and no load crosses a
+// cache line where rows start on 16-byte boundaries, as a bitmap's do. all gets the And of every
+// pixel, lane l for the pixels that land in v[l].
+template <class DU, class Source>
+HWY_INLINE void loadTransposed(DU du, const Source& source, hn::Vec<DU>* v, hn::Vec<DU>& all) {
+    constexpr std::size_t n = hn::MaxLanes(DU());
+    static_assert(n == 4 || n == 8, "square blocks of 4 or 8 lanes");
+    if constexpr (n == 4) {
+        for (std::size_t k = 0; k < 4; ++k) {
+            v[k] = hn::LoadU(du, source(k));
+            all = hn::And(all, v[k]);
+        }
+        transposeBlocksOfFour(du, v);
+    } else {
+        const hn::Half<DU> dh;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::uint32_t* lower = source(k);
+            const std::uint32_t* upper = source(k + 4);
+            v[k] = hn::Combine(du, hn::LoadU(dh, upper), hn::LoadU(dh, lower));
+            v[k + 4] = hn::Combine(du, hn::LoadU(dh, upper + 4), hn::LoadU(dh, lower + 4));
+        }
+        // Lane l of either half of v[0..3] lands in v[l], of v[4..7] in v[l + 4].
+        const hn::Vec<DU> first = hn::And(hn::And(v[0], v[1]), hn::And(v[2], v[3]));
+        const hn::Vec<DU> second = hn::And(hn::And(v[4], v[5]), hn::And(v[6], v[7]));
+        all = hn::And(
+            all, hn::And(hn::ConcatLowerLower(du, second, first), hn::ConcatUpperUpper(du, second, first)));
+        transposeBlocksOfFour(du, v);
+        transposeBlocksOfFour(du, v + 4);
+    }
+}
+#endif
+
+void copyPixels(const std::uint8_t* first, std::ptrdiff_t step, std::ptrdiff_t rowStep, std::size_t count,
+                std::size_t rows, std::uint8_t* const* out, bool* opaqueRows) {
+    auto at = [&](std::ptrdiff_t pixels) { return first + pixels * 4; };
+    const bool marking = opaqueRows != nullptr;
+    for (std::size_t j = 0; marking && j < rows; ++j)
+        opaqueRows[j] = true;
+    // One pixel at a time, for the tails and the targets without whole blocks.
+    auto copyOne = [&](std::uint8_t* target, const std::uint8_t* source, std::size_t row) {
+        std::memcpy(target, source, 4);
+        if (marking) {
+            opaqueRows[row] = opaqueRows[row] && source[3] == 255;
+            target[3] = 255;
+        }
+    };
+    std::size_t j = 0;
+#if !HWY_HAVE_SCALABLE && HWY_TARGET != HWY_SCALAR
+    const hn::CappedTag<std::uint32_t, 8> du;
+    constexpr std::size_t n = hn::MaxLanes(decltype(du)());
+    using VU = hn::Vec<decltype(du)>;
+    const VU alpha = hn::Set(du, marking ? 0xFF000000u : 0u);
+    auto load = [&](std::ptrdiff_t offset) {
+        return hn::LoadU(du, reinterpret_cast<const std::uint32_t*>(at(offset)));
+    };
+    auto store = [&](VU v, std::uint8_t* target) {
+        hn::StoreU(hn::Or(v, alpha), du, reinterpret_cast<std::uint32_t*>(target));
+    };
+    // Whether every lane's fourth byte is 255, for an And of pixels.
+    auto opaqueLanes = [&](VU all) {
+        return hn::Eq(hn::Or(all, hn::Set(du, 0x00FFFFFFu)), hn::Set(du, ~0u));
+    };
+    if (step == 1 || step == -1) {
+        // Rows read forwards, or mirrored: runs read backwards and reversed.
+        for (; j < rows; ++j) {
+            const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(j) * rowStep;
+            VU all = hn::Set(du, ~0u);
+            std::size_t i = 0;
+            for (; i + n <= count; i += n) {
+                const VU v = step == 1
+                                 ? load(start + static_cast<std::ptrdiff_t>(i))
+                                 : hn::Reverse(du, load(start - static_cast<std::ptrdiff_t>(i + n - 1)));
+                all = hn::And(all, v);
+                store(v, out[j] + i * 4);
+            }
+            if (marking)
+                opaqueRows[j] = hn::AllTrue(du, opaqueLanes(all));
+            for (; i < count; ++i)
+                copyOne(out[j] + i * 4, at(start + static_cast<std::ptrdiff_t>(i) * step), j);
+        }
+        return;
+    }
+    if (rowStep == 1 || rowStep == -1) {
+        // n output rows at a time: the n pixels that a source row gives them lie side by side (in
+        // reverse order when rowStep is -1), so n runs of n source rows make one transposed block.
+        for (; j + n <= rows; j += n) {
+            const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(j) * rowStep -
+                                         (rowStep < 0 ? static_cast<std::ptrdiff_t>(n - 1) : 0);
+            // Lane l of a run, and so v[l] of a transposed block, belongs to output row row(l).
+            auto row = [&](std::size_t l) { return j + (rowStep < 0 ? n - 1 - l : l); };
+            // Lane l: the And of row(l)'s pixels.
+            VU all = hn::Set(du, ~0u);
+            std::size_t i = 0;
+            for (; i + n <= count; i += n) {
+                auto source = [&](std::size_t k) {
+                    const std::uint8_t* run = at(start + static_cast<std::ptrdiff_t>(i + k) * step);
+                    // The next cache lines along this source row, which the following output rows
+                    // read: the processor's own prefetchers do not follow strides of a bitmap row.
+                    hwy::Prefetch(run + 128);
+                    return reinterpret_cast<const std::uint32_t*>(run);
+                };
+                VU v[n];
+                loadTransposed(du, source, v, all);
+                for (std::size_t l = 0; l < n; ++l)
+                    store(v[l], out[row(l)] + i * 4);
+            }
+            if (marking) {
+                HWY_ALIGN std::uint32_t lanes[n];
+                hn::Store(all, du, lanes);
+                for (std::size_t l = 0; l < n; ++l)
+                    opaqueRows[row(l)] = (lanes[l] >> 24) == 255;
+            }
+            for (; i < count; ++i)
+                for (std::size_t l = 0; l < n; ++l)
+                    copyOne(
+                        out[row(l)] + i * 4,
+                        at(start + static_cast<std::ptrdiff_t>(i) * step + static_cast<std::ptrdiff_t>(l)),
+                        row(l));
+        }
+    }
+#endif
+    // The rest a few rows at a time, pixel by pixel: a turn still reads a short run of each source row.
+    constexpr std::size_t kBand = 8;
+    for (; j < rows; j += kBand) {
+        const std::size_t band = std::min(kBand, rows - j);
+        for (std::size_t i = 0; i < count; ++i)
+            for (std::size_t l = j; l < j + band; ++l)
+                copyOne(out[l] + i * 4,
+                        at(static_cast<std::ptrdiff_t>(l) * rowStep + static_cast<std::ptrdiff_t>(i) * step),
+                        l);
+    }
+}
+
 const char* targetName() {
     return hwy::TargetName(HWY_TARGET);
 }
@@ -137,6 +289,7 @@ HWY_EXPORT(deinterleave);
 HWY_EXPORT(interleave);
 HWY_EXPORT(decodeRgba8);
 HWY_EXPORT(encodeRgba8);
+HWY_EXPORT(copyPixels);
 HWY_EXPORT(targetName);
 
 namespace Simd {
@@ -153,6 +306,10 @@ void decodeRgba8(const std::uint8_t* first, std::ptrdiff_t step, std::size_t cou
 }
 void encodeRgba8(const float* rgba, std::size_t count, std::uint8_t* out) {
     HWY_DYNAMIC_DISPATCH(encodeRgba8)(rgba, count, out);
+}
+void copyPixels(const std::uint8_t* first, std::ptrdiff_t step, std::ptrdiff_t rowStep, std::size_t count,
+                std::size_t rows, std::uint8_t* const* out, bool* opaqueRows) {
+    HWY_DYNAMIC_DISPATCH(copyPixels)(first, step, rowStep, count, rows, out, opaqueRows);
 }
 const char* targetName() {
     return HWY_DYNAMIC_DISPATCH(targetName)();

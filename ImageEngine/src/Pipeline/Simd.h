@@ -40,6 +40,15 @@ void decodeRgba8(const std::uint8_t* first, std::ptrdiff_t step, std::size_t cou
 // Linear premultiplied floats to sRGB premultiplied bytes, alpha last.
 void encodeRgba8(const float* rgba, std::size_t count, std::uint8_t* out);
 
+// Copies rows × count 4-byte pixels: pixel i of row j is read at first + i × step + j × rowStep (in
+// pixels, either possibly negative) and written at out[j] + i. A quarter turn (step a whole bitmap row,
+// rowStep ±1) goes through square blocks transposed in registers, so that every load reads a run along
+// a bitmap row instead of one pixel per row, and every store writes a run of an output row. With
+// opaqueRows, every pixel is written with a fourth byte of 255, and opaqueRows[j] tells whether all of
+// row j's fourth bytes were 255 as read.
+void copyPixels(const std::uint8_t* first, std::ptrdiff_t step, std::ptrdiff_t rowStep, std::size_t count,
+                std::size_t rows, std::uint8_t* const* out, bool* opaqueRows = nullptr);
+
 // Name of the instruction set the kernels run with on this machine ("AVX3", "AVX2", ...).
 const char* targetName();
 

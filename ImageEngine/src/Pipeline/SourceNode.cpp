@@ -38,32 +38,45 @@ public:
     }
 
     void render(const PixelSpan& out, RenderState&) const override {
-        const int height = m_bitmap->height();
         const bool gray = m_bitmap->format() == Graphics::PixelFormat::Gray8;
         const bool opaque = m_bitmap->alphaInfo() == Graphics::AlphaInfo::NoneSkipLast;
-        const std::ptrdiff_t rowPixels =
-            static_cast<std::ptrdiff_t>(m_bitmap->bytesPerRow() / m_bitmap->bytesPerPixel());
-        // One step right in the output moves the read by a whole pixel in x or y of the bitmap;
-        // a step up in the bitmap is a step back in memory.
-        const std::ptrdiff_t step =
-            static_cast<std::ptrdiff_t>(m_inverse.a) - static_cast<std::ptrdiff_t>(m_inverse.b) * rowPixels;
+        const std::ptrdiff_t step = pixelStep(m_inverse.a, m_inverse.b);
         const std::size_t width = static_cast<std::size_t>(out.rect.w);
-        for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
-            Graphics::Point first = m_inverse.applyToPoint({out.rect.x + 0.5, y + 0.5});
-            const int sx = static_cast<int>(std::floor(first.x)), sy = static_cast<int>(std::floor(first.y));
-            // Memory row 0 is the top of the picture.
-            const std::uint8_t* source =
-                m_bitmap->row(height - 1 - sy) + static_cast<std::size_t>(sx) * m_bitmap->bytesPerPixel();
-            float* pixel = out.row(y);
-            if (!gray) {
-                Simd::decodeRgba8(source, step, width, opaque, pixel);
-                continue;
-            }
+        if (gray) {
             const SrgbTables& tables = SrgbTables::get();
-            for (std::size_t i = 0; i < width; ++i, pixel += 4) {
-                float v = tables.decode8[source[static_cast<std::ptrdiff_t>(i) * step]];
-                pixel[0] = pixel[1] = pixel[2] = v;
-                pixel[3] = 1.0f;
+            for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
+                const std::uint8_t* source = firstOfRow(out.rect, y);
+                float* pixel = out.row(y);
+                for (std::size_t i = 0; i < width; ++i, pixel += 4) {
+                    float v = tables.decode8[source[static_cast<std::ptrdiff_t>(i) * step]];
+                    pixel[0] = pixel[1] = pixel[2] = v;
+                    pixel[3] = 1.0f;
+                }
+            }
+            return;
+        }
+        if (step == 1) {
+            for (int y = out.rect.y; y < out.rect.maxY(); ++y)
+                Simd::decodeRgba8(firstOfRow(out.rect, y), 1, width, opaque, out.row(y));
+            return;
+        }
+        // Turned or mirrored: a band of rows is copied into a small tile first (a turn's in blocks
+        // transposed in registers), so that the bitmap is read along its rows, then decoded from there.
+        constexpr std::size_t kBandRows = 8, kBandPixels = 256;
+        alignas(64) std::uint8_t band[kBandRows][kBandPixels * 4];
+        std::uint8_t* bandRows[kBandRows];
+        for (std::size_t r = 0; r < kBandRows; ++r)
+            bandRows[r] = band[r];
+        const std::ptrdiff_t rowStep = pixelStep(m_inverse.c, m_inverse.d);
+        for (int y = out.rect.y; y < out.rect.maxY(); y += static_cast<int>(kBandRows)) {
+            const std::size_t rows = std::min(kBandRows, static_cast<std::size_t>(out.rect.maxY() - y));
+            const std::uint8_t* source = firstOfRow(out.rect, y);
+            for (std::size_t x = 0; x < width; x += kBandPixels) {
+                const std::size_t count = std::min(kBandPixels, width - x);
+                Simd::copyPixels(source + static_cast<std::ptrdiff_t>(x) * step * 4, step, rowStep, count,
+                                 rows, bandRows);
+                for (std::size_t r = 0; r < rows; ++r)
+                    Simd::decodeRgba8(band[r], 1, count, opaque, out.row(y + static_cast<int>(r)) + x * 4);
             }
         }
     }
@@ -74,60 +87,52 @@ public:
     bool copyEncoded(const PixelRect& rect, const std::function<std::uint8_t*(int)>& rowOf) const {
         if (m_bitmap->format() != Graphics::PixelFormat::RGBA8)
             return false;
-        const int height = m_bitmap->height();
         const bool opaque = m_bitmap->alphaInfo() == Graphics::AlphaInfo::NoneSkipLast;
-        const std::ptrdiff_t rowPixels = static_cast<std::ptrdiff_t>(m_bitmap->bytesPerRow() / 4);
-        const std::ptrdiff_t step =
-            static_cast<std::ptrdiff_t>(m_inverse.a) - static_cast<std::ptrdiff_t>(m_inverse.b) * rowPixels;
+        const std::ptrdiff_t step = pixelStep(m_inverse.a, m_inverse.b);
+        const std::ptrdiff_t rowStep = pixelStep(m_inverse.c, m_inverse.d);
         const std::size_t width = static_cast<std::size_t>(rect.w);
         std::vector<float> pixels;
-        // Where row y's first pixel is read.
-        auto sourceOf = [&](int y) {
-            Graphics::Point first = m_inverse.applyToPoint({rect.x + 0.5, y + 0.5});
-            const int sx = static_cast<int>(std::floor(first.x)), sy = static_cast<int>(std::floor(first.y));
-            return m_bitmap->row(height - 1 - sy) + static_cast<std::size_t>(sx) * 4;
-        };
-        // A row with a translucent pixel is decoded and encoded as a render would.
-        auto finishRow = [&](const std::uint8_t* source, std::uint8_t lowestAlpha, std::uint8_t* out) {
-            if (opaque || lowestAlpha == 255)
-                return;
-            pixels.resize(width * 4);
-            Simd::decodeRgba8(source, step, width, opaque, pixels.data());
-            Simd::encodeRgba8(pixels.data(), width, out);
-        };
-        if (step == 1) {
-            // Rows read left to right: plain copies, then the fourth bytes.
-            for (int y = rect.y; y < rect.maxY(); ++y) {
-                const std::uint8_t* source = sourceOf(y);
-                std::uint8_t* out = rowOf(y);
-                std::memcpy(out, source, width * 4);
-                std::uint8_t lowest = 255;
-                for (std::size_t i = 0; i < width; ++i) {
-                    lowest = std::min(lowest, out[4 * i + 3]);
-                    out[4 * i + 3] = 255;
-                }
-                finishRow(source, lowest, out);
+        // Bands of rows: runs copied with their fourth bytes set, a turn's in blocks transposed in
+        // registers. A row with a translucent pixel is then decoded and encoded as a render would.
+        constexpr int kBandRows = 16;
+        std::uint8_t* targets[kBandRows];
+        bool opaqueRows[kBandRows];
+        for (int y = rect.y; y < rect.maxY(); y += kBandRows) {
+            const int rows = std::min(kBandRows, rect.maxY() - y);
+            for (int r = 0; r < rows; ++r)
+                targets[r] = rowOf(y + r);
+            Simd::copyPixels(firstOfRow(rect, y), step, rowStep, width, static_cast<std::size_t>(rows),
+                             targets, opaqueRows);
+            for (int r = 0; r < rows; ++r) {
+                if (opaque || opaqueRows[r])
+                    continue;
+                pixels.resize(width * 4);
+                Simd::decodeRgba8(firstOfRow(rect, y + r), step, width, opaque, pixels.data());
+                Simd::encodeRgba8(pixels.data(), width, targets[r]);
             }
-            return true;
-        }
-        for (int y = rect.y; y < rect.maxY(); ++y) {
-            const std::uint8_t* source = sourceOf(y);
-            std::uint8_t* out = rowOf(y);
-            std::uint8_t lowest = 255;
-            for (std::size_t i = 0; i < width; ++i) {
-                const std::uint8_t* p = source + static_cast<std::ptrdiff_t>(i) * step * 4;
-                out[4 * i] = p[0];
-                out[4 * i + 1] = p[1];
-                out[4 * i + 2] = p[2];
-                out[4 * i + 3] = 255;
-                lowest = std::min(lowest, p[3]);
-            }
-            finishRow(source, lowest, out);
         }
         return true;
     }
 
 private:
+    // The move in memory, in pixels, of a read that moves by (dx, dy) in the bitmap's grid: a step up
+    // in the bitmap is a step back in memory.
+    std::ptrdiff_t pixelStep(double dx, double dy) const {
+        const auto rowPixels =
+            static_cast<std::ptrdiff_t>(m_bitmap->bytesPerRow() / m_bitmap->bytesPerPixel());
+        return static_cast<std::ptrdiff_t>(dx) - static_cast<std::ptrdiff_t>(dy) * rowPixels;
+    }
+
+    // Where the read of row y of rect starts: one step right in the output moves it by
+    // pixelStep(a, b), one step up by pixelStep(c, d) of the inverse placement.
+    const std::uint8_t* firstOfRow(const PixelRect& rect, int y) const {
+        const Graphics::Point first = m_inverse.applyToPoint({rect.x + 0.5, y + 0.5});
+        const int sx = static_cast<int>(std::floor(first.x)), sy = static_cast<int>(std::floor(first.y));
+        // Memory row 0 is the top of the picture.
+        return m_bitmap->row(m_bitmap->height() - 1 - sy) +
+               static_cast<std::size_t>(sx) * m_bitmap->bytesPerPixel();
+    }
+
     std::shared_ptr<const Graphics::Bitmap> m_bitmap;
     Graphics::AffineTransform m_placement;
     Graphics::AffineTransform m_inverse;
