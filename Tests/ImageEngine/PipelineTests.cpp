@@ -6,11 +6,14 @@
 #include "Pipeline/Node.h"
 #include "Pipeline/PointNode.h"
 #include "Pipeline/Simd.h"
+#include "Pipeline/Srgb.h"
 
 #include <ImageEngine/FilterNames.h>
 #include <ImageEngine/InstructionSet.h>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <hwy/targets.h>
@@ -186,6 +189,71 @@ TEST(Targets, EveryCompiledInstructionSetGivesThePictureWithinOneStep) {
     const Rect rect = image->extent();
 
     expectSameOnEveryTarget(image, rect, 19, 11);
+}
+
+// The bytes' decoding to linear light computes the sRGB curve instead of looking it up, within a
+// pinned bound of the exact values: every 8-bit code of an opaque pixel, and every (colour, alpha)
+// pair of a translucent one (colour above alpha counts as full colour), on every instruction set,
+// read along a row and gathered with a step alike. Measured: largest relative difference 2.2e-6 for
+// the opaque codes and 2.4e-6 for the pairs on AVX2, SSE4 and the portable set (the fit's own 2.3e-6
+// and the rounding of the float steps), a thousandth of a level once encoded again.
+TEST(Decode, EveryCodeIsWithinThePinnedBoundOfTheExactCurve) {
+    constexpr double kRelativeBound = 4e-6;
+    std::vector<std::uint8_t> opaque(256 * 4), translucent(256 * 256 * 4);
+    for (int c = 0; c < 256; ++c) {
+        const std::uint8_t pixel[4] = {std::uint8_t(c), std::uint8_t(255 - c), std::uint8_t(c), 255};
+        std::memcpy(&opaque[c * 4], pixel, 4);
+        for (int a = 0; a < 256; ++a) {
+            const std::uint8_t pair[4] = {std::uint8_t(c), std::uint8_t(c / 2), std::uint8_t(255 - c),
+                                          std::uint8_t(a)};
+            std::memcpy(&translucent[(a * 256 + c) * 4], pair, 4);
+        }
+    }
+    // The exact linear premultiplied value of a stored (colour, alpha) pair.
+    auto exact = [](int c, int a) {
+        return a == 0 ? 0.0 : srgbDecodeExact(std::min(1.0, double(c) / a)) * a / 255.0;
+    };
+    for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        SCOPED_TRACE(hwy::TargetName(target));
+        double worstOpaque = 0, worstTranslucent = 0;
+        auto check = [](double got, double want, double& worst) {
+            const double difference = std::abs(got - want);
+            worst = std::max(worst, want == 0 ? difference : difference / want);
+        };
+        std::vector<float> out(256 * 4), gathered(256 * 4);
+        Simd::decodeRgba8(opaque.data(), 1, 256, true, out.data());
+        // The same codes read backwards, as a mirrored row is.
+        Simd::decodeRgba8(opaque.data() + 255 * 4, -1, 256, true, gathered.data());
+        for (int c = 0; c < 256; ++c) {
+            check(out[c * 4], exact(c, 255), worstOpaque);
+            check(out[c * 4 + 1], exact(255 - c, 255), worstOpaque);
+            EXPECT_EQ(out[c * 4 + 3], 1.0f);
+            EXPECT_EQ(std::memcmp(&out[c * 4], &gathered[(255 - c) * 4], 4 * sizeof(float)), 0) << c;
+        }
+        for (int a = 0; a < 256; ++a) {
+            Simd::decodeRgba8(&translucent[a * 256 * 4], 1, 256, false, out.data());
+            // Every other pixel of the row, gathered with a step of two.
+            Simd::decodeRgba8(&translucent[a * 256 * 4], 2, 128, false, gathered.data());
+            for (int c = 0; c < 256; ++c) {
+                check(out[c * 4], exact(c, a), worstTranslucent);
+                check(out[c * 4 + 1], exact(c / 2, a), worstTranslucent);
+                check(out[c * 4 + 2], exact(255 - c, a), worstTranslucent);
+                EXPECT_FLOAT_EQ(out[c * 4 + 3], a / 255.0f);
+                if (c % 2 == 0) {
+                    EXPECT_EQ(std::memcmp(&out[c * 4], &gathered[c / 2 * 4], 4 * sizeof(float)), 0) << c;
+                }
+            }
+        }
+        EXPECT_LE(worstOpaque, kRelativeBound);
+        EXPECT_LE(worstTranslucent, kRelativeBound);
+        RecordProperty(std::string("largest relative difference, ") + hwy::TargetName(target),
+                       std::to_string(worstOpaque) + " opaque, " + std::to_string(worstTranslucent) +
+                           " translucent");
+        std::printf("%s: largest relative difference %.3g opaque, %.3g translucent\n",
+                    hwy::TargetName(target), worstOpaque, worstTranslucent);
+    }
+    hwy::SetSupportedTargetsForTest(0);
 }
 
 } // namespace

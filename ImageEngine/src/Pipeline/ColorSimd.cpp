@@ -4,7 +4,6 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Pipeline/ColorSimd.cpp"
 #include "Pipeline/Simd.h"
-#include "Pipeline/Srgb.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,21 +58,35 @@ void decodeRgba8(const std::uint8_t* first, std::ptrdiff_t step, std::size_t cou
     const D d;
     const DI di;
     const std::size_t n = hn::Lanes(d);
-    const float* table = &SrgbTables::get().premultiplied[0][0];
     const VI byteMask = hn::Set(di, 255);
-    const VI opaqueRow = hn::Set(di, 255 << 8);
-    const V inverse255 = hn::Set(d, 1.0f / 255.0f);
+    const V inverse255 = hn::Set(d, 1.0f / 255.0f), one = hn::Set(d, 1.0f);
     const auto* pixels = reinterpret_cast<const std::int32_t*>(first);
-    // Gathering whole pixels serves rows, columns and mirrored rows alike.
+    // Gathering whole pixels serves rows, columns and mirrored rows alike (the renders read turned
+    // bitmaps through copyPixels first, so only translucent rows of a turned copy come here with a step).
     const VI offsets = hn::Mul(hn::Iota(di, 0), hn::Set(di, static_cast<std::int32_t>(step)));
+    // The curve is computed (decodeUnit) rather than gathered lane by lane from a table of every
+    // (colour, alpha) pair: on AMD's Zen 3 the render spends about a tenth less on decoding, and no
+    // 256 KB table is built or kept. A stored colour is straight colour times alpha; colour above
+    // alpha is not a valid premultiplied pixel and counts as full colour.
     auto convert = [&](VI packed, float* out) {
-        // premultiplied[a][c] turns a stored (colour, alpha) pair into linear premultiplied colour.
-        const VI alphaByte = hn::And(hn::ShiftRight<24>(packed), byteMask);
-        const VI row = opaque ? opaqueRow : hn::ShiftLeft<8>(alphaByte);
-        const V r = hn::GatherIndex(d, table, hn::Or(row, hn::And(packed, byteMask)));
-        const V g = hn::GatherIndex(d, table, hn::Or(row, hn::And(hn::ShiftRight<8>(packed), byteMask)));
-        const V b = hn::GatherIndex(d, table, hn::Or(row, hn::And(hn::ShiftRight<16>(packed), byteMask)));
-        const V a = opaque ? hn::Set(d, 1.0f) : hn::Mul(hn::ConvertTo(d, alphaByte), inverse255);
+        auto code = [&](int shift) {
+            return hn::ConvertTo(d, hn::And(hn::ShiftRightSame(packed, shift), byteMask));
+        };
+        V r, g, b, a;
+        if (opaque) {
+            r = decodeUnit(d, hn::Mul(code(0), inverse255));
+            g = decodeUnit(d, hn::Mul(code(8), inverse255));
+            b = decodeUnit(d, hn::Mul(code(16), inverse255));
+            a = one;
+        } else {
+            const V alpha = code(24);
+            const V inverse = inverseAlpha(d, alpha);
+            a = hn::Mul(alpha, inverse255);
+            auto channel = [&](V c) { return hn::Mul(decodeUnit(d, hn::Min(hn::Mul(c, inverse), one)), a); };
+            r = channel(code(0));
+            g = channel(code(8));
+            b = channel(code(16));
+        }
         hn::StoreInterleaved4(r, g, b, a, d, out);
     };
     std::size_t i = 0;

@@ -93,11 +93,9 @@ HWY_INLINE V encodeUnit(D d, V x) {
     return hn::IfThenElse(hn::Le(x, hn::Set(d, 0.0031308f)), hn::Mul(x, hn::Set(d, 12.92f)), hn::Div(p, q));
 }
 
-// sRGB-encoded → linear for any x, sign kept (a look's values may leave [0, 1]). Up to 1 the power
-// segment is a rational fit P4(x) / Q3(x), largest relative error 2.3e-6 (a thousandth of a level once
-// encoded again); beyond 1, where only unusual tables reach, the power itself.
-HWY_INLINE V decodeAny(D d, V x) {
-    const V magnitude = hn::Abs(x);
+// The power segment of sRGB-encoded → linear on [0.04045, 1], for magnitudes: a rational fit P4(x) / Q3(x),
+// largest relative error 2.3e-6 (a thousandth of a level once encoded again).
+HWY_INLINE V decodeCurve(D d, V magnitude) {
     V p = hn::Set(d, 2.581691506e+00f);
     p = hn::MulAdd(p, magnitude, hn::Set(d, 2.852642464e+00f));
     p = hn::MulAdd(p, magnitude, hn::Set(d, 6.049107884e-01f));
@@ -107,7 +105,20 @@ HWY_INLINE V decodeAny(D d, V x) {
     q = hn::MulAdd(q, magnitude, hn::Set(d, 1.408028497e+00f));
     q = hn::MulAdd(q, magnitude, hn::Set(d, 3.763558276e+00f));
     q = hn::MulAdd(q, magnitude, hn::Set(d, 1.0f));
-    V curve = hn::Div(p, q);
+    return hn::Div(p, q);
+}
+
+// sRGB-encoded → linear for x in [0, 1]: the linear segment, then decodeCurve.
+HWY_INLINE V decodeUnit(D d, V x) {
+    return hn::IfThenElse(hn::Le(x, hn::Set(d, 0.04045f)), hn::Mul(x, hn::Set(d, 1.0f / 12.92f)),
+                          decodeCurve(d, x));
+}
+
+// sRGB-encoded → linear for any x, sign kept (a look's values may leave [0, 1]). Up to 1 decodeCurve;
+// beyond 1, where only unusual tables reach, the power itself.
+HWY_INLINE V decodeAny(D d, V x) {
+    const V magnitude = hn::Abs(x);
+    V curve = decodeCurve(d, magnitude);
     const auto beyondOne = hn::Gt(magnitude, hn::Set(d, 1.0f));
     if (!hn::AllFalse(d, beyondOne)) {
         const V power = fastPow(d, hn::Mul(hn::Add(magnitude, hn::Set(d, 0.055f)), hn::Set(d, 1.0f / 1.055f)),

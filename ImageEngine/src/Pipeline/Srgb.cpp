@@ -1,6 +1,5 @@
 #include "Pipeline/Srgb.h"
 
-#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -25,12 +24,6 @@ std::unique_ptr<SrgbTables> buildTables() {
     auto tables = std::make_unique<SrgbTables>();
     for (int c = 0; c < 256; ++c)
         tables->decode8[c] = static_cast<float>(srgbDecodeExact(c / 255.0));
-    for (int a = 0; a < 256; ++a)
-        for (int c = 0; c < 256; ++c) {
-            // Stored colour above alpha is not a valid premultiplied pixel; treat it as full colour.
-            double colour = a == 0 ? 0.0 : std::min(1.0, static_cast<double>(c) / a);
-            tables->premultiplied[a][c] = static_cast<float>(srgbDecodeExact(colour) * a / 255.0);
-        }
     return tables;
 }
 

@@ -2,13 +2,12 @@
 
 namespace ImageEngine {
 
-// sRGB decoding of stored bytes through tables built once per process (never pow per pixel).
+// sRGB decoding of stored grey bytes through a table built once per process (never pow per pixel).
+// Colour bytes are decoded by a rational fit of the curve in the vector kernels (Simd::decodeRgba8),
+// which needs no per-lane look-ups.
 struct SrgbTables {
     // 8-bit encoded value → linear.
     float decode8[256];
-    // premultiplied[a][c]: linear premultiplied value of the 8-bit premultiplied sRGB pair (c, a).
-    // Row 255 is decode8, which lets opaque and translucent pixels share one look-up.
-    float premultiplied[256][256];
 
     static const SrgbTables& get();
 };
