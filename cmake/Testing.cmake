@@ -11,6 +11,12 @@ set(RUX_TEST_FLAGS "" CACHE STRING "Compile flags for the code of every test sui
 # sanitised build takes a few tenths of a second to start and stop, which over a thousand tests is
 # minutes, so the sanitizer presets run shards: as many as the suite has source files, unless it
 # says otherwise. Shards take GoogleTest's own filter from GTEST_FILTER.
+# Unity builds: each suite's sources compiled a few to a translation unit, so that GoogleTest's and
+# the libraries' headers are parsed once a batch rather than once a file. The sanitizer presets,
+# which build everything from scratch in CI, and the test command (scripts/test.sh) turn it on.
+option(RUX_UNITY_BUILD "Compile the test suites and the editor's own code a few files to a unit" OFF)
+set(RUX_UNITY_BATCH 6 CACHE STRING "Source files a unit when RUX_UNITY_BUILD is on")
+
 option(RUX_TEST_SHARDS "Run each test suite in shards rather than a process per test" OFF)
 
 # rux_add_test(NAME SOURCES a.cpp ... LIBS lib ... [SHARDS n] [COST c]): one GoogleTest
@@ -19,6 +25,12 @@ option(RUX_TEST_SHARDS "Run each test suite in shards rather than a process per 
 function(rux_add_test name)
     cmake_parse_arguments(ARG "" "SHARDS;COST" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
+    if(RUX_UNITY_BUILD)
+        set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${RUX_UNITY_BATCH})
+        # A fixture in a file's anonymous namespace is fine on its own; included into a unit, gcc
+        # takes it for one declared in a header.
+        target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
+    endif()
     if(RUX_TEST_FLAGS)
         separate_arguments(test_flags UNIX_COMMAND "${RUX_TEST_FLAGS}")
         target_compile_options(${name} PRIVATE ${test_flags})

@@ -40,12 +40,12 @@ std::vector<ImageEngine::ImagePtr> resolutionsOf(const RUXEditManager& manager) 
     return {manager.thumbnailImage(), manager.lowResImage(), manager.fullImage()};
 }
 
-struct EditCase {
+struct CurveVignetteCase {
     const char* name;
     std::function<RUXTransformationPtr()> make;
 };
 
-class CurveAndVignetteRecipe : public testing::TestWithParam<EditCase> {};
+class CurveAndVignetteRecipe : public testing::TestWithParam<CurveVignetteCase> {};
 
 // Under each of the four turns and a crop, the recipe reads back to the same document and the same
 // bytes at the thumbnail, screen and full resolutions, and every resolution shows the edit at the
@@ -117,9 +117,9 @@ TEST_P(CurveAndVignetteRecipe, RoundTripsAtEveryResolutionAndTurn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Edits, CurveAndVignetteRecipe,
-                         testing::Values(EditCase{"ToneCurve", [] { return sCurve(); }},
-                                         EditCase{"Vignette", [] { return darkVignette(); }}),
-                         [](const testing::TestParamInfo<EditCase>& info) {
+                         testing::Values(CurveVignetteCase{"ToneCurve", [] { return sCurve(); }},
+                                         CurveVignetteCase{"Vignette", [] { return darkVignette(); }}),
+                         [](const testing::TestParamInfo<CurveVignetteCase>& info) {
                              return std::string(info.param.name);
                          });
 

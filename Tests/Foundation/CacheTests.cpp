@@ -15,21 +15,21 @@ namespace {
 struct Key {
     std::string name;
 };
-struct Value {
+struct CachedValue {
     int number = 0;
 };
 
 std::shared_ptr<Key> key(const char* name) {
     return std::make_shared<Key>(Key{name});
 }
-std::shared_ptr<Value> value(int n) {
-    return std::make_shared<Value>(Value{n});
+std::shared_ptr<CachedValue> value(int n) {
+    return std::make_shared<CachedValue>(CachedValue{n});
 }
 
 } // namespace
 
 TEST(Cache, KeysMatchByIdentityAndStayAliveWhileCached) {
-    Cache<Key, Value> cache;
+    Cache<Key, CachedValue> cache;
     auto first = key("same");
     auto second = key("same");
     std::weak_ptr<Key> weakFirst = first;
@@ -51,7 +51,7 @@ TEST(Cache, KeysMatchByIdentityAndStayAliveWhileCached) {
 }
 
 TEST(Cache, OverTheCostLimitTheLeastRecentlyUsedGoFirst) {
-    Cache<Key, Value> cache;
+    Cache<Key, CachedValue> cache;
     cache.setTotalCostLimit(10);
     auto a = key("a"), b = key("b"), c = key("c"), huge = key("huge");
     cache.setObject(a, value(1), 4);
@@ -70,7 +70,7 @@ TEST(Cache, OverTheCostLimitTheLeastRecentlyUsedGoFirst) {
 }
 
 TEST(Cache, OverTheCountLimitTheLeastRecentlyUsedGoFirst) {
-    Cache<Key, Value> cache;
+    Cache<Key, CachedValue> cache;
     auto a = key("a"), b = key("b"), c = key("c");
     cache.setCountLimit(2);
     cache.setObject(a, value(1), 100);
@@ -102,7 +102,7 @@ TEST(Cache, ValuesAreReleasedOutsideTheLock) {
 }
 
 TEST(Cache, ConcurrentReadersWritersAndPurgesKeepItConsistent) {
-    Cache<Key, Value> cache;
+    Cache<Key, CachedValue> cache;
     cache.setCountLimit(8);
     std::vector<std::shared_ptr<Key>> keys;
     for (int i = 0; i < 16; ++i) {
@@ -151,7 +151,7 @@ TEST(Cache, CachesComingAndGoingDuringPurgesAreAllPurged) {
     purging.wait();
     int wrongValues = 0;
     for (int i = 0; i < 200; ++i) {
-        Cache<Key, Value> cache;
+        Cache<Key, CachedValue> cache;
         auto k = key("a");
         cache.setObject(k, value(i));
         // Either still there with its own value, or purged.
@@ -162,7 +162,7 @@ TEST(Cache, CachesComingAndGoingDuringPurgesAreAllPurged) {
     EXPECT_EQ(wrongValues, 0);
 
     // A cache made while purges run is reached by a purge that starts after it was filled.
-    Cache<Key, Value> survivor;
+    Cache<Key, CachedValue> survivor;
     auto k = key("b");
     survivor.setObject(k, value(1));
     const long seen = purges.load();

@@ -14,7 +14,7 @@ using Graphics::Rect;
 
 namespace {
 
-ImagePtr apply(FilterName name, std::initializer_list<std::pair<InputKey, FilterValue>> inputs) {
+ImagePtr applyFilter(FilterName name, std::initializer_list<std::pair<InputKey, FilterValue>> inputs) {
     auto filter = Filter::create(name);
     for (const auto& [key, value] : inputs)
         filter->setValue(key, value);
@@ -41,11 +41,12 @@ std::shared_ptr<Graphics::Bitmap> levelsBitmap(Graphics::AlphaInfo alphaInfo) {
 ImagePtr circleBlurOf(const ImagePtr& photo) {
     auto art = imageOf(solidBitmap(8, 8, 0, 0, 0));
     const Rect extent = photo->extent();
-    auto mask = apply(Filters::stretchedMask,
-                      {{Inputs::image, art},
-                       {Inputs::rectangle, Vector::make(extent.minX() + 10, extent.minY() + 5, 30, 20)}});
-    return apply(Filters::circleBlur,
-                 {{Inputs::image, photo}, {Inputs::maskImage, mask}, {Inputs::kernelSize, 9.0}});
+    auto mask =
+        applyFilter(Filters::stretchedMask,
+                    {{Inputs::image, art},
+                     {Inputs::rectangle, Vector::make(extent.minX() + 10, extent.minY() + 5, 30, 20)}});
+    return applyFilter(Filters::circleBlur,
+                       {{Inputs::image, photo}, {Inputs::maskImage, mask}, {Inputs::kernelSize, 9.0}});
 }
 
 // A photo read as bytes (straight from an untouched or turned bitmap) blurs to the same bytes as the
@@ -57,7 +58,7 @@ TEST(CircleBlurFilter, ByteReadsGiveTheRenderedBytes) {
              {Graphics::AffineTransform::identity(), Graphics::AffineTransform{0, 1, -1, 0, 48, 0},
               Graphics::AffineTransform{-1, 0, 0, 1, 64, 0}}) {
             auto photo = imageOf(levelsBitmap(alphaInfo))->imageByApplyingTransform(turn);
-            auto rendered = apply(Filters::exposureAdjust, {{Inputs::image, photo}, {Inputs::ev, 0.0}});
+            auto rendered = applyFilter(Filters::exposureAdjust, {{Inputs::image, photo}, {Inputs::ev, 0.0}});
             const Rect rect = photo->extent();
             auto direct = render(circleBlurOf(photo), rect);
             auto general = render(circleBlurOf(rendered), rect);
@@ -74,22 +75,23 @@ TEST(CircleBlurFilter, RefusesArtThatIsNotABitmapAndPhotosWithoutEdges) {
     auto photo = imageOf(patternBitmap(8, 8));
     {
         Foundation::LogCapture capture;
-        auto recipe = apply(Filters::exposureAdjust, {{Inputs::image, photo}});
-        EXPECT_FALSE(apply(Filters::stretchedMask, {{Inputs::image, recipe}}));
+        auto recipe = applyFilter(Filters::exposureAdjust, {{Inputs::image, photo}});
+        EXPECT_FALSE(applyFilter(Filters::stretchedMask, {{Inputs::image, recipe}}));
         EXPECT_EQ(capture.lines().size(), 1u);
     }
     {
         Foundation::LogCapture capture;
-        auto plane = apply(Filters::radialGradient, {});
-        EXPECT_FALSE(apply(Filters::circleBlur,
-                           {{Inputs::image, plane}, {Inputs::maskImage, photo}, {Inputs::kernelSize, 9.0}}));
+        auto plane = applyFilter(Filters::radialGradient, {});
+        EXPECT_FALSE(
+            applyFilter(Filters::circleBlur,
+                        {{Inputs::image, plane}, {Inputs::maskImage, photo}, {Inputs::kernelSize, 9.0}}));
         EXPECT_EQ(capture.lines().size(), 1u);
     }
     // Without art the mask is white: the photo comes back blurred, as the integer kernel alone blurs it.
-    auto white = apply(Filters::stretchedMask, {});
+    auto white = applyFilter(Filters::stretchedMask, {});
     auto blurred =
-        render(apply(Filters::circleBlur,
-                     {{Inputs::image, photo}, {Inputs::maskImage, white}, {Inputs::kernelSize, 5.0}}),
+        render(applyFilter(Filters::circleBlur,
+                           {{Inputs::image, photo}, {Inputs::maskImage, white}, {Inputs::kernelSize, 5.0}}),
                Rect(0, 0, 8, 8));
     auto expected = render(photo, Rect(0, 0, 8, 8));
     ASSERT_EQ(convolveSeparably(*expected, integerGaussianKernel(5)), ConvolutionResult::Done);

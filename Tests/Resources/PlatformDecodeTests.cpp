@@ -8,11 +8,11 @@
 
 namespace {
 
-const std::filesystem::path kResources = RUX_RESOURCES_DIR;
+const std::filesystem::path kResourceFolder = RUX_RESOURCES_DIR;
 
 TEST(PlatformDecode, ReadsEveryResourceAsWritten) {
     int files = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(kResources)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(kResourceFolder)) {
         if (entry.path().extension() != ".png")
             continue;
         SCOPED_TRACE(entry.path().filename().string());

@@ -107,7 +107,8 @@ TEST_F(AddedTool, FollowsTheBuiltInToolsAndOpensItsScreen) {
     EXPECT_FALSE(editor->presentedViewController());
     EXPECT_TRUE(editor->editManager()->getTransformationWithClass(TestGainTransformation::classDescriptor()));
     editor->editManager()->undo();
-    EXPECT_FALSE(editor->editManager()->getTransformationWithClass(TestGainTransformation::classDescriptor()));
+    EXPECT_FALSE(
+        editor->editManager()->getTransformationWithClass(TestGainTransformation::classDescriptor()));
 }
 
 TEST(AddedToolbar, ReportsTheClassAndLeavesOutDisabledOrScreenlessTools) {

@@ -13,9 +13,8 @@ namespace {
 
 using EditorTest::expectRectNear;
 using Graphics::Rect;
+using ScreenTest::kOkButton;
 using ScreenTest::ToolScreenFixture;
-
-constexpr Graphics::Point kOkButton{240, 544};
 
 // The photo of the zoom view's examples: 1000 × 750 pixels at scale 2, which the screen picture keeps,
 // so that its cover scale for a 320-point window is 0.4267 and a zoom of 0.5 is allowed.

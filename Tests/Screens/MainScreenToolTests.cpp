@@ -12,8 +12,8 @@ namespace {
 
 using MainScreenTest::MainScreenFixture;
 
-constexpr Graphics::Point kCancelButton{94, 643};
-constexpr Graphics::Point kOkButton{281, 643};
+constexpr Graphics::Point kMainCancelButton{94, 643};
+constexpr Graphics::Point kMainOkButton{281, 643};
 
 class ToolLaunching : public MainScreenFixture {
 protected:
@@ -64,7 +64,7 @@ TEST_P(EachTool, OpensItsScreenAndCancelLeavesTheMainScreenAsItWas) {
         EXPECT_FALSE(navigation->isNavigationBarHidden())
             << "the host's bar is back while the editor is away";
 
-        run("tap " + pointText(kCancelButton));
+        run("tap " + pointText(kMainCancelButton));
         EXPECT_EQ(toolScreen(), nullptr) << "cancel did not close the tool screen";
         EXPECT_TRUE(navigation->isNavigationBarHidden());
         EXPECT_EQ(editor->editManager()->transformations(), committed);
@@ -97,7 +97,7 @@ TEST_F(ToolLaunching, TheBrightnessRoad) {
               nullptr)
         << "nothing is committed before OK";
 
-    run("tap " + pointText(kOkButton));
+    run("tap " + pointText(kMainOkButton));
     ASSERT_EQ(toolScreen(), nullptr);
     const auto committed = std::dynamic_pointer_cast<RUXBrightnessTransformation>(
         editor->editManager()->committedTransformationWithType(RUXTransformationTypeBrightness));
@@ -125,7 +125,7 @@ TEST_F(ToolLaunching, TwoFingersOnTwoToolButtonsOpenOneScreen) {
     EXPECT_NE(std::dynamic_pointer_cast<RUXCropViewController>(toolScreen()), nullptr);
     EXPECT_FALSE(log.contains("cannot present")) << "the second press asked for a second screen";
 
-    run("tap " + pointText(kCancelButton));
+    run("tap " + pointText(kMainCancelButton));
     EXPECT_EQ(toolScreen(), nullptr);
 }
 

@@ -8,13 +8,13 @@
 
 namespace {
 
+using ScreenTest::kCancelButton;
+using ScreenTest::kOkButton;
 using ScreenTest::ToolScreenFixture;
 
 // The slider fills the control band (0, 440, 320, 80); its thumb rests at the centre for a level
 // picture, and its track runs from x = 24 to 296 over −45° … 45°.
 constexpr Graphics::Point kThumb{160, 480};
-constexpr Graphics::Point kCancelButton{80, 544};
-constexpr Graphics::Point kOkButton{240, 544};
 
 // The committed turns and mirrors a picture may be seen through.
 struct Geometry {

@@ -11,10 +11,9 @@
 
 namespace {
 
+using ScreenTest::kCancelButton;
+using ScreenTest::kOkButton;
 using ScreenTest::ToolScreenFixture;
-
-constexpr Graphics::Point kCancelButton{80, 544};
-constexpr Graphics::Point kOkButton{240, 544};
 
 class ToneAndSharpenScreens : public ToolScreenFixture {
 protected:

@@ -17,6 +17,10 @@
 
 namespace ScreenTest {
 
+// Where a tool screen's two bar buttons sit in the test window.
+inline constexpr Graphics::Point kCancelButton{80, 544};
+inline constexpr Graphics::Point kOkButton{240, 544};
+
 // What a tool screen may change: the committed list (by identity) and the depth of the undo and
 // redo history.
 struct EditState {

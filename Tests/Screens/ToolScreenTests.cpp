@@ -16,10 +16,9 @@
 namespace {
 
 using Graphics::Rect;
+using ScreenTest::kCancelButton;
+using ScreenTest::kOkButton;
 using ScreenTest::ToolScreenFixture;
-
-constexpr Graphics::Point kCancelButton{80, 544};
-constexpr Graphics::Point kOkButton{240, 544};
 
 // The parameters of a transformation, to tell a changed copy from an unchanged one.
 std::string parametersOf(const RUXTransformationPtr& t) {

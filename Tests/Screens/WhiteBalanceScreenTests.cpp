@@ -10,10 +10,9 @@
 namespace {
 
 using ScreenTest::editStateOf;
+using ScreenTest::kCancelButton;
+using ScreenTest::kOkButton;
 using ScreenTest::ToolScreenFixture;
-
-constexpr Graphics::Point kCancelButton{80, 544};
-constexpr Graphics::Point kOkButton{240, 544};
 
 // The photo's left half is a grey card under warm, slightly green light; the right half is busy.
 std::shared_ptr<Graphics::BitmapImage> warmCardPhoto() {
