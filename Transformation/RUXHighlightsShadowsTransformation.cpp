@@ -20,6 +20,7 @@ RUXParameter tone(std::string key, std::string flag, std::string help, float (Se
     p.neutralValue = 0;
     p.unit = std::string("lift");
     p.mapping = RUXSliderMapping::Centred;
+    p.sliderText = RUXSliderText::Travel;
     p.flag = std::move(flag);
     p.flagValue = std::string("V");
     p.flagTakes = std::string("a number");

@@ -34,6 +34,13 @@ enum class RUXSliderMapping {
     Mired,   // evenly in reciprocal megakelvin (1e6 / value), for a colour temperature in kelvin
 };
 
+// What a slider's thumb reads.
+enum class RUXSliderText {
+    Value,  // the value itself, two decimals, with a sign where the range has both
+    Travel, // the thumb's place on −100 … 100, as the built-in screens show a range centred on its neutral
+            // value
+};
+
 // Groups of edits, for the hosts that need "the colour edits" or "the geometry" as a set.
 enum class RUXEditFamily { Geometry, Colour, Look, Effect };
 
@@ -59,6 +66,10 @@ struct RUX_API RUXParameter {
     // The smallest change a slider makes, counted from the neutral value (0.1 for tenths of a
     // degree); 0 lets it move freely.
     double step = 0;
+    // The slider's caption on a screen of several sliders, empty for the key with a capital first
+    // letter; and what its thumb reads.
+    std::string caption;
+    RUXSliderText sliderText = RUXSliderText::Value;
 
     // rux-render's flag ("--brightness"), empty for none; the value's form in the usage ("V",
     // "X,Y[,SCALE]"); what the flag takes, said when a value is refused ("a number"); the help line,

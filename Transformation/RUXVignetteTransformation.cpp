@@ -38,6 +38,7 @@ const RUXTransformationDeclaration& RUXVignetteTransformation::declaration() {
         // Documents of version 1 cannot hold it.
         d.recipeVersion = 2;
         // The amount keeps the key "value", by which the slider screens find a one-value edit.
+        d.parameters.front().caption = std::string("Amount");
         d.parameters.push_back(shapeParameter("midpoint", &RUXVignetteTransformation::midpoint,
                                               &RUXVignetteTransformation::setMidpoint));
         d.parameters.push_back(shapeParameter("feather", &RUXVignetteTransformation::feather,

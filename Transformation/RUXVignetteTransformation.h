@@ -11,7 +11,7 @@
 // done, the feather (0 … 1) how wide it is, from a hard edge to the widest band that fits. All three
 // are fractions of the frame, so each resolution shows the same picture.
 //
-// The value is the amount, so the one-slider screen moves it. An amount of 0 gives the input image
+// The value is the amount (its slider caption is "Amount"). An amount of 0 gives the input image
 // itself. A value that is not finite leaves the image unchanged, with one log line per render;
 // midpoint and feather are held to 0 … 1 and an amount beyond ±32 to ±32 (64 stops take every level
 // to black or white).

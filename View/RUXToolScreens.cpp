@@ -6,8 +6,8 @@
 #include <Transformation/RUXVibranceTransformation.h>
 #include <Transformation/RUXVignetteTransformation.h>
 #include <Transformation/RUXWhiteBalanceTransformation.h>
-#include <View/RUXHighlightsShadowsViewController.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXSlidersViewController.h>
 #include <View/RUXStraightenViewController.h>
 #include <View/RUXToneCurveViewController.h>
 #include <View/RUXToolScreens.h>
@@ -23,6 +23,17 @@ RUXToolScreenMaker adjustmentScreen(const RUXClass& transformationClass) {
                                   std::shared_ptr<RUXImageRenderer> imageRenderer)
                -> std::shared_ptr<RUXTransformationViewControllerBase> {
         return RUXAdjustmentViewController::createWithConfiguration(
+            std::move(configuration), std::move(editManager), std::move(imageRenderer), transformationClass);
+    };
+}
+
+// A slider for each value the class declares.
+RUXToolScreenMaker slidersScreen(const RUXClass& transformationClass) {
+    return [&transformationClass](std::shared_ptr<RUXImageEditorConfigurationProtocol> configuration,
+                                  std::shared_ptr<RUXEditManager> editManager,
+                                  std::shared_ptr<RUXImageRenderer> imageRenderer)
+               -> std::shared_ptr<RUXTransformationViewControllerBase> {
+        return RUXSlidersViewController::createWithConfiguration(
             std::move(configuration), std::move(editManager), std::move(imageRenderer), transformationClass);
     };
 }
@@ -54,11 +65,12 @@ const std::vector<RUXToolScreen>& editorToolScreens() {
         s.push_back({&RUXToneCurveTransformation::classDescriptor(), "ic_tone_curve",
                      "ic_tone_curve_pressdown", screenOfClass<RUXToneCurveViewController>()});
         s.push_back({&RUXVignetteTransformation::classDescriptor(), "ic_vignette", "ic_vignette_pressdown",
-                     adjustmentScreen(RUXVignetteTransformation::classDescriptor())});
+                     slidersScreen(RUXVignetteTransformation::classDescriptor())});
         s.push_back({&RUXHighlightsShadowsTransformation::classDescriptor(), "ic_highlights_shadows",
-                     "ic_highlights_shadows_pressdown", screenOfClass<RUXHighlightsShadowsViewController>()});
+                     "ic_highlights_shadows_pressdown",
+                     slidersScreen(RUXHighlightsShadowsTransformation::classDescriptor())});
         s.push_back({&RUXSharpenTransformation::classDescriptor(), "ic_sharpen", "ic_sharpen_pressdown",
-                     adjustmentScreen(RUXSharpenTransformation::classDescriptor())});
+                     slidersScreen(RUXSharpenTransformation::classDescriptor())});
         return s;
     }();
     return screens;

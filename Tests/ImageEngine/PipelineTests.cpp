@@ -17,6 +17,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <hwy/targets.h>
+#include <numbers>
 #include <string>
 #include <utility>
 #include <vector>
@@ -153,6 +154,65 @@ TEST(RenderWide, ToneStepsAndTheVignetteFuseIntoOneChainThatTilesExactly) {
         auto bitmap = render(image, picture->extent(), options);
         ASSERT_TRUE(bitmap);
         EXPECT_EQ(bytesOf(*bitmap), expected) << options.tileWidth << " x " << options.tileHeight;
+    }
+}
+
+// A quarter turn or mirror after a turned picture cut to its frame (straightening, then the turns)
+// is folded into the one resampling; the picture must be the one the resampling followed by a copy
+// of its pixels gives. Both are rendered to bytes, the copy from the turned picture's own bytes, so
+// the only room for a difference is the folded matrix's rounding of the tap positions (about 1e-13
+// of a pixel here), which one level covers.
+TEST(Resampling, ATurnOrMirrorAfterATurnedFrameIsTheSameResamplingCopied) {
+    constexpr int w = 67, h = 45;
+    const ImagePtr photo = imageOf(patternBitmap(w, h));
+    const Rect frame(0, 0, w, h);
+    // As straightening builds it: the photo's edge repeated two pixels out, turned by 7° about the
+    // centre and enlarged by 1.2, then cut to the photo's frame.
+    ImagePtr bordered =
+        apply(Filters::affineClamp.text,
+              {{Inputs::image.text, photo}, {Inputs::transform.text, Graphics::AffineTransform::identity()}});
+    bordered = apply(Filters::crop.text,
+                     {{Inputs::image.text, bordered},
+                      {Inputs::rectangle.text, Vector::makeWithRect(Rect(-2, -2, w + 4, h + 4))}});
+    const double angle = 7 * std::numbers::pi / 180, zoom = 1.2, cx = w / 2.0, cy = h / 2.0;
+    const double c = std::cos(angle) * zoom, s = std::sin(angle) * zoom;
+    const Graphics::AffineTransform level{c, s, -s, c, cx - c * cx + s * cy, cy - s * cx - c * cy};
+    const ImagePtr turned = apply(Filters::affineTransform.text,
+                                  {{Inputs::image.text, bordered}, {Inputs::transform.text, level}});
+    const ImagePtr straightened =
+        apply(Filters::crop.text,
+              {{Inputs::image.text, turned}, {Inputs::rectangle.text, Vector::makeWithRect(frame)}});
+    const std::shared_ptr<Graphics::Bitmap> straightBytes = render(straightened, frame);
+    ASSERT_TRUE(straightBytes);
+
+    const std::pair<const char*, Graphics::AffineTransform> moves[] = {
+        {"quarter turn", {0, 1, -1, 0, h, 0}},     {"half turn", {-1, 0, 0, -1, w, h}},
+        {"three quarters", {0, -1, 1, 0, 0, w}},   {"mirror across", {-1, 0, 0, 1, w, 0}},
+        {"mirror up", {1, 0, 0, -1, 0, h}},        {"quarter turn mirrored", {0, 1, 1, 0, 0, 0}},
+        {"whole-pixel move", {1, 0, 0, 1, 5, -3}},
+    };
+    for (const auto& [name, move] : moves) {
+        SCOPED_TRACE(name);
+        const ImagePtr folded = apply(Filters::affineTransform.text,
+                                      {{Inputs::image.text, straightened}, {Inputs::transform.text, move}});
+        // One resampling of the bordered photo, cut: no second pass reads the turned picture.
+        const NodePtr top = nodeOf(folded);
+        ASSERT_TRUE(top && top->inputs().size() == 1 && top->inputs()[0]->inputs().size() == 1);
+        EXPECT_EQ(top->inputs()[0]->inputs()[0], nodeOf(bordered));
+
+        const ImagePtr copied =
+            apply(Filters::affineTransform.text,
+                  {{Inputs::image.text, imageOf(straightBytes)}, {Inputs::transform.text, move}});
+        const Rect moved = move.applyToRect(frame);
+        EXPECT_EQ(folded->extent(), copied->extent());
+        const std::shared_ptr<Graphics::Bitmap> a = render(folded, moved), b = render(copied, moved);
+        ASSERT_TRUE(a && b);
+        const std::vector<std::uint8_t> bytesA = bytesOf(*a), bytesB = bytesOf(*b);
+        ASSERT_EQ(bytesA.size(), bytesB.size());
+        int most = 0;
+        for (std::size_t i = 0; i < bytesA.size(); ++i)
+            most = std::max(most, std::abs(int(bytesA[i]) - int(bytesB[i])));
+        EXPECT_LE(most, 1);
     }
 }
 

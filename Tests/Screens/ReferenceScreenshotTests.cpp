@@ -176,7 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
         draggedTool<RUXVibranceTransformation>("VibranceRaised", 262),
         addedTool("HighlightsShadowsMoved", &RUXHighlightsShadowsTransformation::classDescriptor,
                   {{{160, 400}, {70, 400}}, {{160, 480}, {280, 480}}}),
-        addedTool("SharpenRaised", &RUXSharpenTransformation::classDescriptor, {{{24, 480}, {250, 480}}})),
+        addedTool("SharpenRaised", &RUXSharpenTransformation::classDescriptor,
+                  {{{24, 400}, {250, 400}}, {{78, 480}, {200, 480}}})),
     [](const ::testing::TestParamInfo<ToolShot>& info) { return info.param.name; });
 
 // While a finger drags the focus point the screen shows the quick preview: a light veil that is
@@ -224,18 +225,22 @@ TEST_F(ToolScreenShot, ToneCurveAfterDraggingAPoint) {
     EXPECT_TRUE(screenMatchesReference(*host));
 }
 
-// The vignette's screen after the slider's thumb was dragged from the middle towards the left end:
-// the corners darkened, the centre as it was.
+// The vignette's screen after the amount's thumb was dragged from the middle towards the left end
+// and the midpoint's towards the centre of the picture: the corners and much of the edges darkened,
+// the centre as it was, each slider showing its value.
 TEST_F(ToolScreenShot, VignetteAfterSliderDrag) {
     const RUXToolScreen* tool = RUXToolScreenForClass(RUXVignetteTransformation::classDescriptor());
     ASSERT_TRUE(tool);
     root->presentViewController(tool->make(configuration, editManager, renderer), Toolkit::Animated::No);
     settle();
-    host->touchDown(1, {160, 480});
-    host->touchMove(1, {120, 480});
-    host->touchMove(1, {58, 480});
-    host->touchUp(1);
-    settle();
+    for (const auto& [from, to] :
+         {std::pair<Graphics::Point, Graphics::Point>{{160, 320}, {58, 320}}, {{160, 400}, {100, 400}}}) {
+        host->touchDown(1, from);
+        host->touchMove(1, {(from.x + to.x) / 2, from.y});
+        host->touchMove(1, to);
+        host->touchUp(1);
+        settle();
+    }
     EXPECT_TRUE(screenMatchesReference(*host));
 }
 

@@ -1,10 +1,10 @@
-// The tone curve's screen and the vignette's: touches on the graph and the slider change the
+// The tone curve's screen and the vignette's: touches on the graph and the sliders change the
 // working copy only, Cancel leaves the committed list, OK commits one undoable step.
 #include "ToolScreenTestSupport.h"
 
 #include <Transformation/RUXToneCurveTransformation.h>
 #include <Transformation/RUXVignetteTransformation.h>
-#include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXSlidersViewController.h>
 #include <View/RUXToneCurveViewController.h>
 #include <View/RUXToolScreens.h>
 
@@ -120,7 +120,7 @@ public:
         before = editStateOf(*editManager);
         const RUXToolScreen* tool = RUXToolScreenForClass(RUXVignetteTransformation::classDescriptor());
         ASSERT_TRUE(tool);
-        screen = std::dynamic_pointer_cast<RUXAdjustmentViewController>(
+        screen = std::dynamic_pointer_cast<RUXSlidersViewController>(
             tool->make(configuration, editManager, renderer));
         ASSERT_TRUE(screen);
         root->presentViewController(screen, Toolkit::Animated::No);
@@ -128,38 +128,49 @@ public:
         ASSERT_TRUE(screen->transformation());
     }
 
-    // The thumb from the middle of the 320-point slider to the left, darkening the corners.
-    void dragThumbLeft() {
-        host->touchDown(1, {160, 480});
-        host->touchMove(1, {120, 480});
-        host->touchMove(1, {58, 480});
+    // A thumb, which rests in the middle of its 320-point band, dragged to x.
+    void dragThumb(const std::shared_ptr<RUXSlider>& slider, double x) {
+        const Graphics::Point from = centreInWindow(slider->movingUnit());
+        host->touchDown(1, from);
+        host->touchMove(1, {(from.x + x) / 2, from.y});
+        host->touchMove(1, {x, from.y});
         host->touchUp(1);
         settle();
     }
 
+    std::map<std::string, double> workingValues() const {
+        return ScreenTest::declaredValuesOf(*screen->transformation());
+    }
+
     ScreenTest::EditState before;
-    std::shared_ptr<RUXAdjustmentViewController> screen;
+    std::shared_ptr<RUXSlidersViewController> screen;
 };
 
-// The slider moves the amount over −1 … 1 with 0 in the middle; OK commits one undoable step.
-TEST_F(VignetteScreen, SliderSetsTheAmountAndOkCommitsOneStep) {
-    EXPECT_EQ(screen->slider()->currentValue(), 0);
-    dragThumbLeft();
-    const float amount = screen->transformation()->value();
-    EXPECT_LT(amount, -0.5f);
-    EXPECT_GE(amount, -1.0f);
+// The amount, midpoint and feather each have a slider, top to bottom, resting at 0, 0.5 and 0.5 in
+// the middle; each moves its own value alone, and Cancel leaves the committed list as it was.
+TEST_F(VignetteScreen, EachSliderMovesItsOwnValue) {
+    ASSERT_EQ(screen->sliders().size(), 3u);
+    const std::vector<std::pair<std::string, double>> drags = {
+        {"value", 58}, {"midpoint", 228}, {"feather", 92}};
+    std::map<std::string, double> expected = {{"value", 0}, {"midpoint", 0.5}, {"feather", 0.5}};
+    EXPECT_EQ(workingValues(), expected);
+    for (std::size_t i = 0; i < drags.size(); ++i) {
+        const auto& [key, x] = drags[i];
+        ASSERT_EQ(screen->sliders()[i], screen->sliderForKey(key)) << key;
+        EXPECT_NEAR(centreInWindow(screen->sliders()[i]->movingUnit()).x, 160, 0.5) << key;
+        dragThumb(screen->sliders()[i], x);
+        // The band's 272 points of travel span the range: −1 … 1 for the amount, 0 … 1 for the others.
+        expected[key] = key == "value" ? (x - 160) / 136 : (x - 24) / 272;
+        const std::map<std::string, double> now = workingValues();
+        for (const auto& [name, value] : expected) {
+            EXPECT_NEAR(now.at(name), value, 1e-6) << "after dragging " << key << ": " << name;
+        }
+    }
     EXPECT_EQ(editStateOf(*editManager), before);
-
-    screen->okCancelBarDidPressOkButton(*screen->okCancelBar());
+    screen->okCancelBarDidPressCancelButton(*screen->okCancelBar());
     settle();
-    const ScreenTest::EditState after = editStateOf(*editManager);
-    EXPECT_EQ(after.undoDepth, before.undoDepth + 1);
-    auto committed = std::dynamic_pointer_cast<RUXVignetteTransformation>(
-        editManager->getTransformationWithClass(RUXVignetteTransformation::classDescriptor()));
-    ASSERT_TRUE(committed);
-    EXPECT_EQ(committed->value(), amount);
-    editManager->undo();
-    EXPECT_EQ(editStateOf(*editManager).transformations, before.transformations);
+    EXPECT_FALSE(isPresenting());
+    EXPECT_EQ(editStateOf(*editManager), before);
 }
 
 } // namespace

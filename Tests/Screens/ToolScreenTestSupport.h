@@ -8,9 +8,11 @@
 #include <Manager/RUXImageRenderer.h>
 #include <Toolkit/ImageView.h>
 #include <Toolkit/ViewController.h>
+#include <Transformation/RUXTransformationRegistry.h>
 #include <Utility/RUXImageUtility.h>
 #include <View/RUXImageView.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +51,24 @@ inline EditState editStateOf(RUXEditManager& manager) {
         manager.undo();
     }
     return state;
+}
+
+// Every declared scalar value of a transformation, by key, as a recipe would read them.
+inline std::map<std::string, double> declaredValuesOf(const RUXImageTransformation& transformation) {
+    std::map<std::string, double> values;
+    const RUXTransformationDeclaration* declaration =
+        RUXTransformationRegistry::declarationOf(transformation.transformationClass());
+    if (!declaration) {
+        return values;
+    }
+    for (const RUXParameter& p : declaration->parameters) {
+        if (p.kind == RUXParameterKind::Scalar && p.get) {
+            if (auto value = p.get(transformation); value && !value->numbers.empty()) {
+                values[p.key] = value->numbers[0];
+            }
+        }
+    }
+    return values;
 }
 
 // A headless phone screen of 320 × 568 points at scale 2 showing a plain root screen, from which

@@ -126,8 +126,12 @@ class AffineNode final : public Node {
 public:
     AffineNode(const NodePtr& input, const Graphics::AffineTransform& transform,
                const Graphics::AffineTransform& inverse)
-        : Node(transform.applyToRect(input->extent()), {input}), m_inverse(inverse),
+        : Node(transform.applyToRect(input->extent()), {input}), m_transform(transform), m_inverse(inverse),
           m_exact(mapsPixelCentresOntoCentres(transform)), m_axisAligned(inverse.b == 0 && inverse.c == 0) {}
+
+    const Graphics::AffineTransform& transform() const { return m_transform; }
+    // Turned or sheared: every pixel is blended from taps gathered along a slanted line.
+    bool isRotated() const { return !m_exact && !m_axisAligned; }
 
     bool describe(ContentKey& key) const override {
         key.add(m_inverse);
@@ -280,6 +284,7 @@ private:
         }
     }
 
+    Graphics::AffineTransform m_transform;
     Graphics::AffineTransform m_inverse;
     bool m_exact;
     bool m_axisAligned;
@@ -322,12 +327,31 @@ NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& gi
         return input;
     if (NodePtr folded = foldTransformIntoSource(input, transform))
         return folded;
+    if (NodePtr folded = foldTransformIntoResampling(input, transform))
+        return folded;
     std::optional<Graphics::AffineTransform> inverse = transform.inverted();
     if (!inverse) {
         // A singular matrix squashes the image onto a line: nothing is left to see.
         return makeCropNode(input, Graphics::Rect::null());
     }
     return std::make_shared<AffineNode>(input, transform, *inverse);
+}
+
+NodePtr foldTransformIntoResampling(const NodePtr& input, const Graphics::AffineTransform& transform) {
+    if (!mapsPixelCentresOntoCentres(transform))
+        return nullptr;
+    const std::optional<std::pair<NodePtr, Graphics::Rect>> crop = cropPartsOf(input);
+    if (!crop || crop->second.isNull() || crop->second.isInfinite())
+        return nullptr;
+    // Only a turned picture: a scale or move keeps its cheaper row-wise blend and the copy after it,
+    // which together cost less than gathering every tap.
+    auto resampling = std::dynamic_pointer_cast<const AffineNode>(crop->first);
+    if (!resampling || !resampling->isRotated())
+        return nullptr;
+    // The move maps pixel centres onto centres, so the crop keeps the same pixels, moved with it.
+    NodePtr turned = makeAffineNode(resampling->inputs()[0],
+                                    Graphics::AffineTransform::concat(resampling->transform(), transform));
+    return makeCropNode(turned, transform.applyToRect(crop->second));
 }
 
 std::shared_ptr<Filter> makeAffineTransformFilter() {

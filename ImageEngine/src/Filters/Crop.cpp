@@ -39,6 +39,8 @@ public:
         return true;
     }
 
+    const Graphics::Rect& rect() const { return m_rect; }
+
     const Node* passesThrough(const PixelRect& rect) const override {
         return m_rect.isInfinite() || pixelsWithCentreInside().contains(rect) ? inputs()[0].get() : nullptr;
     }
@@ -98,6 +100,13 @@ NodePtr makeCropNode(const NodePtr& input, const Graphics::Rect& given) {
     if (NodePtr folded = foldCropIntoSource(input, rect))
         return folded;
     return std::make_shared<CropNode>(input, rect);
+}
+
+std::optional<std::pair<NodePtr, Graphics::Rect>> cropPartsOf(const NodePtr& node) {
+    auto crop = std::dynamic_pointer_cast<const CropNode>(node);
+    if (!crop)
+        return std::nullopt;
+    return std::make_pair(crop->inputs()[0], crop->rect());
 }
 
 std::shared_ptr<Filter> makeCropFilter() {

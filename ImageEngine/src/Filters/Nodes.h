@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace ImageEngine {
 
@@ -48,6 +49,13 @@ std::optional<Graphics::AffineTransform> snappedToPixelGrid(const Graphics::Affi
 // whole-pixel edges. nullptr when it cannot.
 NodePtr foldTransformIntoSource(const NodePtr& input, const Graphics::AffineTransform& transform);
 NodePtr foldCropIntoSource(const NodePtr& input, const Graphics::Rect& rect);
+// A quarter turn, mirror or whole-pixel move of a turned and resampled picture cut to a frame (as
+// straightening leaves it) made in the same resampling: the move joins the resampling's matrix and
+// the frame is mapped through it, so the picture is resampled once and never copied. nullptr when
+// the input is not such a picture or the transform does not map centres onto centres.
+NodePtr foldTransformIntoResampling(const NodePtr& input, const Graphics::AffineTransform& transform);
+// The input and rectangle of a crop; nullopt for any other node.
+std::optional<std::pair<NodePtr, Graphics::Rect>> cropPartsOf(const NodePtr& node);
 
 // The bitmap a node reads as it is (a recipe made by Image::createWithBitmap, neither moved nor cut);
 // nullptr for any other node.
