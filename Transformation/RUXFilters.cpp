@@ -59,12 +59,7 @@ ImageEngine::ImagePtr RUXFilterWithOverlayBase::resultFromImage(const ImageEngin
     }
     double sx = baseExtent.width() / overlayExtent.width();
     double sy = baseExtent.height() / overlayExtent.height();
-    // The art scaled to the picture does not depend on the picture's pixels: kept from one render to
-    // the next, a slider step reads it instead of decoding and resampling the art again.
     auto scaled = overlay->imageByApplyingTransform(Graphics::AffineTransform::makeScale(sx, sy));
-    if (scaled) {
-        scaled = scaled->imageByKeepingPixels();
-    }
     return RUXFilterOutput(RUXFilterName::overlayBlendMode,
                            {{RUXFilterKey::image, scaled}, {RUXFilterKey::backgroundImage, base}});
 }

@@ -188,9 +188,9 @@ TEST(ToneAndSharpenEdits, SliderStepsThroughOneRendererGiveTheBytesOfAFreshOne) 
     }
 }
 
-// The same over a look with overlay art and a focus blur, which a renderer keeps below the slider
-// (and the art scaled to the picture): a step on an edit before the look, one after it, and the first
-// again after the other's picture took the kept memory.
+// The same over a look with overlay art and a focus blur, a renderer keeping the picture below the
+// slider's edit: a step on an edit before the look, one after it, and the first again after the
+// other's picture took the kept memory.
 TEST(ToneAndSharpenEdits, SliderStepsOverALookAndABlurGiveTheBytesOfAFreshRenderer) {
     ScreenScale scale(1.0);
     auto manager = RUXEditManager::create(barsPhoto(160, 120));

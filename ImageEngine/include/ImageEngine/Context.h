@@ -38,10 +38,10 @@ public:
     // A context keeps the coarse grids of its renders (the local statistics of highlights and
     // shadows) and the pictures marked by Image::imageByKeepingPixels, at most this many bytes of
     // them, so that the next render of a recipe whose grid or marked picture depends on nothing that
-    // changed reads it instead of computing it again. Two screen pictures of 1024 × 1536 float
-    // pixels (25 MB each: what lies below a slider's edit and a look's overlay art) fit beside the
-    // grids. A render gives the same bytes whether it finds one or not.
-    static constexpr std::size_t kKeptRenderWideBytes = std::size_t{64} << 20;
+    // changed reads it instead of computing it again. What lies below a slider's edit in a
+    // 1920 × 1280 screen picture (39 MB of float pixels) fits beside the grids. A render gives the
+    // same bytes whether it finds one or not.
+    static constexpr std::size_t kKeptRenderWideBytes = std::size_t{48} << 20;
 
     Context();
     explicit Context(const RenderOptions& options);
