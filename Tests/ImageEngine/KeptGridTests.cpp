@@ -1,6 +1,6 @@
-// The coarse grids a context keeps from one render to the next: found only for a graph with the
-// same content, never for one that differs in any number or photo, and giving the bytes of a render
-// that computes them again.
+// The coarse grids and marked pictures a context keeps from one render to the next: found only for a
+// graph with the same content, never for one that differs in any number, photo or table, and giving
+// the bytes of a render that computes them again.
 
 #include "Filters/Nodes.h"
 #include "ImageEngine/Support.h"
