@@ -28,8 +28,16 @@ ImageEngine::ImagePtr RUXRenderFormula::fold(RUXImageMetadata& metadata, bool qu
         if (!transformation) {
             continue;
         }
+        const bool previewed = &transformation->transformationClass() == m_previewTransformationClass;
+        // Everything below the edit a slider moves stays the same from one step to the next, so the
+        // renderer keeps it. Not below a turn or a crop, whose pictures are mostly the photo's bytes
+        // copied, cheaper than kept floats read back.
+        if (previewed && image && transformation->type() != RUXTransformationTypeRotate &&
+            transformation->type() != RUXTransformationTypeCrop) {
+            image = image->imageByKeepingPixels();
+        }
         // Exact class: a subclass of the preview class gives its full result.
-        if (quick && &transformation->transformationClass() == m_previewTransformationClass) {
+        if (quick && previewed) {
             image = transformation->quickResultFromImage(image, metadata);
         } else {
             image = transformation->resultFromImage(image, metadata);

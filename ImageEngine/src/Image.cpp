@@ -1,4 +1,5 @@
 #include "Filters/Nodes.h"
+#include "Pipeline/Node.h"
 
 #include <ImageEngine/Image.h>
 
@@ -22,6 +23,12 @@ ImagePtr Image::imageByApplyingTransform(const Graphics::AffineTransform& transf
 
 ImagePtr Image::imageByCroppingToRect(const Graphics::Rect& rect) const {
     return imageWithNode(makeCropNode(m_node, rect));
+}
+
+ImagePtr Image::imageByKeepingPixels() const {
+    if (m_node && m_node->isRenderWide())
+        return std::make_shared<const Image>(m_node);
+    return imageWithNode(makeRenderWideNode(m_node));
 }
 
 } // namespace ImageEngine

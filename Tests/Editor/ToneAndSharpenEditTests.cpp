@@ -6,11 +6,14 @@
 #include <Manager/RUXEditManager.h>
 #include <Manager/RUXImageRenderer.h>
 #include <Manager/RUXRecipe.h>
+#include <Transformation/RUXBlurTransformation.h>
+#include <Transformation/RUXFilters.h>
 #include <Transformation/RUXHighlightsShadowsTransformation.h>
 #include <Transformation/RUXImageMetadata.h>
 #include <Transformation/RUXRotateTransformation.h>
 #include <Transformation/RUXScalarAdjustments.h>
 #include <Transformation/RUXSharpenTransformation.h>
+#include <Transformation/RUXVignetteTransformation.h>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -183,6 +186,43 @@ TEST(ToneAndSharpenEdits, SliderStepsThroughOneRendererGiveTheBytesOfAFreshOne) 
         brightness->setValue(value);
         expectFreshBytes(brightness, "brightness");
     }
+}
+
+// The same over a look with overlay art and a focus blur, a renderer keeping the picture below the
+// slider's edit: a step on an edit before the look, one after it, and the first again after the
+// other's picture took the kept memory.
+TEST(ToneAndSharpenEdits, SliderStepsOverALookAndABlurGiveTheBytesOfAFreshRenderer) {
+    ScreenScale scale(1.0);
+    auto manager = RUXEditManager::create(barsPhoto(160, 120));
+    manager->commitTransformation(std::make_shared<RUXFilterVivid>());
+    auto blur = std::static_pointer_cast<RUXBlurTransformation>(
+        manager->getOrCreateTransformationWithClass(RUXBlurTransformation::classDescriptor()));
+    blur->setPoint({0.4, 0.6});
+    manager->commitTransformation(blur);
+    auto renderer = RUXImageRenderer::create();
+    auto brightness = std::static_pointer_cast<RUXScalarTransformation>(
+        manager->getOrCreateTransformationWithClass(RUXBrightnessTransformation::classDescriptor()));
+    auto vignette = std::static_pointer_cast<RUXVignetteTransformation>(
+        manager->getOrCreateTransformationWithClass(RUXVignetteTransformation::classDescriptor()));
+    std::vector<std::uint8_t> previous;
+    auto step = [&](const RUXTransformationPtr& working, const char* what) {
+        auto kept = renderer->renderedImage(manager->highQualityPreviewImageWithTransformation(working));
+        auto fresh = rendered(manager->highQualityPreviewImageWithTransformation(working));
+        ASSERT_TRUE(kept && fresh) << what;
+        EXPECT_EQ(bytes(*kept->bitmap()), bytes(*fresh)) << what;
+        EXPECT_NE(bytes(*fresh), previous) << what << ": the step moved nothing";
+        previous = bytes(*fresh);
+    };
+    for (float value : {0.3f, -0.2f}) {
+        brightness->setValue(value);
+        step(brightness, "brightness");
+    }
+    for (float value : {-0.5f, 0.4f}) {
+        vignette->setValue(value);
+        step(vignette, "vignette");
+    }
+    brightness->setValue(0.1f);
+    step(brightness, "brightness after the vignette");
 }
 
 // The screen's picture is half the photo's width here: its sharpening, at half the radius, is Save's

@@ -1,6 +1,6 @@
-// The coarse grids a context keeps from one render to the next: found only for a graph with the
-// same content, never for one that differs in any number or photo, and giving the bytes of a render
-// that computes them again.
+// The coarse grids and marked pictures a context keeps from one render to the next: found only for a
+// graph with the same content, never for one that differs in any number, photo or table, and giving
+// the bytes of a render that computes them again.
 
 #include "Filters/Nodes.h"
 #include "ImageEngine/Support.h"
@@ -79,6 +79,44 @@ std::shared_ptr<Graphics::Bitmap> otherPattern(int w, int h) {
         for (int x = 0; x < w; ++x)
             bitmap->mutableRow(y)[x * 4 + 1] = static_cast<std::uint8_t>((x * y) % 256);
     return bitmap;
+}
+
+// A look's table as the colour cube takes it: each entry the next channel's value, darkened.
+Data lookTable() {
+    constexpr int n = 5;
+    std::vector<float> table;
+    for (int b = 0; b < n; ++b)
+        for (int g = 0; g < n; ++g)
+            for (int r = 0; r < n; ++r)
+                table.insert(table.end(),
+                             {0.9f * g / (n - 1), 0.8f * b / (n - 1), 0.95f * r / (n - 1), 1.0f});
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(table.data());
+    return std::make_shared<const std::vector<std::uint8_t>>(bytes, bytes + table.size() * sizeof(float));
+}
+
+// What a slider step renders: a photo cut to 50 × 40, its look (a colour table, and overlay art
+// scaled to the picture and kept), all of it kept below the slider's exposure, then a blur.
+struct LookRecipe {
+    std::shared_ptr<Graphics::Bitmap> photo = patternBitmap(60, 45);
+    std::shared_ptr<Graphics::Bitmap> art = otherPattern(25, 20);
+    Data table = lookTable();
+    double ev = 0.3;
+};
+
+ImagePtr build(const LookRecipe& r, std::atomic<long>& photoArea, std::atomic<long>& artArea) {
+    ImagePtr image = imageWithNode(std::make_shared<CountedStep>(nodeOf(imageOf(r.photo)), photoArea, 1));
+    image = image->imageByCroppingToRect(Rect(0, 0, 50, 40));
+    image = apply(
+        Filters::colorCubeWithColorSpace.text,
+        {{Inputs::image.text, image}, {Inputs::cubeDimension.text, 5.0}, {Inputs::cubeData.text, r.table}});
+    const ImagePtr art = imageWithNode(std::make_shared<CountedStep>(nodeOf(imageOf(r.art)), artArea, 2));
+    const ImagePtr scaled =
+        art->imageByApplyingTransform(Graphics::AffineTransform::makeScale(2, 2))->imageByKeepingPixels();
+    image = apply(Filters::overlayBlendMode.text,
+                  {{Inputs::image.text, scaled}, {Inputs::backgroundImage.text, image}});
+    image = apply(Filters::exposureAdjust.text,
+                  {{Inputs::image.text, image->imageByKeepingPixels()}, {Inputs::ev.text, r.ev}});
+    return apply(Filters::gaussianBlur.text, {{Inputs::image.text, image}, {Inputs::radius.text, 2.0}});
 }
 
 } // namespace
@@ -228,4 +266,47 @@ TEST(KeptGrid, TheKeptPicturesStayWithinTheirBudget) {
     cache.keep(std::make_shared<KeptPixels>(keyOf(5), PixelRect{0, 0, 16, 64}));
     EXPECT_FALSE(cache.find(keyOf(5), rect));
     EXPECT_LE(cache.bytes(), 3 * size);
+}
+
+// A slider step through one context: the pictures marked as kept (below the slider, and the scaled
+// art) are read instead of computed while only the value above them moves, and computed again when
+// anything below them changes: the art, or the table (another object with the same numbers counts as
+// another table). Every render gives the bytes of a fresh one, in whole or in part.
+TEST(KeptGrid, APictureMarkedToBeKeptIsReadWhileTheSliderAboveItMoves) {
+    std::atomic<long> photoArea{0}, artArea{0};
+    auto context = Context::create({.tileWidth = 16, .tileHeight = 16, .maxThreads = 2});
+    LookRecipe recipe;
+    struct Step {
+        const char* what;
+        void (*change)(LookRecipe&);
+        bool photoRead, artRead;
+    };
+    const Step steps[] = {
+        {"first render", [](LookRecipe&) {}, true, true},
+        {"the slider", [](LookRecipe& r) { r.ev = -0.4; }, false, false},
+        {"the slider again", [](LookRecipe& r) { r.ev = 0.7; }, false, false},
+        {"a copy of the table", [](LookRecipe& r) { r.table = lookTable(); }, true, false},
+        {"other art", [](LookRecipe& r) { r.art = patternBitmap(25, 20); }, true, true},
+        {"the slider once more", [](LookRecipe& r) { r.ev = 0; }, false, false},
+    };
+    for (const Step& step : steps) {
+        step.change(recipe);
+        for (const Rect& rect : {Rect(0, 0, 50, 40), Rect(10, 5, 30, 20)}) {
+            std::atomic<long> freshPhoto{0}, freshArt{0};
+            const std::vector<std::uint8_t> expected =
+                bytesOf(*render(build(recipe, freshPhoto, freshArt), rect));
+            photoArea = 0;
+            artArea = 0;
+            auto bitmap = context->createCGImage(build(recipe, photoArea, artArea), rect);
+            ASSERT_TRUE(bitmap) << step.what;
+            EXPECT_EQ(bytesOf(*bitmap), expected) << step.what;
+            if (rect.width() == 50) {
+                EXPECT_EQ(photoArea.load() > 0, step.photoRead) << step.what;
+                EXPECT_EQ(artArea.load() > 0, step.artRead) << step.what;
+            } else {
+                // A part of the picture kept whole.
+                EXPECT_EQ(photoArea.load() + artArea.load(), 0) << step.what;
+            }
+        }
+    }
 }

@@ -25,6 +25,11 @@ public:
     std::shared_ptr<const Image> imageByApplyingTransform(const Graphics::AffineTransform& transform) const;
     // Filters::crop with this image and the rectangle.
     std::shared_ptr<const Image> imageByCroppingToRect(const Graphics::Rect& rect) const;
+    // The same pixels, marked as a picture that the next renders are likely to need again unchanged
+    // (what lies below the edit a slider moves): a render computes it once over all it needs before
+    // the tiles start, and a context keeps it for its next render of a recipe with the same graph
+    // below (see Context::kKeptRenderWideBytes). Marking changes no pixel.
+    std::shared_ptr<const Image> imageByKeepingPixels() const;
 
     // The engine's own node; for the engine's implementation only.
     const std::shared_ptr<const Node>& node() const { return m_node; }

@@ -155,6 +155,7 @@ HWY_AFTER_NAMESPACE();
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 
 namespace ImageEngine {
 
@@ -168,8 +169,10 @@ constexpr float kCompactRange = 4.0f;
 
 class ColorCubeKernel final : public PointKernel {
 public:
-    ColorCubeKernel(int dimension, std::vector<float> table, bool encoded)
-        : m_dimension(dimension), m_table(std::move(table)), m_encoded(encoded) {
+    // source is the table's bytes as the filter was given them (its floats are in table): a table
+    // is read as it is and never changed, so the kernel is described by its identity.
+    ColorCubeKernel(int dimension, std::vector<float> table, bool encoded, Data source)
+        : m_dimension(dimension), m_table(std::move(table)), m_source(std::move(source)), m_encoded(encoded) {
         // Looks are nearly always opaque; their alpha then needs no division.
         m_opaque = true;
         for (std::size_t i = 3; i < m_table.size(); i += 4)
@@ -182,6 +185,17 @@ public:
         (lanes, {m_table.data(), m_compact.empty() ? nullptr : m_compact.data(), m_lowest, m_step,
                  m_dimension, m_opaque, m_encoded});
     }
+
+    bool describe(ContentKey& key) const override {
+        key.addShared(m_source);
+        key.add(m_dimension);
+        key.add(m_encoded);
+        return true;
+    }
+
+    // The kernel of a table met lately, or a new one: the compact table takes as long to make as a
+    // slider step takes to look up a tenth of its pixels, and one look is rendered many times over.
+    static std::shared_ptr<const ColorCubeKernel> make(int dimension, const Data& data, bool encoded);
 
 private:
     // Half the float table's size, so that a 33-point look stays in a core's second-level cache
@@ -217,11 +231,39 @@ private:
     int m_dimension;
     std::vector<float> m_table;
     std::vector<std::uint16_t> m_compact;
+    Data m_source;
     float m_lowest[4] = {};
     float m_step[4] = {};
     bool m_encoded;
     bool m_opaque;
 };
+
+std::shared_ptr<const ColorCubeKernel> ColorCubeKernel::make(int dimension, const Data& data, bool encoded) {
+    // The last few kernels, held so that they outlive the recipes that used them; each holds its
+    // table's bytes, so a table met again is the same object.
+    constexpr std::size_t kRecent = 4;
+    static std::mutex mutex;
+    static std::vector<std::shared_ptr<const ColorCubeKernel>> recent;
+    {
+        std::lock_guard lock(mutex);
+        for (auto it = recent.begin(); it != recent.end(); ++it) {
+            if ((*it)->m_source == data && (*it)->m_dimension == dimension && (*it)->m_encoded == encoded) {
+                auto kernel = *it;
+                recent.erase(it);
+                recent.push_back(kernel);
+                return kernel;
+            }
+        }
+    }
+    std::vector<float> table(data->size() / sizeof(float));
+    std::memcpy(table.data(), data->data(), table.size() * sizeof(float));
+    auto kernel = std::make_shared<const ColorCubeKernel>(dimension, std::move(table), encoded, data);
+    std::lock_guard lock(mutex);
+    if (recent.size() >= kRecent)
+        recent.erase(recent.begin());
+    recent.push_back(kernel);
+    return kernel;
+}
 
 class ColorCubeWithColorSpaceFilter final : public EngineFilter {
 public:
@@ -257,12 +299,9 @@ protected:
                             data ? data->size() : 0, entries * sizeof(float));
             return nullptr;
         }
-        std::vector<float> table(entries);
-        std::memcpy(table.data(), data->data(), entries * sizeof(float));
         // A table for linear colour needs no conversion; every other space is taken as sRGB-encoded.
         bool encoded = colorSpaceInput(Inputs::colorSpace) != Graphics::ColorSpace::LinearSRGB;
-        return imageWithNode(appendPointKernel(
-            input, std::make_shared<ColorCubeKernel>(dimension, std::move(table), encoded)));
+        return imageWithNode(appendPointKernel(input, ColorCubeKernel::make(dimension, data, encoded)));
     }
 };
 

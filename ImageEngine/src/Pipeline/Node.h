@@ -293,6 +293,12 @@ public:
     // otherwise rendered into a scratch buffer that holder keeps alive.
     PixelSpan fetchInput(const Node& input, const PixelRect& rect,
                          std::unique_ptr<ScratchPool::Buffer>& holder);
+    // input's pixels over rect when the render holds them whole (a kept picture) and rect lies inside
+    // input's bounds: a view for reading only, so that a per-pixel step reads them where they are
+    // instead of copying them first. nullptr otherwise.
+    const PixelSpan* heldPixels(const Node& input, const PixelRect& rect) const {
+        return input.bounds().contains(rect) ? stored(input, rect) : nullptr;
+    }
     ScratchPool& scratch() { return m_scratch; }
 
 private:

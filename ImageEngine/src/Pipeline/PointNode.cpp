@@ -33,7 +33,11 @@ PixelRect PointNode::regionOfInterest(std::size_t index, const PixelRect& rect) 
 }
 
 void PointNode::render(const PixelSpan& out, RenderState& state) const {
-    state.renderInput(*inputs()[0], out);
+    // Read from a kept input where it lies; anything else is rendered into out and worked in place.
+    const PixelSpan* held = state.heldPixels(*inputs()[0], out.rect);
+    if (!held)
+        state.renderInput(*inputs()[0], out);
+    const PixelSpan& in = held ? *held : out;
     // Each side input over what this rect reads of it: usually a view of pixels computed once for
     // the whole render.
     std::vector<std::unique_ptr<ScratchPool::Buffer>> holders;
@@ -57,7 +61,7 @@ void PointNode::render(const PixelSpan& out, RenderState& state) const {
             const Simd::Lanes lanes{
                 r, g, b, a, std::min(Simd::kRunPixels, width - start), out.rect.x + static_cast<int>(start),
                 y};
-            Simd::deinterleave(row + start * 4, lanes.count, lanes);
+            Simd::deinterleave(in.at(out.rect.x, y) + start * 4, lanes.count, lanes);
             for (std::size_t k = 0; k < m_kernels.size(); ++k) {
                 if (m_sideKernels[k])
                     m_sideKernels[k]->applyWithSide(lanes, sides[k]);
