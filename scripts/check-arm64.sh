@@ -48,7 +48,7 @@ fi
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/aarch64-linux-gnu.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DRUX_ENGINE_ONLY=ON -DRUX_BUILD_TESTS=ON "${launcher[@]}" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DRUX_ENGINE_ONLY=ON -DRUX_BUILD_TESTS=ON -DRUX_UNITY_BUILD=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$jobs"
 
 run_tests() {

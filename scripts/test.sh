@@ -40,13 +40,15 @@ run_preset() {
         # other tests run here). All of them run in the release and the ASan + UBSan suites, and so
         # do the kill tests and the soak with faults, which are about processes dying and are not
         # built here. So do the round trips of every edit through every resolution and
-        # turn, the full-size output's own pixels and rux-render's pictures of single photos: they
-        # check pixels through the renderer's threads, which many shorter tests here run too (the
-        # batches' worker processes among them).
+        # turn, the full-size output's own pixels, the levelled crop at every resolution, the larger
+        # look tables against their own, the blur's integer kernels and rux-render's pictures of single
+        # photos (one of them against the editor's own session): they check pixels through the
+        # renderer's threads, which many shorter tests here run too (the batches' worker processes
+        # among them).
         # The suites run in shards (a process runs a share of a suite's tests), so GoogleTest's own
         # filter leaves those tests out.
         prepare_tsan
-        local pixel_heavy='ToneAndSharpenEdits.RecipesRoundTripAtEveryResolutionAndTurn:ToneAndSharpenEdits.APreviewSharpensAsSaveDoesAtItsSize:Straighten.RecipeHoldsAtEveryResolutionAndTurn:PipelineRender.GivesTheEditorsBytesAtEveryResolutionAndScale:EditManager.OriginalOutputIsThePhotosOwnPixelsUpright:RenderTool.*:Edits/RenderToolPicture.*'
+        local pixel_heavy='ToneAndSharpenEdits.RecipesRoundTripAtEveryResolutionAndTurn:ToneAndSharpenEdits.APreviewSharpensAsSaveDoesAtItsSize:Straighten.RecipeHoldsAtEveryResolutionAndTurn:Edits/CurveAndVignetteRecipe.RoundTripsAtEveryResolutionAndTurn/*:PipelineRender.GivesTheEditorsBytesAtEveryResolutionAndScale:EditManager.OriginalOutputIsThePhotosOwnPixelsUpright:Straighten.CropIsFramedInTheLevelledPictureAtEveryResolution:CubeLook.LargerTablesMatchTheirOwnTable:CircleBlur.ConvolutionGivesTheIntegerKernelsPixelsExactly:EditorHost.AScriptedSessionSavesWhatRuxRenderMakesOfTheSameEdits:RenderTool.*:Edits/RenderToolPicture.*'
         stage env TSAN_OPTIONS="$tsan_options" \
             GTEST_FILTER="-PixelLimit.*:DecoderHardening.AncillaryPngChunksAreBounded:EditManager/ShrinkOnLoad.*:Turns/CropRoundTrip.*:$pixel_heavy" \
             "${tsan_runner[@]}" ctest --preset "$preset" -j "$jobs" --timeout "$timeout"
