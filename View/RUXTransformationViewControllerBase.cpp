@@ -85,7 +85,9 @@ std::string RUXTransformationViewControllerBase::titleForTransformation(
 
 void RUXTransformationViewControllerBase::commitAndDismiss(const RUXTransformationPtr& transformation) {
     if (m_editManager && transformation) {
-        m_editManager->commitTransformation(transformation);
+        // The list gets a copy of its own: a finger still down when OK is pressed goes on moving the
+        // screen's working copy until it lifts, and must not change what was committed.
+        m_editManager->commitTransformation(transformation->copy());
     }
     dismiss();
 }

@@ -135,3 +135,25 @@ TEST_F(BlurScreen, OkCommitsTheLastPlacement) {
 }
 
 } // namespace
+
+TEST_F(BlurScreen, AFingerStillMovingAfterOkDoesNotChangeWhatWasCommitted) {
+    host->touchDown(1, {60, 100});
+    host->touchMove(1, {120, 160});
+    // A second finger presses OK while the first is still on the picture.
+    host->touchDown(2, ScreenTest::kOkButton);
+    host->touchUp(2);
+    settle();
+    auto committed = std::dynamic_pointer_cast<RUXBlurTransformation>(
+        editManager->getTransformationWithClass(RUXBlurTransformation::classDescriptor()));
+    ASSERT_TRUE(committed);
+    const Point atOk = unitPointAt({120, 160});
+    EXPECT_NEAR(committed->point().x, atOk.x, 1e-9);
+    EXPECT_NEAR(committed->point().y, atOk.y, 1e-9);
+    // The first finger goes on moving, then lifts: the list keeps what OK committed.
+    host->touchMove(1, {250, 330});
+    host->touchUp(1);
+    settle();
+    EXPECT_EQ(editManager->getTransformationWithClass(RUXBlurTransformation::classDescriptor()), committed);
+    EXPECT_NEAR(committed->point().x, atOk.x, 1e-9);
+    EXPECT_NEAR(committed->point().y, atOk.y, 1e-9);
+}
