@@ -9,6 +9,7 @@ add_library(RUXEditorHost STATIC ${CMAKE_CURRENT_LIST_DIR}/Editor/EditorHost.cpp
 target_include_directories(RUXEditorHost PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(RUXEditorHost PUBLIC RUXImageEditor HeadlessHost)
 rux_target_warnings(RUXEditorHost)
+rux_unity_library(RUXEditorHost)
 
 rux_add_editor_program(rux-editor ${CMAKE_CURRENT_LIST_DIR}/Editor/main.cpp RUXEditorHost)
 if(RUX_BUILD_WINDOW_HOST)

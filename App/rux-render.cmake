@@ -12,5 +12,6 @@ target_link_libraries(RUXRenderTool PUBLIC RUXImageEditorCore)
 target_link_libraries(RUXRenderTool PRIVATE nlohmann_json::nlohmann_json)
 set_target_properties(RUXRenderTool PROPERTIES POSITION_INDEPENDENT_CODE ON)
 rux_target_warnings(RUXRenderTool)
+rux_unity_library(RUXRenderTool)
 
 rux_add_editor_program(rux-render ${CMAKE_CURRENT_LIST_DIR}/RenderTool/main.cpp RUXRenderTool)

@@ -11,8 +11,8 @@
 namespace {
 
 // Every slider shows its value's range as −100 … 100, whatever the range and mapping.
-constexpr double kSliderMin = -100;
-constexpr double kSliderMax = 100;
+constexpr double kSlidersMin = -100;
+constexpr double kSlidersMax = 100;
 // Each band above the control band takes this much height from the picture.
 constexpr double kBandHeight = 80;
 
@@ -30,7 +30,7 @@ std::string captionOf(const RUXParameter& p) {
 }
 
 double fractionOfPosition(double position) {
-    return (position - kSliderMin) / (kSliderMax - kSliderMin);
+    return (position - kSlidersMin) / (kSlidersMax - kSlidersMin);
 }
 
 } // namespace
@@ -104,11 +104,11 @@ std::shared_ptr<RUXSlider> RUXSlidersViewController::addSlider(const Graphics::R
     slider->setAutoresizingMask(Toolkit::AutoresizingMask::FlexibleWidth |
                                 Toolkit::AutoresizingMask::FlexibleTopMargin);
     slider->setDelegate(sharedAs<RUXSliderDelegate>());
-    slider->setMinValue(kSliderMin);
-    slider->setMaxValue(kSliderMax);
+    slider->setMinValue(kSlidersMin);
+    slider->setMaxValue(kSlidersMax);
     // The neutral value need not sit in the middle (an amount from 0, a radius from 0.5, do not).
-    const double rest =
-        kSliderMin + RUXSliderFractionOfValue(parameter, parameter.neutralValue) * (kSliderMax - kSliderMin);
+    const double rest = kSlidersMin + RUXSliderFractionOfValue(parameter, parameter.neutralValue) *
+                                          (kSlidersMax - kSlidersMin);
     slider->setRestValue(rest);
     if (const std::optional<RUXParameterValue> value = parameter.get(*m_transformation);
         value && !value->numbers.empty()) {

@@ -32,6 +32,38 @@ function(rux_library_properties target export_name output_name)
         INSTALL_RPATH "$ORIGIN")
     add_library(RUXImageEditor::${export_name} ALIAS ${target})
     set_property(GLOBAL APPEND PROPERTY RUX_INSTALLED_TARGETS ${target})
+    rux_unity_library(${target})
+endfunction()
+
+# Unity builds of our libraries and programs: their sources compiled a few to a translation unit, so
+# that the standard library's and the layers' headers are parsed once a batch rather than once a
+# file. The sanitizer presets turn it on, since CI builds them from scratch; the release build keeps
+# a unit per file, as the benchmarks were measured. The vector kernels stay alone: each of them is
+# compiled once per instruction set by including itself again, which a unit cannot hold.
+option(RUX_UNITY_LIBRARIES "Compile our libraries and programs a few files to a unit" OFF)
+set(RUX_UNITY_LIBRARY_BATCH 8 CACHE STRING "Source files a unit when RUX_UNITY_LIBRARIES is on")
+function(rux_unity_library target)
+    if(NOT RUX_UNITY_LIBRARIES)
+        return()
+    endif()
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    foreach(source IN LISTS sources)
+        cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir} OUTPUT_VARIABLE path)
+        if(NOT path MATCHES "\\.(cpp|cc|c)$" OR NOT EXISTS ${path})
+            continue()
+        endif()
+        file(STRINGS ${path} per_target REGEX "hwy/foreach_target\\.h" LIMIT_COUNT 1)
+        if(per_target)
+            set_source_files_properties(${path} TARGET_DIRECTORY ${target}
+                                        PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+        endif()
+    endforeach()
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON
+                                               UNITY_BUILD_BATCH_SIZE ${RUX_UNITY_LIBRARY_BATCH})
+    # A type in a file's anonymous namespace is fine on its own; included into a unit, gcc takes it
+    # for one declared in a header.
+    target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
 endfunction()
 
 # A layer of ours: its public headers under include/<Layer>/ (installed under

@@ -27,7 +27,7 @@ struct Timer {
 
 // Runs one closure of the loop; an escaping exception is logged rather than allowed to unwind
 // through the loop, which would leave the host's event loop in an unknown state.
-void runGuarded(const std::function<void()>& work) {
+void runClosureGuarded(const std::function<void()>& work) {
     try {
         work();
     } catch (...) {
@@ -138,7 +138,7 @@ std::size_t RunLoop::runOnce() {
     }
     std::size_t ran = 0;
     for (auto& work : batch) {
-        runGuarded(work);
+        runClosureGuarded(work);
         ++ran;
     }
 
@@ -172,7 +172,7 @@ std::size_t RunLoop::runOnce() {
             }
         }
         if (fn && *fn) {
-            runGuarded(*fn);
+            runClosureGuarded(*fn);
         }
         ++ran;
     }

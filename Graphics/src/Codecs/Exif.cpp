@@ -39,4 +39,14 @@ int exifOrientation(const std::uint8_t* data, std::size_t size) {
     return 1;
 }
 
+ImageOrientation orientationFromExif(int value) {
+    static const ImageOrientation byValue[9] = {
+        ImageOrientation::Up,           ImageOrientation::Up,
+        ImageOrientation::UpMirrored,   ImageOrientation::Down,
+        ImageOrientation::DownMirrored, ImageOrientation::LeftMirrored,
+        ImageOrientation::Right,        ImageOrientation::RightMirrored,
+        ImageOrientation::Left};
+    return value >= 1 && value <= 8 ? byValue[value] : ImageOrientation::Up;
+}
+
 } // namespace Graphics

@@ -253,27 +253,6 @@ bool encodeInto(EncodeState& state, const Bitmap& bitmap, const std::uint8_t* ro
     return true;
 }
 
-ImageOrientation orientationFromExif(int value) {
-    switch (value) {
-    case 2:
-        return ImageOrientation::UpMirrored;
-    case 3:
-        return ImageOrientation::Down;
-    case 4:
-        return ImageOrientation::DownMirrored;
-    case 5:
-        return ImageOrientation::LeftMirrored;
-    case 6:
-        return ImageOrientation::Right;
-    case 7:
-        return ImageOrientation::RightMirrored;
-    case 8:
-        return ImageOrientation::Left;
-    default:
-        return ImageOrientation::Up;
-    }
-}
-
 } // namespace
 
 bool isJpegData(const std::uint8_t* data, std::size_t size) {

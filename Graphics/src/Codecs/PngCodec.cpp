@@ -52,7 +52,7 @@ void onWarning(png_structp, png_const_charp message) {
         Foundation::log("PNG: the colour profile is unusable (%s), taken as sRGB", message);
 }
 
-struct DecodeState {
+struct PngDecodeState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     Reader reader{};
@@ -66,7 +66,7 @@ struct DecodeState {
 };
 
 // Copies what the file says about its colour (called between libpng calls, holding nothing).
-void captureColor(DecodeState& state) {
+void captureColor(PngDecodeState& state) {
     png_charp name = nullptr;
     int compression = 0;
     png_bytep profile = nullptr;
@@ -83,13 +83,13 @@ void captureColor(DecodeState& state) {
         state.color.chromaticities = c;
 }
 
-void makeRows(DecodeState& state) {
+void makeRows(PngDecodeState& state) {
     state.rows.reset(new png_bytep[state.height]);
     for (png_uint_32 y = 0; y < state.height; ++y)
         state.rows[y] = state.bitmap->mutableRow(static_cast<int>(y));
 }
 
-bool decodeInto(DecodeState& state) {
+bool decodeInto(PngDecodeState& state) {
     state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, state.message, onError, onWarning);
     if (!state.png)
         return false;
@@ -152,14 +152,14 @@ void writeBytes(png_structp png, png_bytep data, png_size_t length) {
 
 void flushNothing(png_structp) {}
 
-struct EncodeState {
+struct PngEncodeState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     char message[200] = {};
     Writer writer{};
 };
 
-bool encodeInto(EncodeState& state, int width, int height, int colorType, png_bytep* rows) {
+bool encodeInto(PngEncodeState& state, int width, int height, int colorType, png_bytep* rows) {
     state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, state.message, onError, onWarning);
     if (!state.png)
         return false;
@@ -192,7 +192,7 @@ bool isPngData(const std::uint8_t* data, std::size_t size) {
 }
 
 std::shared_ptr<BitmapImage> decodePng(const std::uint8_t* data, std::size_t size, double scale) {
-    auto state = std::make_unique<DecodeState>();
+    auto state = std::make_unique<PngDecodeState>();
     state->reader = {data, size, 0};
     if (!decodeInto(*state)) {
         if (state->tooLarge)
@@ -221,7 +221,7 @@ std::optional<std::vector<std::uint8_t>> encodePNG(const Bitmap& bitmap) {
         unpremultiplyRow(bitmap, y, rows[static_cast<std::size_t>(y)], channels);
     }
     std::vector<std::uint8_t> out;
-    auto state = std::make_unique<EncodeState>();
+    auto state = std::make_unique<PngEncodeState>();
     state->writer.out = &out;
     if (!encodeInto(*state, bitmap.width(), bitmap.height(), colorType, rows.data())) {
         Foundation::log("PNG: cannot encode a %d x %d bitmap (%s)", bitmap.width(), bitmap.height(),

@@ -45,16 +45,6 @@ int orientationOf(std::vector<std::uint8_t> exif) {
     return exifOrientation(exif.data(), exif.size());
 }
 
-ImageOrientation orientationFromExif(int value) {
-    static const ImageOrientation byValue[9] = {
-        ImageOrientation::Up,           ImageOrientation::Up,
-        ImageOrientation::UpMirrored,   ImageOrientation::Down,
-        ImageOrientation::DownMirrored, ImageOrientation::LeftMirrored,
-        ImageOrientation::Right,        ImageOrientation::RightMirrored,
-        ImageOrientation::Left};
-    return value >= 1 && value <= 8 ? byValue[value] : ImageOrientation::Up;
-}
-
 // Decodes into the bitmap, scaled in the decoder when the bitmap is smaller than the picture.
 bool decodeStill(const std::uint8_t* data, std::size_t size, Bitmap& bitmap, bool scaled) {
     WebPDecoderConfig config;

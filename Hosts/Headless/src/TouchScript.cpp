@@ -52,7 +52,7 @@ std::optional<double> parseNumber(const std::string& word) {
     return value;
 }
 
-bool fail(std::string* error, int line, const std::string& message) {
+bool failAtLine(std::string* error, int line, const std::string& message) {
     if (error)
         *error = "line " + std::to_string(line) + ": " + message;
     return false;
@@ -73,29 +73,29 @@ bool finish(TouchCommand& command, std::string* error) {
         if (n.size() < 6)
             n.push_back(defaultGestureSteps);
         if (n[4] < 0)
-            return fail(error, command.line, "the duration must not be negative");
+            return failAtLine(error, command.line, "the duration must not be negative");
         if (!isWhole(n[5]) || n[5] < 1 || n[5] > maxSteps)
-            return fail(error, command.line, "the step count must be a whole number from 1 to 1000");
+            return failAtLine(error, command.line, "the step count must be a whole number from 1 to 1000");
         if (command.kind == TouchCommand::Kind::Pinch && (n[2] < 0 || n[3] < 0))
-            return fail(error, command.line, "the finger distances must not be negative");
+            return failAtLine(error, command.line, "the finger distances must not be negative");
         return true;
     case TouchCommand::Kind::Hold:
         if (n[2] < 0)
-            return fail(error, command.line, "the duration must not be negative");
+            return failAtLine(error, command.line, "the duration must not be negative");
         return true;
     case TouchCommand::Kind::Wait:
         if (n[0] < 0)
-            return fail(error, command.line, "the duration must not be negative");
+            return failAtLine(error, command.line, "the duration must not be negative");
         return true;
     case TouchCommand::Kind::Down:
     case TouchCommand::Kind::Move:
     case TouchCommand::Kind::Up:
     case TouchCommand::Kind::Cancel:
         if (!isWhole(n[0]) || std::abs(n[0]) > 1e6)
-            return fail(error, command.line, "the finger id must be a whole number");
+            return failAtLine(error, command.line, "the finger id must be a whole number");
         if (command.kind == TouchCommand::Kind::Up) {
             if (n.size() == 2)
-                return fail(error, command.line, "up takes a finger id and optionally both X and Y");
+                return failAtLine(error, command.line, "up takes a finger id and optionally both X and Y");
             if (n.size() == 3) {
                 command.at = Graphics::Point{n[1], n[2]};
                 n.resize(1);
@@ -128,7 +128,7 @@ std::optional<TouchScript> parseTouchScript(const std::string& text, std::string
             if (args[0] == s.name)
                 syntax = &s;
         if (!syntax) {
-            fail(error, number, "unknown command \"" + args[0] + "\"");
+            failAtLine(error, number, "unknown command \"" + args[0] + "\"");
             return std::nullopt;
         }
         TouchCommand command;
@@ -139,7 +139,7 @@ std::optional<TouchScript> parseTouchScript(const std::string& text, std::string
         if (syntax->kind == TouchCommand::Kind::Drop) {
             command.text = trimmed(trimmed(line).substr(args[0].size()));
             if (command.text.empty()) {
-                fail(error, number, "drop takes a path");
+                failAtLine(error, number, "drop takes a path");
                 return std::nullopt;
             }
             script.commands.push_back(std::move(command));
@@ -148,9 +148,9 @@ std::optional<TouchScript> parseTouchScript(const std::string& text, std::string
         if (takesChord(syntax->kind)) {
             std::optional<KeyChord> chord = given == 1 ? parseKeyChord(args[1]) : std::nullopt;
             if (!chord) {
-                fail(error, number,
-                     given == 1 ? "unknown key \"" + args[1] + "\""
-                                : std::string(syntax->name) + " takes one key");
+                failAtLine(error, number,
+                           given == 1 ? "unknown key \"" + args[1] + "\""
+                                      : std::string(syntax->name) + " takes one key");
                 return std::nullopt;
             }
             command.chord = std::move(*chord);
@@ -160,7 +160,7 @@ std::optional<TouchScript> parseTouchScript(const std::string& text, std::string
 
         if (syntax->kind == TouchCommand::Kind::Screenshot || syntax->kind == TouchCommand::Kind::Rotate) {
             if (given != 1) {
-                fail(error, number, std::string(syntax->name) + " takes one argument");
+                failAtLine(error, number, std::string(syntax->name) + " takes one argument");
                 return std::nullopt;
             }
             command.text = args[1];
@@ -169,7 +169,7 @@ std::optional<TouchScript> parseTouchScript(const std::string& text, std::string
                 for (const char* o : orientations)
                     known = known || command.text == o;
                 if (!known) {
-                    fail(error, number, "unknown orientation \"" + command.text + "\"");
+                    failAtLine(error, number, "unknown orientation \"" + command.text + "\"");
                     return std::nullopt;
                 }
             }
@@ -181,14 +181,15 @@ std::optional<TouchScript> parseTouchScript(const std::string& text, std::string
             std::string expected = std::to_string(syntax->required);
             if (syntax->optional)
                 expected += " to " + std::to_string(syntax->required + syntax->optional);
-            fail(error, number,
-                 std::string(syntax->name) + " takes " + expected + " numbers, not " + std::to_string(given));
+            failAtLine(error, number,
+                       std::string(syntax->name) + " takes " + expected + " numbers, not " +
+                           std::to_string(given));
             return std::nullopt;
         }
         for (int i = 1; i <= given; ++i) {
             const std::optional<double> value = parseNumber(args[i]);
             if (!value) {
-                fail(error, number, "\"" + args[i] + "\" is not a number");
+                failAtLine(error, number, "\"" + args[i] + "\" is not a number");
                 return std::nullopt;
             }
             command.numbers.push_back(*value);

@@ -13,7 +13,7 @@ namespace {
 // Long enough to read as a movement, short enough not to hold up a tool screen.
 constexpr double presentationSeconds = 0.3;
 
-double easeOut(double t) {
+double easeOutOfPresentation(double t) {
     t = std::clamp(t, 0.0, 1.0);
     return 1 - (1 - t) * (1 - t);
 }
@@ -35,8 +35,8 @@ void slideView(const std::shared_ptr<View>& view, const std::shared_ptr<Window>&
             auto v = weakView.lock();
             auto w = weakWindow.lock();
             if (v && w)
-                v->setFrame(
-                    w->bounds().offsetBy(0, w->bounds().height() * (from + (to - from) * easeOut(progress))));
+                v->setFrame(w->bounds().offsetBy(
+                    0, w->bounds().height() * (from + (to - from) * easeOutOfPresentation(progress))));
         },
         std::move(completion));
 }
