@@ -11,6 +11,9 @@ constexpr double kHeight = 80;
 constexpr double kTrackInset = kThumbWidth / 2;
 constexpr double kTrackY = 39.5;
 constexpr double kLabelHeight = 34;
+// The selection's dot, centred on the track's line and clear of the drag dot at the left end.
+constexpr double kSelectionDotSize = 6;
+constexpr double kSelectionDotX = 5;
 // Half-width of the window around the middle of the range in which a release snaps to it, in
 // slider units: wide enough to hit the neutral value with a finger.
 constexpr double kSnapDistance = 3;
@@ -92,6 +95,33 @@ void RUXSlider::setValueText(std::function<std::string(double)> valueText) {
     setNeedsLayout();
 }
 
+std::string RUXSlider::textForValue(double value) const {
+    if (m_valueText) {
+        return m_valueText(value);
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0f", value);
+    return text;
+}
+
+void RUXSlider::setSelected(bool selected) {
+    m_selected = selected;
+    if (!m_selectionDot) {
+        if (!selected) {
+            return;
+        }
+        // Made at the first selection, so that a slider never selected has not even a hidden view more.
+        m_selectionDot = Toolkit::View::create(
+            {kSelectionDotX, kTrackY + 0.5 - kSelectionDotSize / 2, kSelectionDotSize, kSelectionDotSize});
+        m_selectionDot->setBackgroundColor(RUXColorWithHexCode(0xFF5722));
+        m_selectionDot->setCornerRadius(kSelectionDotSize / 2);
+        // Below the thumb, and no target for a finger.
+        m_selectionDot->setUserInteractionEnabled(false);
+        insertSubviewBelow(m_selectionDot, m_centreDot);
+    }
+    m_selectionDot->setHidden(!selected);
+}
+
 void RUXSlider::layoutSubviews() {
     Toolkit::View::layoutSubviews();
     const double w = frame().size.width;
@@ -104,13 +134,7 @@ void RUXSlider::layoutSubviews() {
     }
     m_movingUnit->setFrame({x, 0, kThumbWidth, kHeight});
 
-    if (m_valueText) {
-        m_sliderLabel->setText(m_valueText(m_currentValue));
-    } else {
-        char text[64];
-        std::snprintf(text, sizeof text, "%.0f", m_currentValue);
-        m_sliderLabel->setText(text);
-    }
+    m_sliderLabel->setText(textForValue(m_currentValue));
 
     double c = center().x;
     if (m_restValue) {

@@ -50,6 +50,12 @@ public:
     void setRestValue(double value);
     // The text the thumb shows for a value; without one, the value as a whole number.
     void setValueText(std::function<std::string(double)> valueText);
+    // What the thumb reads at value, by the text set above.
+    std::string textForValue(double value) const;
+    // Marks the slider the keyboard moves, on a screen of several: a small orange dot left of the
+    // track's start. An unselected slider (as every new one is) looks as if there were no keyboard.
+    bool isSelected() const { return m_selected; }
+    void setSelected(bool selected);
 
     const std::shared_ptr<Toolkit::View>& movingUnit() const { return m_movingUnit; }
     const std::shared_ptr<Toolkit::Label>& sliderLabel() const { return m_sliderLabel; }
@@ -75,10 +81,12 @@ private:
     double m_currentValue = 0;
     std::optional<double> m_restValue;
     std::function<std::string(double)> m_valueText;
+    bool m_selected = false;
     std::shared_ptr<Toolkit::View> m_movingUnit;
     std::shared_ptr<Toolkit::Label> m_sliderLabel;
     std::shared_ptr<Toolkit::View> m_sliderTrack;
     std::shared_ptr<Toolkit::View> m_sliderTrackHighlighted;
     std::shared_ptr<Toolkit::ImageView> m_centreDot;
     std::shared_ptr<Toolkit::ImageView> m_draggableDot;
+    std::shared_ptr<Toolkit::View> m_selectionDot;
 };

@@ -6,10 +6,12 @@
 #include <View/RUXImageView.h>
 #include <View/RUXOkCancelBar.h>
 #include <View/RUXSlider.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 namespace EditorHost {
 
@@ -53,6 +55,53 @@ std::shared_ptr<T> findView(const std::shared_ptr<Toolkit::View>& root) {
         if (auto match = findView<T>(child))
             return match;
     return nullptr;
+}
+
+// The sliders a finger could drag on screen, top to bottom (those level with each other in the
+// order they were added).
+std::vector<std::shared_ptr<RUXSlider>> slidersOn(Toolkit::View& screen) {
+    std::vector<std::shared_ptr<RUXSlider>> sliders;
+    const std::shared_ptr<Toolkit::View> root = screen.shared_from_this();
+    auto collect = [&](auto& self, const std::shared_ptr<Toolkit::View>& view) -> void {
+        if (auto slider = std::dynamic_pointer_cast<RUXSlider>(view)) {
+            if (slider->movingUnit() && reachable(*slider->movingUnit(), screen))
+                sliders.push_back(std::move(slider));
+            return;
+        }
+        for (const std::shared_ptr<Toolkit::View>& child : view->subviews())
+            self(self, child);
+    };
+    collect(collect, root);
+    std::stable_sort(sliders.begin(), sliders.end(), [&root](const auto& a, const auto& b) {
+        return a->convertPointToView({0, 0}, root).y < b->convertPointToView({0, 0}, root).y;
+    });
+    return sliders;
+}
+
+// The most whole units one press may cross looking for a new reading.
+constexpr int kMostUnitsAPress = 1000;
+
+// Where one press moves the thumb: in whole units of the slider (from a value between two, the next
+// whole one), and on past units that read as the one before, so that every press changes what the
+// thumb shows. A reading coarser than a unit moves one step of it: a hundredth of 0 … 1 spread over
+// −100 … 100 is two units, a value with a declared step reads in that step.
+double nextStop(const RUXSlider& slider, bool up) {
+    const double unit = up ? 1 : -1;
+    const double end = up ? slider.maxValue() : slider.minValue();
+    const double value = slider.currentValue();
+    const double first = up ? std::floor(value) + 1 : std::ceil(value) - 1;
+    std::string before = slider.textForValue(first - unit);
+    double stop = first;
+    for (int i = 0; i < kMostUnitsAPress; ++i, stop += unit) {
+        if (up ? stop >= end : stop <= end)
+            return end;
+        std::string reading = slider.textForValue(stop);
+        if (reading != before)
+            return stop;
+        before = std::move(reading);
+    }
+    // A thumb whose reading does not change: one unit, as for any other.
+    return first;
 }
 
 // The screen the user sees: a presented tool screen, else the navigation's top screen.
@@ -132,14 +181,20 @@ bool EditorKeyboard::handleToolScreenKey(Toolkit::View& screen, const Hosts::Key
         std::shared_ptr<RUXOkCancelBar> bar = findView<RUXOkCancelBar>(root);
         return bar && press(chord.key == "enter" ? bar->okButton() : bar->cancelButton(), screen);
     }
+    if (isKey(chord, "down") || isKey(chord, "tab"))
+        return chooseSlider(screen, 1, chord.key == "tab");
+    if (isKey(chord, "up") || isKey(chord, "tab", false, true))
+        return chooseSlider(screen, -1, chord.key == "tab");
     if (isKey(chord, "left") || isKey(chord, "right")) {
-        std::shared_ptr<RUXSlider> slider = findView<RUXSlider>(root);
-        if (!slider || !slider->movingUnit() || !reachable(*slider->movingUnit(), screen))
+        const std::vector<std::shared_ptr<RUXSlider>> sliders = slidersOn(screen);
+        if (sliders.empty())
             return false;
-        // One whole unit of the value the thumb shows; from a value between two, the next whole one.
+        // The chosen slider, or the first while none on this screen is.
+        std::shared_ptr<RUXSlider> slider = m_chosenSlider.lock();
+        if (std::find(sliders.begin(), sliders.end(), slider) == sliders.end())
+            slider = sliders.front();
         const double value = slider->currentValue();
-        const double next = chord.key == "right" ? std::floor(value) + 1 : std::ceil(value) - 1;
-        slider->setCurrentValue(next);
+        slider->setCurrentValue(nextStop(*slider, chord.key == "right"));
         if (slider->currentValue() == value)
             return false;
         // What a drag of the thumb reports at each step.
@@ -148,6 +203,28 @@ bool EditorKeyboard::handleToolScreenKey(Toolkit::View& screen, const Hosts::Key
         return true;
     }
     return false;
+}
+
+bool EditorKeyboard::chooseSlider(Toolkit::View& screen, int direction, bool wraps) {
+    const std::vector<std::shared_ptr<RUXSlider>> sliders = slidersOn(screen);
+    // With one slider there is nothing to choose, and its screen looks as ever.
+    if (sliders.size() < 2)
+        return false;
+    std::shared_ptr<RUXSlider> chosen = m_chosenSlider.lock();
+    const auto found = std::find(sliders.begin(), sliders.end(), chosen);
+    // The arrows move the first slider until one is chosen.
+    const std::ptrdiff_t count = std::ssize(sliders);
+    const std::ptrdiff_t from = found != sliders.end() ? found - sliders.begin() : 0;
+    const std::ptrdiff_t to = wraps ? (from + direction + count) % count
+                                    : std::clamp<std::ptrdiff_t>(from + direction, 0, count - 1);
+    // Up on the top slider once it is marked, Down on the bottom one: nothing further.
+    if (found != sliders.end() && to == from)
+        return false;
+    if (chosen)
+        chosen->setSelected(false);
+    sliders[std::size_t(to)]->setSelected(true);
+    m_chosenSlider = sliders[std::size_t(to)];
+    return true;
 }
 
 bool EditorKeyboard::beginComparing(Toolkit::View& screen) {

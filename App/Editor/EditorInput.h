@@ -9,6 +9,7 @@
 #include <string>
 
 class RUXImageView;
+class RUXSlider;
 
 namespace EditorHost {
 
@@ -16,7 +17,9 @@ namespace EditorHost {
 // button or touch does, and only where it could be pressed (enabled, shown, on the screen on top):
 //   Ctrl+Z undo, Ctrl+Shift+Z or Ctrl+Y redo, Ctrl+S save (main screen);
 //   Escape: Cancel on a tool screen, back on the main screen; Enter: OK on a tool screen;
-//   Left / Right: the slider one step (held, they repeat);
+//   Left / Right: the chosen slider one step, to the next value its thumb reads (held, they repeat);
+//   Down / Up, Tab / Shift+Tab: on a screen of several sliders, choose the one below / above (Tab
+//   and Shift+Tab go round); until then the arrows move the top one;
 //   Space held: the photo without the edit being looked at, as a finger resting on it shows.
 // Main thread only.
 class EditorKeyboard {
@@ -27,11 +30,15 @@ public:
 private:
     bool handleMainScreenKey(RUXMainViewController& editor, const Hosts::KeyChord& chord);
     bool handleToolScreenKey(Toolkit::View& screen, const Hosts::KeyChord& chord);
+    // Marks the slider direction (1 down, −1 up) from the chosen one; wraps goes round the ends.
+    bool chooseSlider(Toolkit::View& screen, int direction, bool wraps);
     bool beginComparing(Toolkit::View& screen);
     bool endComparing();
 
     // The photo held by Space: its release goes to the same view, as a lifted finger's would.
     std::weak_ptr<RUXImageView> m_comparing;
+    // The slider the arrows move, marked as selected; the first of a screen while none of its is.
+    std::weak_ptr<RUXSlider> m_chosenSlider;
 };
 
 // Shows text in a dark band near the top of window for a few seconds (a later notice replaces

@@ -5,7 +5,10 @@
 #include <Editor/EditorInput.h>
 #include <Foundation/Log.h>
 #include <Graphics/ImageFile.h>
+#include <Transformation/RUXSharpenTransformation.h>
+#include <Transformation/RUXVignetteTransformation.h>
 #include <View/RUXScalarTransformationViewControllerBase.h>
+#include <View/RUXSlidersViewController.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -170,6 +173,55 @@ TEST_F(EditorKeys, ArrowsStepTheSliderAsADragWouldAndOkCommitsTheValue) {
         editor->editManager()->committedTransformationWithType(screen->transformation()->type()));
     ASSERT_TRUE(committed);
     EXPECT_FLOAT_EQ(committed->value(), 0.98f);
+}
+
+// On a screen of several sliders the arrows move the top one until Down, Up, Tab or Shift+Tab
+// chooses another, which is marked; each press changes what the thumb reads.
+TEST_F(EditorKeys, DownChoosesTheSliderTheArrowsMoveAndOkCommitsIt) {
+    editor->toolbarDidPressTool(*editor->toolbar(), RUXSharpenTransformation::classDescriptor());
+    settle();
+    auto screen = toolScreen<RUXSlidersViewController>();
+    ASSERT_TRUE(screen && screen->sliders().size() == 2);
+    const std::shared_ptr<RUXSlider> amount = screen->sliders()[0], radius = screen->sliders()[1];
+    EXPECT_FALSE(amount->isSelected() || radius->isSelected()) << "no mark before a choice";
+
+    EXPECT_TRUE(key("down"));
+    EXPECT_TRUE(radius->isSelected());
+    EXPECT_FALSE(amount->isSelected());
+    EXPECT_FALSE(key("down")) << "the radius is the bottom slider";
+    EXPECT_TRUE(key("right"));
+    auto copy = std::static_pointer_cast<RUXSharpenTransformation>(screen->transformation());
+    // One unit of 0.5 … 3 spread over −100 … 100 from the radius of 1.
+    EXPECT_FLOAT_EQ(copy->radius(), 1.0125f);
+    EXPECT_EQ(copy->value(), 0.0f);
+    // Tab and Shift+Tab go round the ends.
+    EXPECT_TRUE(key("tab"));
+    EXPECT_TRUE(amount->isSelected() && !radius->isSelected());
+    EXPECT_TRUE(key("shift+tab"));
+    EXPECT_TRUE(radius->isSelected() && !amount->isSelected());
+
+    EXPECT_TRUE(key("enter"));
+    EXPECT_FALSE(toolScreen());
+    auto committed = std::dynamic_pointer_cast<RUXSharpenTransformation>(
+        editor->editManager()->getTransformationWithClass(RUXSharpenTransformation::classDescriptor()));
+    ASSERT_TRUE(committed);
+    EXPECT_FLOAT_EQ(committed->radius(), 1.0125f);
+    EXPECT_EQ(committed->value(), 0.0f);
+
+    // The vignette's midpoint reads hundredths of 0 … 1, two units each: every press still shows one.
+    editor->toolbarDidPressTool(*editor->toolbar(), RUXVignetteTransformation::classDescriptor());
+    settle();
+    auto vignette = toolScreen<RUXSlidersViewController>();
+    ASSERT_TRUE(vignette && vignette->sliders().size() == 3);
+    const std::shared_ptr<RUXSlider> midpoint = vignette->sliders()[1];
+    const auto reading = [&midpoint] { return midpoint->textForValue(midpoint->currentValue()); };
+    EXPECT_TRUE(key("down"));
+    EXPECT_TRUE(key("right"));
+    EXPECT_EQ(reading(), "0.51");
+    EXPECT_TRUE(key("right"));
+    EXPECT_EQ(reading(), "0.52");
+    EXPECT_TRUE(key("left"));
+    EXPECT_EQ(reading(), "0.51");
 }
 
 TEST_F(EditorKeys, HoldingSpaceComparesAsAFingerRestingOnThePhotoDoes) {
