@@ -37,9 +37,10 @@ endfunction()
 
 # Unity builds of our libraries and programs: their sources compiled a few to a translation unit, so
 # that the standard library's and the layers' headers are parsed once a batch rather than once a
-# file. The sanitizer presets turn it on, since CI builds them from scratch; the release build keeps
-# a unit per file, as the benchmarks were measured. The vector kernels stay alone: each of them is
-# compiled once per instruction set by including itself again, which a unit cannot hold.
+# file. The sanitizer presets and the test command turn it on, since CI builds everything from
+# scratch; a release build configured by hand keeps a unit per file, which rebuilds least after an
+# edit. The vector kernels stay alone: each of them is compiled once per instruction set by including
+# itself again, which a unit cannot hold.
 option(RUX_UNITY_LIBRARIES "Compile our libraries and programs a few files to a unit" OFF)
 set(RUX_UNITY_LIBRARY_BATCH 8 CACHE STRING "Source files a unit when RUX_UNITY_LIBRARIES is on")
 function(rux_unity_library target)

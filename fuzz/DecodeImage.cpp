@@ -11,7 +11,7 @@ namespace {
 
 // Small enough that the fuzzer's allocation limit catches any buffer sized from a header before
 // the header was checked against it.
-constexpr std::uint64_t kFuzzPixelLimit = 1u << 20;
+constexpr std::uint64_t kDecodePixelLimit = 1u << 20;
 
 struct PixelLimit {
     explicit PixelLimit(std::uint64_t pixels) : saved(Graphics::Bitmap::pixelLimit()) {
@@ -25,14 +25,14 @@ struct PixelLimit {
 
 int decodeImage(const std::uint8_t* data, std::size_t size) {
     Foundation::LogCapture quiet;
-    PixelLimit limit(kFuzzPixelLimit);
+    PixelLimit limit(kDecodePixelLimit);
     auto image = Graphics::BitmapImage::createFromData(data, size, 1.0);
     if (!image)
         return 0;
     const auto& bitmap = image->bitmap();
     RUX_FUZZ_CHECK(bitmap);
     RUX_FUZZ_CHECK(bitmap->width() > 0 && bitmap->height() > 0);
-    RUX_FUZZ_CHECK(static_cast<std::uint64_t>(bitmap->width()) * bitmap->height() <= kFuzzPixelLimit);
+    RUX_FUZZ_CHECK(static_cast<std::uint64_t>(bitmap->width()) * bitmap->height() <= kDecodePixelLimit);
     RUX_FUZZ_CHECK(bitmap->format() == Graphics::PixelFormat::RGBA8);
     // Premultiplied colour never exceeds its alpha.
     if (bitmap->alphaInfo() == Graphics::AlphaInfo::PremultipliedLast) {

@@ -14,7 +14,7 @@ namespace RUXFuzz {
 
 namespace {
 
-constexpr std::uint64_t kFuzzPixelLimit = 1u << 18;
+constexpr std::uint64_t kTablePixelLimit = 1u << 18;
 
 // A bitmap of the given shape whose bytes repeat the input's remaining bytes.
 std::shared_ptr<Graphics::Bitmap> patternBitmap(Input& in, int width, int height,
@@ -62,7 +62,7 @@ ImageEngine::ImagePtr smallPhoto() {
 int lookupTable(const std::uint8_t* data, std::size_t size) {
     Foundation::LogCapture quiet;
     const std::uint64_t savedLimit = Graphics::Bitmap::pixelLimit();
-    Graphics::Bitmap::setPixelLimit(kFuzzPixelLimit);
+    Graphics::Bitmap::setPixelLimit(kTablePixelLimit);
     Input in(data, size);
     const std::uint8_t mode = in.byte();
     std::shared_ptr<const Graphics::BitmapImage> image;

@@ -14,7 +14,7 @@ namespace RUXFuzz {
 
 namespace {
 
-constexpr std::uint64_t kFuzzPixelLimit = 1u << 18;
+constexpr std::uint64_t kOverlayPixelLimit = 1u << 18;
 
 // An overlay look whose overlay is whatever the input describes.
 class FuzzOverlayLook final : public RUXFilterWithOverlayBase {
@@ -66,7 +66,7 @@ int overlay(const std::uint8_t* data, std::size_t size) {
     }
 
     const std::uint64_t savedLimit = Graphics::Bitmap::pixelLimit();
-    Graphics::Bitmap::setPixelLimit(kFuzzPixelLimit);
+    Graphics::Bitmap::setPixelLimit(kOverlayPixelLimit);
     ImageEngine::ImagePtr overlayImage;
     if (mode & 1) {
         if (auto decoded = Graphics::BitmapImage::createFromData(in.current(), in.remaining()))

@@ -103,9 +103,12 @@ check_prefix static "$work/static"
 # The Python module from the same install: its tests and the Dask example.
 bash scripts/check-python.sh "$work/static"
 
-# Shared: the libraries and programs alone, in a build of their own.
+# Shared: the libraries and programs alone, in a build of their own, compiled as the release build
+# compiled them (a unit per file or a few files to a unit) so that the compiler cache has them.
+unity=$(sed -n 's/^RUX_UNITY_LIBRARIES:BOOL=//p' build/release/CMakeCache.txt)
 cmake -S . -B build/shared -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DRUX_BUILD_TESTS=OFF \
-    -DRUX_BUILD_BENCHMARKS=OFF -DRUX_BUILD_TOOLS=OFF -DRUX_PYTHON=OFF "${compiler_launcher[@]}" >/dev/null
+    -DRUX_BUILD_BENCHMARKS=OFF -DRUX_BUILD_TOOLS=OFF -DRUX_PYTHON=OFF -DRUX_UNITY_LIBRARIES="${unity:-OFF}" \
+    "${compiler_launcher[@]}" >/dev/null
 cmake --build build/shared -j "$jobs"
 cmake --install build/shared --prefix "$work/shared" >/dev/null
 if ! objdump -p "$work/shared/lib/libRUXImageEditorCore.so" | grep -q 'SONAME.*libRUXImageEditorCore\.so\.'; then
