@@ -245,7 +245,7 @@ TEST_F(EditorKeys, HoldingSpaceComparesAsAFingerRestingOnThePhotoDoes) {
     settle();
     auto screen = toolScreen<RUXScalarTransformationViewControllerBase>();
     ASSERT_TRUE(screen);
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 8; ++i)
         key("right");
     const auto previewed = screen->imageView()->image();
     run("down 1 187 290\nidle");
