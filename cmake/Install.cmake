@@ -65,7 +65,7 @@ install(FILES ${PROJECT_BINARY_DIR}/RUXImageEditorConfig.cmake
 # (Graphics::BitmapImage, Foundation's run loop) directly, and the linker wants every library it
 # calls named. The third-party ones are private: needed only for a static link (--static).
 set(RUX_PC_CORE_LIBS "-lRUXImageEditorCore -lRUXImageEngine -lRUXGraphics -lRUXFoundation")
-set(RUX_PC_CORE_REQUIRES_PRIVATE "libpng libjpeg libhwy lcms2 exiv2 libheif libraw_r libwebp libwebpdemux")
+set(RUX_PC_CORE_REQUIRES_PRIVATE "libpng libjpeg libhwy lcms2 exiv2 libheif libraw_r libwebp libwebpdemux nettle")
 set(RUX_PC_CORE_LIBS_PRIVATE "-pthread")
 set(RUX_PC_EDITOR_LIBS "-lRUXImageEditor -lRUXToolkit")
 set(RUX_PC_EDITOR_REQUIRES_PRIVATE "freetype2 fontconfig")
@@ -90,5 +90,5 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpng-dev, libjpeg62-turbo-dev, libhwy-dev, liblcms2-dev, libexiv2-dev, libheif-dev, libraw-dev, libwebp-dev, nlohmann-json3-dev, libfreetype-dev, libfontconfig-dev, libsdl2-dev")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpng-dev, libjpeg62-turbo-dev, libhwy-dev, liblcms2-dev, libexiv2-dev, libheif-dev, libraw-dev, libwebp-dev, nettle-dev, nlohmann-json3-dev, libfreetype-dev, libfontconfig-dev, libsdl2-dev")
 include(CPack)
