@@ -2,8 +2,10 @@
 
 #include <ImageEngine/ToneCurve.h>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 namespace ImageEngine {
 
@@ -105,7 +107,10 @@ std::uint16_t halfBits(float v) {
 } // namespace
 
 std::vector<std::uint32_t> ToneCurve::packedTable() const {
-    const std::vector<float> table = linearTable();
+    return packTable(linearTable());
+}
+
+std::vector<std::uint32_t> ToneCurve::packTable(const std::vector<float>& table) {
     std::vector<std::uint32_t> packed(table.size());
     for (std::size_t i = 0; i < table.size(); ++i) {
         const float next = table[std::min(i + 1, table.size() - 1)];
@@ -122,6 +127,79 @@ std::vector<float> ToneCurve::linearTable() const {
         table[i] = float(srgbDecodeExact(valueAt(srgbEncodeExact(root * root))));
     }
     return table;
+}
+
+namespace {
+
+// How far segmentCubics() may stray from the exact curve, in 8-bit steps of the encoded value: no more
+// than the half-precision table's interpolation.
+constexpr double kCubicLevelBound = 0.1;
+
+// The cubic of segment k through the exact composed curve at four Chebyshev nodes of the segment,
+// as coefficients of 1, t, t², t³ with t the position within the segment.
+std::array<double, 4> fitCurveSegment(const ToneCurve& curve, std::size_t k) {
+    double rows[4][5];
+    for (int n = 0; n < 4; ++n) {
+        const double t = 0.5 - 0.5 * std::cos(std::numbers::pi * (2 * n + 1) / 8);
+        const double root = (double(k) + t) / double(ToneCurve::kCubicSegments);
+        double power = 1;
+        for (int j = 0; j < 4; ++j, power *= t)
+            rows[n][j] = power;
+        rows[n][4] = srgbDecodeExact(curve.valueAt(srgbEncodeExact(root * root)));
+    }
+    // Gauss–Jordan with partial pivoting; the nodes are distinct, so the system is regular.
+    for (int c = 0; c < 4; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < 4; ++r)
+            if (std::abs(rows[r][c]) > std::abs(rows[pivot][c]))
+                pivot = r;
+        std::swap(rows[c], rows[pivot]);
+        for (int r = 0; r < 4; ++r) {
+            if (r == c)
+                continue;
+            const double f = rows[r][c] / rows[c][c];
+            for (int j = c; j < 5; ++j)
+                rows[r][j] -= f * rows[c][j];
+        }
+    }
+    return {rows[0][4] / rows[0][0], rows[1][4] / rows[1][1], rows[2][4] / rows[2][2],
+            rows[3][4] / rows[3][3]};
+}
+
+// The slope of the sRGB encoding at linear y ≥ 0: its largest, 12.92, on the linear segment.
+double encodeSlope(double y) {
+    return y <= 0.0031308 ? 12.92 : 1.055 / 2.4 * std::pow(y, 1 / 2.4 - 1);
+}
+
+} // namespace
+
+std::vector<float> ToneCurve::segmentCubics(const std::vector<float>& table) const {
+    if (table.size() < 2)
+        return {};
+    std::vector<float> cubics(4 * kCubicSegments);
+    for (std::size_t k = 0; k < kCubicSegments; ++k) {
+        const std::array<double, 4> c = fitCurveSegment(*this, k);
+        for (std::size_t j = 0; j < 4; ++j)
+            cubics[j * kCubicSegments + k] = float(c[j]);
+    }
+    // Checked at every entry of the table (within 5e-6 of the exact curve), as the kernel evaluates
+    // them in single precision: the error in linear light times the encoding's slope at the lower of
+    // the two values bounds the error of the encoded value.
+    const std::size_t last = table.size() - 1;
+    for (std::size_t i = 0; i <= last; ++i) {
+        const float position = float(i) / float(last) * float(kCubicSegments);
+        const std::size_t k = std::min(std::size_t(position), kCubicSegments - 1);
+        const float t = position - float(k);
+        float value = cubics[3 * kCubicSegments + k];
+        for (int j = 2; j >= 0; --j)
+            value = value * t + cubics[std::size_t(j) * kCubicSegments + k];
+        value = std::clamp(value, 0.0f, 1.0f);
+        const double error = std::abs(double(value) - double(table[i])) *
+                             encodeSlope(std::min(double(value), double(table[i]))) * 255;
+        if (!(error <= kCubicLevelBound))
+            return {};
+    }
+    return cubics;
 }
 
 } // namespace ImageEngine

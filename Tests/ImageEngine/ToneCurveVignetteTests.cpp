@@ -78,8 +78,9 @@ std::shared_ptr<Graphics::Bitmap> rampBitmap() {
 
 struct CurveCase {
     const char* name;
-    Points given;    // as the filter is handed them
-    Points complete; // sorted, with the ends the curve adds
+    Points given;            // as the filter is handed them
+    Points complete;         // sorted, with the ends the curve adds
+    bool withCubics = false; // gentle enough for segmentCubics()
 };
 
 class ToneCurveReference : public testing::TestWithParam<CurveCase> {};
@@ -142,23 +143,41 @@ TEST_P(ToneCurveReference, EveryEncodedLevelIsWithinOneLevelOfTheReference) {
         packedError = std::max(packedError, 255 * std::abs(encode(low + f * (high - low)) - exact));
     }
     EXPECT_LE(packedError, 0.1);
+
+    // The cubics wide vectors evaluate instead, when the curve has them, stay within the same bound.
+    const std::vector<float> cubics = curve.segmentCubics(table);
+    if (c.withCubics) {
+        ASSERT_EQ(cubics.size(), 4 * ToneCurve::kCubicSegments);
+    }
+    double cubicError = 0;
+    for (int i = 0; i <= 200000 && !cubics.empty(); ++i) {
+        const double root = i / 200000.0, position = root * ToneCurve::kCubicSegments;
+        const std::size_t k = std::min<std::size_t>(std::size_t(position), ToneCurve::kCubicSegments - 1);
+        const float t = float(position - double(k));
+        float value = cubics[3 * ToneCurve::kCubicSegments + k];
+        for (std::size_t j = 3; j-- > 0;)
+            value = value * t + cubics[j * ToneCurve::kCubicSegments + k];
+        const double exact = std::clamp(fritschCarlson(c.complete, encode(root * root)), 0.0, 1.0);
+        cubicError = std::max(cubicError, 255 * std::abs(encode(std::clamp(value, 0.0f, 1.0f)) - exact));
+    }
+    EXPECT_LE(cubicError, 0.1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Curves, ToneCurveReference,
-                         testing::Values(CurveCase{"GentleLift", {{0.5, 0.6}}, {{0, 0}, {0.5, 0.6}, {1, 1}}},
-                                         CurveCase{"SteepS",
-                                                   {{0.6, 0.95}, {0.4, 0.05}},
-                                                   {{0, 0}, {0.4, 0.05}, {0.6, 0.95}, {1, 1}}},
-                                         CurveCase{"RaisedBlackLoweredWhite",
-                                                   {{0, 0.1}, {0.3, 0.25}, {0.7, 0.8}, {1, 0.9}},
-                                                   {{0, 0.1}, {0.3, 0.25}, {0.7, 0.8}, {1, 0.9}}},
-                                         CurveCase{"Inverted", {{0, 1}, {1, 0}}, {{0, 1}, {1, 0}}},
-                                         CurveCase{"FlatShoulder",
-                                                   {{0.2, 0.4}, {0.5, 0.4}, {0.8, 1}},
-                                                   {{0, 0}, {0.2, 0.4}, {0.5, 0.4}, {0.8, 1}, {1, 1}}}),
-                         [](const testing::TestParamInfo<CurveCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Curves, ToneCurveReference,
+    testing::Values(
+        CurveCase{"GentleLift", {{0.5, 0.6}}, {{0, 0}, {0.5, 0.6}, {1, 1}}},
+        CurveCase{"SteepS", {{0.6, 0.95}, {0.4, 0.05}}, {{0, 0}, {0.4, 0.05}, {0.6, 0.95}, {1, 1}}},
+        CurveCase{"RaisedBlackLoweredWhite",
+                  {{0, 0.1}, {0.3, 0.25}, {0.7, 0.8}, {1, 0.9}},
+                  {{0, 0.1}, {0.3, 0.25}, {0.7, 0.8}, {1, 0.9}},
+                  true},
+        CurveCase{"Inverted", {{0, 1}, {1, 0}}, {{0, 1}, {1, 0}}, true},
+        CurveCase{"GentleS", {{0.25, 0.2}, {0.75, 0.8}}, {{0, 0}, {0.25, 0.2}, {0.75, 0.8}, {1, 1}}, true},
+        CurveCase{"FlatShoulder",
+                  {{0.2, 0.4}, {0.5, 0.4}, {0.8, 1}},
+                  {{0, 0}, {0.2, 0.4}, {0.5, 0.4}, {0.8, 1}, {1, 1}}}),
+    [](const testing::TestParamInfo<CurveCase>& info) { return std::string(info.param.name); });
 
 // A steep S stays between its neighbouring points and never turns back, point by point and along the
 // rendered ramp.

@@ -48,6 +48,18 @@ public:
     // an entry by at most 2^-12 of itself, under a tenth of an 8-bit step of the encoded value (the
     // engine's tests pin it).
     std::vector<std::uint32_t> packedTable() const;
+    // packedTable() from a linearTable() already at hand.
+    static std::vector<std::uint32_t> packTable(const std::vector<float>& table);
+
+    // Segments of the cubics below, evenly spread over the table's index.
+    static constexpr std::size_t kCubicSegments = 16;
+    // The table (linearTable()) as kCubicSegments cubics, each through the exact composed curve at
+    // four Chebyshev nodes of its segment and written in the position t (0 … 1) within it: the
+    // constant terms of all segments first, then those of t, t² and t³. Empty when, clamped to
+    // 0 … 1 and evaluated in single precision, they stray more than a tenth of an 8-bit step of the
+    // encoded value from the table at any entry (steep turns near black need more segments), so
+    // that vector kernels may pick each lane's cubic from registers rather than gather entries.
+    std::vector<float> segmentCubics(const std::vector<float>& table) const;
 
 private:
     std::vector<Point> m_points;

@@ -1,6 +1,8 @@
 // Filters::toneCurve: a monotone curve on the encoded value of red, green and blue alike.
 // The straight colour is clamped to [0, 1], encoded, mapped through the curve and decoded again; alpha
-// is kept. The curve composed with the transfer functions is one table, looked up per channel.
+// is kept. The curve composed with the transfer functions is one table, looked up per channel; where
+// sixteen cubics (one per sixteenth of the table's index) follow it closely enough, vectors of eight
+// or sixteen lanes pick each lane's cubic from registers instead, without per-lane loads.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/ToneCurve.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -43,6 +45,61 @@ void toneCurve(const Simd::Lanes& lanes, const std::uint32_t* packed, std::size_
     });
 }
 
+// The curve as kCurveSegments cubics in the square root of the linear input: cubics holds the
+// constant terms of every segment, then the linear ones, the squares and the cubes, each cubic in the
+// position within its segment (0 … 1). Needs eight or sixteen lanes (the coefficients of a term fit
+// one or two vectors); elsewhere the table's kernel runs.
+constexpr std::size_t kCurveSegments = 16;
+constexpr bool kCubicsFitVectors = !HWY_HAVE_SCALABLE && (hn::MaxLanes(D()) == 8 || hn::MaxLanes(D()) == 16);
+
+void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
+    if constexpr (kCubicsFitVectors) {
+        const D d;
+        const DI di;
+        constexpr std::size_t kLanes = hn::MaxLanes(D());
+        const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
+        const V segments = hn::Set(d, static_cast<float>(kCurveSegments));
+        const VI last = hn::Set(di, static_cast<int>(kCurveSegments) - 1);
+        const VI lowMask = hn::Set(di, static_cast<int>(kLanes) - 1);
+        // Each term's sixteen coefficients: one vector, or the low and the high eight.
+        V low[4], high[4];
+        for (int term = 0; term < 4; ++term) {
+            low[term] = hn::Load(d, cubics + term * kCurveSegments);
+            high[term] = kLanes == 8 ? hn::Load(d, cubics + term * kCurveSegments + 8) : low[term];
+        }
+        forEachVector(lanes, [&](std::size_t i) {
+            const V a = hn::Load(d, lanes.a + i);
+            const V inverse = inverseAlpha(d, a);
+            for (float* channel : {lanes.r, lanes.g, lanes.b}) {
+                const V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channel + i), inverse), zero), one);
+                const V position = hn::Mul(hn::Sqrt(v), segments);
+                const VI segment = hn::Min(hn::ConvertTo(di, position), last);
+                const V t = hn::Sub(position, hn::ConvertTo(d, segment));
+                const auto indices = hn::IndicesFromVec(d, hn::And(segment, lowMask));
+                const auto upper = hn::RebindMask(d, hn::Gt(segment, lowMask));
+                auto term = [&](int k) {
+                    const V fromLow = hn::TableLookupLanes(low[k], indices);
+                    return kLanes == 8
+                               ? hn::IfThenElse(upper, hn::TableLookupLanes(high[k], indices), fromLow)
+                               : fromLow;
+                };
+                V curved = hn::MulAdd(term(3), t, term(2));
+                curved = hn::MulAdd(curved, t, term(1));
+                curved = hn::MulAdd(curved, t, term(0));
+                curved = hn::Min(hn::Max(curved, zero), one);
+                hn::Store(hn::Mul(curved, a), d, channel + i);
+            }
+        });
+    } else {
+        (void)lanes;
+        (void)cubics;
+    }
+}
+
+bool toneCurveHasCubics() {
+    return kCubicsFitVectors;
+}
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -52,19 +109,39 @@ HWY_AFTER_NAMESPACE();
 
 #include <Foundation/Log.h>
 #include <ImageEngine/ToneCurve.h>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace ImageEngine {
 
 HWY_EXPORT(toneCurve);
+HWY_EXPORT(toneCurveCubics);
+HWY_EXPORT(toneCurveHasCubics);
+static_assert(ToneCurve::kCubicSegments == 16, "the cubic kernel holds sixteen segments");
 
 namespace {
 
 class ToneCurveKernel final : public PointKernel {
 public:
-    explicit ToneCurveKernel(const ToneCurve& curve) : m_table(curve.packedTable()) {}
+    explicit ToneCurveKernel(const ToneCurve& curve) {
+        const std::vector<float> table = curve.linearTable();
+        m_table = ToneCurve::packTable(table);
+        if (HWY_DYNAMIC_DISPATCH(toneCurveHasCubics)()) {
+            const std::vector<float> cubics = curve.segmentCubics(table);
+            if (!cubics.empty()) {
+                m_cubics = std::make_unique<Cubics>();
+                std::copy(cubics.begin(), cubics.end(), m_cubics->values);
+            }
+        }
+    }
     void apply(const Simd::Lanes& lanes) const override {
+        // The instruction set may change between construction and rendering (tests switch it).
+        if (m_cubics && HWY_DYNAMIC_DISPATCH(toneCurveHasCubics)()) {
+            HWY_DYNAMIC_DISPATCH(toneCurveCubics)(lanes, m_cubics->values);
+            return;
+        }
         HWY_DYNAMIC_DISPATCH(toneCurve)(lanes, m_table.data(), m_table.size());
     }
     bool describe(ContentKey& key) const override {
@@ -73,7 +150,11 @@ public:
     }
 
 private:
+    struct Cubics {
+        alignas(64) float values[4 * ToneCurve::kCubicSegments];
+    };
     std::vector<std::uint32_t> m_table;
+    std::unique_ptr<Cubics> m_cubics;
 };
 
 class ToneCurveFilter final : public EngineFilter {

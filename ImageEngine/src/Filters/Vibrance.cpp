@@ -14,6 +14,7 @@ void vibrance(const Simd::Lanes& lanes, float amount) {
     const V zero = hn::Zero(d), one = hn::Set(d, 1.0f), k = hn::Set(d, amount), kr = hn::Set(d, 0.2125f),
             kg = hn::Set(d, 0.7154f), kb = hn::Set(d, 0.0721f), unbounded = hn::Set(d, 3.0e38f);
     const bool raising = amount > 0.0f;
+    const V belowLimit = hn::Set(d, 1.0f - 0x1p-20f);
     forEachVector(lanes, [&](std::size_t i) {
         const V r = hn::Load(d, lanes.r + i), g = hn::Load(d, lanes.g + i), b = hn::Load(d, lanes.b + i);
         const V luma = hn::MulAdd(kr, r, hn::MulAdd(kg, g, hn::Mul(kb, b)));
@@ -32,11 +33,18 @@ void vibrance(const Simd::Lanes& lanes, float amount) {
             const V a = hn::Load(d, lanes.a + i);
             const V below = hn::Sub(luma, low), above = hn::Sub(high, luma);
             const auto hasBelow = hn::Gt(below, zero), hasAbove = hn::Gt(above, zero);
-            const V toBlack =
-                hn::IfThenElse(hasBelow, hn::Div(luma, hn::IfThenElse(hasBelow, below, one)), unbounded);
-            const V toWhite = hn::IfThenElse(
-                hasAbove, hn::Div(hn::Sub(a, luma), hn::IfThenElse(hasAbove, above, one)), unbounded);
-            factor = hn::Min(factor, hn::Max(one, hn::Min(toBlack, toWhite)));
+            // Where the stretch is short of both limits by more than rounding can make up (the
+            // usual case), the divisions below could only give factor back.
+            const auto withinLimits =
+                hn::And(hn::Le(hn::Mul(factor, below), hn::Mul(luma, belowLimit)),
+                        hn::Le(hn::Mul(factor, above), hn::Mul(hn::Sub(a, luma), belowLimit)));
+            if (!hn::AllTrue(d, withinLimits)) {
+                const V toBlack =
+                    hn::IfThenElse(hasBelow, hn::Div(luma, hn::IfThenElse(hasBelow, below, one)), unbounded);
+                const V toWhite = hn::IfThenElse(
+                    hasAbove, hn::Div(hn::Sub(a, luma), hn::IfThenElse(hasAbove, above, one)), unbounded);
+                factor = hn::Min(factor, hn::Max(one, hn::Min(toBlack, toWhite)));
+            }
         }
         hn::Store(hn::MulAdd(hn::Sub(r, luma), factor, luma), d, lanes.r + i);
         hn::Store(hn::MulAdd(hn::Sub(g, luma), factor, luma), d, lanes.g + i);

@@ -44,6 +44,9 @@ void vignette(const Simd::Lanes& lanes, const VignetteShape& shape) {
         // The elliptical distance of each pixel centre from the frame's centre.
         const V u = hn::Mul(hn::Add(firstX, hn::Set(d, static_cast<float>(i))), inverseX);
         const V distance = hn::Sqrt(hn::MulAdd(u, u, v2));
+        // Inside the band's inner edge nothing changes: the frame's middle is left as it is.
+        if (hn::AllFalse(d, hn::Gt(distance, inner)))
+            return;
         // The fall-off: a smooth step across the band, or a hard one.
         V t;
         if (hardEdge) {

@@ -130,8 +130,12 @@ HWY_INLINE V decodeAny(D d, V x) {
     return hn::CopySign(linear, x);
 }
 
-// 1 / alpha where alpha is positive, 0 elsewhere (no division by zero reaches a lane in use).
+// 1 / alpha where alpha is positive, 0 elsewhere (no division by zero reaches a lane in use). A
+// vector of opaque pixels, what photos are made of, needs no division.
 HWY_INLINE V inverseAlpha(D d, V alpha) {
+    const V one = hn::Set(d, 1.0f);
+    if (hn::AllTrue(d, hn::Eq(alpha, one)))
+        return one;
     const auto positive = hn::Gt(alpha, hn::Zero(d));
     return hn::IfThenElseZero(positive,
                               hn::Div(hn::Set(d, 1.0f), hn::IfThenElse(positive, alpha, hn::Set(d, 1.0f))));
