@@ -13,36 +13,46 @@
 HWY_BEFORE_NAMESPACE();
 namespace ImageEngine::HWY_NAMESPACE {
 
-// packed holds size words, each two half-precision linear values: the curve at evenly spaced square
-// roots of the linear input from 0 to 1 (low half) and at the next one (high half).
-void toneCurve(const Simd::Lanes& lanes, const std::uint32_t* packed, std::size_t size) {
+// The frame both kernels share: each pixel's straight colour, held to the curve's domain, placed along
+// the curve by its square root times steps, split into a whole step and the fraction past it; curve
+// maps the two to the curved straight value, which is premultiplied again (a transparent pixel stays
+// transparent black).
+template <class Curve>
+HWY_INLINE void curveStraightChannels(const Simd::Lanes& lanes, float steps, int lastStep,
+                                      const Curve& curve) {
     const D d;
     const DI di;
-    const hn::RebindToUnsigned<D> du;
-    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
-    const V scale = hn::Set(d, static_cast<float>(size - 1));
-    const VI lastBase = hn::Set(di, static_cast<int>(size) - 2);
-    const auto lowHalf = hn::Set(du, 0xFFFFu);
-    // A half's bits shifted into a float's place are its value times 2^-112.
-    const V halfScale = hn::Set(d, 0x1p112f);
+    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f), scale = hn::Set(d, steps);
+    const VI last = hn::Set(di, lastStep);
     forEachVector(lanes, [&](std::size_t i) {
         const V a = hn::Load(d, lanes.a + i);
         const V inverse = inverseAlpha(d, a);
         for (float* channel : {lanes.r, lanes.g, lanes.b}) {
-            // Straight colour held to the curve's domain, placed in the table by its square root.
             const V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channel + i), inverse), zero), one);
             const V position = hn::Mul(hn::Sqrt(v), scale);
-            // The two table entries around it, from one word, blended by the position between them.
-            const VI base = hn::Min(hn::ConvertTo(di, position), lastBase);
-            const V fraction = hn::Sub(position, hn::ConvertTo(d, base));
+            const VI step = hn::Min(hn::ConvertTo(di, position), last);
+            const V fraction = hn::Sub(position, hn::ConvertTo(d, step));
+            hn::Store(hn::Mul(curve(step, fraction), a), d, channel + i);
+        }
+    });
+}
+
+// packed holds size words, each two half-precision linear values: the curve at evenly spaced square
+// roots of the linear input from 0 to 1 (low half) and at the next one (high half).
+void toneCurve(const Simd::Lanes& lanes, const std::uint32_t* packed, std::size_t size) {
+    const D d;
+    const hn::RebindToUnsigned<D> du;
+    const auto lowHalf = hn::Set(du, 0xFFFFu);
+    // A half's bits shifted into a float's place are its value times 2^-112.
+    const V halfScale = hn::Set(d, 0x1p112f);
+    // The two table entries around each position, from one word, blended by the fraction between them.
+    curveStraightChannels(
+        lanes, static_cast<float>(size - 1), static_cast<int>(size) - 2, [&](VI base, V fraction) {
             const auto word = hn::GatherIndex(du, packed, base);
             const V low = hn::Mul(hn::BitCast(d, hn::ShiftLeft<13>(hn::And(word, lowHalf))), halfScale);
             const V high = hn::Mul(hn::BitCast(d, hn::ShiftLeft<13>(hn::ShiftRight<16>(word))), halfScale);
-            const V curved = hn::MulAdd(hn::Sub(high, low), fraction, low);
-            // Premultiplied again; a transparent pixel stays transparent black.
-            hn::Store(hn::Mul(curved, a), d, channel + i);
-        }
-    });
+            return hn::MulAdd(hn::Sub(high, low), fraction, low);
+        });
 }
 
 // The curve as kCurveSegments cubics in the square root of the linear input: cubics holds the
@@ -58,8 +68,6 @@ void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
         const DI di;
         constexpr std::size_t kLanes = hn::MaxLanes(D());
         const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
-        const V segments = hn::Set(d, static_cast<float>(kCurveSegments));
-        const VI last = hn::Set(di, static_cast<int>(kCurveSegments) - 1);
         const VI lowMask = hn::Set(di, static_cast<int>(kLanes) - 1);
         // Each term's sixteen coefficients: one vector, or the low and the high eight.
         V low[4], high[4];
@@ -67,29 +75,22 @@ void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
             low[term] = hn::Load(d, cubics + term * kCurveSegments);
             high[term] = kLanes == 8 ? hn::Load(d, cubics + term * kCurveSegments + 8) : low[term];
         }
-        forEachVector(lanes, [&](std::size_t i) {
-            const V a = hn::Load(d, lanes.a + i);
-            const V inverse = inverseAlpha(d, a);
-            for (float* channel : {lanes.r, lanes.g, lanes.b}) {
-                const V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channel + i), inverse), zero), one);
-                const V position = hn::Mul(hn::Sqrt(v), segments);
-                const VI segment = hn::Min(hn::ConvertTo(di, position), last);
-                const V t = hn::Sub(position, hn::ConvertTo(d, segment));
-                const auto indices = hn::IndicesFromVec(d, hn::And(segment, lowMask));
-                const auto upper = hn::RebindMask(d, hn::Gt(segment, lowMask));
-                auto term = [&](int k) {
-                    const V fromLow = hn::TableLookupLanes(low[k], indices);
-                    return kLanes == 8
-                               ? hn::IfThenElse(upper, hn::TableLookupLanes(high[k], indices), fromLow)
-                               : fromLow;
-                };
-                V curved = hn::MulAdd(term(3), t, term(2));
-                curved = hn::MulAdd(curved, t, term(1));
-                curved = hn::MulAdd(curved, t, term(0));
-                curved = hn::Min(hn::Max(curved, zero), one);
-                hn::Store(hn::Mul(curved, a), d, channel + i);
-            }
-        });
+        curveStraightChannels(lanes, static_cast<float>(kCurveSegments), static_cast<int>(kCurveSegments) - 1,
+                              [&](VI segment, V t) {
+                                  const auto indices = hn::IndicesFromVec(d, hn::And(segment, lowMask));
+                                  const auto upper = hn::RebindMask(d, hn::Gt(segment, lowMask));
+                                  auto term = [&](int k) {
+                                      const V fromLow = hn::TableLookupLanes(low[k], indices);
+                                      return kLanes == 8
+                                                 ? hn::IfThenElse(
+                                                       upper, hn::TableLookupLanes(high[k], indices), fromLow)
+                                                 : fromLow;
+                                  };
+                                  V curved = hn::MulAdd(term(3), t, term(2));
+                                  curved = hn::MulAdd(curved, t, term(1));
+                                  curved = hn::MulAdd(curved, t, term(0));
+                                  return hn::Min(hn::Max(curved, zero), one);
+                              });
     } else {
         (void)lanes;
         (void)cubics;
