@@ -63,6 +63,11 @@ constexpr std::size_t kCurveSegments = 16;
 constexpr bool kCubicsFitVectors = !HWY_HAVE_SCALABLE && (hn::MaxLanes(D()) == 8 || hn::MaxLanes(D()) == 16);
 
 void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
+#if HWY_HAVE_SCALABLE
+    // Vectors without a fixed length cannot be kept in arrays; the table's kernel runs there.
+    (void)lanes;
+    (void)cubics;
+#else
     if constexpr (kCubicsFitVectors) {
         const D d;
         const DI di;
@@ -95,6 +100,7 @@ void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
         (void)lanes;
         (void)cubics;
     }
+#endif
 }
 
 bool toneCurveHasCubics() {
