@@ -3,6 +3,7 @@
 #include <View/RUXImageView.h>
 #include <View/RUXTouchDownGestureRecognizer.h>
 #include <View/RUXTouchUpGestureRecognizer.h>
+#include <utility>
 
 namespace {
 
@@ -95,8 +96,9 @@ void RUXImageView::renderAndShowImageAsync(const RUXRenderFormulaPtr& formula) {
 
 void RUXImageView::didFinishBackgroundRender(const RUXRenderFormulaPtr& formula) {
     m_isBusy = false;
+    const bool shownOver = std::exchange(m_shownOverBackground, false);
     // Identity, not equality: an equal but newer request is still a new picture to show.
-    if (m_lastImage == formula) {
+    if (m_lastImage == formula && !shownOver) {
         return;
     }
     renderAndShowImageAsync(m_lastImage);
@@ -106,6 +108,7 @@ void RUXImageView::renderAndShowImageSync(const RUXRenderFormulaPtr& formula) {
     if (!m_renderer || !formula) {
         return;
     }
+    m_shownOverBackground = m_shownOverBackground || m_isBusy;
     m_renderer->renderAndDisplayImage(formula, std::static_pointer_cast<RUXImageView>(shared_from_this()));
 }
 

@@ -79,4 +79,7 @@ private:
     // Main thread only: the render's completion hops there before reading or writing them.
     bool m_isBusy = false;
     RUXRenderFormulaPtr m_lastImage;
+    // Whether a synchronous picture was shown while a background render was in flight: it may
+    // have come after that render's own picture, which then no longer shows the newest request.
+    bool m_shownOverBackground = false;
 };

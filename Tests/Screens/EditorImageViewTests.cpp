@@ -4,8 +4,10 @@
 #include <Manager/RUXRenderFormula.h>
 #include <Toolkit/ViewController.h>
 #include <View/RUXImageView.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -22,8 +24,12 @@ public:
     void setImage(std::shared_ptr<const Graphics::BitmapImage> image) override {
         shown.push_back(image);
         RUXImageView::setImage(std::move(image));
+        if (auto next = std::exchange(afterShowing, nullptr))
+            next();
     }
     std::vector<std::shared_ptr<const Graphics::BitmapImage>> shown;
+    // Runs once, right after the next picture is shown.
+    std::function<void()> afterShowing;
 
 private:
     explicit RecordingImageView(std::shared_ptr<RUXImageRenderer> renderer)
@@ -140,6 +146,21 @@ TEST_F(ImageViewTest, SynchronousDisplayShowsAtOnceAndTheBackgroundResultReplace
     EXPECT_EQ(view->lastImage(), background);
     settle();
     EXPECT_EQ(view->image(), background->renderedImage());
+}
+
+TEST_F(ImageViewTest, APictureShownAtOnceAfterTheBackgroundOneStillEndsWithTheNewestRequest) {
+    // A screen coming back shows the last preview at once and asks for the committed picture,
+    // which the view is still finishing: its picture is up, the render has not ended. The
+    // committed picture must replace the preview, though it is the request in flight.
+    auto committed = formula(10), preview = formula(99);
+    view->afterShowing = [&] {
+        view->renderAndShowImageSync(preview);
+        view->renderAndShowImageAsync(committed);
+    };
+    view->renderAndShowImageAsync(committed);
+    settle();
+    EXPECT_FALSE(view->isBusy());
+    EXPECT_EQ(view->image(), committed->renderedImage());
 }
 
 TEST_F(ImageViewTest, FormulasWithoutAPictureLeaveTheViewUsable) {
