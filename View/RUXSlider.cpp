@@ -3,9 +3,12 @@
 #include <View/RUXSlider.h>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 namespace {
+// The orange of the track's filled part, the thumb's reading and the keyboard's selection.
+constexpr std::int32_t kSliderAccent = 0xFF5722;
 constexpr double kThumbWidth = 48;
 constexpr double kHeight = 80;
 constexpr double kTrackInset = kThumbWidth / 2;
@@ -40,7 +43,7 @@ void RUXSlider::setupSubviews() {
     addSubview(m_sliderTrack);
 
     m_sliderTrackHighlighted = Toolkit::View::create({kTrackInset, kTrackY, w - kThumbWidth, 1});
-    m_sliderTrackHighlighted->setBackgroundColor(RUXColorWithHexCode(0xFF5722));
+    m_sliderTrackHighlighted->setBackgroundColor(RUXColorWithHexCode(kSliderAccent));
     addSubview(m_sliderTrackHighlighted);
 
     m_centreDot = Toolkit::ImageView::create({0, 0, w, kHeight});
@@ -61,7 +64,7 @@ void RUXSlider::setupSubviews() {
 
     m_sliderLabel = Toolkit::Label::create({0, 0, kThumbWidth, kLabelHeight});
     m_sliderLabel->setFont(Toolkit::Font::systemFont(10));
-    m_sliderLabel->setTextColor(RUXColorWithHexCode(0xFF5722));
+    m_sliderLabel->setTextColor(RUXColorWithHexCode(kSliderAccent));
     m_sliderLabel->setTextAlignment(Toolkit::TextAlignment::Center);
     m_movingUnit->addSubview(m_sliderLabel);
 }
@@ -113,7 +116,7 @@ void RUXSlider::setSelected(bool selected) {
         // Made at the first selection, so that a slider never selected has not even a hidden view more.
         m_selectionDot = Toolkit::View::create(
             {kSelectionDotX, kTrackY + 0.5 - kSelectionDotSize / 2, kSelectionDotSize, kSelectionDotSize});
-        m_selectionDot->setBackgroundColor(RUXColorWithHexCode(0xFF5722));
+        m_selectionDot->setBackgroundColor(RUXColorWithHexCode(kSliderAccent));
         m_selectionDot->setCornerRadius(kSelectionDotSize / 2);
         // Below the thumb, and no target for a finger.
         m_selectionDot->setUserInteractionEnabled(false);
