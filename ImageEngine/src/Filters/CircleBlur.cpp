@@ -62,7 +62,19 @@ void renderEncodedInput(const Node& input, const ByteTile& tile, RenderState& st
 class StretchedMaskNode final : public EncodedNode {
 public:
     StretchedMaskNode(std::shared_ptr<const Graphics::Bitmap> art, const Graphics::Rect& target)
-        : EncodedNode(Graphics::Rect::infinite()), m_art(std::move(art)), m_target(target) {}
+        : EncodedNode(Graphics::Rect::infinite()), m_art(std::move(art)), m_target(target) {
+        // The art's samples are worked out once rather than four times for every pixel of every
+        // render, unless the art is so large that the table would outweigh it.
+        if (!m_art || m_target.isEmpty() ||
+            static_cast<std::size_t>(m_art->width()) * static_cast<std::size_t>(m_art->height()) >
+                kMostTabled)
+            return;
+        m_samples.reserve(static_cast<std::size_t>(m_art->width()) *
+                          static_cast<std::size_t>(m_art->height()));
+        for (int y = 0; y < m_art->height(); ++y)
+            for (int x = 0; x < m_art->width(); ++x)
+                m_samples.push_back(sampleOf(*m_art, x, y));
+    }
 
     void renderEncoded(const ByteTile& tile, RenderState&) const override {
         const PixelRect& rect = tile.rect();
@@ -70,22 +82,38 @@ public:
             std::fill(tile.row(y), tile.row(y) + static_cast<std::size_t>(rect.w) * 4, 255);
         if (!m_art || m_target.isEmpty())
             return;
-        const Graphics::Bitmap& art = *m_art;
-        const bool gray = art.format() == Graphics::PixelFormat::Gray8;
-        const bool opaque = gray || art.alphaInfo() == Graphics::AlphaInfo::NoneSkipLast;
-        // One art sample as (grey, alpha) in 0 … 1, the engine's luma weights for colour art.
-        auto sample = [&](int x, int y, double& level, double& alpha) {
-            x = std::clamp(x, 0, art.width() - 1);
-            y = std::clamp(y, 0, art.height() - 1);
-            const std::uint8_t* p = art.row(y) + static_cast<std::size_t>(x) * art.bytesPerPixel();
-            if (gray) {
-                level = p[0] / 255.0;
-                alpha = 1;
-                return;
-            }
-            level = (0.2125 * p[0] + 0.7154 * p[1] + 0.0721 * p[2]) / 255.0;
-            alpha = opaque ? 1.0 : p[3] / 255.0;
-        };
+        if (m_samples.empty()) {
+            draw(tile, [this](int x, int y) { return sampleOf(*m_art, x, y); });
+        } else {
+            const auto width = static_cast<std::size_t>(m_art->width());
+            draw(tile, [this, width](int x, int y) {
+                return m_samples[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
+            });
+        }
+    }
+
+private:
+    // An art pixel's alpha, and its grey (the engine's luma weights for colour art) times its alpha,
+    // in 0 … 1.
+    struct Sample {
+        double alpha, premultiplied;
+    };
+    static constexpr std::size_t kMostTabled = std::size_t(1) << 18;
+
+    static Sample sampleOf(const Graphics::Bitmap& art, int x, int y) {
+        const std::uint8_t* p = art.row(y) + static_cast<std::size_t>(x) * art.bytesPerPixel();
+        if (art.format() == Graphics::PixelFormat::Gray8)
+            return {1.0, p[0] / 255.0};
+        const double level = (0.2125 * p[0] + 0.7154 * p[1] + 0.0721 * p[2]) / 255.0;
+        const double alpha = art.alphaInfo() == Graphics::AlphaInfo::NoneSkipLast ? 1.0 : p[3] / 255.0;
+        return {alpha, level * alpha};
+    }
+
+    // The art drawn into tile, sampleAt(x, y) giving the art pixel at column x and row y.
+    template <typename SampleAt>
+    void draw(const ByteTile& tile, SampleAt sampleAt) const {
+        const PixelRect& rect = tile.rect();
+        const int artWidth = m_art->width(), artHeight = m_art->height();
         // The pixels whose squares meet the target, clipped to the tile in floating point first: a
         // target far off the picture must not overflow the conversion to pixel indices.
         auto clip = [](double v, int low, int high) {
@@ -95,37 +123,50 @@ public:
         const int x1 = clip(std::ceil(m_target.maxX()), rect.x, rect.maxX());
         const int y0 = clip(std::floor(m_target.minY()), rect.y, rect.maxY());
         const int y1 = clip(std::ceil(m_target.maxY()), rect.y, rect.maxY());
-        const double sx = art.width() / m_target.width(), sy = art.height() / m_target.height();
+        if (x0 >= x1 || y0 >= y1)
+            return;
+        const double sx = artWidth / m_target.width(), sy = artHeight / m_target.height();
+        // Each pixel centre samples the art bilinearly, its edges repeated; the art's columns and the
+        // weight of the second are the same on every row.
+        struct Column {
+            int first, second;
+            double weight;
+        };
+        std::vector<Column> columns(static_cast<std::size_t>(x1 - x0));
+        for (int x = x0; x < x1; ++x) {
+            const double u = (x + 0.5 - m_target.minX()) * sx - 0.5;
+            const int u0 = static_cast<int>(std::floor(u));
+            columns[static_cast<std::size_t>(x - x0)] = {std::clamp(u0, 0, artWidth - 1),
+                                                         std::clamp(u0 + 1, 0, artWidth - 1), u - u0};
+        }
         for (int y = y0; y < y1; ++y) {
             // The art's memory row 0 is its top, at the target's top edge.
             const double v = (m_target.maxY() - (y + 0.5)) * sy - 0.5;
             const int v0 = static_cast<int>(std::floor(v));
             const double fv = v - v0;
-            std::uint8_t* row = tile.row(y);
-            for (int x = x0; x < x1; ++x) {
-                const double u = (x + 0.5 - m_target.minX()) * sx - 0.5;
-                const int u0 = static_cast<int>(std::floor(u));
-                const double fu = u - u0;
-                double l00, a00, l10, a10, l01, a01, l11, a11;
-                sample(u0, v0, l00, a00);
-                sample(u0 + 1, v0, l10, a10);
-                sample(u0, v0 + 1, l01, a01);
-                sample(u0 + 1, v0 + 1, l11, a11);
+            const int top = std::clamp(v0, 0, artHeight - 1), bottom = std::clamp(v0 + 1, 0, artHeight - 1);
+            std::uint8_t* p = tile.row(y) + static_cast<std::size_t>(x0 - rect.x) * 4;
+            for (const Column& column : columns) {
+                const double fu = column.weight;
+                const Sample s00 = sampleAt(column.first, top), s10 = sampleAt(column.second, top);
+                const Sample s01 = sampleAt(column.first, bottom), s11 = sampleAt(column.second, bottom);
                 auto mix = [&](double c00, double c10, double c01, double c11) {
                     return (c00 * (1 - fu) + c10 * fu) * (1 - fv) + (c01 * (1 - fu) + c11 * fu) * fv;
                 };
-                const double alpha = mix(a00, a10, a01, a11);
-                const double level = mix(l00 * a00, l10 * a10, l01 * a01, l11 * a11) + (1 - alpha);
+                const double alpha = mix(s00.alpha, s10.alpha, s01.alpha, s11.alpha);
+                const double level =
+                    mix(s00.premultiplied, s10.premultiplied, s01.premultiplied, s11.premultiplied) +
+                    (1 - alpha);
                 const auto byte = static_cast<std::uint8_t>(std::lround(std::clamp(level, 0.0, 1.0) * 255));
-                std::uint8_t* p = row + static_cast<std::size_t>(x - rect.x) * 4;
                 p[0] = p[1] = p[2] = byte;
+                p += 4;
             }
         }
     }
 
-private:
     std::shared_ptr<const Graphics::Bitmap> m_art;
     Graphics::Rect m_target;
+    std::vector<Sample> m_samples; // the art's, row by row, when tabled
 };
 
 // ---- The convolution ----------------------------------------------------------------------------
@@ -229,8 +270,18 @@ public:
             const std::uint8_t* s = sharp.row(y);
             const std::uint8_t* m = mask.row(y);
             std::uint8_t* out = tile.row(y);
-            // Each blurred byte is read before it is written.
+            // Each blurred byte is read before it is written. A white mask leaves the blurred pixel
+            // as it is, and a black one over an opaque sharp pixel gives the sharp pixel: the sums
+            // below would round to the same bytes.
             for (int x = 0; x < rect.w; ++x) {
+                if (m[4 * x + 1] == 255) {
+                    out[4 * x + 3] = 255;
+                    continue;
+                }
+                if (m[4 * x + 1] == 0 && s[4 * x + 3] == 255) {
+                    std::copy(s + 4 * x, s + 4 * x + 4, out + 4 * x);
+                    continue;
+                }
                 const int coverage = 255 - m[4 * x + 1];
                 const int sharpAlpha = s[4 * x + 3] * coverage / 255;
                 for (int c = 0; c < 3; ++c) {
