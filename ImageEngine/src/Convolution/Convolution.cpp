@@ -69,15 +69,18 @@ void convolveBandVertically(const std::function<const std::uint8_t*(int)>& sourc
     for (std::size_t j = 0; j < bandRows; ++j) {
         bandRowsAt[j] = band.data() + j * kBandStrip;
     }
+    std::vector<std::uint8_t*> outputs(static_cast<std::size_t>(rows)), stripOutputs(outputs.size());
+    for (int i = 0; i < rows; ++i) {
+        outputs[std::size_t(i)] = output(i);
+    }
     for (std::size_t strip = 0; strip < rowLength; strip += kBandStrip) {
         const std::size_t length = std::min(rowLength, strip + kBandStrip) - strip;
-        for (std::size_t j = 0; j < bandRows; ++j) {
-            widenBytes(sources[j] + strip, length, band.data() + j * kBandStrip);
+        widenRows(sources.data(), bandRows, strip, length, band.data(), kBandStrip);
+        for (std::size_t i = 0; i < outputs.size(); ++i) {
+            stripOutputs[i] = outputs[i] + strip;
         }
-        for (int i = 0; i < rows; ++i) {
-            accumulateWords(bandRowsAt.data() + i, weights, tapCount, 0, length, inverseDivisor,
-                            output(i) + strip);
-        }
+        accumulateWordRows(bandRowsAt.data(), rows, weights, tapCount, length, inverseDivisor,
+                           stripOutputs.data());
     }
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <hwy/foreach_target.h> // IWYU pragma: keep
 #include <hwy/highway.h>
+#include <vector>
 
 #ifndef IMAGEENGINE_CONVOLUTION_ROW_SUMS_TAIL
 #define IMAGEENGINE_CONVOLUTION_ROW_SUMS_TAIL
@@ -47,16 +48,25 @@ constexpr bool kPairByBlocks = true;
 constexpr bool kPairByBlocks = false;
 #endif
 
-// out[i] for i in [begin, end): the same integer sums and rounding as accumulateRows. Mirrored taps
-// share a weight, so their words are added first (at most 510, a 16-bit lane); putting the sums of
-// two such pairs side by side in 32-bit lanes lets each pair multiply-add weight both terms of an
-// output at once into its 32-bit total. Blocks of two vectors of outputs keep their totals in
-// registers while every tap is added.
-void accumulateWordsExactly(const std::uint16_t* const* rows, const std::int16_t* weights, int tapCount,
-                            std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out) {
+// On x86 the pair multiply-add leaves each half of a vector's totals in one register, so four vectors
+// of outputs keep their totals in eight (AVX2 has sixteen); NEON needs both registers of each half.
+constexpr bool kFourVectorBlocks = HWY_ARCH_X86;
+// The weight pairs of kernels up to 1021 taps are kept on the stack.
+constexpr std::size_t kLocalSteps = 256;
+
+// outputs[r][i] for r below outputRows and i in [begin, end): the same integer sums and rounding as
+// accumulateRows over rows r to r + tapCount - 1 of firstRows (a band's output rows in one call, its
+// weights paired once). Mirrored taps share a weight, so their words are added first (at most 510, a
+// 16-bit lane); putting the sums of two such pairs side by side in 32-bit lanes lets each pair
+// multiply-add weight both terms of an output at once into its 32-bit total. Blocks of four or two
+// vectors of outputs keep their totals in registers while every tap is added.
+void accumulateWordsExactly(const std::uint16_t* const* firstRows, int outputRows,
+                            const std::int16_t* weights, int tapCount, std::size_t begin, std::size_t end,
+                            float inverseDivisor, std::uint8_t* const* outputs) {
 #if HWY_TARGET == HWY_SCALAR
     // One lane has no pairs to interleave: the portable loop with the same pairing and rounding.
-    accumulateTail(rows, weights, tapCount, begin, end, inverseDivisor, out);
+    for (int r = 0; r < outputRows; ++r)
+        accumulateTail(firstRows + r, weights, tapCount, begin, end, inverseDivisor, outputs[r]);
 #else
     const hn::ScalableTag<std::int16_t> d16;
     const hn::RebindToUnsigned<decltype(d16)> du16;
@@ -67,7 +77,6 @@ void accumulateWordsExactly(const std::uint16_t* const* rows, const std::int16_t
     using V16 = hn::Vec<decltype(d16)>;
     using V32 = hn::Vec<decltype(d32)>;
     const std::size_t n = hn::Lanes(d16);
-    const std::size_t block = 2 * n;
     const int half = tapCount / 2;
     auto load = [&](const std::uint16_t* p) { return hn::BitCast(d16, hn::LoadU(du16, p)); };
     // A vector of outputs has its totals in two halves, x and y (the lower and upper halves of each
@@ -105,52 +114,96 @@ void accumulateWordsExactly(const std::uint16_t* const* rows, const std::int16_t
         }
         hn::StoreU(hn::DemoteTo(d8, words), d8, to);
     };
-    std::size_t i = begin;
-    for (; i + block <= end; i += block) {
-        // Outputs [i, i + n) in the a's, [i + n, i + 2n) in the b's.
-        V32 a0 = hn::Zero(d32), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
-        // Adds the terms of both vectors of outputs, each word vector given by a function of its offset.
-        auto addBoth = [&](auto first, auto second, V16 w) {
-            addTerms(first(i), second(i), w, a0, a1, a2, a3);
-            addTerms(first(i + n), second(i + n), w, b0, b1, b2, b3);
-        };
+    // Each step's weight pair, made once for every block: two mirrored pairs a step, and last one
+    // pair and the centre, or the centre alone with a weight of 0 beside it.
+    const std::size_t steps = static_cast<std::size_t>(half / 2 + 1);
+    std::int32_t local[kLocalSteps];
+    std::vector<std::int32_t> held(steps > kLocalSteps ? steps : 0);
+    std::int32_t* const pairs = steps > kLocalSteps ? held.data() : local;
+    {
         int t = 0;
-        // Two mirrored pairs per step while both are pairs.
-        for (; t + 1 < half; t += 2) {
-            const V16 w = hn::BitCast(d16, hn::Set(d32, weightPair(weights[t], weights[t + 1])));
+        std::size_t s = 0;
+        for (; t + 1 < half; t += 2)
+            pairs[s++] = weightPair(weights[t], weights[t + 1]);
+        pairs[s] = t < half ? weightPair(weights[t], weights[half]) : weightPair(weights[half], 0);
+    }
+    // The rows of the output row being summed, which the steps read.
+    const std::uint16_t* const* rows = firstRows;
+    // Hands addAll every step's two vectors of words, each as a function of the offset of the outputs,
+    // with its weights.
+    auto forEachStep = [&](auto&& addAll) {
+        int t = 0;
+        std::size_t s = 0;
+        for (; t + 1 < half; t += 2, ++s) {
+            const V16 w = hn::BitCast(d16, hn::Set(d32, pairs[s]));
             const std::uint16_t *p0 = rows[t], *q0 = rows[tapCount - 1 - t];
             const std::uint16_t *p1 = rows[t + 1], *q1 = rows[tapCount - 2 - t];
-            addBoth([&](std::size_t at) { return hn::Add(load(p0 + at), load(q0 + at)); },
-                    [&](std::size_t at) { return hn::Add(load(p1 + at), load(q1 + at)); }, w);
+            addAll([&](std::size_t at) { return hn::Add(load(p0 + at), load(q0 + at)); },
+                   [&](std::size_t at) { return hn::Add(load(p1 + at), load(q1 + at)); }, w);
         }
-        // What is left: one pair and the centre, or the centre alone (with a weight of 0 beside it).
+        const V16 w = hn::BitCast(d16, hn::Set(d32, pairs[s]));
         const std::uint16_t* centre = rows[half];
         if (t < half) {
-            const V16 w = hn::BitCast(d16, hn::Set(d32, weightPair(weights[t], weights[half])));
             const std::uint16_t *p = rows[t], *q = rows[tapCount - 1 - t];
-            addBoth([&](std::size_t at) { return hn::Add(load(p + at), load(q + at)); },
-                    [&](std::size_t at) { return load(centre + at); }, w);
+            addAll([&](std::size_t at) { return hn::Add(load(p + at), load(q + at)); },
+                   [&](std::size_t at) { return load(centre + at); }, w);
         } else {
-            const V16 w = hn::BitCast(d16, hn::Set(d32, weightPair(weights[half], 0)));
-            addBoth([&](std::size_t at) { return load(centre + at); },
-                    [&](std::size_t) { return hn::Zero(d16); }, w);
+            addAll([&](std::size_t at) { return load(centre + at); },
+                   [&](std::size_t) { return hn::Zero(d16); }, w);
         }
-        store(a0, a1, a2, a3, out + i);
-        store(b0, b1, b2, b3, out + i + n);
+    };
+    for (int r = 0; r < outputRows; ++r) {
+        rows = firstRows + r;
+        std::uint8_t* const out = outputs[r];
+        std::size_t i = begin;
+        // Four vectors of outputs a block where there are registers for their sixteen totals: each step's
+        // row pointers and weights then serve twice as many loads.
+        if constexpr (kFourVectorBlocks) {
+            for (; i + 4 * n <= end; i += 4 * n) {
+                V32 a0 = hn::Zero(d32), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+                V32 c0 = a0, c1 = a0, c2 = a0, c3 = a0, e0 = a0, e1 = a0, e2 = a0, e3 = a0;
+                forEachStep([&](auto first, auto second, V16 w) {
+                    addTerms(first(i), second(i), w, a0, a1, a2, a3);
+                    addTerms(first(i + n), second(i + n), w, b0, b1, b2, b3);
+                    addTerms(first(i + 2 * n), second(i + 2 * n), w, c0, c1, c2, c3);
+                    addTerms(first(i + 3 * n), second(i + 3 * n), w, e0, e1, e2, e3);
+                });
+                store(a0, a1, a2, a3, out + i);
+                store(b0, b1, b2, b3, out + i + n);
+                store(c0, c1, c2, c3, out + i + 2 * n);
+                store(e0, e1, e2, e3, out + i + 3 * n);
+            }
+        }
+        for (; i + 2 * n <= end; i += 2 * n) {
+            // Outputs [i, i + n) in the a's, [i + n, i + 2n) in the b's.
+            V32 a0 = hn::Zero(d32), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+            forEachStep([&](auto first, auto second, V16 w) {
+                addTerms(first(i), second(i), w, a0, a1, a2, a3);
+                addTerms(first(i + n), second(i + n), w, b0, b1, b2, b3);
+            });
+            store(a0, a1, a2, a3, out + i);
+            store(b0, b1, b2, b3, out + i + n);
+        }
+        accumulateTail(rows, weights, tapCount, i, end, inverseDivisor, out);
     }
-    accumulateTail(rows, weights, tapCount, i, end, inverseDivisor, out);
 #endif
 }
 
-void widenBytesTo(const std::uint8_t* from, std::size_t count, std::uint16_t* to) {
+// Row r of rows (from[r] + offset, count bytes) into to + r × stride.
+void widenRowsTo(const std::uint8_t* const* from, std::size_t rows, std::size_t offset, std::size_t count,
+                 std::uint16_t* to, std::size_t stride) {
     const hn::ScalableTag<std::uint16_t> d16;
     const hn::Rebind<std::uint8_t, decltype(d16)> d8;
     const std::size_t n = hn::Lanes(d16);
-    std::size_t i = 0;
-    for (; i + n <= count; i += n) {
-        hn::StoreU(hn::PromoteTo(d16, hn::LoadU(d8, from + i)), d16, to + i);
+    for (std::size_t r = 0; r < rows; ++r) {
+        const std::uint8_t* row = from[r] + offset;
+        std::uint16_t* words = to + r * stride;
+        std::size_t i = 0;
+        for (; i + n <= count; i += n) {
+            hn::StoreU(hn::PromoteTo(d16, hn::LoadU(d8, row + i)), d16, words + i);
+        }
+        std::copy(row + i, row + count, words + i);
     }
-    std::copy(from + i, from + count, to + i);
 }
 
 } // namespace ImageEngine::Convolution::HWY_NAMESPACE
@@ -160,15 +213,28 @@ HWY_AFTER_NAMESPACE();
 namespace ImageEngine::Convolution {
 
 HWY_EXPORT(accumulateWordsExactly);
-HWY_EXPORT(widenBytesTo);
+HWY_EXPORT(widenRowsTo);
 
 void accumulateWords(const std::uint16_t* const* rows, const std::int16_t* weights, int tapCount,
                      std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out) {
-    HWY_DYNAMIC_DISPATCH(accumulateWordsExactly)(rows, weights, tapCount, begin, end, inverseDivisor, out);
+    HWY_DYNAMIC_DISPATCH(accumulateWordsExactly)
+    (rows, 1, weights, tapCount, begin, end, inverseDivisor, &out);
+}
+
+void accumulateWordRows(const std::uint16_t* const* rows, int outputRows, const std::int16_t* weights,
+                        int tapCount, std::size_t length, float inverseDivisor,
+                        std::uint8_t* const* outputs) {
+    HWY_DYNAMIC_DISPATCH(accumulateWordsExactly)
+    (rows, outputRows, weights, tapCount, 0, length, inverseDivisor, outputs);
 }
 
 void widenBytes(const std::uint8_t* from, std::size_t count, std::uint16_t* to) {
-    HWY_DYNAMIC_DISPATCH(widenBytesTo)(from, count, to);
+    HWY_DYNAMIC_DISPATCH(widenRowsTo)(&from, 1, 0, count, to, 0);
+}
+
+void widenRows(const std::uint8_t* const* from, std::size_t rows, std::size_t offset, std::size_t count,
+               std::uint16_t* to, std::size_t stride) {
+    HWY_DYNAMIC_DISPATCH(widenRowsTo)(from, rows, offset, count, to, stride);
 }
 
 // out[i] = Σ taps[k] · rows[k][i] / divisor, rounded. Written as whole-row multiply-adds so the

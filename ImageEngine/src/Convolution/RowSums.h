@@ -24,8 +24,15 @@ bool vectorPathFits(const std::vector<std::int16_t>& weights);
 // every row is read by many taps. Only where vectorPathFits.
 void accumulateWords(const std::uint16_t* const* rows, const std::int16_t* weights, int tapCount,
                      std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out);
+// accumulateWords over [0, length) for outputRows rows at once: outputs[r] takes rows r to
+// r + tapCount - 1 (a band's rows, each read by many outputs).
+void accumulateWordRows(const std::uint16_t* const* rows, int outputRows, const std::int16_t* weights,
+                        int tapCount, std::size_t length, float inverseDivisor, std::uint8_t* const* outputs);
 // to[i] = from[i] for count bytes.
 void widenBytes(const std::uint8_t* from, std::size_t count, std::uint16_t* to);
+// widenBytes for rows rows: count bytes from from[r] + offset into to + r × stride.
+void widenRows(const std::uint8_t* const* from, std::size_t rows, std::size_t offset, std::size_t count,
+               std::uint16_t* to, std::size_t stride);
 
 // The strips of the vertical pass on the vector path: 64 samples wide, so that the widened rows of
 // a band of 64 output rows under a 163-tap kernel (226 rows of 128 bytes) stay in the first-level
