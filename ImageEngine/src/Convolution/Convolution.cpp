@@ -85,7 +85,7 @@ void convolveBandVertically(const std::function<const std::uint8_t*(int)>& sourc
 }
 
 PaddedRow::PaddedRow(std::size_t pixels, int tapCount)
-    : m_words(pixels * 4), m_taps(static_cast<std::size_t>(tapCount)) {
+    : m_words(pixels * 4), m_pairs(pixels * 16), m_taps(static_cast<std::size_t>(tapCount)) {
     for (std::size_t k = 0; k < m_taps.size(); ++k) {
         m_taps[k] = m_words.data() + 4 * k;
     }
@@ -103,7 +103,8 @@ void PaddedRow::convolve(const std::uint8_t* row, std::size_t rowPixels, std::si
     for (std::size_t at = 4 * before + rowLength; at < m_words.size(); at += 4) {
         std::copy(row + rowLength - 4, row + rowLength, words + at);
     }
-    accumulateWords(m_taps.data(), weights, int(m_taps.size()), 0, outPixels * 4, inverseDivisor, out);
+    convolvePaddedRow(words, m_words.size() / 4, m_pairs.data(), m_taps.data(), weights, int(m_taps.size()),
+                      inverseDivisor, outPixels, out);
 }
 
 } // namespace Convolution

@@ -25,18 +25,48 @@ inline void accumulateTail(const std::uint16_t* const* rows, const std::int16_t*
         out[i] = static_cast<std::uint8_t>(std::min(value, 255.0f));
     }
 }
-} // namespace ImageEngine::Convolution
-#endif
-
-HWY_BEFORE_NAMESPACE();
-namespace ImageEngine::Convolution::HWY_NAMESPACE {
-namespace hn = hwy::HWY_NAMESPACE;
 
 // Two 16-bit weights in one 32-bit lane, the first in the low half, as the pair multiply-adds take them.
 inline std::int32_t weightPair(std::int16_t low, std::int16_t high) {
     return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16) |
                                      static_cast<std::uint16_t>(low));
 }
+
+// The weight pair of each step of the vector path, made once for all its blocks: two mirrored pairs a
+// step, and last one pair and the centre, or the centre alone with a weight of 0 beside it.
+class StepWeights {
+public:
+    StepWeights(const std::int16_t* weights, int tapCount) {
+        const int half = tapCount / 2;
+        const auto steps = static_cast<std::size_t>(half / 2 + 1);
+        if (steps > kLocal) {
+            m_held.resize(steps);
+            m_pairs = m_held.data();
+        }
+        int t = 0;
+        std::size_t s = 0;
+        for (; t + 1 < half; t += 2)
+            m_pairs[s++] = weightPair(weights[t], weights[t + 1]);
+        m_pairs[s] = t < half ? weightPair(weights[t], weights[half]) : weightPair(weights[half], 0);
+    }
+    StepWeights(const StepWeights&) = delete;
+    StepWeights& operator=(const StepWeights&) = delete;
+    std::int32_t operator[](std::size_t step) const { return m_pairs[step]; }
+
+private:
+    // Kernels up to 1021 taps keep their pairs here.
+    static constexpr std::size_t kLocal = 256;
+    std::int32_t m_local[kLocal];
+    std::vector<std::int32_t> m_held;
+    std::int32_t* m_pairs = m_local;
+};
+
+} // namespace ImageEngine::Convolution
+#endif
+
+HWY_BEFORE_NAMESPACE();
+namespace ImageEngine::Convolution::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
 
 // Whether the two terms of an output are paired by interleaving the lower and upper halves of each
 // 128-bit block, which the narrowing at the end undoes block by block: the cheapest way on x86 and
@@ -51,8 +81,6 @@ constexpr bool kPairByBlocks = false;
 // On x86 the pair multiply-add leaves each half of a vector's totals in one register, so four vectors
 // of outputs keep their totals in eight (AVX2 has sixteen); NEON needs both registers of each half.
 constexpr bool kFourVectorBlocks = HWY_ARCH_X86;
-// The weight pairs of kernels up to 1021 taps are kept on the stack.
-constexpr std::size_t kLocalSteps = 256;
 
 // outputs[r][i] for r below outputRows and i in [begin, end): the same integer sums and rounding as
 // accumulateRows over rows r to r + tapCount - 1 of firstRows (a band's output rows in one call, its
@@ -114,19 +142,7 @@ void accumulateWordsExactly(const std::uint16_t* const* firstRows, int outputRow
         }
         hn::StoreU(hn::DemoteTo(d8, words), d8, to);
     };
-    // Each step's weight pair, made once for every block: two mirrored pairs a step, and last one
-    // pair and the centre, or the centre alone with a weight of 0 beside it.
-    const std::size_t steps = static_cast<std::size_t>(half / 2 + 1);
-    std::int32_t local[kLocalSteps];
-    std::vector<std::int32_t> held(steps > kLocalSteps ? steps : 0);
-    std::int32_t* const pairs = steps > kLocalSteps ? held.data() : local;
-    {
-        int t = 0;
-        std::size_t s = 0;
-        for (; t + 1 < half; t += 2)
-            pairs[s++] = weightPair(weights[t], weights[t + 1]);
-        pairs[s] = t < half ? weightPair(weights[t], weights[half]) : weightPair(weights[half], 0);
-    }
+    const StepWeights pairs(weights, tapCount);
     // The rows of the output row being summed, which the steps read.
     const std::uint16_t* const* rows = firstRows;
     // Hands addAll every step's two vectors of words, each as a function of the offset of the outputs,
@@ -189,6 +205,113 @@ void accumulateWordsExactly(const std::uint16_t* const* firstRows, int outputRow
 #endif
 }
 
+// One row of the horizontal pass: outPixels pixels into out from the widened words of pixels padded
+// pixels (4 words each), with the same sums and rounding as accumulateWords over taps (tap k
+// starting k pixels along). On x86 the words are first rearranged into pairs (16 words a pixel of
+// scratch): after pixel p's words come pixel p + 1's, channel by channel (A), and in a
+// second array the other way round (B). Then one add of A[x + t] and B[x + taps - 2 - t] gives
+// the two mirrored pair sums of taps t and t + 1 for every channel of pixel x side by side, as the
+// pair multiply-add takes them, with no interleaving for each tap, and the totals come out in
+// pixel order.
+void convolvePaddedRowTo(const std::uint16_t* words, std::size_t pixels, std::uint16_t* pairs,
+                         const std::uint16_t* const* taps, const std::int16_t* weights, int tapCount,
+                         float inverseDivisor, std::size_t outPixels, std::uint8_t* out) {
+#if HWY_ARCH_X86 && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
+    std::uint16_t* const a = pairs;
+    std::uint16_t* const b = pairs + 8 * pixels;
+    {
+        // Two pixels of each array from a 128-bit vector of two pixels and the one a pixel along.
+        const hn::FixedTag<std::uint16_t, 8> dPair;
+        std::size_t p = 0;
+        for (; p + 3 <= pixels; p += 2) {
+            const auto here = hn::LoadU(dPair, words + 4 * p), next = hn::LoadU(dPair, words + 4 * p + 4);
+            hn::StoreU(hn::InterleaveLower(dPair, here, next), dPair, a + 8 * p);
+            hn::StoreU(hn::InterleaveUpper(dPair, here, next), dPair, a + 8 * p + 8);
+            hn::StoreU(hn::InterleaveLower(dPair, next, here), dPair, b + 8 * p);
+            hn::StoreU(hn::InterleaveUpper(dPair, next, here), dPair, b + 8 * p + 8);
+        }
+        for (; p + 1 < pixels; ++p) {
+            for (std::size_t c = 0; c < 4; ++c) {
+                a[8 * p + 2 * c] = b[8 * p + 2 * c + 1] = words[4 * p + c];
+                a[8 * p + 2 * c + 1] = b[8 * p + 2 * c] = words[4 * p + 4 + c];
+            }
+        }
+    }
+    const hn::ScalableTag<std::int16_t> d16;
+    const hn::RebindToUnsigned<decltype(d16)> du16;
+    const hn::Repartition<std::int32_t, decltype(d16)> d32;
+    const hn::Repartition<float, decltype(d16)> df;
+    const hn::Rebind<std::uint8_t, decltype(d32)> d8;
+    using V16 = hn::Vec<decltype(d16)>;
+    using V32 = hn::Vec<decltype(d32)>;
+    // Pixels a vector of words covers (two words, the pair, for each of its four channels).
+    const std::size_t span = hn::Lanes(d16) / 8;
+    const int half = tapCount / 2;
+    const StepWeights stepWeights(weights, tapCount);
+    auto load = [&](const std::uint16_t* from, std::size_t pixel) {
+        return hn::BitCast(d16, hn::LoadU(du16, from + 8 * pixel));
+    };
+    // The odd words of B dropped: the last step beside the centre takes only one mirrored tap from it.
+    const V16 evenWords = hn::BitCast(d16, hn::Set(d32, 0xFFFF));
+    // Hands addAll each step's weights and a function giving its pair sums for the pixel at an offset.
+    auto forEachStep = [&](auto&& addAll) {
+        int t = 0;
+        std::size_t s = 0;
+        for (; t + 1 < half; t += 2, ++s) {
+            const std::size_t mirror = static_cast<std::size_t>(tapCount - 2 - t);
+            addAll([&](std::size_t x) { return hn::Add(load(a, x + std::size_t(t)), load(b, x + mirror)); },
+                   hn::BitCast(d16, hn::Set(d32, stepWeights[s])));
+        }
+        const V16 w = hn::BitCast(d16, hn::Set(d32, stepWeights[s]));
+        const auto centre = static_cast<std::size_t>(half);
+        if (t < half) {
+            // Taps half - 1 and half + 1, and the centre.
+            addAll(
+                [&](std::size_t x) {
+                    return hn::Add(load(a, x + centre - 1), hn::And(load(b, x + centre), evenWords));
+                },
+                w);
+        } else {
+            // The centre, beside a weight of 0.
+            addAll([&](std::size_t x) { return load(a, x + centre); }, w);
+        }
+    };
+    const auto scale = hn::Set(df, inverseDivisor), halfStep = hn::Set(df, 0.5f), top = hn::Set(df, 255.0f);
+    // The same rounding as accumulateRows: a multiply, then an add, then truncation.
+    auto store = [&](V32 totals, V32 rest, std::size_t x) {
+        const V32 sum = hn::RearrangeToOddPlusEven(totals, rest);
+        const V32 rounded =
+            hn::ConvertTo(d32, hn::Min(hn::Add(hn::Mul(hn::ConvertTo(df, sum), scale), halfStep), top));
+        hn::StoreU(hn::DemoteTo(d8, rounded), d8, out + 4 * x);
+    };
+    std::size_t x = 0;
+    for (; x + 4 * span <= outPixels; x += 4 * span) {
+        V32 s0 = hn::Zero(d32), r0 = s0, s1 = s0, r1 = s0, s2 = s0, r2 = s0, s3 = s0, r3 = s0;
+        forEachStep([&](auto sums, V16 w) {
+            s0 = hn::ReorderWidenMulAccumulate(d32, sums(x), w, s0, r0);
+            s1 = hn::ReorderWidenMulAccumulate(d32, sums(x + span), w, s1, r1);
+            s2 = hn::ReorderWidenMulAccumulate(d32, sums(x + 2 * span), w, s2, r2);
+            s3 = hn::ReorderWidenMulAccumulate(d32, sums(x + 3 * span), w, s3, r3);
+        });
+        store(s0, r0, x);
+        store(s1, r1, x + span);
+        store(s2, r2, x + 2 * span);
+        store(s3, r3, x + 3 * span);
+    }
+    for (; x + span <= outPixels; x += span) {
+        V32 s0 = hn::Zero(d32), r0 = s0;
+        forEachStep([&](auto sums, V16 w) { s0 = hn::ReorderWidenMulAccumulate(d32, sums(x), w, s0, r0); });
+        store(s0, r0, x);
+    }
+    accumulateTail(taps, weights, tapCount, 4 * x, 4 * outPixels, inverseDivisor, out);
+#else
+    (void)words;
+    (void)pixels;
+    (void)pairs;
+    accumulateWordsExactly(taps, 1, weights, tapCount, 0, 4 * outPixels, inverseDivisor, &out);
+#endif
+}
+
 // Row r of rows (from[r] + offset, count bytes) into to + r × stride.
 void widenRowsTo(const std::uint8_t* const* from, std::size_t rows, std::size_t offset, std::size_t count,
                  std::uint16_t* to, std::size_t stride) {
@@ -214,6 +337,7 @@ namespace ImageEngine::Convolution {
 
 HWY_EXPORT(accumulateWordsExactly);
 HWY_EXPORT(widenRowsTo);
+HWY_EXPORT(convolvePaddedRowTo);
 
 void accumulateWords(const std::uint16_t* const* rows, const std::int16_t* weights, int tapCount,
                      std::size_t begin, std::size_t end, float inverseDivisor, std::uint8_t* out) {
@@ -235,6 +359,13 @@ void widenBytes(const std::uint8_t* from, std::size_t count, std::uint16_t* to) 
 void widenRows(const std::uint8_t* const* from, std::size_t rows, std::size_t offset, std::size_t count,
                std::uint16_t* to, std::size_t stride) {
     HWY_DYNAMIC_DISPATCH(widenRowsTo)(from, rows, offset, count, to, stride);
+}
+
+void convolvePaddedRow(const std::uint16_t* words, std::size_t pixels, std::uint16_t* pairs,
+                       const std::uint16_t* const* taps, const std::int16_t* weights, int tapCount,
+                       float inverseDivisor, std::size_t outPixels, std::uint8_t* out) {
+    HWY_DYNAMIC_DISPATCH(convolvePaddedRowTo)
+    (words, pixels, pairs, taps, weights, tapCount, inverseDivisor, outPixels, out);
 }
 
 // out[i] = Σ taps[k] · rows[k][i] / divisor, rounded. Written as whole-row multiply-adds so the

@@ -47,6 +47,13 @@ void convolveBandVertically(const std::function<const std::uint8_t*(int)>& sourc
                             std::size_t rowLength, const std::int16_t* weights, int tapCount,
                             float inverseDivisor, const std::function<std::uint8_t*(int)>& output);
 
+// One row of the horizontal pass on the vector path: out, outPixels pixels, takes taps (tap k starting
+// k pixels along) over words, pixels padded pixels of widened bytes; pairs is scratch of 16 words a
+// padded pixel. The same bytes as accumulateWords over the taps.
+void convolvePaddedRow(const std::uint16_t* words, std::size_t pixels, std::uint16_t* pairs,
+                       const std::uint16_t* const* taps, const std::int16_t* weights, int tapCount,
+                       float inverseDivisor, std::size_t outPixels, std::uint8_t* out);
+
 // One row of the horizontal pass on the vector path, with its scratch: the row's bytes widened once
 // into words after `before` copies of its first pixel and followed by copies of its last one, so
 // that tap k is a view k pixels along.
@@ -60,6 +67,7 @@ public:
 
 private:
     std::vector<std::uint16_t> m_words;
+    std::vector<std::uint16_t> m_pairs; // scratch for the vector path's rearranged words
     std::vector<const std::uint16_t*> m_taps;
 };
 
