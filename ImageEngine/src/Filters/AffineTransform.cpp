@@ -340,18 +340,34 @@ NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& gi
 NodePtr foldTransformIntoResampling(const NodePtr& input, const Graphics::AffineTransform& transform) {
     if (!mapsPixelCentresOntoCentres(transform))
         return nullptr;
-    const std::optional<std::pair<NodePtr, Graphics::Rect>> crop = cropPartsOf(input);
-    if (!crop || crop->second.isNull() || crop->second.isInfinite())
+    // The crops over the resampling, outermost first (a straightened picture is cut to its frame,
+    // then by the crop screen's rect, before it is moved to the origin).
+    constexpr int kMaxCrops = 4;
+    Graphics::Rect rects[kMaxCrops];
+    int crops = 0;
+    NodePtr below = input;
+    while (crops < kMaxCrops) {
+        const std::optional<std::pair<NodePtr, Graphics::Rect>> crop = cropPartsOf(below);
+        if (!crop)
+            break;
+        if (crop->second.isNull() || crop->second.isInfinite())
+            return nullptr;
+        rects[crops++] = crop->second;
+        below = crop->first;
+    }
+    if (crops == 0)
         return nullptr;
     // Only a turned picture: a scale or move keeps its cheaper row-wise blend and the copy after it,
     // which together cost less than gathering every tap.
-    auto resampling = std::dynamic_pointer_cast<const AffineNode>(crop->first);
+    auto resampling = std::dynamic_pointer_cast<const AffineNode>(below);
     if (!resampling || !resampling->isRotated())
         return nullptr;
-    // The move maps pixel centres onto centres, so the crop keeps the same pixels, moved with it.
-    NodePtr turned = makeAffineNode(resampling->inputs()[0],
+    // The move maps pixel centres onto centres, so each crop keeps the same pixels, moved with it.
+    NodePtr result = makeAffineNode(resampling->inputs()[0],
                                     Graphics::AffineTransform::concat(resampling->transform(), transform));
-    return makeCropNode(turned, transform.applyToRect(crop->second));
+    for (int i = crops - 1; i >= 0; --i)
+        result = makeCropNode(result, transform.applyToRect(rects[i]));
+    return result;
 }
 
 std::shared_ptr<Filter> makeAffineTransformFilter() {
