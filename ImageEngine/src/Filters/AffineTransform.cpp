@@ -3,6 +3,7 @@
 // pixel centres land on pixel centres. The output covers the bounding box of the mapped extent.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/AffineTransform.cpp"
+#include <hwy/cache_control.h>
 #include <hwy/foreach_target.h> // IWYU pragma: keep
 #include <hwy/highway.h>
 
@@ -84,10 +85,11 @@ void bilinearTaps(const double* m, int x, int y, std::size_t count, const int* s
 // the four source pixels around its position, worked out as bilinearTaps works it out. source is
 // the pixel at the source's corner (bounds[0], bounds[1]), rows rowStride floats apart. The pixels
 // with a tap outside the source are left as they are and their indices written to outside (the
-// caller fills those); returns how many there are.
+// caller fills those); returns how many there are. The taps ahead bytes on (those of a row a few
+// rows on) are fetched into cache meanwhile.
 std::size_t bilinearTurnedRow(const double* m, int x, int y, std::size_t count, const int* bounds,
-                              const float* source, std::ptrdiff_t rowStride, float* rgba,
-                              std::int32_t* outside) {
+                              const float* source, std::ptrdiff_t rowStride, std::ptrdiff_t ahead,
+                              float* rgba, std::int32_t* outside) {
     const hn::ScalableTag<double> d;
     const hn::Rebind<float, decltype(d)> df;
     // One pixel's four channels per vector (fewer on targets without 128-bit vectors): the taps
@@ -123,6 +125,13 @@ std::size_t bilinearTurnedRow(const double* m, int x, int y, std::size_t count, 
             }
             const float* bottom = source + static_cast<std::ptrdiff_t>(offsets[j]);
             const float* top = bottom + rowStride;
+            // The reads go across the source's rows, where the processor does not foresee them. A
+            // fetch never faults, so the addresses need not lie in the source.
+            const std::uintptr_t later =
+                reinterpret_cast<std::uintptr_t>(bottom) + static_cast<std::uintptr_t>(ahead);
+            hwy::Prefetch(reinterpret_cast<const float*>(later));
+            hwy::Prefetch(reinterpret_cast<const float*>(later + static_cast<std::uintptr_t>(rowStride) *
+                                                                     sizeof(float)));
             const auto wx = hn::Set(d4, weightsX[j]), wy = hn::Set(d4, weightsY[j]);
             float* pixel = rgba + (i + j) * 4;
             for (std::size_t c = 0; c < 4; c += n) {
@@ -282,11 +291,18 @@ private:
         const std::size_t width = static_cast<std::size_t>(out.rect.w);
         thread_local std::vector<std::int32_t> outside;
         outside.resize(width);
+        // Where the taps of the pixel four rows on lie, as a move in bytes: the rows between are
+        // blended while they are fetched. None for a map that moves them far (or not at all).
+        constexpr double kRowsAhead = 4;
+        const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(source.stride);
+        const double move =
+            (std::round(kRowsAhead * m.d) * static_cast<double>(stride) + std::round(kRowsAhead * m.c) * 4) *
+            sizeof(float);
+        const std::ptrdiff_t ahead = std::abs(move) < double(1 << 28) ? static_cast<std::ptrdiff_t>(move) : 0;
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
             float* row = out.row(y);
             const std::size_t missed = HWY_DYNAMIC_DISPATCH(bilinearTurnedRow)(
-                matrix, out.rect.x, y, width, bounds, source.data, static_cast<std::ptrdiff_t>(source.stride),
-                row, outside.data());
+                matrix, out.rect.x, y, width, bounds, source.data, stride, ahead, row, outside.data());
             for (std::size_t k = 0; k < missed; ++k) {
                 const double x = out.rect.x + static_cast<double>(outside[k]) + 0.5;
                 Graphics::Point q = m.applyToPoint({x, y + 0.5});
