@@ -105,22 +105,29 @@ std::size_t bilinearTurnedRow(const double* m, int x, int y, std::size_t count, 
     // Offsets in floats, exact in doubles: a tile's source is far smaller than 2^53 floats.
     const auto stride = hn::Set(d, static_cast<double>(rowStride)), four = hn::Set(d, 4.0);
     const auto none = hn::Set(d, -1.0);
-    HWY_ALIGN double offsets[HWY_MAX_BYTES / sizeof(double)];
-    HWY_ALIGN float weightsX[HWY_MAX_BYTES / sizeof(double)], weightsY[HWY_MAX_BYTES / sizeof(double)];
+    // The taps of a run of pixels are worked out before any of them is blended, so that the blends'
+    // reads do not wait on the long chain of arithmetic that gives their addresses.
+    constexpr std::size_t kRun = HWY_MAX(std::size_t{64}, HWY_MAX_BYTES / sizeof(double));
+    HWY_ALIGN double offsets[kRun];
+    HWY_ALIGN float weightsX[kRun], weightsY[kRun];
     std::size_t missed = 0;
-    for (std::size_t i = 0; i < count; i += hn::Lanes(d)) {
-        const auto px = hn::Add(hn::Iota(d, static_cast<double>(x) + static_cast<double>(i)), half);
-        const auto fx = mappedPosition(d, a, px, cy, tx), fy = mappedPosition(d, b, px, dy, ty);
-        const auto floorX = hn::Floor(fx), floorY = hn::Floor(fy);
-        const auto inside = tapsInside(d, floorX, floorY, lowX, lowY, highX, highY);
-        const auto offset = hn::MulAdd(hn::Sub(floorY, lowY), stride, hn::Mul(hn::Sub(floorX, lowX), four));
-        hn::Store(hn::IfThenElse(inside, offset, none), d, offsets);
-        hn::Store(hn::DemoteTo(df, hn::Sub(fx, floorX)), df, weightsX);
-        hn::Store(hn::DemoteTo(df, hn::Sub(fy, floorY)), df, weightsY);
-        const std::size_t lanes = std::min(hn::Lanes(d), count - i);
-        for (std::size_t j = 0; j < lanes; ++j) {
+    for (std::size_t start = 0; start < count; start += kRun) {
+        const std::size_t run = std::min(kRun, count - start);
+        for (std::size_t i = 0; i < run; i += hn::Lanes(d)) {
+            const auto px =
+                hn::Add(hn::Iota(d, static_cast<double>(x) + static_cast<double>(start + i)), half);
+            const auto fx = mappedPosition(d, a, px, cy, tx), fy = mappedPosition(d, b, px, dy, ty);
+            const auto floorX = hn::Floor(fx), floorY = hn::Floor(fy);
+            const auto inside = tapsInside(d, floorX, floorY, lowX, lowY, highX, highY);
+            const auto offset =
+                hn::MulAdd(hn::Sub(floorY, lowY), stride, hn::Mul(hn::Sub(floorX, lowX), four));
+            hn::Store(hn::IfThenElse(inside, offset, none), d, offsets + i);
+            hn::Store(hn::DemoteTo(df, hn::Sub(fx, floorX)), df, weightsX + i);
+            hn::Store(hn::DemoteTo(df, hn::Sub(fy, floorY)), df, weightsY + i);
+        }
+        for (std::size_t j = 0; j < run; ++j) {
             if (offsets[j] < 0) {
-                outside[missed++] = static_cast<std::int32_t>(i + j);
+                outside[missed++] = static_cast<std::int32_t>(start + j);
                 continue;
             }
             const float* bottom = source + static_cast<std::ptrdiff_t>(offsets[j]);
@@ -133,7 +140,7 @@ std::size_t bilinearTurnedRow(const double* m, int x, int y, std::size_t count, 
             hwy::Prefetch(reinterpret_cast<const float*>(later + static_cast<std::uintptr_t>(rowStride) *
                                                                      sizeof(float)));
             const auto wx = hn::Set(d4, weightsX[j]), wy = hn::Set(d4, weightsY[j]);
-            float* pixel = rgba + (i + j) * 4;
+            float* pixel = rgba + (start + j) * 4;
             for (std::size_t c = 0; c < 4; c += n) {
                 const auto b0 = hn::LoadU(d4, bottom + c), t0 = hn::LoadU(d4, top + c);
                 const auto low = hn::MulAdd(hn::Sub(hn::LoadU(d4, bottom + c + 4), b0), wx, b0);
