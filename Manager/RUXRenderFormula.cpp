@@ -1,4 +1,20 @@
 #include <Manager/RUXRenderFormula.h>
+#include <Transformation/RUXTransformationRegistry.h>
+
+namespace {
+
+// The edits that move, turn or cut the picture without changing its colours.
+bool isGeometry(const RUXImageTransformation& transformation) {
+    if (transformation.type() == RUXTransformationTypeRotate ||
+        transformation.type() == RUXTransformationTypeCrop) {
+        return true;
+    }
+    const RUXTransformationDeclaration* declaration =
+        RUXTransformationRegistry::declarationOf(transformation.transformationClass());
+    return declaration && declaration->family == RUXEditFamily::Geometry;
+}
+
+} // namespace
 
 std::shared_ptr<RUXRenderFormula> RUXRenderFormula::create(ImageEngine::ImagePtr originalImage,
                                                            RUXTransformationList transformations,
@@ -30,10 +46,10 @@ ImageEngine::ImagePtr RUXRenderFormula::fold(RUXImageMetadata& metadata, bool qu
         }
         const bool previewed = &transformation->transformationClass() == m_previewTransformationClass;
         // Everything below the edit a slider moves stays the same from one step to the next, so the
-        // renderer keeps it. Not below a turn or a crop, whose pictures are mostly the photo's bytes
-        // copied, cheaper than kept floats read back.
-        if (previewed && image && transformation->type() != RUXTransformationTypeRotate &&
-            transformation->type() != RUXTransformationTypeCrop) {
+        // renderer keeps it. Not below a turn, a crop or a straightening: their pictures are mostly
+        // the photo's bytes copied, cheaper than kept floats read back, and a straightening's slanted
+        // reads through a picture of kept floats miss the cache on nearly every row.
+        if (previewed && image && !isGeometry(*transformation)) {
             image = image->imageByKeepingPixels();
         }
         // Exact class: a subclass of the preview class gives its full result.

@@ -157,9 +157,10 @@ TEST(RenderWide, ToneStepsAndTheVignetteFuseIntoOneChainThatTilesExactly) {
     }
 }
 
-// A quarter turn or mirror after a turned picture cut to its frame (straightening, then the turns)
-// is folded into the one resampling; the picture must be the one the resampling followed by a copy
-// of its pixels gives. Both are rendered to bytes, the copy from the turned picture's own bytes, so
+// A quarter turn or mirror after a turned picture cut to its frame (straightening, then the turns),
+// or a move after it is cut again (the crop screen's rect, then the move to the origin), is folded
+// into the one resampling; the picture must be the one the resampling followed by a copy of its
+// pixels gives. Both are rendered to bytes, the copy from the turned picture's own bytes, so
 // the only room for a difference is the folded matrix's rounding of the tap positions (about 1e-13
 // of a pixel here), which one level covers.
 TEST(Resampling, ATurnOrMirrorAfterATurnedFrameIsTheSameResamplingCopied) {
@@ -182,28 +183,41 @@ TEST(Resampling, ATurnOrMirrorAfterATurnedFrameIsTheSameResamplingCopied) {
     const ImagePtr straightened =
         apply(Filters::crop.text,
               {{Inputs::image.text, turned}, {Inputs::rectangle.text, Vector::makeWithRect(frame)}});
+    const Rect inner(6, 4, w - 13, h - 9);
+    const ImagePtr cutAgain =
+        apply(Filters::crop.text,
+              {{Inputs::image.text, straightened}, {Inputs::rectangle.text, Vector::makeWithRect(inner)}});
     const std::shared_ptr<Graphics::Bitmap> straightBytes = render(straightened, frame);
     ASSERT_TRUE(straightBytes);
+    const ImagePtr cutBytes =
+        apply(Filters::crop.text, {{Inputs::image.text, imageOf(straightBytes)},
+                                   {Inputs::rectangle.text, Vector::makeWithRect(inner)}});
 
     const std::pair<const char*, Graphics::AffineTransform> moves[] = {
         {"quarter turn", {0, 1, -1, 0, h, 0}},     {"half turn", {-1, 0, 0, -1, w, h}},
         {"three quarters", {0, -1, 1, 0, 0, w}},   {"mirror across", {-1, 0, 0, 1, w, 0}},
         {"mirror up", {1, 0, 0, -1, 0, h}},        {"quarter turn mirrored", {0, 1, 1, 0, 0, 0}},
-        {"whole-pixel move", {1, 0, 0, 1, 5, -3}},
+        {"whole-pixel move", {1, 0, 0, 1, 5, -3}}, {"cut again, moved to the origin", {1, 0, 0, 1, -6, -4}},
     };
     for (const auto& [name, move] : moves) {
         SCOPED_TRACE(name);
-        const ImagePtr folded = apply(Filters::affineTransform.text,
-                                      {{Inputs::image.text, straightened}, {Inputs::transform.text, move}});
+        const int cuts = move.tx == -6 ? 2 : 1;
+        const ImagePtr folded =
+            apply(Filters::affineTransform.text, {{Inputs::image.text, cuts == 2 ? cutAgain : straightened},
+                                                  {Inputs::transform.text, move}});
         // One resampling of the bordered photo, cut: no second pass reads the turned picture.
-        const NodePtr top = nodeOf(folded);
-        ASSERT_TRUE(top && top->inputs().size() == 1 && top->inputs()[0]->inputs().size() == 1);
-        EXPECT_EQ(top->inputs()[0]->inputs()[0], nodeOf(bordered));
+        NodePtr resampling = nodeOf(folded);
+        for (int i = 0; i < cuts; ++i) {
+            ASSERT_TRUE(resampling && resampling->inputs().size() == 1);
+            resampling = resampling->inputs()[0];
+        }
+        ASSERT_TRUE(resampling && resampling->inputs().size() == 1);
+        EXPECT_EQ(resampling->inputs()[0], nodeOf(bordered));
 
-        const ImagePtr copied =
-            apply(Filters::affineTransform.text,
-                  {{Inputs::image.text, imageOf(straightBytes)}, {Inputs::transform.text, move}});
-        const Rect moved = move.applyToRect(frame);
+        const ImagePtr copied = apply(Filters::affineTransform.text,
+                                      {{Inputs::image.text, cuts == 2 ? cutBytes : imageOf(straightBytes)},
+                                       {Inputs::transform.text, move}});
+        const Rect moved = move.applyToRect(cuts == 2 ? inner : frame);
         EXPECT_EQ(folded->extent(), copied->extent());
         const std::shared_ptr<Graphics::Bitmap> a = render(folded, moved), b = render(copied, moved);
         ASSERT_TRUE(a && b);

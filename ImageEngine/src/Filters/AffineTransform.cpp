@@ -3,6 +3,7 @@
 // pixel centres land on pixel centres. The output covers the bounding box of the mapped extent.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/AffineTransform.cpp"
+#include <hwy/cache_control.h>
 #include <hwy/foreach_target.h> // IWYU pragma: keep
 #include <hwy/highway.h>
 
@@ -32,29 +33,6 @@ void bilinearRow(const float* bottom, const float* top, const std::int32_t* offs
     }
 }
 
-// One output row of a bilinear map with rotation or shear: pixel i blends the source pixel at
-// offsets[i] (in floats) with the one to its right, and the two above them (rowStride floats on),
-// by weightsX[i] across and weightsY[i] up. Pixels with a negative offset are left as they are
-// (the caller fills those, whose taps fall outside the source).
-void bilinearGatherRow(const float* source, std::ptrdiff_t rowStride, const std::ptrdiff_t* offsets,
-                       const float* weightsX, const float* weightsY, std::size_t count, float* rgba) {
-    const hn::CappedTag<float, 4> d;
-    const std::size_t n = hn::Lanes(d);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (offsets[i] < 0)
-            continue;
-        const auto wx = hn::Set(d, weightsX[i]), wy = hn::Set(d, weightsY[i]);
-        for (std::size_t c = 0; c < 4; c += n) {
-            const float* b = source + offsets[i] + c;
-            const float* t = b + rowStride;
-            const auto b0 = hn::LoadU(d, b), t0 = hn::LoadU(d, t);
-            const auto low = hn::MulAdd(hn::Sub(hn::LoadU(d, b + 4), b0), wx, b0);
-            const auto high = hn::MulAdd(hn::Sub(hn::LoadU(d, t + 4), t0), wx, t0);
-            hn::StoreU(hn::MulAdd(hn::Sub(high, low), wy, low), d, rgba + i * 4 + c);
-        }
-    }
-}
-
 // The lower-left taps and weights of count output pixels of row y from column x through the inverse
 // matrix m = (a, b, c, d, tx, ty), each position from its own pixel centre in double precision with
 // every product rounded before it is added (this file is compiled without fused multiply-adds), so
@@ -62,6 +40,21 @@ void bilinearGatherRow(const float* source, std::ptrdiff_t rowStride, const std:
 // counted from source's corner (sourceX, sourceY), the column −1 where a tap of the four falls
 // outside the source's columns [sourceX, sourceMaxX) or rows [sourceY, sourceMaxY). The arrays are
 // padded to a whole vector of doubles.
+// The position a·px + c·y + tx − ½ (or b·px + d·y + ty − ½) of pixel centres px, given the row's
+// product cy: each product rounded before it is added.
+template <class D, class V>
+HWY_INLINE V mappedPosition(D d, V factor, V px, V rowProduct, V move) {
+    return hn::Sub(hn::Add(hn::Add(hn::Mul(factor, px), rowProduct), move), hn::Set(d, 0.5));
+}
+
+// Whether all four taps from the lower-left ones at floorX, floorY lie in the source.
+template <class D, class V>
+HWY_INLINE hn::Mask<D> tapsInside(D d, V floorX, V floorY, V lowX, V lowY, V highX, V highY) {
+    const auto one = hn::Set(d, 1.0);
+    return hn::And(hn::And(hn::Ge(floorX, lowX), hn::Lt(hn::Add(floorX, one), highX)),
+                   hn::And(hn::Ge(floorY, lowY), hn::Lt(hn::Add(floorY, one), highY)));
+}
+
 void bilinearTaps(const double* m, int x, int y, std::size_t count, const int* source, std::int32_t* columns,
                   std::int32_t* rows, float* weightsX, float* weightsY) {
     const hn::ScalableTag<double> d;
@@ -71,23 +64,92 @@ void bilinearTaps(const double* m, int x, int y, std::size_t count, const int* s
     // The products with the row's centre are the same in every lane.
     const auto cy = hn::Set(d, m[2] * py), dy = hn::Set(d, m[3] * py);
     const auto a = hn::Set(d, m[0]), b = hn::Set(d, m[1]), tx = hn::Set(d, m[4]), ty = hn::Set(d, m[5]);
-    const auto half = hn::Set(d, 0.5), one = hn::Set(d, 1.0);
+    const auto half = hn::Set(d, 0.5);
     const auto lowX = hn::Set(d, source[0]), lowY = hn::Set(d, source[1]);
     const auto highX = hn::Set(d, source[2]), highY = hn::Set(d, source[3]);
     const auto outside = hn::Set(d, -1.0);
     for (std::size_t i = 0; i < count; i += hn::Lanes(d)) {
         const auto px = hn::Add(hn::Iota(d, static_cast<double>(x) + static_cast<double>(i)), half);
-        const auto fx = hn::Sub(hn::Add(hn::Add(hn::Mul(a, px), cy), tx), half);
-        const auto fy = hn::Sub(hn::Add(hn::Add(hn::Mul(b, px), dy), ty), half);
+        const auto fx = mappedPosition(d, a, px, cy, tx), fy = mappedPosition(d, b, px, dy, ty);
         const auto floorX = hn::Floor(fx), floorY = hn::Floor(fy);
-        const auto inside = hn::And(hn::And(hn::Ge(floorX, lowX), hn::Lt(hn::Add(floorX, one), highX)),
-                                    hn::And(hn::Ge(floorY, lowY), hn::Lt(hn::Add(floorY, one), highY)));
+        const auto inside = tapsInside(d, floorX, floorY, lowX, lowY, highX, highY);
         hn::StoreU(hn::DemoteTo(di, hn::IfThenElse(inside, hn::Sub(floorX, lowX), outside)), di, columns + i);
         hn::StoreU(hn::DemoteTo(di, hn::IfThenElse(inside, hn::Sub(floorY, lowY), hn::Zero(d))), di,
                    rows + i);
         hn::StoreU(hn::DemoteTo(df, hn::Sub(fx, floorX)), df, weightsX + i);
         hn::StoreU(hn::DemoteTo(df, hn::Sub(fy, floorY)), df, weightsY + i);
     }
+}
+
+// One output row of a turned or sheared map: count pixels of row y from column x, each blended from
+// the four source pixels around its position, worked out as bilinearTaps works it out. source is
+// the pixel at the source's corner (bounds[0], bounds[1]), rows rowStride floats apart. The pixels
+// with a tap outside the source are left as they are and their indices written to outside (the
+// caller fills those); returns how many there are. The taps ahead bytes on (those of a row a few
+// rows on) are fetched into cache meanwhile.
+std::size_t bilinearTurnedRow(const double* m, int x, int y, std::size_t count, const int* bounds,
+                              const float* source, std::ptrdiff_t rowStride, std::ptrdiff_t ahead,
+                              float* rgba, std::int32_t* outside) {
+    const hn::ScalableTag<double> d;
+    const hn::Rebind<float, decltype(d)> df;
+    // One pixel's four channels per vector (fewer on targets without 128-bit vectors): the taps
+    // are scattered, so wider vectors would only add shuffles.
+    const hn::CappedTag<float, 4> d4;
+    const std::size_t n = hn::Lanes(d4);
+    const double py = static_cast<double>(y) + 0.5;
+    const auto cy = hn::Set(d, m[2] * py), dy = hn::Set(d, m[3] * py);
+    const auto a = hn::Set(d, m[0]), b = hn::Set(d, m[1]), tx = hn::Set(d, m[4]), ty = hn::Set(d, m[5]);
+    const auto half = hn::Set(d, 0.5);
+    const auto lowX = hn::Set(d, bounds[0]), lowY = hn::Set(d, bounds[1]);
+    const auto highX = hn::Set(d, bounds[2]), highY = hn::Set(d, bounds[3]);
+    // Offsets in floats, exact in doubles: a tile's source is far smaller than 2^53 floats.
+    const auto stride = hn::Set(d, static_cast<double>(rowStride)), four = hn::Set(d, 4.0);
+    const auto none = hn::Set(d, -1.0);
+    // The taps of a run of pixels are worked out before any of them is blended, so that the blends'
+    // reads do not wait on the long chain of arithmetic that gives their addresses.
+    constexpr std::size_t kRun = HWY_MAX(std::size_t{64}, HWY_MAX_BYTES / sizeof(double));
+    HWY_ALIGN double offsets[kRun];
+    HWY_ALIGN float weightsX[kRun], weightsY[kRun];
+    std::size_t missed = 0;
+    for (std::size_t start = 0; start < count; start += kRun) {
+        const std::size_t run = std::min(kRun, count - start);
+        for (std::size_t i = 0; i < run; i += hn::Lanes(d)) {
+            const auto px =
+                hn::Add(hn::Iota(d, static_cast<double>(x) + static_cast<double>(start + i)), half);
+            const auto fx = mappedPosition(d, a, px, cy, tx), fy = mappedPosition(d, b, px, dy, ty);
+            const auto floorX = hn::Floor(fx), floorY = hn::Floor(fy);
+            const auto inside = tapsInside(d, floorX, floorY, lowX, lowY, highX, highY);
+            const auto offset =
+                hn::MulAdd(hn::Sub(floorY, lowY), stride, hn::Mul(hn::Sub(floorX, lowX), four));
+            hn::Store(hn::IfThenElse(inside, offset, none), d, offsets + i);
+            hn::Store(hn::DemoteTo(df, hn::Sub(fx, floorX)), df, weightsX + i);
+            hn::Store(hn::DemoteTo(df, hn::Sub(fy, floorY)), df, weightsY + i);
+        }
+        for (std::size_t j = 0; j < run; ++j) {
+            if (offsets[j] < 0) {
+                outside[missed++] = static_cast<std::int32_t>(start + j);
+                continue;
+            }
+            const float* bottom = source + static_cast<std::ptrdiff_t>(offsets[j]);
+            const float* top = bottom + rowStride;
+            // The reads go across the source's rows, where the processor does not foresee them. A
+            // fetch never faults, so the addresses need not lie in the source.
+            const std::uintptr_t later =
+                reinterpret_cast<std::uintptr_t>(bottom) + static_cast<std::uintptr_t>(ahead);
+            hwy::Prefetch(reinterpret_cast<const float*>(later));
+            hwy::Prefetch(reinterpret_cast<const float*>(later + static_cast<std::uintptr_t>(rowStride) *
+                                                                     sizeof(float)));
+            const auto wx = hn::Set(d4, weightsX[j]), wy = hn::Set(d4, weightsY[j]);
+            float* pixel = rgba + (start + j) * 4;
+            for (std::size_t c = 0; c < 4; c += n) {
+                const auto b0 = hn::LoadU(d4, bottom + c), t0 = hn::LoadU(d4, top + c);
+                const auto low = hn::MulAdd(hn::Sub(hn::LoadU(d4, bottom + c + 4), b0), wx, b0);
+                const auto high = hn::MulAdd(hn::Sub(hn::LoadU(d4, top + c + 4), t0), wx, t0);
+                hn::StoreU(hn::MulAdd(hn::Sub(high, low), wy, low), d4, pixel + c);
+            }
+        }
+    }
+    return missed;
 }
 
 } // namespace ImageEngine::HWY_NAMESPACE
@@ -104,8 +166,8 @@ HWY_AFTER_NAMESPACE();
 namespace ImageEngine {
 
 HWY_EXPORT(bilinearRow);
-HWY_EXPORT(bilinearGatherRow);
 HWY_EXPORT(bilinearTaps);
+HWY_EXPORT(bilinearTurnedRow);
 
 namespace {
 
@@ -114,11 +176,6 @@ void blendRow(const float* bottom, const float* top, const std::int32_t* offsets
               float rowWeight, std::size_t count, float* rgba) {
     HWY_DYNAMIC_DISPATCH(bilinearRow)(bottom, top, offsets, weights, rowWeight, count, rgba);
 }
-void blendGatheredRow(const float* source, std::ptrdiff_t rowStride, const std::ptrdiff_t* offsets,
-                      const float* weightsX, const float* weightsY, std::size_t count, float* rgba) {
-    HWY_DYNAMIC_DISPATCH(bilinearGatherRow)(source, rowStride, offsets, weightsX, weightsY, count, rgba);
-}
-
 static_assert(kMaxDoubleLanes >= HWY_MAX_BYTES / sizeof(double),
               "the taps' padding covers the widest vector");
 
@@ -231,40 +288,33 @@ private:
     }
 
     // Each position comes from its own pixel centre in double precision, as on the scalar path; the
-    // blends of the pixels whose four taps lie in the source run as vectors, the few at its edge
-    // (where rounding of the mapped rect left a tap outside) one channel at a time.
+    // pixels whose four taps lie in the source are blended as they are worked out, the few at its
+    // edge (where rounding of the mapped rect left a tap outside) one channel at a time.
     void renderRotated(const PixelSpan& source, const PixelSpan& out) const {
         const Graphics::AffineTransform& m = m_inverse;
+        const double matrix[6] = {m.a, m.b, m.c, m.d, m.tx, m.ty};
         const PixelRect& r = source.rect;
+        const int bounds[4] = {r.x, r.y, r.maxX(), r.maxY()};
         const std::size_t width = static_cast<std::size_t>(out.rect.w);
-        // The taps are worked out a vector at a time, so their arrays are padded by the widest one.
-        const std::size_t padded = width + kMaxDoubleLanes;
-        thread_local std::vector<std::ptrdiff_t> offsets;
-        thread_local std::vector<std::int32_t> columns, rows;
-        thread_local std::vector<float> weightsX, weightsY;
-        offsets.resize(width);
-        columns.resize(padded);
-        rows.resize(padded);
-        weightsX.resize(padded);
-        weightsY.resize(padded);
+        thread_local std::vector<std::int32_t> outside;
+        outside.resize(width);
+        // Where the taps of the pixel four rows on lie, as a move in bytes: the rows between are
+        // blended while they are fetched. None for a map that moves them far (or not at all).
+        constexpr double kRowsAhead = 4;
+        const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(source.stride);
+        const double move =
+            (std::round(kRowsAhead * m.d) * static_cast<double>(stride) + std::round(kRowsAhead * m.c) * 4) *
+            sizeof(float);
+        const std::ptrdiff_t ahead = std::abs(move) < double(1 << 28) ? static_cast<std::ptrdiff_t>(move) : 0;
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
             float* row = out.row(y);
-            bilinearTaps(m, out.rect.x, y, width, r, columns.data(), rows.data(), weightsX.data(),
-                         weightsY.data());
-            for (std::size_t i = 0; i < width; ++i) {
-                if (columns[i] >= 0) {
-                    offsets[i] =
-                        static_cast<std::ptrdiff_t>(rows[i]) * static_cast<std::ptrdiff_t>(source.stride) +
-                        static_cast<std::ptrdiff_t>(columns[i]) * 4;
-                    continue;
-                }
-                // A tap outside the source (rare: rounding at the mapped rect's edge).
-                Graphics::Point q = m.applyToPoint({out.rect.x + static_cast<double>(i) + 0.5, y + 0.5});
-                offsets[i] = -1;
-                sample(source, q.x - 0.5, q.y - 0.5, row + i * 4);
+            const std::size_t missed = HWY_DYNAMIC_DISPATCH(bilinearTurnedRow)(
+                matrix, out.rect.x, y, width, bounds, source.data, stride, ahead, row, outside.data());
+            for (std::size_t k = 0; k < missed; ++k) {
+                const double x = out.rect.x + static_cast<double>(outside[k]) + 0.5;
+                Graphics::Point q = m.applyToPoint({x, y + 0.5});
+                sample(source, q.x - 0.5, q.y - 0.5, row + static_cast<std::size_t>(outside[k]) * 4);
             }
-            blendGatheredRow(source.data, static_cast<std::ptrdiff_t>(source.stride), offsets.data(),
-                             weightsX.data(), weightsY.data(), width, row);
         }
     }
 
@@ -340,18 +390,34 @@ NodePtr makeAffineNode(const NodePtr& input, const Graphics::AffineTransform& gi
 NodePtr foldTransformIntoResampling(const NodePtr& input, const Graphics::AffineTransform& transform) {
     if (!mapsPixelCentresOntoCentres(transform))
         return nullptr;
-    const std::optional<std::pair<NodePtr, Graphics::Rect>> crop = cropPartsOf(input);
-    if (!crop || crop->second.isNull() || crop->second.isInfinite())
+    // The crops over the resampling, outermost first (a straightened picture is cut to its frame,
+    // then by the crop screen's rect, before it is moved to the origin).
+    constexpr int kMaxCrops = 4;
+    Graphics::Rect rects[kMaxCrops];
+    int crops = 0;
+    NodePtr below = input;
+    while (crops < kMaxCrops) {
+        const std::optional<std::pair<NodePtr, Graphics::Rect>> crop = cropPartsOf(below);
+        if (!crop)
+            break;
+        if (crop->second.isNull() || crop->second.isInfinite())
+            return nullptr;
+        rects[crops++] = crop->second;
+        below = crop->first;
+    }
+    if (crops == 0)
         return nullptr;
     // Only a turned picture: a scale or move keeps its cheaper row-wise blend and the copy after it,
     // which together cost less than gathering every tap.
-    auto resampling = std::dynamic_pointer_cast<const AffineNode>(crop->first);
+    auto resampling = std::dynamic_pointer_cast<const AffineNode>(below);
     if (!resampling || !resampling->isRotated())
         return nullptr;
-    // The move maps pixel centres onto centres, so the crop keeps the same pixels, moved with it.
-    NodePtr turned = makeAffineNode(resampling->inputs()[0],
+    // The move maps pixel centres onto centres, so each crop keeps the same pixels, moved with it.
+    NodePtr result = makeAffineNode(resampling->inputs()[0],
                                     Graphics::AffineTransform::concat(resampling->transform(), transform));
-    return makeCropNode(turned, transform.applyToRect(crop->second));
+    for (int i = crops - 1; i >= 0; --i)
+        result = makeCropNode(result, transform.applyToRect(rects[i]));
+    return result;
 }
 
 std::shared_ptr<Filter> makeAffineTransformFilter() {

@@ -71,7 +71,7 @@ bool copyEncodedSource(const Node& node, const PixelRect& rect,
 // position from its own pixel centre, as a·x + c·y + tx with every product rounded before it is
 // added: the lower-left tap's column and row counted from source's corner (the column −1 where one
 // of the four taps falls outside source) and the weights across and up. The turned picture's render
-// reads its taps so; each array holds count + kMaxDoubleLanes entries.
+// works its taps out by the same formula; each array holds count + kMaxDoubleLanes entries.
 constexpr std::size_t kMaxDoubleLanes = 256 / sizeof(double); // the widest vector Highway allows
 void bilinearTaps(const Graphics::AffineTransform& inverse, int x, int y, std::size_t count,
                   const PixelRect& source, std::int32_t* columns, std::int32_t* rows, float* weightsX,
