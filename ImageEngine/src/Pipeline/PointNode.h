@@ -3,7 +3,9 @@
 #include "Pipeline/Node.h"
 #include "Pipeline/Simd.h"
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace ImageEngine {
@@ -19,6 +21,9 @@ public:
         (void)key;
         return false;
     }
+    // The row-major 3 × 3 matrix that a step doing nothing but multiplying the linear colour by one
+    // applies, so that neighbouring such steps can run as their product; nullopt for any other step.
+    virtual std::optional<std::array<float, 9>> colorMatrix() const { return std::nullopt; }
 };
 
 using PointKernelPtr = std::shared_ptr<const PointKernel>;
