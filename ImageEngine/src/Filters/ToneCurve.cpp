@@ -80,22 +80,31 @@ void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
             low[term] = hn::Load(d, cubics + term * kCurveSegments);
             high[term] = kLanes == 8 ? hn::Load(d, cubics + term * kCurveSegments + 8) : low[term];
         }
-        curveStraightChannels(lanes, static_cast<float>(kCurveSegments), static_cast<int>(kCurveSegments) - 1,
-                              [&](VI segment, V t) {
-                                  const auto indices = hn::IndicesFromVec(d, hn::And(segment, lowMask));
-                                  const auto upper = hn::RebindMask(d, hn::Gt(segment, lowMask));
-                                  auto term = [&](int k) {
-                                      const V fromLow = hn::TableLookupLanes(low[k], indices);
-                                      return kLanes == 8
-                                                 ? hn::IfThenElse(
-                                                       upper, hn::TableLookupLanes(high[k], indices), fromLow)
-                                                 : fromLow;
-                                  };
-                                  V curved = hn::MulAdd(term(3), t, term(2));
-                                  curved = hn::MulAdd(curved, t, term(1));
-                                  curved = hn::MulAdd(curved, t, term(0));
-                                  return hn::Min(hn::Max(curved, zero), one);
-                              });
+        curveStraightChannels(
+            lanes, static_cast<float>(kCurveSegments), static_cast<int>(kCurveSegments) - 1,
+            [&](VI segment, V t) {
+                const auto indices = hn::IndicesFromVec(d, hn::And(segment, lowMask));
+                auto horner = [&](auto term) {
+                    V curved = hn::MulAdd(term(3), t, term(2));
+                    curved = hn::MulAdd(curved, t, term(1));
+                    curved = hn::MulAdd(curved, t, term(0));
+                    return hn::Min(hn::Max(curved, zero), one);
+                };
+                if (kLanes == 8) {
+                    // Neighbouring pixels mostly lie in the same half of the curve: then one table
+                    // serves every lane, and half the lookups and the selection between them go.
+                    const auto upper = hn::RebindMask(d, hn::Gt(segment, lowMask));
+                    if (hn::AllFalse(d, upper))
+                        return horner([&](int k) { return hn::TableLookupLanes(low[k], indices); });
+                    if (hn::AllTrue(d, upper))
+                        return horner([&](int k) { return hn::TableLookupLanes(high[k], indices); });
+                    return horner([&](int k) {
+                        return hn::IfThenElse(upper, hn::TableLookupLanes(high[k], indices),
+                                              hn::TableLookupLanes(low[k], indices));
+                    });
+                }
+                return horner([&](int k) { return hn::TableLookupLanes(low[k], indices); });
+            });
     } else {
         (void)lanes;
         (void)cubics;
