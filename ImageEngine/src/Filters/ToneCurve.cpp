@@ -3,6 +3,8 @@
 // is kept. The curve composed with the transfer functions is one table, looked up per channel; where
 // sixteen cubics (one per sixteenth of the table's index) follow it closely enough, vectors of eight
 // or sixteen lanes pick each lane's cubic from registers instead, without per-lane loads.
+#include <type_traits>
+
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/ToneCurve.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -26,14 +28,29 @@ HWY_INLINE void curveStraightChannels(const Simd::Lanes& lanes, float steps, int
     const VI last = hn::Set(di, lastStep);
     forEachVector(lanes, [&](std::size_t i) {
         const V a = hn::Load(d, lanes.a + i);
-        const V inverse = inverseAlpha(d, a);
-        for (float* channel : {lanes.r, lanes.g, lanes.b}) {
-            const V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channel + i), inverse), zero), one);
-            const V position = hn::Mul(hn::Sqrt(v), scale);
-            const VI step = hn::Min(hn::ConvertTo(di, position), last);
-            const V fraction = hn::Sub(position, hn::ConvertTo(d, step));
-            hn::Store(hn::Mul(curve(step, fraction), a), d, channel + i);
-        }
+        auto channels = [&](auto opaque) {
+            constexpr bool kOpaque = decltype(opaque)::value;
+            const V inverse = kOpaque ? one : inverseAlpha(d, a);
+            for (float* channel : {lanes.r, lanes.g, lanes.b}) {
+                V v = hn::Load(d, channel + i);
+                if constexpr (!kOpaque)
+                    v = hn::Mul(v, inverse);
+                v = hn::Min(hn::Max(v, zero), one);
+                const V position = hn::Mul(hn::Sqrt(v), scale);
+                const VI step = hn::Min(hn::ConvertTo(di, position), last);
+                const V fraction = hn::Sub(position, hn::ConvertTo(d, step));
+                V curved = curve(step, fraction);
+                if constexpr (!kOpaque)
+                    curved = hn::Mul(curved, a);
+                hn::Store(curved, d, channel + i);
+            }
+        };
+        // A vector of opaque pixels, what photos are made of, is its own straight colour: neither
+        // the division nor the premultiplication is needed.
+        if (hn::AllTrue(d, hn::Eq(a, one)))
+            channels(std::true_type{});
+        else
+            channels(std::false_type{});
     });
 }
 
