@@ -136,46 +136,32 @@ void toneMapFine(const Simd::Lanes& lanes, const float* side, const ToneCurve& c
                              [&](std::size_t i, V a, V b) { toneMapVector(d, lanes, i, a, b, c); });
 }
 
-// The run with its coefficients from a grid factor times coarser, interpolated at each pixel's centre
-// between the four coarse pixels around it: low and high are the grid's rows around the run's row,
-// from coarse column first on (columns of them, interleaved (a, b, ·, ·)), fy the weight of high.
-// They are interpolated between the rows first, once per coarse column, then along the row for each
-// pixel: a vector of pixels spans fewer coarse columns than it has lanes, so the pairs around each
-// pixel come from two shifted loads and a permute, without gathers.
-void toneMapCoarse(const Simd::Lanes& lanes, const float* low, const float* high, int first, int columns,
-                   float fy, int factor, const ToneCurve& curve) {
+// One row of the coarse grid interpolated along it at the centres of count pixels from column x, for
+// a grid factor times coarser: row holds the grid's pixels (a, b, ·, ·) from coarse column first on,
+// columns of them (at most Simd::kRunPixels / factor + 3), and a and b receive count values, then
+// whatever fills the last vector. A vector of pixels spans fewer coarse columns than it has lanes, so
+// the pairs around each pixel come from two shifted loads and a permute, without gathers.
+void interpolateGridRow(const float* row, int first, int columns, int x, std::size_t count, int factor,
+                        float* a, float* b) {
     const D d;
     const DI di;
     const std::size_t n = hn::Lanes(d);
-    // Between the rows; past the last column, a vector's worth of zeros that the shifted loads may
-    // read.
-    HWY_ALIGN float rowA[Simd::kRunPixels + 2 + 2 * kMaxLanes], rowB[Simd::kRunPixels + 2 + 2 * kMaxLanes];
-    const V weight = hn::Set(d, fy);
-    const std::size_t coarseCount = static_cast<std::size_t>(columns);
-    forEachCoefficientVector(low, coarseCount, [&](std::size_t j, V a0, V b0) {
-        V a1, b1, unusedC, unusedD;
-        if (j + n <= coarseCount) {
-            hn::LoadInterleaved4(d, high + j * 4, a1, b1, unusedC, unusedD);
-        } else {
-            HWY_ALIGN float tail[kMaxLanes * 4] = {};
-            std::memcpy(tail, high + j * 4, (coarseCount - j) * 4 * sizeof(float));
-            hn::LoadInterleaved4(d, tail, a1, b1, unusedC, unusedD);
-        }
-        hn::Store(hn::MulAdd(hn::Sub(a1, a0), weight, a0), d, rowA + j);
-        hn::Store(hn::MulAdd(hn::Sub(b1, b0), weight, b0), d, rowB + j);
+    // Past the last column, zeros that the shifted loads may read.
+    HWY_ALIGN float rowA[Simd::kRunPixels + 3 + 2 * kMaxLanes], rowB[Simd::kRunPixels + 3 + 2 * kMaxLanes];
+    forEachCoefficientVector(row, static_cast<std::size_t>(columns), [&](std::size_t j, V a0, V b0) {
+        hn::Store(a0, d, rowA + j);
+        hn::Store(b0, d, rowB + j);
     });
     std::fill(rowA + columns, rowA + columns + 2 * n, 0.0f);
     std::fill(rowB + columns, rowB + columns + 2 * n, 0.0f);
 
-    const ToneCurveVectors c(d, curve);
     const float inverse = 1.0f / static_cast<float>(factor);
     const V half = hn::Set(d, 0.5f), scale = hn::Set(d, inverse);
     const V lowest = hn::Set(d, static_cast<float>(first));
     const V highest = hn::Set(d, static_cast<float>(first + columns - 2));
     const V step = hn::Set(d, static_cast<float>(n));
-    V position = hn::Iota(d, static_cast<float>(lanes.x));
-    // Whole vectors: the lanes are padded.
-    for (std::size_t i = 0; i < lanes.count; i += n, position = hn::Add(position, step)) {
+    V position = hn::Iota(d, static_cast<float>(x));
+    for (std::size_t i = 0; i < count; i += n, position = hn::Add(position, step)) {
         // The position in coarse pixels, whose whole part is the coarse column at or before the
         // centre (kept inside the row where rounding strays at an edge) and fraction the weight.
         const V t = hn::Sub(hn::Mul(hn::Add(position, half), scale), half);
@@ -188,9 +174,25 @@ void toneMapCoarse(const Simd::Lanes& lanes, const float* low, const float* high
         const V a1 = hn::TableLookupLanes(hn::LoadU(d, rowA + start + 1), indices);
         const V b0 = hn::TableLookupLanes(hn::LoadU(d, rowB + start), indices);
         const V b1 = hn::TableLookupLanes(hn::LoadU(d, rowB + start + 1), indices);
-        toneMapVector(d, lanes, i, hn::MulAdd(hn::Sub(a1, a0), fx, a0), hn::MulAdd(hn::Sub(b1, b0), fx, b0),
-                      c);
+        hn::StoreU(hn::MulAdd(hn::Sub(a1, a0), fx, a0), d, a + i);
+        hn::StoreU(hn::MulAdd(hn::Sub(b1, b0), fx, b0), d, b + i);
     }
+}
+
+// The run with its coefficients between two rows of them already interpolated along the picture's
+// rows, one value per pixel of the run (and whole vectors' worth): lowA and lowB above the run's
+// centres, highA and highB below, fy the weight of the lower ones.
+void toneMapBetweenRows(const Simd::Lanes& lanes, const float* lowA, const float* lowB, const float* highA,
+                        const float* highB, float fy, const ToneCurve& curve) {
+    const D d;
+    const ToneCurveVectors c(d, curve);
+    const V weight = hn::Set(d, fy);
+    forEachVector(lanes, [&](std::size_t i) {
+        const V a0 = hn::LoadU(d, lowA + i), a1 = hn::LoadU(d, highA + i);
+        const V b0 = hn::LoadU(d, lowB + i), b1 = hn::LoadU(d, highB + i);
+        toneMapVector(d, lanes, i, hn::MulAdd(hn::Sub(a1, a0), weight, a0),
+                      hn::MulAdd(hn::Sub(b1, b0), weight, b0), c);
+    });
 }
 
 } // namespace ImageEngine::HWY_NAMESPACE
@@ -209,7 +211,8 @@ namespace ImageEngine {
 HWY_EXPORT(toneGuide);
 HWY_EXPORT(toneCoefficients);
 HWY_EXPORT(toneMapFine);
-HWY_EXPORT(toneMapCoarse);
+HWY_EXPORT(interpolateGridRow);
+HWY_EXPORT(toneMapBetweenRows);
 
 namespace {
 
@@ -341,22 +344,56 @@ public:
         return {x0, y0, coarse(rect.maxX() - 1) + 2 - x0, coarse(rect.maxY() - 1) + 2 - y0};
     }
 
+    // On a coarser grid, the coefficients of every coarse row the rect reads, interpolated along it at
+    // the centres of the rect's columns: once per rect rather than once for each of the factor rows
+    // of pixels that read it. Row Y of the span holds the a of each column, then, half a stride on,
+    // the b.
+    PixelSpan prepareSide(const PixelRect& rect, const PixelSpan& side, ScratchPool& scratch,
+                          std::unique_ptr<ScratchPool::Buffer>& holder) const override {
+        if (m_factor == 1)
+            return side;
+        const int y0 = coarse(rect.y), rows = coarse(rect.maxY() - 1) + 2 - y0;
+        // Whole vectors of the widest instruction set past the last column, so that every row
+        // starts aligned and the runs' last vectors read numbers.
+        const std::size_t width = (static_cast<std::size_t>(rect.w) + 15) / 16 * 16 + kVectorPadding;
+        holder = std::make_unique<ScratchPool::Buffer>(scratch, static_cast<std::size_t>(rows) * 2 * width);
+        const PixelSpan prepared{holder->data(), 2 * width, PixelRect{rect.x, y0, rect.w, rows}};
+        for (int y = y0; y < y0 + rows; ++y) {
+            float* a = prepared.row(y);
+            float* b = a + width;
+            // In the runs' own pieces, so each coarse column is clamped as its run's.
+            for (int start = 0; start < rect.w; start += static_cast<int>(Simd::kRunPixels)) {
+                const int x = rect.x + start;
+                const int count = std::min(static_cast<int>(Simd::kRunPixels), rect.w - start);
+                const int first = coarse(x), columns = coarse(x + count - 1) + 2 - first;
+                HWY_DYNAMIC_DISPATCH(interpolateGridRow)
+                (side.at(first, y), first, columns, x, static_cast<std::size_t>(count), m_factor, a + start,
+                 b + start);
+            }
+            std::fill(a + rect.w, a + width, 0.0f);
+            std::fill(b + rect.w, b + width, 0.0f);
+        }
+        return prepared;
+    }
+
     void applyWithSide(const Simd::Lanes& lanes, const PixelSpan& side) const override {
         if (m_factor == 1) {
             HWY_DYNAMIC_DISPATCH(toneMapFine)(lanes, side.at(lanes.x, lanes.y), m_curve);
             return;
         }
-        // Interpolated between the four coarse coefficients around each centre.
+        // Between the two prepared rows around the run's centres.
         const float inverse = 1.0f / static_cast<float>(m_factor);
         const int y0 = coarse(lanes.y);
         const float fy = (static_cast<float>(lanes.y) + 0.5f) * inverse - 0.5f - static_cast<float>(y0);
-        const int first = coarse(lanes.x);
-        const int columns = coarse(lanes.x + static_cast<int>(lanes.count) - 1) + 2 - first;
-        HWY_DYNAMIC_DISPATCH(toneMapCoarse)
-        (lanes, side.at(first, y0), side.at(first, y0 + 1), first, columns, fy, m_factor, m_curve);
+        const std::size_t offset = static_cast<std::size_t>(lanes.x - side.rect.x), half = side.stride / 2;
+        const float* low = side.row(y0) + offset;
+        const float* high = side.row(y0 + 1) + offset;
+        HWY_DYNAMIC_DISPATCH(toneMapBetweenRows)(lanes, low, low + half, high, high + half, fy, m_curve);
     }
 
 private:
+    // More floats than the widest vector holds.
+    static constexpr std::size_t kVectorPadding = 64;
     // The coarse pixel whose centre is at or before the centre of pixel v.
     int coarse(int v) const {
         return static_cast<int>(std::floor((static_cast<double>(v) + 0.5) / m_factor - 0.5));
