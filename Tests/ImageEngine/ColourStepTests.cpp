@@ -9,6 +9,7 @@
 #include <ImageEngine/FilterNames.h>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -97,6 +98,25 @@ StepCase matrixCase(const char* name, const std::array<float, 9>& m) {
             }};
 }
 
+StepCase exposureCase(const char* name, double ev) {
+    return {
+        name,
+        [ev](const ImagePtr& image) {
+            return apply(Filters::exposureAdjust.text, {{Inputs::image.text, image}, {Inputs::ev.text, ev}});
+        },
+        [ev](std::array<double, 3> c) {
+            for (double& v : c)
+                v *= std::exp2(ev);
+            return c;
+        }};
+}
+
+// One step after another: neighbouring matrix and exposure steps run as one matrix.
+StepCase thenCase(const char* name, const StepCase& first, const StepCase& second) {
+    return {name, [first, second](const ImagePtr& image) { return second.build(first.build(image)); },
+            [first, second](const std::array<double, 3>& c) { return second.formula(first.formula(c)); }};
+}
+
 StepCase vibranceCase(const char* name, double amount) {
     return {name, [amount](const ImagePtr& image) { return vibrance(image, amount); },
             [amount](const std::array<double, 3>& c) { return vibranceOf(c, amount); }};
@@ -129,9 +149,13 @@ TEST_P(ColourStepTest, EveryPixelWithinOneStepOfTheFormula) {
 
 INSTANTIATE_TEST_SUITE_P(Steps, ColourStepTest,
                          testing::Values(matrixCase("WarmToNeutral", kWarmToNeutral),
-                                         matrixCase("Mixing", kMixing), vibranceCase("Raise", 0.8),
-                                         vibranceCase("FullRaise", 1.0), vibranceCase("Lower", -0.6),
-                                         vibranceCase("BeyondTheRange", -3.0)),
+                                         matrixCase("Mixing", kMixing),
+                                         thenCase("WarmToNeutralThenExposure", matrixCase("", kWarmToNeutral),
+                                                  exposureCase("", 0.3)),
+                                         thenCase("WarmToNeutralThenMixing", matrixCase("", kWarmToNeutral),
+                                                  matrixCase("", kMixing)),
+                                         vibranceCase("Raise", 0.8), vibranceCase("FullRaise", 1.0),
+                                         vibranceCase("Lower", -0.6), vibranceCase("BeyondTheRange", -3.0)),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Both steps in one pass after a turn, rendered in odd tiles: each vector instruction set gives the

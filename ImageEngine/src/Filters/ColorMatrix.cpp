@@ -32,6 +32,7 @@ HWY_AFTER_NAMESPACE();
 #include "Pipeline/PointNode.h"
 
 #include <Foundation/Log.h>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -54,6 +55,7 @@ public:
         key.add(std::span<const float>(m_matrix));
         return true;
     }
+    std::optional<std::array<float, kEntries>> colorMatrix() const override { return m_matrix; }
 
 private:
     std::array<float, kEntries> m_matrix;
@@ -95,11 +97,40 @@ protected:
             }
         }
         NodePtr input = nodeOf(imageInput(Inputs::image));
-        return imageWithNode(appendPointKernel(input, std::make_shared<ColorMatrixKernel>(matrix)));
+        return imageWithNode(appendColorMatrixKernel(input, std::make_shared<ColorMatrixKernel>(matrix)));
     }
 };
 
 } // namespace
+
+NodePtr appendColorMatrixKernel(const NodePtr& input, PointKernelPtr kernel) {
+    auto chain = std::dynamic_pointer_cast<const PointNode>(input);
+    const std::optional<std::array<float, kEntries>> after = kernel ? kernel->colorMatrix() : std::nullopt;
+    const std::optional<std::array<float, kEntries>> before =
+        chain && !chain->kernels().empty() ? chain->kernels().back()->colorMatrix() : std::nullopt;
+    if (!after || !before)
+        return appendPointKernel(input, std::move(kernel));
+    // The product in double precision, rounded once: a step that scales by a power of two, or by 1,
+    // gives the other's matrix exactly.
+    std::array<float, kEntries> product{};
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            double sum = 0;
+            for (int k = 0; k < 3; ++k)
+                sum += double((*after)[i * 3 + k]) * double((*before)[k * 3 + j]);
+            product[i * 3 + j] = static_cast<float>(sum);
+        }
+    }
+    // A gain beyond single precision (an exposure of hundreds of stops) stays a step of its own.
+    auto finite = [](const std::array<float, kEntries>& m) {
+        return std::all_of(m.begin(), m.end(), [](float v) { return std::isfinite(v); });
+    };
+    if (!finite(*after) || !finite(*before) || !finite(product))
+        return appendPointKernel(input, std::move(kernel));
+    std::vector<PointKernelPtr> kernels = chain->kernels();
+    kernels.back() = std::make_shared<ColorMatrixKernel>(product);
+    return std::make_shared<PointNode>(chain->inputs()[0], std::move(kernels));
+}
 
 std::shared_ptr<Filter> makeColorMatrixFilter() {
     return makePreparedFilter<ColorMatrixFilter>();

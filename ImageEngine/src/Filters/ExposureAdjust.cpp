@@ -43,6 +43,9 @@ public:
         key.add(m_gain);
         return true;
     }
+    std::optional<std::array<float, 9>> colorMatrix() const override {
+        return std::array<float, 9>{m_gain, 0, 0, 0, m_gain, 0, 0, 0, m_gain};
+    }
 
 private:
     float m_gain;
@@ -61,7 +64,7 @@ protected:
     }
     ImagePtr build() const override {
         NodePtr input = nodeOf(imageInput(Inputs::image));
-        return imageWithNode(appendPointKernel(
+        return imageWithNode(appendColorMatrixKernel(
             input, std::make_shared<ExposureKernel>(static_cast<float>(numberInput(Inputs::ev)))));
     }
 };

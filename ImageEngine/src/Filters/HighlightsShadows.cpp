@@ -10,6 +10,9 @@
 // which puts middle grey (18 %) near the middle of the scale. The curve moves each tone by an amount
 // read at the neighbourhood's tone, and the pixel's colour is scaled by one gain, so its ratios are
 // kept.
+#include <algorithm>
+#include <cstring>
+
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/HighlightsShadows.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -67,25 +70,101 @@ void toneCoefficients(const Simd::Lanes& lanes, float threshold) {
     });
 }
 
-// The coefficients (a in ca, b in cb) of count pixels of a row from column x, each interpolated
-// at its centre along one row of a grid factor times coarser: rowA and rowB hold coarse columns
-// first, first + 1, ... (columns of them, then a vector's worth of padding), already interpolated
-// between the grid's rows. A vector of pixels spans fewer coarse columns than it has lanes, so the
-// pairs around each pixel come from two shifted loads and a permute, without gathers.
-void interpolateCoefficients(const float* rowA, const float* rowB, int first, int columns, int x,
-                             std::size_t count, int factor, float* ca, float* cb) {
+// The curve's constants as vectors.
+struct ToneCurveVectors {
+    V zero, one, shadowScale, highlightScale, inverseMiddle, inverseUpper;
+    ToneCurveVectors(D d, const ToneCurve& curve)
+        : zero(hn::Zero(d)), one(hn::Set(d, 1.0f)), shadowScale(hn::Set(d, curve.shadowScale)),
+          highlightScale(hn::Set(d, curve.highlightScale)), inverseMiddle(hn::Set(d, curve.inverseMiddle)),
+          inverseUpper(hn::Set(d, curve.inverseUpper)) {}
+};
+
+// The pixels of the run's vector at i moved by the curve at their neighbourhood's tone, a × tone + b
+// with the means of the coefficients a and b: one gain on the colour.
+HWY_INLINE void toneMapVector(D d, const Simd::Lanes& lanes, std::size_t i, V a, V b,
+                              const ToneCurveVectors& c) {
+    // u(1 − u)² for u in [0, 1]: 0 at both ends, so the curve leaves black, white and middle grey.
+    auto bump = [&](V u) {
+        u = hn::Min(hn::Max(u, c.zero), c.one);
+        const V rest = hn::Sub(c.one, u);
+        return hn::Mul(u, hn::Mul(rest, rest));
+    };
+    const V red = hn::Load(d, lanes.r + i), green = hn::Load(d, lanes.g + i), blue = hn::Load(d, lanes.b + i);
+    const V tone = hn::Sqrt(straightLuminance(d, red, green, blue, hn::Load(d, lanes.a + i)));
+    const V local = hn::MulAdd(a, tone, b);
+    // Shadows act below middle grey, highlights above it, each read at the local tone.
+    const V shift =
+        hn::MulAdd(c.shadowScale, bump(hn::Mul(local, c.inverseMiddle)),
+                   hn::Mul(c.highlightScale, bump(hn::Mul(hn::Sub(c.one, local), c.inverseUpper))));
+    const V moved = hn::Max(hn::Add(tone, shift), c.zero);
+    // The luminance goes from tone² to moved²; black has no colour to scale.
+    const auto lit = hn::Gt(tone, c.zero);
+    const V ratio = hn::Div(moved, hn::IfThenElse(lit, tone, c.one));
+    const V gain = hn::IfThenElse(lit, hn::Mul(ratio, ratio), c.one);
+    hn::Store(hn::Mul(red, gain), d, lanes.r + i);
+    hn::Store(hn::Mul(green, gain), d, lanes.g + i);
+    hn::Store(hn::Mul(blue, gain), d, lanes.b + i);
+}
+
+// The first two of count interleaved pixels (a, b, ·, ·) into a and b, whole vectors at a time; the
+// last, partial vector is read from a zero-padded copy, so nothing past the pixels is read and every
+// value goes through the same arithmetic. body(j, a, b) gets the pixels from j on.
+template <class Body>
+HWY_INLINE void forEachCoefficientVector(const float* pixels, std::size_t count, Body body) {
+    const D d;
+    const std::size_t n = hn::Lanes(d);
+    V a, b, unusedC, unusedD;
+    std::size_t j = 0;
+    for (; j + n <= count; j += n) {
+        hn::LoadInterleaved4(d, pixels + j * 4, a, b, unusedC, unusedD);
+        body(j, a, b);
+    }
+    if (j < count) {
+        HWY_ALIGN float tail[kMaxLanes * 4] = {};
+        std::memcpy(tail, pixels + j * 4, (count - j) * 4 * sizeof(float));
+        hn::LoadInterleaved4(d, tail, a, b, unusedC, unusedD);
+        body(j, a, b);
+    }
+}
+
+// The run with its coefficients read one per pixel from side, at the picture's own resolution.
+void toneMapFine(const Simd::Lanes& lanes, const float* side, const ToneCurve& curve) {
+    const D d;
+    const ToneCurveVectors c(d, curve);
+    // The lanes past count hold zeros, and so do the padded coefficients read for them.
+    forEachCoefficientVector(side, lanes.count,
+                             [&](std::size_t i, V a, V b) { toneMapVector(d, lanes, i, a, b, c); });
+}
+
+// One row of the coarse grid interpolated along it at the centres of count pixels from column x, for
+// a grid factor times coarser: row holds the grid's pixels (a, b, ·, ·) from coarse column first on,
+// columns of them (at most Simd::kRunPixels / factor + 3), and a and b receive count values, then
+// whatever fills the last vector. A vector of pixels spans fewer coarse columns than it has lanes, so
+// the pairs around each pixel come from two shifted loads and a permute, without gathers.
+void interpolateGridRow(const float* row, int first, int columns, int x, std::size_t count, int factor,
+                        float* a, float* b) {
     const D d;
     const DI di;
+    const std::size_t n = hn::Lanes(d);
+    // Past the last column, zeros that the shifted loads may read.
+    HWY_ALIGN float rowA[Simd::kRunPixels + 3 + 2 * kMaxLanes], rowB[Simd::kRunPixels + 3 + 2 * kMaxLanes];
+    forEachCoefficientVector(row, static_cast<std::size_t>(columns), [&](std::size_t j, V a0, V b0) {
+        hn::Store(a0, d, rowA + j);
+        hn::Store(b0, d, rowB + j);
+    });
+    std::fill(rowA + columns, rowA + columns + 2 * n, 0.0f);
+    std::fill(rowB + columns, rowB + columns + 2 * n, 0.0f);
+
     const float inverse = 1.0f / static_cast<float>(factor);
     const V half = hn::Set(d, 0.5f), scale = hn::Set(d, inverse);
     const V lowest = hn::Set(d, static_cast<float>(first));
     const V highest = hn::Set(d, static_cast<float>(first + columns - 2));
-    // Whole vectors: ca and cb are padded as the lanes are.
-    for (std::size_t i = 0; i < count; i += hn::Lanes(d)) {
+    const V step = hn::Set(d, static_cast<float>(n));
+    V position = hn::Iota(d, static_cast<float>(x));
+    for (std::size_t i = 0; i < count; i += n, position = hn::Add(position, step)) {
         // The position in coarse pixels, whose whole part is the coarse column at or before the
         // centre (kept inside the row where rounding strays at an edge) and fraction the weight.
-        const V t = hn::Sub(
-            hn::Mul(hn::Add(hn::Iota(d, static_cast<float>(x + static_cast<int>(i))), half), scale), half);
+        const V t = hn::Sub(hn::Mul(hn::Add(position, half), scale), half);
         const V column = hn::Min(hn::Max(hn::Floor(t), lowest), highest);
         const V fx = hn::Sub(t, column);
         const int start = static_cast<int>(hn::GetLane(column)) - first;
@@ -95,39 +174,24 @@ void interpolateCoefficients(const float* rowA, const float* rowB, int first, in
         const V a1 = hn::TableLookupLanes(hn::LoadU(d, rowA + start + 1), indices);
         const V b0 = hn::TableLookupLanes(hn::LoadU(d, rowB + start), indices);
         const V b1 = hn::TableLookupLanes(hn::LoadU(d, rowB + start + 1), indices);
-        hn::Store(hn::MulAdd(hn::Sub(a1, a0), fx, a0), d, ca + i);
-        hn::Store(hn::MulAdd(hn::Sub(b1, b0), fx, b0), d, cb + i);
+        hn::StoreU(hn::MulAdd(hn::Sub(a1, a0), fx, a0), d, a + i);
+        hn::StoreU(hn::MulAdd(hn::Sub(b1, b0), fx, b0), d, b + i);
     }
 }
 
-// Each pixel of the run moved by the curve at its neighbourhood's tone, a × tone + b with the
-// means of the coefficients (in ca and cb, one per pixel): one gain on the colour.
-void toneMap(const Simd::Lanes& lanes, const float* ca, const float* cb, const ToneCurve& curve) {
+// The run with its coefficients between two rows of them already interpolated along the picture's
+// rows, one value per pixel of the run (and whole vectors' worth): lowA and lowB above the run's
+// centres, highA and highB below, fy the weight of the lower ones.
+void toneMapBetweenRows(const Simd::Lanes& lanes, const float* lowA, const float* lowB, const float* highA,
+                        const float* highB, float fy, const ToneCurve& curve) {
     const D d;
-    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
-    const V shadowScale = hn::Set(d, curve.shadowScale), highlightScale = hn::Set(d, curve.highlightScale);
-    const V inverseMiddle = hn::Set(d, curve.inverseMiddle), inverseUpper = hn::Set(d, curve.inverseUpper);
-    // u(1 − u)² for u in [0, 1]: 0 at both ends, so the curve leaves black, white and middle grey.
-    auto bump = [&](V u) {
-        u = hn::Min(hn::Max(u, zero), one);
-        const V rest = hn::Sub(one, u);
-        return hn::Mul(u, hn::Mul(rest, rest));
-    };
+    const ToneCurveVectors c(d, curve);
+    const V weight = hn::Set(d, fy);
     forEachVector(lanes, [&](std::size_t i) {
-        const V r = hn::Load(d, lanes.r + i), g = hn::Load(d, lanes.g + i), b = hn::Load(d, lanes.b + i);
-        const V tone = hn::Sqrt(straightLuminance(d, r, g, b, hn::Load(d, lanes.a + i)));
-        const V local = hn::MulAdd(hn::Load(d, ca + i), tone, hn::Load(d, cb + i));
-        // Shadows act below middle grey, highlights above it, each read at the local tone.
-        const V shift = hn::MulAdd(shadowScale, bump(hn::Mul(local, inverseMiddle)),
-                                   hn::Mul(highlightScale, bump(hn::Mul(hn::Sub(one, local), inverseUpper))));
-        const V moved = hn::Max(hn::Add(tone, shift), zero);
-        // The luminance goes from tone² to moved²; black has no colour to scale.
-        const auto lit = hn::Gt(tone, zero);
-        const V ratio = hn::Div(moved, hn::IfThenElse(lit, tone, one));
-        const V gain = hn::IfThenElse(lit, hn::Mul(ratio, ratio), one);
-        hn::Store(hn::Mul(r, gain), d, lanes.r + i);
-        hn::Store(hn::Mul(g, gain), d, lanes.g + i);
-        hn::Store(hn::Mul(b, gain), d, lanes.b + i);
+        const V a0 = hn::LoadU(d, lowA + i), a1 = hn::LoadU(d, highA + i);
+        const V b0 = hn::LoadU(d, lowB + i), b1 = hn::LoadU(d, highB + i);
+        toneMapVector(d, lanes, i, hn::MulAdd(hn::Sub(a1, a0), weight, a0),
+                      hn::MulAdd(hn::Sub(b1, b0), weight, b0), c);
     });
 }
 
@@ -146,8 +210,9 @@ namespace ImageEngine {
 
 HWY_EXPORT(toneGuide);
 HWY_EXPORT(toneCoefficients);
-HWY_EXPORT(toneMap);
-HWY_EXPORT(interpolateCoefficients);
+HWY_EXPORT(toneMapFine);
+HWY_EXPORT(interpolateGridRow);
+HWY_EXPORT(toneMapBetweenRows);
 
 namespace {
 
@@ -279,46 +344,56 @@ public:
         return {x0, y0, coarse(rect.maxX() - 1) + 2 - x0, coarse(rect.maxY() - 1) + 2 - y0};
     }
 
+    // On a coarser grid, the coefficients of every coarse row the rect reads, interpolated along it at
+    // the centres of the rect's columns: once per rect rather than once for each of the factor rows
+    // of pixels that read it. Row Y of the span holds the a of each column, then, half a stride on,
+    // the b.
+    PixelSpan prepareSide(const PixelRect& rect, const PixelSpan& side, ScratchPool& scratch,
+                          std::unique_ptr<ScratchPool::Buffer>& holder) const override {
+        if (m_factor == 1)
+            return side;
+        const int y0 = coarse(rect.y), rows = coarse(rect.maxY() - 1) + 2 - y0;
+        // Whole vectors of the widest instruction set past the last column, so that every row
+        // starts aligned and the runs' last vectors read numbers.
+        const std::size_t width = (static_cast<std::size_t>(rect.w) + 15) / 16 * 16 + kVectorPadding;
+        holder = std::make_unique<ScratchPool::Buffer>(scratch, static_cast<std::size_t>(rows) * 2 * width);
+        const PixelSpan prepared{holder->data(), 2 * width, PixelRect{rect.x, y0, rect.w, rows}};
+        for (int y = y0; y < y0 + rows; ++y) {
+            float* a = prepared.row(y);
+            float* b = a + width;
+            // In the runs' own pieces, so each coarse column is clamped as its run's.
+            for (int start = 0; start < rect.w; start += static_cast<int>(Simd::kRunPixels)) {
+                const int x = rect.x + start;
+                const int count = std::min(static_cast<int>(Simd::kRunPixels), rect.w - start);
+                const int first = coarse(x), columns = coarse(x + count - 1) + 2 - first;
+                HWY_DYNAMIC_DISPATCH(interpolateGridRow)
+                (side.at(first, y), first, columns, x, static_cast<std::size_t>(count), m_factor, a + start,
+                 b + start);
+            }
+            std::fill(a + rect.w, a + width, 0.0f);
+            std::fill(b + rect.w, b + width, 0.0f);
+        }
+        return prepared;
+    }
+
     void applyWithSide(const Simd::Lanes& lanes, const PixelSpan& side) const override {
-        alignas(64) float ca[Simd::kRunPixels], cb[Simd::kRunPixels];
-        const std::size_t count = lanes.count;
         if (m_factor == 1) {
-            const float* c = side.at(lanes.x, lanes.y);
-            for (std::size_t i = 0; i < count; ++i) {
-                ca[i] = c[i * 4];
-                cb[i] = c[i * 4 + 1];
-            }
-        } else {
-            // Interpolated between the four coarse coefficients around each centre: between the two
-            // coarse rows first, once per coarse column, then along the row for each pixel.
-            const float inverse = 1.0f / static_cast<float>(m_factor);
-            const int y0 = coarse(lanes.y);
-            const float fy = (static_cast<float>(lanes.y) + 0.5f) * inverse - 0.5f - static_cast<float>(y0);
-            const int first = coarse(lanes.x);
-            const int columns = coarse(lanes.x + static_cast<int>(count) - 1) + 2 - first;
-            const float* low = side.at(first, y0);
-            const float* high = side.at(first, y0 + 1);
-            alignas(64) float rowA[Simd::kRunPixels + 2 + kPadding], rowB[Simd::kRunPixels + 2 + kPadding];
-            for (int j = 0; j < columns; ++j) {
-                rowA[j] = low[j * 4] + (high[j * 4] - low[j * 4]) * fy;
-                rowB[j] = low[j * 4 + 1] + (high[j * 4 + 1] - low[j * 4 + 1]) * fy;
-            }
-            std::fill(rowA + columns, rowA + columns + kPadding, 0.0f);
-            std::fill(rowB + columns, rowB + columns + kPadding, 0.0f);
-            HWY_DYNAMIC_DISPATCH(interpolateCoefficients)
-            (rowA, rowB, first, columns, lanes.x, count, m_factor, ca, cb);
-            HWY_DYNAMIC_DISPATCH(toneMap)(lanes, ca, cb, m_curve);
+            HWY_DYNAMIC_DISPATCH(toneMapFine)(lanes, side.at(lanes.x, lanes.y), m_curve);
             return;
         }
-        // The padding the vectors read past count.
-        std::fill(ca + count, ca + std::min(Simd::kRunPixels, count + 16), 0.0f);
-        std::fill(cb + count, cb + std::min(Simd::kRunPixels, count + 16), 0.0f);
-        HWY_DYNAMIC_DISPATCH(toneMap)(lanes, ca, cb, m_curve);
+        // Between the two prepared rows around the run's centres.
+        const float inverse = 1.0f / static_cast<float>(m_factor);
+        const int y0 = coarse(lanes.y);
+        const float fy = (static_cast<float>(lanes.y) + 0.5f) * inverse - 0.5f - static_cast<float>(y0);
+        const std::size_t offset = static_cast<std::size_t>(lanes.x - side.rect.x), half = side.stride / 2;
+        const float* low = side.row(y0) + offset;
+        const float* high = side.row(y0 + 1) + offset;
+        HWY_DYNAMIC_DISPATCH(toneMapBetweenRows)(lanes, low, low + half, high, high + half, fy, m_curve);
     }
 
 private:
-    // Past the last coarse column of a run: the widest vector's lanes.
-    static constexpr int kPadding = 16;
+    // More floats than the widest vector holds.
+    static constexpr std::size_t kVectorPadding = 64;
     // The coarse pixel whose centre is at or before the centre of pixel v.
     int coarse(int v) const {
         return static_cast<int>(std::floor((static_cast<double>(v) + 0.5) / m_factor - 0.5));

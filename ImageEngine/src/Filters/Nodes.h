@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pipeline/Node.h"
+#include "Pipeline/PointNode.h"
 
 #include <Graphics/AffineTransform.h>
 #include <Graphics/Bitmap.h>
@@ -76,6 +77,11 @@ constexpr std::size_t kMaxDoubleLanes = 256 / sizeof(double); // the widest vect
 void bilinearTaps(const Graphics::AffineTransform& inverse, int x, int y, std::size_t count,
                   const PixelRect& source, std::int32_t* columns, std::int32_t* rows, float* weightsX,
                   float* weightsY);
+
+// The input followed by kernel, a step with a colorMatrix(): where the chain the input ends in already
+// ends in such a step, the two become one step that multiplies by their product, so a white balance
+// followed by an exposure costs one pass over the colour. nullptr for a null input.
+NodePtr appendColorMatrixKernel(const NodePtr& input, PointKernelPtr kernel);
 
 // Wraps a node as a recipe; nullptr for a null node.
 ImagePtr imageWithNode(NodePtr node);

@@ -3,6 +3,8 @@
 // is kept. The curve composed with the transfer functions is one table, looked up per channel; where
 // sixteen cubics (one per sixteenth of the table's index) follow it closely enough, vectors of eight
 // or sixteen lanes pick each lane's cubic from registers instead, without per-lane loads.
+#include <type_traits>
+
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "Filters/ToneCurve.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -26,14 +28,29 @@ HWY_INLINE void curveStraightChannels(const Simd::Lanes& lanes, float steps, int
     const VI last = hn::Set(di, lastStep);
     forEachVector(lanes, [&](std::size_t i) {
         const V a = hn::Load(d, lanes.a + i);
-        const V inverse = inverseAlpha(d, a);
-        for (float* channel : {lanes.r, lanes.g, lanes.b}) {
-            const V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channel + i), inverse), zero), one);
-            const V position = hn::Mul(hn::Sqrt(v), scale);
-            const VI step = hn::Min(hn::ConvertTo(di, position), last);
-            const V fraction = hn::Sub(position, hn::ConvertTo(d, step));
-            hn::Store(hn::Mul(curve(step, fraction), a), d, channel + i);
-        }
+        auto channels = [&](auto opaque) {
+            constexpr bool kOpaque = decltype(opaque)::value;
+            const V inverse = kOpaque ? one : inverseAlpha(d, a);
+            for (float* channel : {lanes.r, lanes.g, lanes.b}) {
+                V v = hn::Load(d, channel + i);
+                if constexpr (!kOpaque)
+                    v = hn::Mul(v, inverse);
+                v = hn::Min(hn::Max(v, zero), one);
+                const V position = hn::Mul(hn::Sqrt(v), scale);
+                const VI step = hn::Min(hn::ConvertTo(di, position), last);
+                const V fraction = hn::Sub(position, hn::ConvertTo(d, step));
+                V curved = curve(step, fraction);
+                if constexpr (!kOpaque)
+                    curved = hn::Mul(curved, a);
+                hn::Store(curved, d, channel + i);
+            }
+        };
+        // A vector of opaque pixels, what photos are made of, is its own straight colour: neither
+        // the division nor the premultiplication is needed.
+        if (hn::AllTrue(d, hn::Eq(a, one)))
+            channels(std::true_type{});
+        else
+            channels(std::false_type{});
     });
 }
 
@@ -80,22 +97,31 @@ void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
             low[term] = hn::Load(d, cubics + term * kCurveSegments);
             high[term] = kLanes == 8 ? hn::Load(d, cubics + term * kCurveSegments + 8) : low[term];
         }
-        curveStraightChannels(lanes, static_cast<float>(kCurveSegments), static_cast<int>(kCurveSegments) - 1,
-                              [&](VI segment, V t) {
-                                  const auto indices = hn::IndicesFromVec(d, hn::And(segment, lowMask));
-                                  const auto upper = hn::RebindMask(d, hn::Gt(segment, lowMask));
-                                  auto term = [&](int k) {
-                                      const V fromLow = hn::TableLookupLanes(low[k], indices);
-                                      return kLanes == 8
-                                                 ? hn::IfThenElse(
-                                                       upper, hn::TableLookupLanes(high[k], indices), fromLow)
-                                                 : fromLow;
-                                  };
-                                  V curved = hn::MulAdd(term(3), t, term(2));
-                                  curved = hn::MulAdd(curved, t, term(1));
-                                  curved = hn::MulAdd(curved, t, term(0));
-                                  return hn::Min(hn::Max(curved, zero), one);
-                              });
+        curveStraightChannels(
+            lanes, static_cast<float>(kCurveSegments), static_cast<int>(kCurveSegments) - 1,
+            [&](VI segment, V t) {
+                const auto indices = hn::IndicesFromVec(d, hn::And(segment, lowMask));
+                auto horner = [&](auto term) {
+                    V curved = hn::MulAdd(term(3), t, term(2));
+                    curved = hn::MulAdd(curved, t, term(1));
+                    curved = hn::MulAdd(curved, t, term(0));
+                    return hn::Min(hn::Max(curved, zero), one);
+                };
+                if (kLanes == 8) {
+                    // Neighbouring pixels mostly lie in the same half of the curve: then one table
+                    // serves every lane, and half the lookups and the selection between them go.
+                    const auto upper = hn::RebindMask(d, hn::Gt(segment, lowMask));
+                    if (hn::AllFalse(d, upper))
+                        return horner([&](int k) { return hn::TableLookupLanes(low[k], indices); });
+                    if (hn::AllTrue(d, upper))
+                        return horner([&](int k) { return hn::TableLookupLanes(high[k], indices); });
+                    return horner([&](int k) {
+                        return hn::IfThenElse(upper, hn::TableLookupLanes(high[k], indices),
+                                              hn::TableLookupLanes(low[k], indices));
+                    });
+                }
+                return horner([&](int k) { return hn::TableLookupLanes(low[k], indices); });
+            });
     } else {
         (void)lanes;
         (void)cubics;

@@ -40,16 +40,18 @@ void PointNode::render(const PixelSpan& out, RenderState& state) const {
     const PixelSpan& in = held ? *held : out;
     // Each side input over what this rect reads of it: usually a view of pixels computed once for
     // the whole render.
-    std::vector<std::unique_ptr<ScratchPool::Buffer>> holders;
+    std::vector<std::unique_ptr<ScratchPool::Buffer>> holders, prepared;
     std::vector<PixelSpan> sides;
     if (inputs().size() > 1) {
         holders.resize(inputs().size());
+        prepared.resize(m_kernels.size());
         sides.resize(m_kernels.size());
     }
     for (std::size_t k = 0, input = 1; input < inputs().size(); ++k) {
         if (m_sideKernels[k]) {
-            sides[k] =
+            const PixelSpan side =
                 state.fetchInput(*inputs()[input], m_sideKernels[k]->sideRegion(out.rect), holders[input]);
+            sides[k] = m_sideKernels[k]->prepareSide(out.rect, side, state.scratch(), prepared[k]);
             ++input;
         }
     }

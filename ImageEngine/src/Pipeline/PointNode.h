@@ -3,7 +3,9 @@
 #include "Pipeline/Node.h"
 #include "Pipeline/Simd.h"
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace ImageEngine {
@@ -19,6 +21,9 @@ public:
         (void)key;
         return false;
     }
+    // The row-major 3 × 3 matrix that a step doing nothing but multiplying the linear colour by one
+    // applies, so that neighbouring such steps can run as their product; nullopt for any other step.
+    virtual std::optional<std::array<float, 9>> colorMatrix() const { return std::nullopt; }
 };
 
 using PointKernelPtr = std::shared_ptr<const PointKernel>;
@@ -31,7 +36,17 @@ public:
     virtual const NodePtr& sideInput() const = 0;
     // The part of it that the pixels of rect read.
     virtual PixelRect sideRegion(const PixelRect& rect) const = 0;
-    // Rewrites one run of pixels in place, reading side, which covers sideRegion of the run.
+    // What the runs of rect read instead of side (which covers sideRegion(rect)): side itself, or what
+    // the step works out from it once for the whole rect rather than in every run, in a layout of
+    // its own, in memory that holder keeps.
+    virtual PixelSpan prepareSide(const PixelRect& rect, const PixelSpan& side, ScratchPool& scratch,
+                                  std::unique_ptr<ScratchPool::Buffer>& holder) const {
+        (void)rect;
+        (void)scratch;
+        (void)holder;
+        return side;
+    }
+    // Rewrites one run of pixels in place, reading what prepareSide gave for a rect holding the run.
     virtual void applyWithSide(const Simd::Lanes& lanes, const PixelSpan& side) const = 0;
 
 private:
