@@ -309,6 +309,21 @@ TEST(Decode, EveryCodeIsWithinThePinnedBoundOfTheExactCurve) {
             Simd::decodeRgba8(&translucent[a * 256 * 4], 1, 256, false, out.data());
             // Every other pixel of the row, gathered with a step of two.
             Simd::decodeRgba8(&translucent[a * 256 * 4], 2, 128, false, gathered.data());
+            // Straight into colour lanes, as a per-pixel chain reads a bitmap: the same values, and
+            // zeros past the last pixel (253 leaves a partial vector on every target).
+            alignas(64) float lanes[4][256];
+            std::fill(&lanes[0][0], &lanes[0][0] + 4 * 256, -1.0f);
+            Simd::decodeRgba8Lanes(&translucent[a * 256 * 4], false,
+                                   {lanes[0], lanes[1], lanes[2], lanes[3], 253});
+            for (int c = 0; c < 256; ++c) {
+                for (int k = 0; k < 4; ++k) {
+                    if (c < 253) {
+                        ASSERT_EQ(lanes[k][c], out[c * 4 + k]) << a << " " << c;
+                    } else if (lanes[k][c] != -1.0f) {
+                        ASSERT_EQ(lanes[k][c], 0.0f) << a << " " << c;
+                    }
+                }
+            }
             for (int c = 0; c < 256; ++c) {
                 check(out[c * 4], exact(c, a), worstTranslucent);
                 check(out[c * 4 + 1], exact(c / 2, a), worstTranslucent);

@@ -68,6 +68,14 @@ std::shared_ptr<const Graphics::Bitmap> sourceBitmapOf(const NodePtr& node);
 bool copyEncodedSource(const Node& node, const PixelRect& rect,
                        const std::function<std::uint8_t*(int)>& rowOf);
 
+// Hands the bytes of a bitmap source's pixels over rect to run, row by row in runs of at most
+// runPixels pixels that start at multiples of runPixels from rect.x: run(y, start, count, bytes,
+// opaque), the bytes in the render's order (turns and mirrors undone), valid during the call. False,
+// with nothing handed over, when node is not a bitmap source of 4-byte pixels covering rect.
+using SourceRun =
+    std::function<void(int y, std::size_t start, std::size_t count, const std::uint8_t* bytes, bool opaque)>;
+bool forEachSourceRun(const Node& node, const PixelRect& rect, std::size_t runPixels, const SourceRun& run);
+
 // The bilinear taps of count output pixels of row y from column x through an inverse matrix, each
 // position from its own pixel centre, as a·x + c·y + tx with every product rounded before it is
 // added: the lower-left tap's column and row counted from source's corner (the column −1 where one

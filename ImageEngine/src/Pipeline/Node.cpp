@@ -306,6 +306,13 @@ void RenderState::renderInput(const Node& input, const PixelSpan& out) {
     copySpan(ensureCached(index), target);
 }
 
+bool RenderState::rendersAnew(const Node& input, const PixelRect& rect) const {
+    if (!input.bounds().contains(rect) || stored(input, rect))
+        return false;
+    const std::size_t index = m_plan.indexOf(&input);
+    return !m_shared[index] || !m_demand[index].contains(rect);
+}
+
 PixelSpan RenderState::fetchInput(const Node& input, const PixelRect& rect,
                                   std::unique_ptr<ScratchPool::Buffer>& holder) {
     for (const Node* node = &input; node; node = node->passesThrough(rect)) {

@@ -299,6 +299,9 @@ public:
     const PixelSpan* heldPixels(const Node& input, const PixelRect& rect) const {
         return input.bounds().contains(rect) ? stored(input, rect) : nullptr;
     }
+    // Whether renderInput of input over rect, inside input's bounds, would render input there anew
+    // rather than copy pixels kept or shared: then a consumer may read input's own pixels itself.
+    bool rendersAnew(const Node& input, const PixelRect& rect) const;
     ScratchPool& scratch() { return m_scratch; }
 
 private:

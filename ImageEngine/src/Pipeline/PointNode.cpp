@@ -1,5 +1,7 @@
 #include "Pipeline/PointNode.h"
 
+#include "Filters/Nodes.h"
+
 #include <algorithm>
 
 namespace ImageEngine {
@@ -33,11 +35,6 @@ PixelRect PointNode::regionOfInterest(std::size_t index, const PixelRect& rect) 
 }
 
 void PointNode::render(const PixelSpan& out, RenderState& state) const {
-    // Read from a kept input where it lies; anything else is rendered into out and worked in place.
-    const PixelSpan* held = state.heldPixels(*inputs()[0], out.rect);
-    if (!held)
-        state.renderInput(*inputs()[0], out);
-    const PixelSpan& in = held ? *held : out;
     // Each side input over what this rect reads of it: usually a view of pixels computed once for
     // the whole render.
     std::vector<std::unique_ptr<ScratchPool::Buffer>> holders, prepared;
@@ -56,6 +53,33 @@ void PointNode::render(const PixelSpan& out, RenderState& state) const {
         }
     }
     alignas(64) float r[Simd::kRunPixels], g[Simd::kRunPixels], b[Simd::kRunPixels], a[Simd::kRunPixels];
+    auto applyKernels = [&](const Simd::Lanes& lanes) {
+        for (std::size_t k = 0; k < m_kernels.size(); ++k) {
+            if (m_sideKernels[k])
+                m_sideKernels[k]->applyWithSide(lanes, sides[k]);
+            else
+                m_kernels[k]->apply(lanes);
+        }
+    };
+    const Node& source = *inputs()[0];
+    // A bitmap read by this chain alone is decoded straight into the lanes: no tile of floats is
+    // written and read again.
+    if (state.rendersAnew(source, out.rect) &&
+        forEachSourceRun(
+            source, out.rect, Simd::kRunPixels,
+            [&](int y, std::size_t start, std::size_t count, const std::uint8_t* bytes, bool opaque) {
+                const Simd::Lanes lanes{r, g, b, a, count, out.rect.x + static_cast<int>(start), y};
+                Simd::decodeRgba8Lanes(bytes, opaque, lanes);
+                applyKernels(lanes);
+                Simd::interleave(lanes, out.row(y) + start * 4);
+            })) {
+        return;
+    }
+    // Read from a kept input where it lies; anything else is rendered into out and worked in place.
+    const PixelSpan* held = state.heldPixels(source, out.rect);
+    if (!held)
+        state.renderInput(source, out);
+    const PixelSpan& in = held ? *held : out;
     const std::size_t width = static_cast<std::size_t>(out.rect.w);
     for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
         float* row = out.row(y);
@@ -64,12 +88,7 @@ void PointNode::render(const PixelSpan& out, RenderState& state) const {
                 r, g, b, a, std::min(Simd::kRunPixels, width - start), out.rect.x + static_cast<int>(start),
                 y};
             Simd::deinterleave(in.at(out.rect.x, y) + start * 4, lanes.count, lanes);
-            for (std::size_t k = 0; k < m_kernels.size(); ++k) {
-                if (m_sideKernels[k])
-                    m_sideKernels[k]->applyWithSide(lanes, sides[k]);
-                else
-                    m_kernels[k]->apply(lanes);
-            }
+            applyKernels(lanes);
             Simd::interleave(lanes, row + start * 4);
         }
     }

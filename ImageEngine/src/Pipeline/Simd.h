@@ -37,6 +37,9 @@ void interleave(const Lanes& lanes, float* rgba);
 // first + i × step (in pixels, possibly negative or a whole row), so turned and mirrored sources
 // decode without an intermediate copy. Opaque sources ignore their fourth byte.
 void decodeRgba8(const std::uint8_t* first, std::ptrdiff_t step, std::size_t count, bool opaque, float* rgba);
+// The same decode of lanes.count contiguous pixels straight into lanes, zero-filling them to the next
+// whole vector as deinterleave does: a per-pixel chain reading a bitmap needs no tile of floats.
+void decodeRgba8Lanes(const std::uint8_t* bytes, bool opaque, const Lanes& lanes);
 // Linear premultiplied floats to sRGB premultiplied bytes, alpha last.
 void encodeRgba8(const float* rgba, std::size_t count, std::uint8_t* out);
 

@@ -114,6 +114,44 @@ public:
         return true;
     }
 
+    // Hands each run of at most runPixels pixels of rect's rows to run as the bitmap's bytes, in the
+    // order of the render's pixels: straight from the bitmap where its rows run that way, from small
+    // bands copied as render copies them otherwise. False for a grey bitmap.
+    bool forEachRun(const PixelRect& rect, std::size_t runPixels, const SourceRun& run) const {
+        if (m_bitmap->format() != Graphics::PixelFormat::RGBA8)
+            return false;
+        const bool opaque = m_bitmap->alphaInfo() == Graphics::AlphaInfo::NoneSkipLast;
+        const std::ptrdiff_t step = pixelStep(m_inverse.a, m_inverse.b);
+        const std::size_t width = static_cast<std::size_t>(rect.w);
+        if (step == 1) {
+            for (int y = rect.y; y < rect.maxY(); ++y) {
+                const std::uint8_t* row = firstOfRow(rect, y);
+                for (std::size_t start = 0; start < width; start += runPixels)
+                    run(y, start, std::min(runPixels, width - start), row + start * 4, opaque);
+            }
+            return true;
+        }
+        constexpr std::size_t kBandRows = 8;
+        thread_local std::vector<std::uint8_t> band;
+        band.resize(kBandRows * runPixels * 4);
+        std::uint8_t* bandRows[kBandRows];
+        for (std::size_t r = 0; r < kBandRows; ++r)
+            bandRows[r] = band.data() + r * runPixels * 4;
+        const std::ptrdiff_t rowStep = pixelStep(m_inverse.c, m_inverse.d);
+        for (int y = rect.y; y < rect.maxY(); y += static_cast<int>(kBandRows)) {
+            const std::size_t rows = std::min(kBandRows, static_cast<std::size_t>(rect.maxY() - y));
+            const std::uint8_t* source = firstOfRow(rect, y);
+            for (std::size_t start = 0; start < width; start += runPixels) {
+                const std::size_t count = std::min(runPixels, width - start);
+                Simd::copyPixels(source + static_cast<std::ptrdiff_t>(start) * step * 4, step, rowStep, count,
+                                 rows, bandRows);
+                for (std::size_t r = 0; r < rows; ++r)
+                    run(y + static_cast<int>(r), start, count, bandRows[r], opaque);
+            }
+        }
+        return true;
+    }
+
 private:
     // The move in memory, in pixels, of a read that moves by (dx, dy) in the bitmap's grid: a step up
     // in the bitmap is a step back in memory.
@@ -189,6 +227,11 @@ bool copyEncodedSource(const Node& node, const PixelRect& rect,
                        const std::function<std::uint8_t*(int)>& rowOf) {
     const auto* source = dynamic_cast<const SourceNode*>(&node);
     return source && source->bounds().contains(rect) && source->copyEncoded(rect, rowOf);
+}
+
+bool forEachSourceRun(const Node& node, const PixelRect& rect, std::size_t runPixels, const SourceRun& run) {
+    const auto* source = dynamic_cast<const SourceNode*>(&node);
+    return source && source->bounds().contains(rect) && source->forEachRun(rect, runPixels, run);
 }
 
 std::shared_ptr<const Graphics::Bitmap> sourceBitmapOf(const NodePtr& node) {
