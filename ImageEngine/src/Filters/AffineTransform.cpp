@@ -11,25 +11,59 @@ HWY_BEFORE_NAMESPACE();
 namespace ImageEngine::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// One output row of a bilinear map without rotation: pixel i blends source columns offsets[i] and
-// offsets[i] + 4 (offsets in floats) of the two rows by weights[i], then the rows by rowWeight.
-void bilinearRow(const float* bottom, const float* top, const std::int32_t* offsets, const float* weights,
-                 float rowWeight, std::size_t count, float* rgba) {
+// One source row blended across for a bilinear map without rotation: pixel i blends source columns
+// offsets[i] and offsets[i] + 4 (offsets in floats) by weights[i].
+void bilinearAcross(const float* source, const std::int32_t* offsets, const float* weights, std::size_t count,
+                    float* rgba) {
     // One pixel's four channels per vector (fewer on targets without 128-bit vectors): the taps
     // are scattered, so wider vectors would only add shuffles.
     const hn::CappedTag<float, 4> d;
     const std::size_t n = hn::Lanes(d);
-    const auto wy = hn::Set(d, rowWeight);
     for (std::size_t i = 0; i < count; ++i) {
         const auto wx = hn::Set(d, weights[i]);
         for (std::size_t c = 0; c < 4; c += n) {
-            const float* b = bottom + offsets[i] + c;
-            const float* t = top + offsets[i] + c;
-            const auto b0 = hn::LoadU(d, b), t0 = hn::LoadU(d, t);
-            const auto low = hn::MulAdd(hn::Sub(hn::LoadU(d, b + 4), b0), wx, b0);
-            const auto high = hn::MulAdd(hn::Sub(hn::LoadU(d, t + 4), t0), wx, t0);
-            hn::StoreU(hn::MulAdd(hn::Sub(high, low), wy, low), d, rgba + i * 4 + c);
+            const float* s = source + offsets[i] + c;
+            const auto s0 = hn::LoadU(d, s);
+            hn::StoreU(hn::MulAdd(hn::Sub(hn::LoadU(d, s + 4), s0), wx, s0), d, rgba + i * 4 + c);
         }
+    }
+}
+
+// The same blend across where the taps are consecutive pixels from the first and every weight is
+// weight (a move without a scale): count floats, a whole number of pixels, a vector at a time.
+void bilinearAcrossEvenly(const float* source, float weight, std::size_t count, float* rgba) {
+    const hn::ScalableTag<float> d;
+    const std::size_t n = hn::Lanes(d);
+    std::size_t i = 0;
+    for (; i + n <= count; i += n) {
+        const auto s0 = hn::LoadU(d, source + i);
+        hn::StoreU(hn::MulAdd(hn::Sub(hn::LoadU(d, source + i + 4), s0), hn::Set(d, weight), s0), d,
+                   rgba + i);
+    }
+    const hn::CappedTag<float, 4> d4;
+    for (; i < count; i += hn::Lanes(d4)) {
+        const auto s0 = hn::LoadU(d4, source + i);
+        hn::StoreU(hn::MulAdd(hn::Sub(hn::LoadU(d4, source + i + 4), s0), hn::Set(d4, weight), s0), d4,
+                   rgba + i);
+    }
+}
+
+// Two rows blended across by bilinearAcross, blended with each other by rowWeight: count floats, a
+// whole number of pixels.
+void bilinearUp(const float* bottom, const float* top, float rowWeight, std::size_t count, float* rgba) {
+    const hn::ScalableTag<float> d;
+    const std::size_t n = hn::Lanes(d);
+    std::size_t i = 0;
+    for (; i + n <= count; i += n) {
+        const auto low = hn::LoadU(d, bottom + i);
+        hn::StoreU(hn::MulAdd(hn::Sub(hn::LoadU(d, top + i), low), hn::Set(d, rowWeight), low), d, rgba + i);
+    }
+    // The last pixels one at a time, with the same arithmetic.
+    const hn::CappedTag<float, 4> d4;
+    for (; i < count; i += hn::Lanes(d4)) {
+        const auto low = hn::LoadU(d4, bottom + i);
+        hn::StoreU(hn::MulAdd(hn::Sub(hn::LoadU(d4, top + i), low), hn::Set(d4, rowWeight), low), d4,
+                   rgba + i);
     }
 }
 
@@ -165,16 +199,24 @@ HWY_AFTER_NAMESPACE();
 
 namespace ImageEngine {
 
-HWY_EXPORT(bilinearRow);
+HWY_EXPORT(bilinearAcross);
+HWY_EXPORT(bilinearAcrossEvenly);
+HWY_EXPORT(bilinearUp);
 HWY_EXPORT(bilinearTaps);
 HWY_EXPORT(bilinearTurnedRow);
 
 namespace {
 
 // The kernels above on the widest instruction set this processor runs.
-void blendRow(const float* bottom, const float* top, const std::int32_t* offsets, const float* weights,
-              float rowWeight, std::size_t count, float* rgba) {
-    HWY_DYNAMIC_DISPATCH(bilinearRow)(bottom, top, offsets, weights, rowWeight, count, rgba);
+void blendAcross(const float* source, const std::int32_t* offsets, const float* weights, std::size_t count,
+                 float* rgba) {
+    HWY_DYNAMIC_DISPATCH(bilinearAcross)(source, offsets, weights, count, rgba);
+}
+void blendAcrossEvenly(const float* source, float weight, std::size_t count, float* rgba) {
+    HWY_DYNAMIC_DISPATCH(bilinearAcrossEvenly)(source, weight, count, rgba);
+}
+void blendUp(const float* bottom, const float* top, float rowWeight, std::size_t count, float* rgba) {
+    HWY_DYNAMIC_DISPATCH(bilinearUp)(bottom, top, rowWeight, count, rgba);
 }
 static_assert(kMaxDoubleLanes >= HWY_MAX_BYTES / sizeof(double),
               "the taps' padding covers the widest vector");
@@ -279,11 +321,37 @@ private:
             offsets[static_cast<std::size_t>(x)] = (x0 - r.x) * 4;
             weights[static_cast<std::size_t>(x)] = static_cast<float>(fx - floorX);
         }
+        // Each source row is blended across once and kept while the output rows that use it are
+        // made: an enlargement reuses it for several rows. The blend up is then the same arithmetic
+        // as a blend of four taps.
+        const std::size_t floats = static_cast<std::size_t>(out.rect.w) * 4;
+        // A move by a fraction of a pixel (a crop's edge at a smaller resolution) blends every pixel
+        // with its neighbour by the same weight.
+        bool even = true;
+        for (std::size_t x = 1; even && x < offsets.size(); ++x)
+            even = offsets[x] == offsets[0] + static_cast<std::int32_t>(x) * 4 && weights[x] == weights[0];
+        thread_local std::vector<float> across[2];
+        int acrossRow[2] = {r.y - 1, r.y - 1};
+        auto blendedAcross = [&](int sourceRow, int keep) -> const float* {
+            for (int k = 0; k < 2; ++k)
+                if (acrossRow[k] == sourceRow)
+                    return across[k].data();
+            const int k = acrossRow[0] == keep ? 1 : 0;
+            across[k].resize(floats);
+            if (even)
+                blendAcrossEvenly(source.row(sourceRow) + offsets[0], weights[0], floats, across[k].data());
+            else
+                blendAcross(source.row(sourceRow), offsets.data(), weights.data(),
+                            static_cast<std::size_t>(out.rect.w), across[k].data());
+            acrossRow[k] = sourceRow;
+            return across[k].data();
+        };
         for (int y = out.rect.y; y < out.rect.maxY(); ++y) {
             double fy = m.d * (y + 0.5) + m.ty - 0.5, floorY = std::floor(fy);
             int y0 = std::clamp(static_cast<int>(floorY), r.y, r.maxY() - 2);
-            blendRow(source.row(y0), source.row(y0 + 1), offsets.data(), weights.data(),
-                     static_cast<float>(fy - floorY), static_cast<std::size_t>(out.rect.w), out.row(y));
+            const float* bottom = blendedAcross(y0, y0 + 1);
+            const float* top = blendedAcross(y0 + 1, y0);
+            blendUp(bottom, top, static_cast<float>(fy - floorY), floats, out.row(y));
         }
     }
 
