@@ -70,37 +70,32 @@ void toneCoefficients(const Simd::Lanes& lanes, float threshold) {
     });
 }
 
-// The curve's constants as vectors.
-struct ToneCurveVectors {
-    V zero, one, shadowScale, highlightScale, inverseMiddle, inverseUpper;
-    ToneCurveVectors(D d, const ToneCurve& curve)
-        : zero(hn::Zero(d)), one(hn::Set(d, 1.0f)), shadowScale(hn::Set(d, curve.shadowScale)),
-          highlightScale(hn::Set(d, curve.highlightScale)), inverseMiddle(hn::Set(d, curve.inverseMiddle)),
-          inverseUpper(hn::Set(d, curve.inverseUpper)) {}
-};
-
 // The pixels of the run's vector at i moved by the curve at their neighbourhood's tone, a × tone + b
 // with the means of the coefficients a and b: one gain on the colour.
 HWY_INLINE void toneMapVector(D d, const Simd::Lanes& lanes, std::size_t i, V a, V b,
-                              const ToneCurveVectors& c) {
+                              const ToneCurve& curve) {
+    // Set for every vector, and hoisted out of the callers' loops once inlined (the callers pass a copy
+    // of the curve that no store can change): scalable vectors cannot be kept in a structure.
+    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
+    const V shadowScale = hn::Set(d, curve.shadowScale), highlightScale = hn::Set(d, curve.highlightScale);
+    const V inverseMiddle = hn::Set(d, curve.inverseMiddle), inverseUpper = hn::Set(d, curve.inverseUpper);
     // u(1 − u)² for u in [0, 1]: 0 at both ends, so the curve leaves black, white and middle grey.
     auto bump = [&](V u) {
-        u = hn::Min(hn::Max(u, c.zero), c.one);
-        const V rest = hn::Sub(c.one, u);
+        u = hn::Min(hn::Max(u, zero), one);
+        const V rest = hn::Sub(one, u);
         return hn::Mul(u, hn::Mul(rest, rest));
     };
     const V red = hn::Load(d, lanes.r + i), green = hn::Load(d, lanes.g + i), blue = hn::Load(d, lanes.b + i);
     const V tone = hn::Sqrt(straightLuminance(d, red, green, blue, hn::Load(d, lanes.a + i)));
     const V local = hn::MulAdd(a, tone, b);
     // Shadows act below middle grey, highlights above it, each read at the local tone.
-    const V shift =
-        hn::MulAdd(c.shadowScale, bump(hn::Mul(local, c.inverseMiddle)),
-                   hn::Mul(c.highlightScale, bump(hn::Mul(hn::Sub(c.one, local), c.inverseUpper))));
-    const V moved = hn::Max(hn::Add(tone, shift), c.zero);
+    const V shift = hn::MulAdd(shadowScale, bump(hn::Mul(local, inverseMiddle)),
+                               hn::Mul(highlightScale, bump(hn::Mul(hn::Sub(one, local), inverseUpper))));
+    const V moved = hn::Max(hn::Add(tone, shift), zero);
     // The luminance goes from tone² to moved²; black has no colour to scale.
-    const auto lit = hn::Gt(tone, c.zero);
-    const V ratio = hn::Div(moved, hn::IfThenElse(lit, tone, c.one));
-    const V gain = hn::IfThenElse(lit, hn::Mul(ratio, ratio), c.one);
+    const auto lit = hn::Gt(tone, zero);
+    const V ratio = hn::Div(moved, hn::IfThenElse(lit, tone, one));
+    const V gain = hn::IfThenElse(lit, hn::Mul(ratio, ratio), one);
     hn::Store(hn::Mul(red, gain), d, lanes.r + i);
     hn::Store(hn::Mul(green, gain), d, lanes.g + i);
     hn::Store(hn::Mul(blue, gain), d, lanes.b + i);
@@ -128,12 +123,12 @@ HWY_INLINE void forEachCoefficientVector(const float* pixels, std::size_t count,
 }
 
 // The run with its coefficients read one per pixel from side, at the picture's own resolution.
-void toneMapFine(const Simd::Lanes& lanes, const float* side, const ToneCurve& curve) {
+void toneMapFine(const Simd::Lanes& lanes, const float* side, const ToneCurve& given) {
     const D d;
-    const ToneCurveVectors c(d, curve);
+    const ToneCurve curve = given;
     // The lanes past count hold zeros, and so do the padded coefficients read for them.
     forEachCoefficientVector(side, lanes.count,
-                             [&](std::size_t i, V a, V b) { toneMapVector(d, lanes, i, a, b, c); });
+                             [&](std::size_t i, V a, V b) { toneMapVector(d, lanes, i, a, b, curve); });
 }
 
 // One row of the coarse grid interpolated along it at the centres of count pixels from column x, for
@@ -183,15 +178,15 @@ void interpolateGridRow(const float* row, int first, int columns, int x, std::si
 // rows, one value per pixel of the run (and whole vectors' worth): lowA and lowB above the run's
 // centres, highA and highB below, fy the weight of the lower ones.
 void toneMapBetweenRows(const Simd::Lanes& lanes, const float* lowA, const float* lowB, const float* highA,
-                        const float* highB, float fy, const ToneCurve& curve) {
+                        const float* highB, float fy, const ToneCurve& given) {
     const D d;
-    const ToneCurveVectors c(d, curve);
+    const ToneCurve curve = given;
     const V weight = hn::Set(d, fy);
     forEachVector(lanes, [&](std::size_t i) {
         const V a0 = hn::LoadU(d, lowA + i), a1 = hn::LoadU(d, highA + i);
         const V b0 = hn::LoadU(d, lowB + i), b1 = hn::LoadU(d, highB + i);
         toneMapVector(d, lanes, i, hn::MulAdd(hn::Sub(a1, a0), weight, a0),
-                      hn::MulAdd(hn::Sub(b1, b0), weight, b0), c);
+                      hn::MulAdd(hn::Sub(b1, b0), weight, b0), curve);
     });
 }
 
