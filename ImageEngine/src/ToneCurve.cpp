@@ -135,9 +135,16 @@ namespace {
 // than the half-precision table's interpolation.
 constexpr double kCubicLevelBound = 0.1;
 
-// The cubic of segment k through the exact composed curve at four Chebyshev nodes of the segment,
-// as coefficients of 1, t, t², t³ with t the position within the segment.
-std::array<double, 4> fitCurveSegment(const ToneCurve& curve, std::size_t k) {
+// The curve as the per-pixel step reads it, at the square root of the linear input: linear output
+// (decoded again) or the encoded value itself.
+double curveAtRoot(const ToneCurve& curve, double root, bool encodedOutput) {
+    const double value = curve.valueAt(srgbEncodeExact(root * root));
+    return encodedOutput ? value : srgbDecodeExact(value);
+}
+
+// The cubic of segment k through curveAtRoot at four Chebyshev nodes of the segment, as coefficients
+// of 1, t, t², t³ with t the position within the segment.
+std::array<double, 4> fitCurveSegment(const ToneCurve& curve, std::size_t k, bool encodedOutput) {
     double rows[4][5];
     for (int n = 0; n < 4; ++n) {
         const double t = 0.5 - 0.5 * std::cos(std::numbers::pi * (2 * n + 1) / 8);
@@ -145,7 +152,7 @@ std::array<double, 4> fitCurveSegment(const ToneCurve& curve, std::size_t k) {
         double power = 1;
         for (int j = 0; j < 4; ++j, power *= t)
             rows[n][j] = power;
-        rows[n][4] = srgbDecodeExact(curve.valueAt(srgbEncodeExact(root * root)));
+        rows[n][4] = curveAtRoot(curve, root, encodedOutput);
     }
     // Gauss–Jordan with partial pivoting; the nodes are distinct, so the system is regular.
     for (int c = 0; c < 4; ++c) {
@@ -171,29 +178,54 @@ double encodeSlope(double y) {
     return y <= 0.0031308 ? 12.92 : 1.055 / 2.4 * std::pow(y, 1 / 2.4 - 1);
 }
 
+// Every segment's cubic, in the layout segmentCubics() describes.
+std::vector<float> fitCubics(const ToneCurve& curve, bool encodedOutput) {
+    std::vector<float> cubics(4 * ToneCurve::kCubicSegments);
+    for (std::size_t k = 0; k < ToneCurve::kCubicSegments; ++k) {
+        const std::array<double, 4> c = fitCurveSegment(curve, k, encodedOutput);
+        for (std::size_t j = 0; j < 4; ++j)
+            cubics[j * ToneCurve::kCubicSegments + k] = float(c[j]);
+    }
+    return cubics;
+}
+
+// The cubics at position (0 … kCubicSegments) as the kernels evaluate them: in single precision,
+// clamped to 0 … 1.
+float cubicsAt(const std::vector<float>& cubics, float position) {
+    constexpr std::size_t segments = ToneCurve::kCubicSegments;
+    const std::size_t k = std::min(std::size_t(position), segments - 1);
+    const float t = position - float(k);
+    float value = cubics[3 * segments + k];
+    for (int j = 2; j >= 0; --j)
+        value = value * t + cubics[std::size_t(j) * segments + k];
+    return std::clamp(value, 0.0f, 1.0f);
+}
+
 } // namespace
+
+std::vector<float> ToneCurve::encodedSegmentCubics() const {
+    std::vector<float> cubics = fitCubics(*this, true);
+    // Checked at as many evenly spread roots as the table has entries, against the exact curve.
+    const std::size_t last = kTableSize - 1;
+    for (std::size_t i = 0; i <= last; ++i) {
+        const double root = double(i) / double(last);
+        const float value = cubicsAt(cubics, float(i) / float(last) * float(kCubicSegments));
+        if (!(std::abs(double(value) - curveAtRoot(*this, root, true)) * 255 <= kCubicLevelBound))
+            return {};
+    }
+    return cubics;
+}
 
 std::vector<float> ToneCurve::segmentCubics(const std::vector<float>& table) const {
     if (table.size() < 2)
         return {};
-    std::vector<float> cubics(4 * kCubicSegments);
-    for (std::size_t k = 0; k < kCubicSegments; ++k) {
-        const std::array<double, 4> c = fitCurveSegment(*this, k);
-        for (std::size_t j = 0; j < 4; ++j)
-            cubics[j * kCubicSegments + k] = float(c[j]);
-    }
+    std::vector<float> cubics = fitCubics(*this, false);
     // Checked at every entry of the table (within 5e-6 of the exact curve), as the kernel evaluates
     // them in single precision: the error in linear light times the encoding's slope at the lower of
     // the two values bounds the error of the encoded value.
     const std::size_t last = table.size() - 1;
     for (std::size_t i = 0; i <= last; ++i) {
-        const float position = float(i) / float(last) * float(kCubicSegments);
-        const std::size_t k = std::min(std::size_t(position), kCubicSegments - 1);
-        const float t = position - float(k);
-        float value = cubics[3 * kCubicSegments + k];
-        for (int j = 2; j >= 0; --j)
-            value = value * t + cubics[std::size_t(j) * kCubicSegments + k];
-        value = std::clamp(value, 0.0f, 1.0f);
+        const float value = cubicsAt(cubics, float(i) / float(last) * float(kCubicSegments));
         const double error = std::abs(double(value) - double(table[i])) *
                              encodeSlope(std::min(double(value), double(table[i]))) * 255;
         if (!(error <= kCubicLevelBound))

@@ -60,6 +60,12 @@ public:
     // encoded value from the table at any entry (steep turns near black need more segments), so
     // that vector kernels may pick each lane's cubic from registers rather than gather entries.
     std::vector<float> segmentCubics(const std::vector<float>& table) const;
+    // The curve alone, without the decoding after it, as cubics in the same layout: the encoded
+    // output at the square root of the linear input, for a per-pixel step whose next step encodes
+    // its input anyway (a look's table), so that the two run as one. Empty when, clamped and in single
+    // precision, they stray more than a tenth of an 8-bit step from the exact curve at kTableSize
+    // evenly spread roots.
+    std::vector<float> encodedSegmentCubics() const;
 
 private:
     std::vector<Point> m_points;

@@ -29,8 +29,10 @@ struct CubeTable {
 HWY_BEFORE_NAMESPACE();
 namespace ImageEngine::HWY_NAMESPACE {
 
-// Trilinear look-up of the straight colour clamped to [0, 1] (encoded first when the table is).
-void colorCube(const Simd::Lanes& lanes, const CubeTable& table) {
+// Trilinear look-up of the straight colour clamped to [0, 1], which toTable brings into the table's
+// space first.
+template <class ToTable>
+HWY_INLINE void lookUpCube(const Simd::Lanes& lanes, const CubeTable& table, const ToTable& toTable) {
     const D d;
     const DI di;
     const int dimension = table.dimension;
@@ -50,9 +52,7 @@ void colorCube(const Simd::Lanes& lanes, const CubeTable& table) {
         const V inverse = inverseAlpha(d, hn::Load(d, lanes.a + i));
         VI cell = hn::Zero(di);
         for (int c = 0; c < 3; ++c) {
-            V v = hn::Min(hn::Max(hn::Mul(hn::Load(d, channels[c] + i), inverse), zero), one);
-            if (table.encoded)
-                v = encodeUnit(d, v);
+            const V v = toTable(hn::Min(hn::Max(hn::Mul(hn::Load(d, channels[c] + i), inverse), zero), one));
             const V position = hn::Mul(v, scale);
             const VI base = hn::Min(hn::ConvertTo(di, position), lastBase);
             hn::Store(hn::Sub(position, hn::ConvertTo(d, base)), d, fractions[c] + i);
@@ -143,6 +143,38 @@ void colorCube(const Simd::Lanes& lanes, const CubeTable& table) {
     });
 }
 
+// The table's own look-up: the colour encoded first when the table maps encoded colour.
+void colorCube(const Simd::Lanes& lanes, const CubeTable& table) {
+    const D d;
+    lookUpCube(lanes, table, [&](V v) { return table.encoded ? encodeUnit(d, v) : v; });
+}
+
+// A tone curve and then an encoded table in one: the curve's cubics (ToneCurve::encodedSegmentCubics)
+// give the encoded value the table looks up, in place of the curve's decoding and the table's
+// encoding. Only where the cubics fit the vectors (curvedCubeFits).
+void curvedColorCube(const Simd::Lanes& lanes, const CubeTable& table, const float* cubics) {
+#if HWY_HAVE_SCALABLE
+    (void)lanes;
+    (void)table;
+    (void)cubics;
+#else
+    if constexpr (kCurveCubicsFitVectors) {
+        const D d;
+        V low[4], high[4];
+        loadCurveCubics(d, cubics, low, high);
+        lookUpCube(lanes, table, [&](V v) { return curveCubicsAt(d, low, high, v); });
+    } else {
+        (void)lanes;
+        (void)table;
+        (void)cubics;
+    }
+#endif
+}
+
+bool curvedCubeFits() {
+    return kCurveCubicsFitVectors;
+}
+
 } // namespace ImageEngine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -156,10 +188,13 @@ HWY_AFTER_NAMESPACE();
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <typeinfo>
 
 namespace ImageEngine {
 
 HWY_EXPORT(colorCube);
+HWY_EXPORT(curvedColorCube);
+HWY_EXPORT(curvedCubeFits);
 
 namespace {
 
@@ -180,11 +215,14 @@ public:
         makeCompact();
     }
 
-    void apply(const Simd::Lanes& lanes) const override {
-        HWY_DYNAMIC_DISPATCH(colorCube)
-        (lanes, {m_table.data(), m_compact.empty() ? nullptr : m_compact.data(), m_lowest, m_step,
-                 m_dimension, m_opaque, m_encoded});
+    void apply(const Simd::Lanes& lanes) const override { HWY_DYNAMIC_DISPATCH(colorCube)(lanes, table()); }
+    CubeTable table() const {
+        return {m_table.data(), m_compact.empty() ? nullptr : m_compact.data(),
+                m_lowest,       m_step,
+                m_dimension,    m_opaque,
+                m_encoded};
     }
+    bool isEncoded() const { return m_encoded; }
 
     bool describe(ContentKey& key) const override {
         key.addShared(m_source);
@@ -265,6 +303,47 @@ std::shared_ptr<const ColorCubeKernel> ColorCubeKernel::make(int dimension, cons
     return kernel;
 }
 
+// A curve on encoded values followed by an encoded table, run as one step (see curvedColorCube); the
+// two steps one after the other where the instruction set cannot hold the cubics.
+class CurvedColorCubeKernel final : public PointKernel {
+public:
+    CurvedColorCubeKernel(PointKernelPtr curve, std::shared_ptr<const ColorCubeKernel> cube)
+        : m_curve(std::move(curve)), m_cube(std::move(cube)) {
+        std::copy_n(m_curve->encodedCurveCubics(), std::size(m_cubics), m_cubics);
+    }
+    void apply(const Simd::Lanes& lanes) const override {
+        // The instruction set may change between construction and rendering (tests switch it).
+        if (HWY_DYNAMIC_DISPATCH(curvedCubeFits)()) {
+            HWY_DYNAMIC_DISPATCH(curvedColorCube)(lanes, m_cube->table(), m_cubics);
+            return;
+        }
+        m_curve->apply(lanes);
+        m_cube->apply(lanes);
+    }
+    bool describe(ContentKey& key) const override {
+        if (!m_curve->describe(key))
+            return false;
+        key.addType(typeid(*m_cube));
+        return m_cube->describe(key);
+    }
+
+private:
+    PointKernelPtr m_curve;
+    std::shared_ptr<const ColorCubeKernel> m_cube;
+    alignas(64) float m_cubics[4 * 16];
+};
+
+// The input followed by the table: where the input's chain ends in a curve that the table's encoding
+// can take up, the two become one step.
+NodePtr appendCube(const NodePtr& input, std::shared_ptr<const ColorCubeKernel> cube) {
+    auto chain = std::dynamic_pointer_cast<const PointNode>(input);
+    if (!cube->isEncoded() || !chain || !chain->kernels().back()->encodedCurveCubics())
+        return appendPointKernel(input, std::move(cube));
+    std::vector<PointKernelPtr> kernels = chain->kernels();
+    kernels.back() = std::make_shared<CurvedColorCubeKernel>(kernels.back(), std::move(cube));
+    return std::make_shared<PointNode>(chain->inputs()[0], std::move(kernels));
+}
+
 class ColorCubeWithColorSpaceFilter final : public EngineFilter {
 public:
     ColorCubeWithColorSpaceFilter() : EngineFilter(Filters::colorCubeWithColorSpace) {}
@@ -301,7 +380,7 @@ protected:
         }
         // A table for linear colour needs no conversion; every other space is taken as sRGB-encoded.
         bool encoded = colorSpaceInput(Inputs::colorSpace) != Graphics::ColorSpace::LinearSRGB;
-        return imageWithNode(appendPointKernel(input, ColorCubeKernel::make(dimension, data, encoded)));
+        return imageWithNode(appendCube(input, ColorCubeKernel::make(dimension, data, encoded)));
     }
 };
 

@@ -2,6 +2,8 @@
 // the foreground (and mask) into scratch tiles, so each filter supplies only its row kernel.
 #include "Filters/CompositeNode.h"
 
+#include "Pipeline/PointNode.h"
+
 namespace ImageEngine {
 
 namespace {
@@ -40,8 +42,8 @@ namespace {
 
 class ForegroundOverBackgroundFilter final : public EngineFilter {
 public:
-    ForegroundOverBackgroundFilter(FilterName name, CombineRow combine)
-        : EngineFilter(name), m_combine(combine) {}
+    ForegroundOverBackgroundFilter(FilterName name, CombineRow combine, CombineStep step)
+        : EngineFilter(name), m_combine(combine), m_step(step) {}
 
 protected:
     void declareInputs() override {
@@ -51,18 +53,24 @@ protected:
                      "the picture underneath; nil gives a nil output");
     }
     ImagePtr build() const override {
-        return compositeImage(
-            {nodeOf(imageInput(Inputs::image)), nodeOf(imageInput(Inputs::backgroundImage))}, m_combine);
+        NodePtr foreground = nodeOf(imageInput(Inputs::image));
+        NodePtr background = nodeOf(imageInput(Inputs::backgroundImage));
+        // The chain keeps the background's extent, which must then be the union of the two.
+        if (m_step && foreground && background && background->extent().containsRect(foreground->extent()))
+            return imageWithNode(appendPointKernel(background, m_step(foreground)));
+        return compositeImage({foreground, background}, m_combine);
     }
 
 private:
     CombineRow m_combine;
+    CombineStep m_step;
 };
 
 } // namespace
 
-std::shared_ptr<Filter> makeForegroundOverBackgroundFilter(FilterName name, CombineRow combine) {
-    auto filter = std::make_shared<ForegroundOverBackgroundFilter>(name, combine);
+std::shared_ptr<Filter> makeForegroundOverBackgroundFilter(FilterName name, CombineRow combine,
+                                                           CombineStep step) {
+    auto filter = std::make_shared<ForegroundOverBackgroundFilter>(name, combine, step);
     filter->prepare();
     return filter;
 }

@@ -29,6 +29,7 @@ struct ToneCurve {
     float highlightScale = 0; // highlights × strength × (1 − middle grey)
     float inverseMiddle = 1;  // 1 / middle grey
     float inverseUpper = 1;   // 1 / (1 − middle grey)
+    float middle = 1;         // middle grey, where the two sides meet
 };
 } // namespace ImageEngine
 #endif
@@ -79,18 +80,19 @@ HWY_INLINE void toneMapVector(D d, const Simd::Lanes& lanes, std::size_t i, V a,
     const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
     const V shadowScale = hn::Set(d, curve.shadowScale), highlightScale = hn::Set(d, curve.highlightScale);
     const V inverseMiddle = hn::Set(d, curve.inverseMiddle), inverseUpper = hn::Set(d, curve.inverseUpper);
-    // u(1 − u)² for u in [0, 1]: 0 at both ends, so the curve leaves black, white and middle grey.
-    auto bump = [&](V u) {
-        u = hn::Min(hn::Max(u, zero), one);
-        const V rest = hn::Sub(one, u);
-        return hn::Mul(u, hn::Mul(rest, rest));
-    };
     const V red = hn::Load(d, lanes.r + i), green = hn::Load(d, lanes.g + i), blue = hn::Load(d, lanes.b + i);
     const V tone = hn::Sqrt(straightLuminance(d, red, green, blue, hn::Load(d, lanes.a + i)));
     const V local = hn::MulAdd(a, tone, b);
-    // Shadows act below middle grey, highlights above it, each read at the local tone.
-    const V shift = hn::MulAdd(shadowScale, bump(hn::Mul(local, inverseMiddle)),
-                               hn::Mul(highlightScale, bump(hn::Mul(hn::Sub(one, local), inverseUpper))));
+    // Shadows act below middle grey, highlights above it, each read at the local tone: u goes from 0
+    // at black (or white) to 1 at middle grey, and u(1 − u)² is 0 at both ends, so the curve leaves
+    // black, white and middle grey. The other side's bump would be 0 at this tone, so only one is
+    // computed.
+    const auto below = hn::Lt(local, hn::Set(d, curve.middle));
+    V u = hn::IfThenElse(below, hn::Mul(local, inverseMiddle), hn::Mul(hn::Sub(one, local), inverseUpper));
+    u = hn::Min(hn::Max(u, zero), one);
+    const V rest = hn::Sub(one, u);
+    const V shift =
+        hn::Mul(hn::IfThenElse(below, shadowScale, highlightScale), hn::Mul(u, hn::Mul(rest, rest)));
     const V moved = hn::Max(hn::Add(tone, shift), zero);
     // The luminance goes from tone² to moved²; black has no colour to scale.
     const auto lit = hn::Gt(tone, zero);
@@ -325,8 +327,8 @@ public:
     const NodePtr& sideInput() const override { return m_coefficients; }
 
     bool describe(ContentKey& key) const override {
-        for (float value :
-             {m_curve.shadowScale, m_curve.highlightScale, m_curve.inverseMiddle, m_curve.inverseUpper})
+        for (float value : {m_curve.shadowScale, m_curve.highlightScale, m_curve.inverseMiddle,
+                            m_curve.inverseUpper, m_curve.middle})
             key.add(value);
         key.add(m_factor);
         return true;
@@ -436,6 +438,7 @@ protected:
         curve.highlightScale = h * (h > 0 ? kTowardsFixedEnd : kAwayFromFixedEnd) * (1 - kMiddleTone);
         curve.inverseMiddle = 1 / kMiddleTone;
         curve.inverseUpper = 1 / (1 - kMiddleTone);
+        curve.middle = kMiddleTone;
         // The means near the picture's border see its edge pixels repeated, not transparent black.
         // The guide is a per-pixel step, so it joins the chain the input may end in, and its edges
         // are repeated after it.

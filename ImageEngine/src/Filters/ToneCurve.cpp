@@ -15,17 +15,13 @@
 HWY_BEFORE_NAMESPACE();
 namespace ImageEngine::HWY_NAMESPACE {
 
-// The frame both kernels share: each pixel's straight colour, held to the curve's domain, placed along
-// the curve by its square root times steps, split into a whole step and the fraction past it; curve
-// maps the two to the curved straight value, which is premultiplied again (a transparent pixel stays
+// The frame both kernels share: each pixel's straight colour, held to the curve's domain, goes
+// through curve to the curved straight value, which is premultiplied again (a transparent pixel stays
 // transparent black).
 template <class Curve>
-HWY_INLINE void curveStraightChannels(const Simd::Lanes& lanes, float steps, int lastStep,
-                                      const Curve& curve) {
+HWY_INLINE void curveStraightChannels(const Simd::Lanes& lanes, const Curve& curve) {
     const D d;
-    const DI di;
-    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f), scale = hn::Set(d, steps);
-    const VI last = hn::Set(di, lastStep);
+    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
     forEachVector(lanes, [&](std::size_t i) {
         const V a = hn::Load(d, lanes.a + i);
         auto channels = [&](auto opaque) {
@@ -35,11 +31,7 @@ HWY_INLINE void curveStraightChannels(const Simd::Lanes& lanes, float steps, int
                 V v = hn::Load(d, channel + i);
                 if constexpr (!kOpaque)
                     v = hn::Mul(v, inverse);
-                v = hn::Min(hn::Max(v, zero), one);
-                const V position = hn::Mul(hn::Sqrt(v), scale);
-                const VI step = hn::Min(hn::ConvertTo(di, position), last);
-                const V fraction = hn::Sub(position, hn::ConvertTo(d, step));
-                V curved = curve(step, fraction);
+                V curved = curve(hn::Min(hn::Max(v, zero), one));
                 if constexpr (!kOpaque)
                     curved = hn::Mul(curved, a);
                 hn::Store(curved, d, channel + i);
@@ -58,70 +50,37 @@ HWY_INLINE void curveStraightChannels(const Simd::Lanes& lanes, float steps, int
 // roots of the linear input from 0 to 1 (low half) and at the next one (high half).
 void toneCurve(const Simd::Lanes& lanes, const std::uint32_t* packed, std::size_t size) {
     const D d;
+    const DI di;
     const hn::RebindToUnsigned<D> du;
     const auto lowHalf = hn::Set(du, 0xFFFFu);
     // A half's bits shifted into a float's place are its value times 2^-112.
     const V halfScale = hn::Set(d, 0x1p112f);
+    const V scale = hn::Set(d, static_cast<float>(size - 1));
+    const VI last = hn::Set(di, static_cast<int>(size) - 2);
     // The two table entries around each position, from one word, blended by the fraction between them.
-    curveStraightChannels(
-        lanes, static_cast<float>(size - 1), static_cast<int>(size) - 2, [&](VI base, V fraction) {
-            const auto word = hn::GatherIndex(du, packed, base);
-            const V low = hn::Mul(hn::BitCast(d, hn::ShiftLeft<13>(hn::And(word, lowHalf))), halfScale);
-            const V high = hn::Mul(hn::BitCast(d, hn::ShiftLeft<13>(hn::ShiftRight<16>(word))), halfScale);
-            return hn::MulAdd(hn::Sub(high, low), fraction, low);
-        });
+    curveStraightChannels(lanes, [&](V v) {
+        const V position = hn::Mul(hn::Sqrt(v), scale);
+        const VI base = hn::Min(hn::ConvertTo(di, position), last);
+        const V fraction = hn::Sub(position, hn::ConvertTo(d, base));
+        const auto word = hn::GatherIndex(du, packed, base);
+        const V low = hn::Mul(hn::BitCast(d, hn::ShiftLeft<13>(hn::And(word, lowHalf))), halfScale);
+        const V high = hn::Mul(hn::BitCast(d, hn::ShiftLeft<13>(hn::ShiftRight<16>(word))), halfScale);
+        return hn::MulAdd(hn::Sub(high, low), fraction, low);
+    });
 }
 
-// The curve as kCurveSegments cubics in the square root of the linear input: cubics holds the
-// constant terms of every segment, then the linear ones, the squares and the cubes, each cubic in the
-// position within its segment (0 … 1). Needs eight or sixteen lanes (the coefficients of a term fit
-// one or two vectors); elsewhere the table's kernel runs.
-constexpr std::size_t kCurveSegments = 16;
-constexpr bool kCubicsFitVectors = !HWY_HAVE_SCALABLE && (hn::MaxLanes(D()) == 8 || hn::MaxLanes(D()) == 16);
-
+// The curve as kCurveSegments cubics (see curveCubicsAt); only where they fit the vectors, elsewhere
+// the table's kernel runs.
 void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
 #if HWY_HAVE_SCALABLE
-    // Vectors without a fixed length cannot be kept in arrays; the table's kernel runs there.
     (void)lanes;
     (void)cubics;
 #else
-    if constexpr (kCubicsFitVectors) {
+    if constexpr (kCurveCubicsFitVectors) {
         const D d;
-        const DI di;
-        constexpr std::size_t kLanes = hn::MaxLanes(D());
-        const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
-        const VI lowMask = hn::Set(di, static_cast<int>(kLanes) - 1);
-        // Each term's sixteen coefficients: one vector, or the low and the high eight.
         V low[4], high[4];
-        for (int term = 0; term < 4; ++term) {
-            low[term] = hn::Load(d, cubics + term * kCurveSegments);
-            high[term] = kLanes == 8 ? hn::Load(d, cubics + term * kCurveSegments + 8) : low[term];
-        }
-        curveStraightChannels(
-            lanes, static_cast<float>(kCurveSegments), static_cast<int>(kCurveSegments) - 1,
-            [&](VI segment, V t) {
-                const auto indices = hn::IndicesFromVec(d, hn::And(segment, lowMask));
-                auto horner = [&](auto term) {
-                    V curved = hn::MulAdd(term(3), t, term(2));
-                    curved = hn::MulAdd(curved, t, term(1));
-                    curved = hn::MulAdd(curved, t, term(0));
-                    return hn::Min(hn::Max(curved, zero), one);
-                };
-                if (kLanes == 8) {
-                    // Neighbouring pixels mostly lie in the same half of the curve: then one table
-                    // serves every lane, and half the lookups and the selection between them go.
-                    const auto upper = hn::RebindMask(d, hn::Gt(segment, lowMask));
-                    if (hn::AllFalse(d, upper))
-                        return horner([&](int k) { return hn::TableLookupLanes(low[k], indices); });
-                    if (hn::AllTrue(d, upper))
-                        return horner([&](int k) { return hn::TableLookupLanes(high[k], indices); });
-                    return horner([&](int k) {
-                        return hn::IfThenElse(upper, hn::TableLookupLanes(high[k], indices),
-                                              hn::TableLookupLanes(low[k], indices));
-                    });
-                }
-                return horner([&](int k) { return hn::TableLookupLanes(low[k], indices); });
-            });
+        loadCurveCubics(d, cubics, low, high);
+        curveStraightChannels(lanes, [&](V v) { return curveCubicsAt(d, low, high, v); });
     } else {
         (void)lanes;
         (void)cubics;
@@ -130,7 +89,7 @@ void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
 }
 
 bool toneCurveHasCubics() {
-    return kCubicsFitVectors;
+    return kCurveCubicsFitVectors;
 }
 
 } // namespace ImageEngine::HWY_NAMESPACE
@@ -162,12 +121,12 @@ public:
         const std::vector<float> table = curve.linearTable();
         m_table = ToneCurve::packTable(table);
         if (HWY_DYNAMIC_DISPATCH(toneCurveHasCubics)()) {
-            const std::vector<float> cubics = curve.segmentCubics(table);
-            if (!cubics.empty()) {
-                m_cubics = std::make_unique<Cubics>();
-                std::copy(cubics.begin(), cubics.end(), m_cubics->values);
-            }
+            m_cubics = Cubics::from(curve.segmentCubics(table));
+            m_encodedCubics = Cubics::from(curve.encodedSegmentCubics());
         }
+    }
+    const float* encodedCurveCubics() const override {
+        return m_encodedCubics ? m_encodedCubics->values : nullptr;
     }
     void apply(const Simd::Lanes& lanes) const override {
         // The instruction set may change between construction and rendering (tests switch it).
@@ -185,9 +144,17 @@ public:
 private:
     struct Cubics {
         alignas(64) float values[4 * ToneCurve::kCubicSegments];
+        // nullptr for the empty list of a curve the cubics cannot follow.
+        static std::unique_ptr<Cubics> from(const std::vector<float>& cubics) {
+            if (cubics.empty())
+                return nullptr;
+            auto result = std::make_unique<Cubics>();
+            std::copy(cubics.begin(), cubics.end(), result->values);
+            return result;
+        }
     };
     std::vector<std::uint32_t> m_table;
-    std::unique_ptr<Cubics> m_cubics;
+    std::unique_ptr<Cubics> m_cubics, m_encodedCubics;
 };
 
 class ToneCurveFilter final : public EngineFilter {

@@ -24,6 +24,12 @@ public:
     // The row-major 3 × 3 matrix that a step doing nothing but multiplying the linear colour by one
     // applies, so that neighbouring such steps can run as their product; nullopt for any other step.
     virtual std::optional<std::array<float, 9>> colorMatrix() const { return std::nullopt; }
+    // For a step that maps red, green and blue alike through a curve on their encoded values: the
+    // curve's encoded output as sixteen cubics in the square root of the straight linear input (the
+    // layout of ToneCurve::encodedSegmentCubics), so that a next step that encodes its input anyway
+    // can take the curve's place and skip both transfer functions; nullptr for any other step, or where
+    // the cubics cannot follow the curve closely enough.
+    virtual const float* encodedCurveCubics() const { return nullptr; }
 };
 
 using PointKernelPtr = std::shared_ptr<const PointKernel>;

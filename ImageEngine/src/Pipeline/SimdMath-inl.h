@@ -141,6 +141,60 @@ HWY_INLINE V inverseAlpha(D d, V alpha) {
                               hn::Div(hn::Set(d, 1.0f), hn::IfThenElse(positive, alpha, hn::Set(d, 1.0f))));
 }
 
+// A tone curve as sixteen cubics in the square root of the linear input (the constant terms of every
+// segment, then those of t, t² and t³), evaluated with each lane's cubic picked from registers rather
+// than gathered: a term's sixteen coefficients fill one vector of sixteen lanes or two of eight.
+// Scalable vectors cannot be kept in arrays, and narrower ones would need more lookups than a gather
+// costs, so other targets read the curve's table instead.
+constexpr std::size_t kCurveSegments = 16;
+#if HWY_HAVE_SCALABLE
+constexpr bool kCurveCubicsFitVectors = false;
+#else
+constexpr bool kCurveCubicsFitVectors = hn::MaxLanes(D()) == 8 || hn::MaxLanes(D()) == 16;
+
+// Each term's coefficients into registers: the low and the high eight, or all sixteen twice.
+HWY_INLINE void loadCurveCubics(D d, const float* cubics, V (&low)[4], V (&high)[4]) {
+    for (int term = 0; term < 4; ++term) {
+        low[term] = hn::Load(d, cubics + term * kCurveSegments);
+        high[term] = hn::MaxLanes(d) == 8 ? hn::Load(d, cubics + term * kCurveSegments + 8) : low[term];
+    }
+}
+
+// The curve at the straight linear values v (held to 0 … 1 by the caller): each lane's cubic at its
+// place along the square root, clamped to 0 … 1.
+HWY_INLINE V curveCubicsAt(D d, const V (&low)[4], const V (&high)[4], V v) {
+    const DI di;
+    constexpr std::size_t kLanes = hn::MaxLanes(D());
+    const V zero = hn::Zero(d), one = hn::Set(d, 1.0f);
+    const VI lowMask = hn::Set(di, static_cast<int>(kLanes) - 1);
+    const V position = hn::Mul(hn::Sqrt(v), hn::Set(d, static_cast<float>(kCurveSegments)));
+    const VI segment =
+        hn::Min(hn::ConvertTo(di, position), hn::Set(di, static_cast<int>(kCurveSegments) - 1));
+    const V t = hn::Sub(position, hn::ConvertTo(d, segment));
+    const auto indices = hn::IndicesFromVec(d, hn::And(segment, lowMask));
+    auto horner = [&](auto term) {
+        V curved = hn::MulAdd(term(3), t, term(2));
+        curved = hn::MulAdd(curved, t, term(1));
+        curved = hn::MulAdd(curved, t, term(0));
+        return hn::Min(hn::Max(curved, zero), one);
+    };
+    if (kLanes == 8) {
+        // Neighbouring pixels mostly lie in the same half of the curve: then one table serves every
+        // lane, and half the lookups and the selection between them go.
+        const auto upper = hn::RebindMask(d, hn::Gt(segment, lowMask));
+        if (hn::AllFalse(d, upper))
+            return horner([&](int k) { return hn::TableLookupLanes(low[k], indices); });
+        if (hn::AllTrue(d, upper))
+            return horner([&](int k) { return hn::TableLookupLanes(high[k], indices); });
+        return horner([&](int k) {
+            return hn::IfThenElse(upper, hn::TableLookupLanes(high[k], indices),
+                                  hn::TableLookupLanes(low[k], indices));
+        });
+    }
+    return horner([&](int k) { return hn::TableLookupLanes(low[k], indices); });
+}
+#endif
+
 // Runs body(i) over whole vectors of the lanes; the arrays are padded, so the last vector may read
 // and write past count.
 template <class Body>
