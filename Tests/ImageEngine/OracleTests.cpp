@@ -232,14 +232,31 @@ TEST(CompositingOracle, OverlayAndSourceOverOnTranslucentPixels) {
         }
         return out;
     };
+    auto overlay = [](double sc, double sa, double bc, double ba) {
+        double blended = bc <= 0.5 ? 2 * sc * bc : 1 - 2 * (1 - sc) * (1 - bc);
+        return (1 - ba) * sc * sa + (1 - sa) * bc * ba + sa * ba * blended;
+    };
     expectEveryPixel(
         apply("CIOverlayBlendMode", {{"inputImage", foreground}, {"inputBackgroundImage", background}}),
-        [&](int x, int row) {
-            return combine(x, row, [](double sc, double sa, double bc, double ba) {
-                double blended = bc <= 0.5 ? 2 * sc * bc : 1 - 2 * (1 - sc) * (1 - bc);
-                return (1 - ba) * sc * sa + (1 - sa) * bc * ba + sa * ba * blended;
-            });
-        });
+        [&](int x, int row) { return combine(x, row, overlay); });
+    // Over the left half only, one of the two images is missing on the right: the background is left
+    // as it is there (the overlay then runs in the background's per-pixel chain), or the foreground
+    // shows alone (the output covers the union of the two).
+    const double half = kWidth / 2;
+    auto leftHalf = [&](const ImagePtr& image) {
+        return apply("CICrop",
+                     {{"inputImage", image}, {"inputRectangle", Vector::make(0, 0, half, kHeight)}});
+    };
+    expectEveryPixel(apply("CIOverlayBlendMode",
+                           {{"inputImage", leftHalf(foreground)}, {"inputBackgroundImage", background}}),
+                     [&](int x, int row) {
+                         return x < half ? combine(x, row, overlay) : read(*backgroundBitmap, x, row);
+                     });
+    expectEveryPixel(apply("CIOverlayBlendMode",
+                           {{"inputImage", foreground}, {"inputBackgroundImage", leftHalf(background)}}),
+                     [&](int x, int row) {
+                         return x < half ? combine(x, row, overlay) : read(*foregroundBitmap, x, row);
+                     });
     expectEveryPixel(
         apply("CISourceOverCompositing", {{"inputImage", foreground}, {"inputBackgroundImage", background}}),
         [&](int x, int row) {

@@ -144,23 +144,31 @@ TEST_P(ToneCurveReference, EveryEncodedLevelIsWithinOneLevelOfTheReference) {
     }
     EXPECT_LE(packedError, 0.1);
 
-    // The cubics wide vectors evaluate instead, when the curve has them, stay within the same bound.
-    const std::vector<float> cubics = curve.segmentCubics(table);
+    // The cubics wide vectors evaluate instead, when the curve has them, stay within the same bound,
+    // both those giving the linear output and those giving the encoded value that a look's table reads.
+    auto cubicError = [&](const std::vector<float>& cubics, bool encodedOutput) {
+        double error = 0;
+        for (int i = 0; i <= 200000 && !cubics.empty(); ++i) {
+            const double root = i / 200000.0, position = root * ToneCurve::kCubicSegments;
+            const std::size_t k = std::min<std::size_t>(std::size_t(position), ToneCurve::kCubicSegments - 1);
+            const float t = float(position - double(k));
+            float value = cubics[3 * ToneCurve::kCubicSegments + k];
+            for (std::size_t j = 3; j-- > 0;)
+                value = value * t + cubics[j * ToneCurve::kCubicSegments + k];
+            value = std::clamp(value, 0.0f, 1.0f);
+            const double exact = std::clamp(fritschCarlson(c.complete, encode(root * root)), 0.0, 1.0);
+            error = std::max(error, 255 * std::abs((encodedOutput ? value : encode(value)) - exact));
+        }
+        return error;
+    };
+    const std::vector<float> cubics = curve.segmentCubics(table),
+                             encodedCubics = curve.encodedSegmentCubics();
     if (c.withCubics) {
         ASSERT_EQ(cubics.size(), 4 * ToneCurve::kCubicSegments);
+        ASSERT_EQ(encodedCubics.size(), 4 * ToneCurve::kCubicSegments);
     }
-    double cubicError = 0;
-    for (int i = 0; i <= 200000 && !cubics.empty(); ++i) {
-        const double root = i / 200000.0, position = root * ToneCurve::kCubicSegments;
-        const std::size_t k = std::min<std::size_t>(std::size_t(position), ToneCurve::kCubicSegments - 1);
-        const float t = float(position - double(k));
-        float value = cubics[3 * ToneCurve::kCubicSegments + k];
-        for (std::size_t j = 3; j-- > 0;)
-            value = value * t + cubics[j * ToneCurve::kCubicSegments + k];
-        const double exact = std::clamp(fritschCarlson(c.complete, encode(root * root)), 0.0, 1.0);
-        cubicError = std::max(cubicError, 255 * std::abs(encode(std::clamp(value, 0.0f, 1.0f)) - exact));
-    }
-    EXPECT_LE(cubicError, 0.1);
+    EXPECT_LE(cubicError(cubics, false), 0.1);
+    EXPECT_LE(cubicError(encodedCubics, true), 0.1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -294,6 +302,51 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(VignetteCase{"DarkDefault", -0.6, 0.5, 0.5}, VignetteCase{"LightWide", 0.7, 0.4, 1},
                     VignetteCase{"DarkestNarrow", -1, 0.8, 0.2}, VignetteCase{"HardEdge", -0.5, 0.6, 0}),
     [](const testing::TestParamInfo<VignetteCase>& info) { return std::string(info.param.name); });
+
+// A look's table (in encoded colour) right after a curve reads the curve's encoded value directly:
+// on every compiled instruction set the picture is, within one level, the curve rendered on its own
+// and then looked up, on a translucent busy picture.
+TEST(ToneCurve, LookAfterTheCurveGivesTheCurveThenTheLook) {
+    auto picture = imageOf(patternBitmap(45, 23));
+    auto veil = imageOf(solidBitmap(45, 23, 90, 30, 60, 140));
+    auto image = apply("CISourceOverCompositing", {{"inputImage", veil}, {"inputBackgroundImage", picture}});
+    const Data points = curveData({{0.25, 0.2}, {0.75, 0.8}});
+    ASSERT_FALSE(ToneCurve::throughPoints({{0.25, 0.2}, {0.75, 0.8}}).encodedSegmentCubics().empty());
+    // Mixes the channels, so that a channel taken from the wrong lane shows.
+    constexpr int kDimension = 17;
+    std::vector<float> table;
+    for (int b = 0; b < kDimension; ++b)
+        for (int g = 0; g < kDimension; ++g)
+            for (int r = 0; r < kDimension; ++r) {
+                const float red = r / float(kDimension - 1), green = g / float(kDimension - 1),
+                            blue = b / float(kDimension - 1);
+                table.insert(table.end(), {0.7f * red + 0.3f * blue, green, 0.8f * blue + 0.2f * green, 1});
+            }
+    auto cube = std::make_shared<std::vector<std::uint8_t>>(table.size() * sizeof(float));
+    std::memcpy(cube->data(), table.data(), cube->size());
+    auto look = [&](const ImagePtr& input) {
+        return apply("CIColorCubeWithColorSpace", {{"inputImage", input},
+                                                   {"inputCubeDimension", double(kDimension)},
+                                                   {"inputCubeData", Data(cube)},
+                                                   {"inputColorSpace", Graphics::ColorSpace::DeviceRGB}});
+    };
+    auto curved = apply("RUXToneCurve", {{"inputImage", image}, {"inputCurvePoints", points}});
+    const Rect rect = image->extent();
+    for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        auto alone = render(curved, rect);
+        ASSERT_TRUE(alone);
+        auto want = render(look(imageOf(alone)), rect);
+        auto got = render(look(curved), rect);
+        ASSERT_TRUE(want && got);
+        const auto wantBytes = bytesOf(*want), gotBytes = bytesOf(*got);
+        int worst = 0;
+        for (std::size_t i = 0; i < gotBytes.size(); ++i)
+            worst = std::max(worst, std::abs(gotBytes[i] - wantBytes[i]));
+        EXPECT_LE(worst, 1) << hwy::TargetName(target);
+    }
+    hwy::SetSupportedTargetsForTest(0);
+}
 
 // Each compiled instruction set gives the portable kernel's bytes within one level, on a busy,
 // translucent picture whose width leaves a partial vector on every target and whose frame is offset.

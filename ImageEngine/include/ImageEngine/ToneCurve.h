@@ -63,8 +63,7 @@ public:
     // The curve alone, without the decoding after it, as cubics in the same layout: the encoded
     // output at the square root of the linear input, for a per-pixel step whose next step encodes
     // its input anyway (a look's table), so that the two run as one. Empty when, clamped and in single
-    // precision, they stray more than a tenth of an 8-bit step from the exact curve at kTableSize
-    // evenly spread roots.
+    // precision, they may stray more than a tenth of an 8-bit step from the exact curve.
     std::vector<float> encodedSegmentCubics() const;
 
 private:
