@@ -11,6 +11,7 @@
 // read at the neighbourhood's tone, and the pixel's colour is scaled by one gain, so its ratios are
 // kept.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #undef HWY_TARGET_INCLUDE
@@ -133,25 +134,16 @@ void toneMapFine(const Simd::Lanes& lanes, const float* side, const ToneCurve& g
                              [&](std::size_t i, V a, V b) { toneMapVector(d, lanes, i, a, b, curve); });
 }
 
-// One row of the coarse grid interpolated along it at the centres of count pixels from column x, for
-// a grid factor times coarser: row holds the grid's pixels (a, b, ·, ·) from coarse column first on,
-// columns of them (at most Simd::kRunPixels / factor + 3), and a and b receive count values, then
-// whatever fills the last vector. A vector of pixels spans fewer coarse columns than it has lanes, so
-// the pairs around each pixel come from two shifted loads and a permute, without gathers.
-void interpolateGridRow(const float* row, int first, int columns, int x, std::size_t count, int factor,
-                        float* a, float* b) {
+// Where count pixels from column x read a grid factor times coarser, whose columns from first on
+// the run reads (at most Simd::kRunPixels / factor + 3 of them): for each vector of pixels, the
+// coarse column its first lane starts from (in starts), each lane's offset from it (in offsets) and
+// its weight towards the next column (in weights, whole vectors' worth). The same for every coarse
+// row, so it is worked out once per run.
+void gridColumns(int first, int columns, int x, std::size_t count, int factor, std::int32_t* starts,
+                 std::int32_t* offsets, float* weights) {
     const D d;
     const DI di;
     const std::size_t n = hn::Lanes(d);
-    // Past the last column, zeros that the shifted loads may read.
-    HWY_ALIGN float rowA[Simd::kRunPixels + 3 + 2 * kMaxLanes], rowB[Simd::kRunPixels + 3 + 2 * kMaxLanes];
-    forEachCoefficientVector(row, static_cast<std::size_t>(columns), [&](std::size_t j, V a0, V b0) {
-        hn::Store(a0, d, rowA + j);
-        hn::Store(b0, d, rowB + j);
-    });
-    std::fill(rowA + columns, rowA + columns + 2 * n, 0.0f);
-    std::fill(rowB + columns, rowB + columns + 2 * n, 0.0f);
-
     const float inverse = 1.0f / static_cast<float>(factor);
     const V half = hn::Set(d, 0.5f), scale = hn::Set(d, inverse);
     const V lowest = hn::Set(d, static_cast<float>(first));
@@ -163,10 +155,35 @@ void interpolateGridRow(const float* row, int first, int columns, int x, std::si
         // centre (kept inside the row where rounding strays at an edge) and fraction the weight.
         const V t = hn::Sub(hn::Mul(hn::Add(position, half), scale), half);
         const V column = hn::Min(hn::Max(hn::Floor(t), lowest), highest);
-        const V fx = hn::Sub(t, column);
         const int start = static_cast<int>(hn::GetLane(column)) - first;
-        const auto indices =
-            hn::IndicesFromVec(d, hn::Sub(hn::ConvertTo(di, column), hn::Set(di, first + start)));
+        starts[i / n] = start;
+        hn::Store(hn::Sub(hn::ConvertTo(di, column), hn::Set(di, first + start)), di, offsets + i);
+        hn::Store(hn::Sub(t, column), d, weights + i);
+    }
+}
+
+// One row of the coarse grid interpolated along it at the centres of count pixels, at the columns
+// gridColumns gave: row holds the grid's pixels (a, b, ·, ·) from the run's first coarse column on,
+// columns of them, and a and b receive count values, then whatever fills the last vector. A vector of
+// pixels spans fewer coarse columns than it has lanes, so the pairs around each pixel come from two
+// shifted loads and a permute, without gathers.
+void interpolateGridRow(const float* row, int columns, std::size_t count, const std::int32_t* starts,
+                        const std::int32_t* offsets, const float* weights, float* a, float* b) {
+    const D d;
+    const DI di;
+    const std::size_t n = hn::Lanes(d);
+    // Past the last column, zeros that the shifted loads may read.
+    HWY_ALIGN float rowA[Simd::kRunPixels + 3 + 2 * kMaxLanes], rowB[Simd::kRunPixels + 3 + 2 * kMaxLanes];
+    forEachCoefficientVector(row, static_cast<std::size_t>(columns), [&](std::size_t j, V a0, V b0) {
+        hn::Store(a0, d, rowA + j);
+        hn::Store(b0, d, rowB + j);
+    });
+    std::fill(rowA + columns, rowA + columns + 2 * n, 0.0f);
+    std::fill(rowB + columns, rowB + columns + 2 * n, 0.0f);
+    for (std::size_t i = 0; i < count; i += n) {
+        const int start = starts[i / n];
+        const auto indices = hn::IndicesFromVec(d, hn::Load(di, offsets + i));
+        const V fx = hn::Load(d, weights + i);
         const V a0 = hn::TableLookupLanes(hn::LoadU(d, rowA + start), indices);
         const V a1 = hn::TableLookupLanes(hn::LoadU(d, rowA + start + 1), indices);
         const V b0 = hn::TableLookupLanes(hn::LoadU(d, rowB + start), indices);
@@ -208,6 +225,7 @@ namespace ImageEngine {
 HWY_EXPORT(toneGuide);
 HWY_EXPORT(toneCoefficients);
 HWY_EXPORT(toneMapFine);
+HWY_EXPORT(gridColumns);
 HWY_EXPORT(interpolateGridRow);
 HWY_EXPORT(toneMapBetweenRows);
 
@@ -355,20 +373,26 @@ public:
         const std::size_t width = (static_cast<std::size_t>(rect.w) + 15) / 16 * 16 + kVectorPadding;
         holder = std::make_unique<ScratchPool::Buffer>(scratch, static_cast<std::size_t>(rows) * 2 * width);
         const PixelSpan prepared{holder->data(), 2 * width, PixelRect{rect.x, y0, rect.w, rows}};
+        // In the runs' own pieces, so each coarse column is clamped as its run's; where a run's pixels
+        // fall between the coarse columns is the same on every coarse row.
+        alignas(64) std::int32_t starts[Simd::kRunPixels], offsets[Simd::kRunPixels + kVectorPadding];
+        alignas(64) float weights[Simd::kRunPixels + kVectorPadding];
+        for (int start = 0; start < rect.w; start += static_cast<int>(Simd::kRunPixels)) {
+            const int x = rect.x + start;
+            const std::size_t count =
+                static_cast<std::size_t>(std::min(static_cast<int>(Simd::kRunPixels), rect.w - start));
+            const int first = coarse(x), columns = coarse(x + static_cast<int>(count) - 1) + 2 - first;
+            HWY_DYNAMIC_DISPATCH(gridColumns)(first, columns, x, count, m_factor, starts, offsets, weights);
+            for (int y = y0; y < y0 + rows; ++y) {
+                float* a = prepared.row(y);
+                HWY_DYNAMIC_DISPATCH(interpolateGridRow)
+                (side.at(first, y), columns, count, starts, offsets, weights, a + start, a + width + start);
+            }
+        }
         for (int y = y0; y < y0 + rows; ++y) {
             float* a = prepared.row(y);
-            float* b = a + width;
-            // In the runs' own pieces, so each coarse column is clamped as its run's.
-            for (int start = 0; start < rect.w; start += static_cast<int>(Simd::kRunPixels)) {
-                const int x = rect.x + start;
-                const int count = std::min(static_cast<int>(Simd::kRunPixels), rect.w - start);
-                const int first = coarse(x), columns = coarse(x + count - 1) + 2 - first;
-                HWY_DYNAMIC_DISPATCH(interpolateGridRow)
-                (side.at(first, y), first, columns, x, static_cast<std::size_t>(count), m_factor, a + start,
-                 b + start);
-            }
             std::fill(a + rect.w, a + width, 0.0f);
-            std::fill(b + rect.w, b + width, 0.0f);
+            std::fill(a + width + rect.w, a + 2 * width, 0.0f);
         }
         return prepared;
     }
