@@ -303,6 +303,50 @@ INSTANTIATE_TEST_SUITE_P(
                     VignetteCase{"DarkestNarrow", -1, 0.8, 0.2}, VignetteCase{"HardEdge", -0.5, 0.6, 0}),
     [](const testing::TestParamInfo<VignetteCase>& info) { return std::string(info.param.name); });
 
+// A frame as large as a photo's on the screen, where the gain is sampled every few pixels along a row
+// and drawn as a line between: a strip along its bottom edge (the corners and the band) stays within
+// one level of the reference, the same bytes come out however the picture is cut into tiles, and every
+// compiled instruction set gives them.
+TEST(Vignette, LargeFrameFollowsTheReferenceAndTilesExactly) {
+    const int w = 2400, h = 1600, strip = 6;
+    auto grey = imageOf(solidBitmap(w, strip, 150, 120, 90));
+    auto image = apply("RUXVignette", {{"inputImage", grey},
+                                       {"inputRectangle", Vector::make(0, 0, w, h)},
+                                       {"inputAmount", -0.6},
+                                       {"inputMidpoint", 0.5},
+                                       {"inputFeather", 0.5}});
+    const Rect rect(0, 0, w, strip);
+    auto out = render(image, rect);
+    ASSERT_TRUE(out);
+    const int levels[3] = {150, 120, 90};
+    int worst = 0;
+    for (int row = 0; row < strip; ++row)
+        for (int x = 0; x < w; ++x) {
+            const double u = (x + 0.5) / w * 2 - 1, v = (row + 0.5) / h * 2 - 1;
+            const double gain = vignetteGain(u, v, -0.6, 0.5, 0.5);
+            for (int channel = 0; channel < 3; ++channel) {
+                const double want = 255 * encode(decode(levels[channel] / 255.0) * gain);
+                worst = std::max(worst, int(std::ceil(std::abs(pixel(*out, x, row)[channel] - want) - 0.5)));
+            }
+        }
+    EXPECT_LE(worst, 1);
+    const auto want = bytesOf(*out);
+    for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        auto tiled = render(image, rect, {.tileWidth = 37, .tileHeight = 5});
+        ASSERT_TRUE(tiled);
+        const auto got = bytesOf(*tiled);
+        int differ = 0;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            differ = std::max(differ, std::abs(got[i] - want[i]));
+        EXPECT_LE(differ, 1) << hwy::TargetName(target);
+    }
+    hwy::SetSupportedTargetsForTest(0);
+    auto tiled = render(image, rect, {.tileWidth = 37, .tileHeight = 5});
+    ASSERT_TRUE(tiled);
+    EXPECT_EQ(bytesOf(*tiled), want);
+}
+
 // A look's table (in encoded colour) right after a curve reads the curve's encoded value directly:
 // on every compiled instruction set the picture is, within one level, the curve rendered on its own
 // and then looked up, on a translucent busy picture.
