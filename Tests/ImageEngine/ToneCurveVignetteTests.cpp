@@ -20,6 +20,14 @@ namespace {
 
 using Points = std::vector<std::pair<double, double>>;
 
+// The largest difference between two pictures' bytes, channel by channel.
+int largestDifference(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& want) {
+    int worst = 0;
+    for (std::size_t i = 0; i < got.size() && i < want.size(); ++i)
+        worst = std::max(worst, std::abs(got[i] - want[i]));
+    return worst;
+}
+
 // The monotone cubic of Fritsch and Carlson (1980) through points sorted by x, written out from the
 // paper's steps: secants, three-point slopes set to zero at extrema, slopes scaled back into the
 // circle of radius 3, then cubic Hermite interpolation.
@@ -335,11 +343,7 @@ TEST(Vignette, LargeFrameFollowsTheReferenceAndTilesExactly) {
         hwy::SetSupportedTargetsForTest(target);
         auto tiled = render(image, rect, {.tileWidth = 37, .tileHeight = 5});
         ASSERT_TRUE(tiled);
-        const auto got = bytesOf(*tiled);
-        int differ = 0;
-        for (std::size_t i = 0; i < got.size(); ++i)
-            differ = std::max(differ, std::abs(got[i] - want[i]));
-        EXPECT_LE(differ, 1) << hwy::TargetName(target);
+        EXPECT_LE(largestDifference(bytesOf(*tiled), want), 1) << hwy::TargetName(target);
     }
     hwy::SetSupportedTargetsForTest(0);
     auto tiled = render(image, rect, {.tileWidth = 37, .tileHeight = 5});
@@ -383,11 +387,7 @@ TEST(ToneCurve, LookAfterTheCurveGivesTheCurveThenTheLook) {
         auto want = render(look(imageOf(alone)), rect);
         auto got = render(look(curved), rect);
         ASSERT_TRUE(want && got);
-        const auto wantBytes = bytesOf(*want), gotBytes = bytesOf(*got);
-        int worst = 0;
-        for (std::size_t i = 0; i < gotBytes.size(); ++i)
-            worst = std::max(worst, std::abs(gotBytes[i] - wantBytes[i]));
-        EXPECT_LE(worst, 1) << hwy::TargetName(target);
+        EXPECT_LE(largestDifference(bytesOf(*got), bytesOf(*want)), 1) << hwy::TargetName(target);
     }
     hwy::SetSupportedTargetsForTest(0);
 }
@@ -420,11 +420,7 @@ TEST(ToneCurveAndVignette, EveryCompiledInstructionSetGivesThePortablePicture) {
         ASSERT_STREQ(Simd::targetName(), hwy::TargetName(target));
         auto bitmap = render(image, rect, {.tileWidth = 19, .tileHeight = 11});
         ASSERT_TRUE(bitmap);
-        const auto got = bytesOf(*bitmap);
-        int worst = 0;
-        for (std::size_t i = 0; i < got.size(); ++i)
-            worst = std::max(worst, std::abs(got[i] - want[i]));
-        EXPECT_LE(worst, 1) << hwy::TargetName(target);
+        EXPECT_LE(largestDifference(bytesOf(*bitmap), want), 1) << hwy::TargetName(target);
     }
     hwy::SetSupportedTargetsForTest(0);
 }

@@ -153,22 +153,7 @@ void colorCube(const Simd::Lanes& lanes, const CubeTable& table) {
 // give the encoded value the table looks up, in place of the curve's decoding and the table's
 // encoding. Only where the cubics fit the vectors (curvedCubeFits).
 void curvedColorCube(const Simd::Lanes& lanes, const CubeTable& table, const float* cubics) {
-#if HWY_HAVE_SCALABLE
-    (void)lanes;
-    (void)table;
-    (void)cubics;
-#else
-    if constexpr (kCurveCubicsFitVectors) {
-        const D d;
-        V low[4], high[4];
-        loadCurveCubics(d, cubics, low, high);
-        lookUpCube(lanes, table, [&](V v) { return curveCubicsAt(d, low, high, v); });
-    } else {
-        (void)lanes;
-        (void)table;
-        (void)cubics;
-    }
-#endif
+    withCurveCubics(cubics, [&](const auto& curve) { lookUpCube(lanes, table, curve); });
 }
 
 bool curvedCubeFits() {

@@ -72,20 +72,7 @@ void toneCurve(const Simd::Lanes& lanes, const std::uint32_t* packed, std::size_
 // The curve as kCurveSegments cubics (see curveCubicsAt); only where they fit the vectors, elsewhere
 // the table's kernel runs.
 void toneCurveCubics(const Simd::Lanes& lanes, const float* cubics) {
-#if HWY_HAVE_SCALABLE
-    (void)lanes;
-    (void)cubics;
-#else
-    if constexpr (kCurveCubicsFitVectors) {
-        const D d;
-        V low[4], high[4];
-        loadCurveCubics(d, cubics, low, high);
-        curveStraightChannels(lanes, [&](V v) { return curveCubicsAt(d, low, high, v); });
-    } else {
-        (void)lanes;
-        (void)cubics;
-    }
-#endif
+    withCurveCubics(cubics, [&](const auto& curve) { curveStraightChannels(lanes, curve); });
 }
 
 bool toneCurveHasCubics() {

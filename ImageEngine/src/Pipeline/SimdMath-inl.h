@@ -195,6 +195,27 @@ HWY_INLINE V curveCubicsAt(D d, const V (&low)[4], const V (&high)[4], V v) {
 }
 #endif
 
+// Calls body with the curve that cubics describe, a function from straight linear values (held to
+// 0 … 1) to the curve's values, where the cubics fit this target's vectors; elsewhere does nothing,
+// and the caller's other kernel runs instead.
+template <class Body>
+HWY_INLINE void withCurveCubics(const float* cubics, const Body& body) {
+#if HWY_HAVE_SCALABLE
+    (void)cubics;
+    (void)body;
+#else
+    if constexpr (kCurveCubicsFitVectors) {
+        const D d;
+        V low[4], high[4];
+        loadCurveCubics(d, cubics, low, high);
+        body([&](V v) { return curveCubicsAt(d, low, high, v); });
+    } else {
+        (void)cubics;
+        (void)body;
+    }
+#endif
+}
+
 // Runs body(i) over whole vectors of the lanes; the arrays are padded, so the last vector may read
 // and write past count.
 template <class Body>
