@@ -205,14 +205,14 @@ float cubicsAt(const std::vector<float>& cubics, float position) {
 
 std::vector<float> ToneCurve::encodedSegmentCubics() const {
     std::vector<float> cubics = fitCubics(*this, true);
-    // Checked against the exact curve at four times as many evenly spread roots as the table has
-    // entries, with a tenth of the bound to spare for the peaks between them: the encoded value bends
-    // sharply near black, where the encoding's straight segment meets its power.
-    const std::size_t last = 4 * kTableSize - 1;
+    // Checked against the exact curve at as many evenly spread roots as the table has entries, with a
+    // fifth of the bound to spare for the peaks between them: the encoded value bends sharply near
+    // black, where the encoding's straight segment meets its power.
+    const std::size_t last = kTableSize - 1;
     for (std::size_t i = 0; i <= last; ++i) {
         const double root = double(i) / double(last);
         const float value = cubicsAt(cubics, float(i) / float(last) * float(kCubicSegments));
-        if (!(std::abs(double(value) - curveAtRoot(*this, root, true)) * 255 <= 0.9 * kCubicLevelBound))
+        if (!(std::abs(double(value) - curveAtRoot(*this, root, true)) * 255 <= 0.8 * kCubicLevelBound))
             return {};
     }
     return cubics;

@@ -92,6 +92,7 @@ HWY_AFTER_NAMESPACE();
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace ImageEngine {
 
@@ -104,13 +105,39 @@ namespace {
 
 class ToneCurveKernel final : public PointKernel {
 public:
-    explicit ToneCurveKernel(const ToneCurve& curve) {
+    explicit ToneCurveKernel(const ToneCurve& curve) : m_points(curve.points()) {
         const std::vector<float> table = curve.linearTable();
         m_table = ToneCurve::packTable(table);
-        if (HWY_DYNAMIC_DISPATCH(toneCurveHasCubics)()) {
+        if (m_madeWithCubics) {
             m_cubics = Cubics::from(curve.segmentCubics(table));
             m_encodedCubics = Cubics::from(curve.encodedSegmentCubics());
         }
+    }
+    // The kernel of a curve met lately, or a new one: the tables and cubics take about a millisecond
+    // to make, and a recipe is built again for every render while only its last edit changes.
+    static std::shared_ptr<const ToneCurveKernel> make(const ToneCurve& curve) {
+        constexpr std::size_t kRecent = 4;
+        static std::mutex mutex;
+        static std::vector<std::shared_ptr<const ToneCurveKernel>> recent;
+        // Made for the instruction set of the moment (tests switch it).
+        const bool cubics = HWY_DYNAMIC_DISPATCH(toneCurveHasCubics)();
+        {
+            std::lock_guard lock(mutex);
+            for (auto it = recent.begin(); it != recent.end(); ++it) {
+                if ((*it)->m_points == curve.points() && (*it)->m_madeWithCubics == cubics) {
+                    auto kernel = *it;
+                    recent.erase(it);
+                    recent.push_back(kernel);
+                    return kernel;
+                }
+            }
+        }
+        auto kernel = std::make_shared<const ToneCurveKernel>(curve);
+        std::lock_guard lock(mutex);
+        if (recent.size() >= kRecent)
+            recent.erase(recent.begin());
+        recent.push_back(kernel);
+        return kernel;
     }
     const float* encodedCurveCubics() const override {
         return m_encodedCubics ? m_encodedCubics->values : nullptr;
@@ -140,6 +167,8 @@ private:
             return result;
         }
     };
+    std::vector<ToneCurve::Point> m_points;
+    bool m_madeWithCubics = HWY_DYNAMIC_DISPATCH(toneCurveHasCubics)();
     std::vector<std::uint32_t> m_table;
     std::unique_ptr<Cubics> m_cubics, m_encodedCubics;
 };
@@ -179,7 +208,7 @@ protected:
         if (!image || curve.isIdentity()) {
             return image;
         }
-        return imageWithNode(appendPointKernel(nodeOf(image), std::make_shared<ToneCurveKernel>(curve)));
+        return imageWithNode(appendPointKernel(nodeOf(image), ToneCurveKernel::make(curve)));
     }
 };
 
