@@ -271,41 +271,76 @@ void copyPixels(const std::uint8_t* first, std::ptrdiff_t step, std::ptrdiff_t r
         return;
     }
     if (rowStep == 1 || rowStep == -1) {
-        // n output rows at a time: the n pixels that a source row gives them lie side by side (in
-        // reverse order when rowStep is -1), so n runs of n source rows make one transposed block.
-        for (; j + n <= rows; j += n) {
-            const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(j) * rowStep -
-                                         (rowStep < 0 ? static_cast<std::ptrdiff_t>(n - 1) : 0);
-            // Lane l of a run, and so v[l] of a transposed block, belongs to output row row(l).
-            auto row = [&](std::size_t l) { return j + (rowStep < 0 ? n - 1 - l : l); };
-            // Lane l: the And of row(l)'s pixels.
-            VU all = hn::Set(du, ~0u);
+        // Output rows in groups as wide as a cache line of a source row, n at a time within a group:
+        // the n pixels that a source row gives n output rows lie side by side (in reverse order when
+        // rowStep is -1), so n runs of n source rows make one transposed block, and the blocks of a
+        // group side by side read whole cache lines. Taken one block at a time across the whole count
+        // instead, each source line was read half by one pass and half by the next, and the count's
+        // rows in between, a bitmap row apart, fall into a few sets of the first-level cache that
+        // cannot hold them meanwhile.
+        constexpr std::size_t kLinePixels = 64 / 4;
+        constexpr std::size_t kGroup = kLinePixels > n ? kLinePixels : n;
+        // How many source rows ahead of the blocks their lines are asked for.
+        constexpr std::size_t kAhead = 32;
+        // Lane l of block b: the And of the pixels of output row row(b, l), while marking.
+        HWY_ALIGN std::uint32_t marks[kGroup];
+        while (j + n <= rows) {
+            const std::size_t blocks = std::min(kGroup, rows - j) / n;
+            // The first pixel of block b's run of a source row, and the output row lane l of its runs,
+            // and so v[l] of its transposed blocks, belongs to.
+            auto start = [&](std::size_t b) {
+                return static_cast<std::ptrdiff_t>(j + b * n) * rowStep -
+                       (rowStep < 0 ? static_cast<std::ptrdiff_t>(n - 1) : 0);
+            };
+            auto row = [&](std::size_t b, std::size_t l) {
+                return j + b * n + (rowStep < 0 ? n - 1 - l : l);
+            };
+            for (std::size_t b = 0; marking && b < blocks; ++b)
+                hn::Store(hn::Set(du, ~0u), du, marks + b * n);
+            // The group's first and last pixels along a source row, which lie in one cache line or two.
+            const std::ptrdiff_t lowest = std::min(start(0), start(blocks - 1));
+            const std::ptrdiff_t highest =
+                std::max(start(0), start(blocks - 1)) + static_cast<std::ptrdiff_t>(n - 1);
             std::size_t i = 0;
             for (; i + n <= count; i += n) {
-                auto source = [&](std::size_t k) {
-                    const std::uint8_t* run = at(start + static_cast<std::ptrdiff_t>(i + k) * step);
-                    // The next cache lines along this source row, which the following output rows
-                    // read: the processor's own prefetchers do not follow strides of a bitmap row.
-                    hwy::Prefetch(run + 128);
-                    return reinterpret_cast<const std::uint32_t*>(run);
-                };
-                VU v[n];
-                loadTransposed(du, source, v, all);
-                for (std::size_t l = 0; l < n; ++l)
-                    store(v[l], out[row(l)] + i * 4);
+                // The processor's own prefetchers do not follow strides of a bitmap row: the group's
+                // lines of the source rows kAhead on are asked for here, and past the count, those of
+                // the next group (further along the same rows, in the direction of rowStep) in its
+                // first rows. Without them a turned copy ran about a third slower than a straight one.
+                for (std::size_t k = i + kAhead; k < i + kAhead + n && k < 2 * count; ++k) {
+                    const std::ptrdiff_t ahead = k < count
+                                                     ? static_cast<std::ptrdiff_t>(k) * step
+                                                     : static_cast<std::ptrdiff_t>(k - count) * step +
+                                                           static_cast<std::ptrdiff_t>(kGroup) * rowStep;
+                    hwy::Prefetch(at(ahead + lowest));
+                    hwy::Prefetch(at(ahead + highest));
+                }
+                for (std::size_t b = 0; b < blocks; ++b) {
+                    const std::ptrdiff_t offset = start(b) + static_cast<std::ptrdiff_t>(i) * step;
+                    auto source = [&](std::size_t k) {
+                        return reinterpret_cast<const std::uint32_t*>(
+                            at(offset + static_cast<std::ptrdiff_t>(k) * step));
+                    };
+                    VU v[n];
+                    VU all = marking ? hn::Load(du, marks + b * n) : hn::Set(du, ~0u);
+                    loadTransposed(du, source, v, all);
+                    if (marking)
+                        hn::Store(all, du, marks + b * n);
+                    for (std::size_t l = 0; l < n; ++l)
+                        store(v[l], out[row(b, l)] + i * 4);
+                }
             }
-            if (marking) {
-                HWY_ALIGN std::uint32_t lanes[n];
-                hn::Store(all, du, lanes);
+            for (std::size_t b = 0; marking && b < blocks; ++b)
                 for (std::size_t l = 0; l < n; ++l)
-                    opaqueRows[row(l)] = (lanes[l] >> 24) == 255;
-            }
+                    opaqueRows[row(b, l)] = (marks[b * n + l] >> 24) == 255;
             for (; i < count; ++i)
-                for (std::size_t l = 0; l < n; ++l)
-                    copyOne(
-                        out[row(l)] + i * 4,
-                        at(start + static_cast<std::ptrdiff_t>(i) * step + static_cast<std::ptrdiff_t>(l)),
-                        row(l));
+                for (std::size_t b = 0; b < blocks; ++b)
+                    for (std::size_t l = 0; l < n; ++l)
+                        copyOne(out[row(b, l)] + i * 4,
+                                at(start(b) + static_cast<std::ptrdiff_t>(i) * step +
+                                   static_cast<std::ptrdiff_t>(l)),
+                                row(b, l));
+            j += blocks * n;
         }
     }
 #endif
