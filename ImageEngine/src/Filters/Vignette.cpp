@@ -51,6 +51,11 @@ void sampleGains(const VignetteShape& shape, int x, int y, std::size_t count, fl
         const V u = hn::Mul(hn::Add(column, hn::Set(d, static_cast<float>(x) + 0.5f - shape.centreX)),
                             hn::Set(d, shape.inverseX));
         const V distance = hn::Sqrt(hn::MulAdd(u, u, v2));
+        // Inside the band's inner edge nothing changes: the frame's middle needs no power of two.
+        if (hn::AllFalse(d, hn::Gt(distance, inner))) {
+            hn::Store(one, d, gains + i);
+            continue;
+        }
         // The fall-off: a smooth step across the band, or a hard one.
         V t;
         if (hardEdge) {
