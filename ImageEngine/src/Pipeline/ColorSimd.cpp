@@ -306,7 +306,8 @@ void copyPixels(const std::uint8_t* first, std::ptrdiff_t step, std::ptrdiff_t r
                 // A block's rows take a cache line's worth of blocks along the count at once, where
                 // they fit: each output line is then filled by consecutive stores, before the group's
                 // other rows push it out of the first-level cache (rows a multiple of 4 KB apart all
-                // fall into the same sets). Filled half at a time instead, a line was fetched twice.
+                // fall into the same sets). Filled one block at a time instead, a line could be fetched
+                // again for each of its blocks.
                 const std::size_t steps = std::min(kLinePixels / n, (count - i) / n);
                 // The processor's own prefetchers do not follow strides of a bitmap row: the group's
                 // lines of the source rows kAhead on are asked for here, and past the count, those of
